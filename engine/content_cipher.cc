@@ -1,0 +1,91 @@
+// The content cipher of Crypter and the in-place file transform.
+//
+// Byte i of a chunk (i counting from 0 in every chunk) at file position p
+// gets, for a file of |size| bytes,
+//   sum over blocks j of KeyByte(dataKey[j] + i + size)
+//   + (p mod 1023) + (low byte of password unit i mod L)      (mod 256)
+// added (encrypt) or subtracted (decrypt). The first term depends only on
+// (i + size) mod 1024, the last only on i mod L, so both come from tables
+// built with the password; the loop below is plain additions over runs in
+// which none of the three indices wraps.
+
+#include <algorithm>
+#include <memory>
+
+#include "engine/crypter.h"
+#include "platform/in_place_file.h"
+#include "platform/u16_format.h"
+
+namespace velmora {
+
+void Crypter::TransformBuffer(uint8_t* buffer, int32_t count, int32_t offset,
+                              int32_t size) const {
+  if (count <= 0 || m_nPasswordLen <= 0) return;
+  const bool encrypt = m_nOperation == OP_ENCRYPT;
+  const uint32_t length = static_cast<uint32_t>(m_nPasswordLen);
+  int64_t i = 0;
+  while (i < count) {
+    const uint32_t stream_at =
+        (static_cast<uint32_t>(i) + static_cast<uint32_t>(size)) & 1023u;
+    const uint32_t position = static_cast<uint32_t>((offset + i) % 1023);
+    const uint32_t password_at = static_cast<uint32_t>(i) % length;
+    // Up to the next wrap of the position term; the tables are long enough
+    // that the other two indices never wrap within such a run.
+    const int64_t run = std::min<int64_t>(count - i, 1023 - position);
+    uint8_t* out = buffer + i;
+    const uint8_t* stream = m_keyStream + stream_at;
+    const uint8_t* password = m_passwordBytes + password_at;
+    const uint8_t base = static_cast<uint8_t>(position);
+    if (encrypt) {
+      for (int64_t k = 0; k < run; ++k) {
+        out[k] = static_cast<uint8_t>(out[k] + stream[k] + password[k] +
+                                      static_cast<uint8_t>(base + k));
+      }
+    } else {
+      for (int64_t k = 0; k < run; ++k) {
+        out[k] = static_cast<uint8_t>(out[k] - stream[k] - password[k] -
+                                      static_cast<uint8_t>(base + k));
+      }
+    }
+    i += run;
+  }
+}
+
+void Crypter::ShowProgress(int64_t done, int32_t size) const {
+  if (m_pStatusWnd == nullptr) return;
+  m_pStatusWnd->SetText(Format(u"%s\r\n%8dK/%8dK : %s  \u2192  %s",
+                               {m_strDirectory, done / 1024,
+                                static_cast<int64_t>(size / 1024),
+                                GetSourceName(), GetTargetName()}));
+}
+
+int32_t Crypter::TransformFile() {
+  InPlaceFile file(GetTargetPath());
+  if (!file.IsOpen()) return -1;
+  // Files of 2 GiB or more do not have a 32-bit size; they use the largest
+  // range instead, the same on both sides of the cipher.
+  const int64_t end = file.Size();
+  const int32_t size = (end < 0 || end > INT32_MAX)
+                           ? kWholeRangeBytes
+                           : static_cast<int32_t>(end);
+  const int32_t limit = GetRangeBytes();
+  ShowProgress(0, size);
+  if (limit <= 0 || size <= 0) return 0;
+
+  const int32_t buffer_bytes = std::min({limit, size, kChunkBytes});
+  std::unique_ptr<uint8_t[]> chunk(new uint8_t[buffer_bytes]);
+  int32_t offset = 0;
+  while (offset < limit) {
+    const int32_t wanted = std::min(limit - offset, buffer_bytes);
+    if (size <= offset) break;
+    const int64_t count = file.ReadAt(chunk.get(), wanted, offset);
+    if (count <= 0) return -2;
+    TransformBuffer(chunk.get(), static_cast<int32_t>(count), offset, size);
+    if (!file.WriteAt(chunk.get(), count, offset)) return -2;
+    offset += static_cast<int32_t>(count);
+    ShowProgress(offset, size);
+  }
+  return 0;
+}
+
+}  // namespace velmora

@@ -1,0 +1,210 @@
+#include "engine/crypter.h"
+
+#include <algorithm>
+
+#include "engine/alphabet.h"
+#include "engine/crc32.h"
+
+namespace velmora {
+namespace {
+
+struct ClassRow {
+  int32_t code;
+  int32_t unsupported;
+  int32_t range_bytes;
+};
+
+constexpr ClassRow kClassTable[3] = {
+    {0, 0, 0},
+    {1, 0, kHeadRangeBytes},
+    {2, 0, kWholeRangeBytes},
+};
+
+constexpr const char16_t* kDefaultExtensions[] = {
+    u"LZH", u"ZIP", u"RAR", u"CAB", u"TGZ",
+    u"JPG", u"AVI", u"MPG", u"MPEG", u"WMV",
+};
+
+char16_t AsciiUpper(char16_t c) {
+  return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
+}
+
+std::u16string_view SlotText(const char16_t (&slot)[kExtensionSlotUnits]) {
+  std::size_t n = 0;
+  while (n < kExtensionSlotUnits && slot[n] != 0) ++n;
+  return std::u16string_view(slot, n);
+}
+
+}  // namespace
+
+Crypter::Crypter() {
+  BuildAlphabets();
+  m_markers[0][0] = kMarker;
+  int slot = 0;
+  for (const char16_t* extension : kDefaultExtensions) {
+    SetExtension(slot++, extension);
+  }
+}
+
+void Crypter::BuildAlphabets() {
+  m_nNameAlphabet = NameAlphabetSize();
+  m_nCodeAlphabet = CodeAlphabetSize();
+}
+
+uint16_t Crypter::AddMod(uint16_t index, int32_t key) const {
+  const int32_t n = m_nNameAlphabet;
+  return static_cast<uint16_t>((index + key + 256 * n) % n);
+}
+
+int32_t Crypter::GetRangeBytes() const {
+  return kClassTable[m_wClass].range_bytes;
+}
+
+int32_t Crypter::IsUnsupportedClass() const {
+  return kClassTable[m_wClass].unsupported;
+}
+
+int32_t Crypter::IsValidClass(uint32_t value) {
+  return (value & 0xFFFF) < 3 ? 0 : -1;
+}
+
+int32_t Crypter::SetClass(uint32_t value) {
+  if (IsValidClass(value) != 0) return -1;
+  m_wClass = static_cast<uint16_t>(value & 0xFFFF);
+  return 0;
+}
+
+int32_t Crypter::SetPassword(std::u16string_view password) {
+  if (password.empty() || password.size() > kMaxPasswordUnits) return -1;
+  std::fill(std::begin(m_szPassword), std::end(m_szPassword), u'\0');
+  std::copy(password.begin(), password.end(), m_szPassword);
+  m_nPasswordLen = static_cast<int32_t>(password.size());
+  m_nBlocks = (m_nPasswordLen + 3) / 4;
+  for (int32_t k = 0; k < m_nBlocks; ++k) {
+    uint8_t name_bytes[8];
+    uint8_t data_bytes[8];
+    for (int u = 0; u < 4; ++u) {
+      const char16_t unit = m_szPassword[4 * k + u];
+      const uint16_t name_part = unit & 0xAAAA;
+      const uint16_t data_part = unit & 0x5555;
+      name_bytes[2 * u] = static_cast<uint8_t>(name_part);
+      name_bytes[2 * u + 1] = static_cast<uint8_t>(name_part >> 8);
+      data_bytes[2 * u] = static_cast<uint8_t>(data_part);
+      data_bytes[2 * u + 1] = static_cast<uint8_t>(data_part >> 8);
+    }
+    m_nameKeys[k] = CrcUpdate(name_bytes, 8, 0xFFFFFFFFu);
+    m_dataKeys[k] = CrcUpdate(data_bytes, 8, 0xFFFFFFFFu);
+  }
+  m_nameKeys[m_nBlocks] = 0;
+  m_dataKeys[m_nBlocks] = 0;
+
+  for (uint32_t t = 0; t < 1024; ++t) {
+    uint8_t sum = 0;
+    for (int32_t j = 0; j < m_nBlocks; ++j) sum += KeyByte(m_dataKeys[j] + t);
+    m_keyStream[t] = sum;
+    m_keyStream[t + 1024] = sum;
+  }
+  for (int32_t c = 0; c < m_nPasswordLen + 1024; ++c) {
+    m_passwordBytes[c] =
+        static_cast<uint8_t>(m_szPassword[c % m_nPasswordLen] & 0xFF);
+  }
+  return 0;
+}
+
+std::u16string Crypter::GetExtension(int slot) const {
+  if (slot < 0 || slot >= kExtensionSlots) return {};
+  return std::u16string(SlotText(m_extensions[slot]));
+}
+
+bool Crypter::SetExtension(int slot, std::u16string_view text) {
+  if (slot < 0 || slot >= kExtensionSlots ||
+      text.size() >= static_cast<std::size_t>(kExtensionSlotUnits)) {
+    return false;
+  }
+  std::fill(std::begin(m_extensions[slot]), std::end(m_extensions[slot]),
+            u'\0');
+  std::copy(text.begin(), text.end(), m_extensions[slot]);
+  return true;
+}
+
+int Crypter::FindExtension(std::u16string_view name) const {
+  const std::size_t dot = name.rfind(u'.');
+  const bool has_extension = dot != std::u16string_view::npos;
+  const std::u16string_view extension =
+      has_extension ? name.substr(dot + 1) : std::u16string_view();
+  for (int slot = 0; slot < kExtensionSlots; ++slot) {
+    const std::u16string_view entry = SlotText(m_extensions[slot]);
+    if (entry.empty()) break;
+    if (entry.find(u'*') != std::u16string_view::npos) return slot;
+    if (has_extension && extension.size() == entry.size() &&
+        std::equal(entry.begin(), entry.end(), extension.begin(),
+                   [](char16_t a, char16_t b) {
+                     return AsciiUpper(a) == AsciiUpper(b);
+                   })) {
+      return slot;
+    }
+  }
+  return -1;
+}
+
+uint16_t Crypter::ClassifyName(std::u16string_view name) const {
+  if (FindExtension(name) == -1) return RANGE_WHOLE;
+  return m_nExtMode == 1 ? RANGE_HEAD : RANGE_WHOLE;
+}
+
+int Crypter::IsEncryptedName(std::u16string_view name) const {
+  if (name.empty() || CodeIndexOf(name.back()) > 2) return -1;
+  for (int slot = 0; slot < 2; ++slot) {
+    const std::u16string_view marker = SlotText(m_markers[slot]);
+    if (marker.empty()) break;
+    if (name.substr(0, marker.size()) == marker) return slot;
+  }
+  return -1;
+}
+
+int Crypter::FindMarker() const {
+  const std::u16string_view name = m_strCipherName;
+  for (int slot = 0; slot < 2; ++slot) {
+    const std::u16string_view marker = SlotText(m_markers[slot]);
+    if (marker.empty()) break;
+    if (name.substr(0, marker.size()) == marker) return slot;
+  }
+  return -1;
+}
+
+std::u16string Crypter::PickMarker(uint32_t crc) const {
+  uint32_t count = 0;
+  while (count < 2 && m_markers[count][0] != 0) ++count;
+  return std::u16string(SlotText(m_markers[crc % count]));
+}
+
+uint16_t Crypter::GetNameClass() const {
+  return m_strCipherName.empty() ? 0 : CodeIndexOf(m_strCipherName.back());
+}
+
+void Crypter::SetDirectory(std::u16string_view directory) {
+  m_strDirectory = directory;
+}
+
+std::u16string Crypter::GetSourceName() const {
+  return m_nOperation == OP_ENCRYPT ? m_strPlainName : m_strCipherName;
+}
+
+std::u16string Crypter::GetTargetName() const {
+  return m_nOperation == OP_ENCRYPT ? m_strCipherName : m_strPlainName;
+}
+
+std::u16string Crypter::GetSourcePath() const {
+  return m_strDirectory + u"/" + GetSourceName();
+}
+
+std::u16string Crypter::GetTargetPath() const {
+  return m_strDirectory + u"/" + GetTargetName();
+}
+
+Crypter& TheCrypter() {
+  static Crypter crypter;
+  return crypter;
+}
+
+}  // namespace velmora

@@ -1,0 +1,20 @@
+// Test seam: makes the n-th read or write of file contents fail, so that the
+// failure paths a healthy disk never takes on demand can be exercised.
+// Counting starts at 1 from the last Reset(); 0 disables the fault.
+// Not thread-safe: arm it before the run that should fail.
+#ifndef VELMORA_PLATFORM_FAULT_INJECTION_H_
+#define VELMORA_PLATFORM_FAULT_INJECTION_H_
+
+namespace velmora::fault_injection {
+
+void Reset();
+void FailNthRead(int n);
+void FailNthWrite(int n);
+
+// Called by the file layer before each read or write; true means "fail it".
+bool ShouldFailRead();
+bool ShouldFailWrite();
+
+}  // namespace velmora::fault_injection
+
+#endif  // VELMORA_PLATFORM_FAULT_INJECTION_H_

@@ -1,0 +1,42 @@
+// In-place access to the bytes of one regular file, for the content cipher.
+//
+// The file is opened for reading and writing without truncation. Symbolic
+// links are never followed and anything but a regular file (FIFO, socket,
+// device, directory) is refused before it could block or be altered.
+#ifndef VELMORA_PLATFORM_IN_PLACE_FILE_H_
+#define VELMORA_PLATFORM_IN_PLACE_FILE_H_
+
+#include <cstdint>
+#include <string>
+
+namespace velmora {
+
+class InPlaceFile {
+ public:
+  // Opens |path| (UTF-16, escaped bytes allowed) for update. IsOpen() tells
+  // whether it worked.
+  explicit InPlaceFile(const std::u16string& path);
+  ~InPlaceFile();
+  InPlaceFile(const InPlaceFile&) = delete;
+  InPlaceFile& operator=(const InPlaceFile&) = delete;
+
+  bool IsOpen() const { return fd_ >= 0; }
+
+  // Size of the file in bytes at the time of opening, or -1 when unknown.
+  int64_t Size() const { return size_; }
+
+  // Reads up to |count| bytes at |offset|, retrying short reads; returns the
+  // bytes read (0 at end of file) or -1 on failure.
+  int64_t ReadAt(void* buffer, int64_t count, int64_t offset);
+
+  // Writes all |count| bytes at |offset|; false on failure or a short write.
+  bool WriteAt(const void* buffer, int64_t count, int64_t offset);
+
+ private:
+  int fd_ = -1;
+  int64_t size_ = -1;
+};
+
+}  // namespace velmora
+
+#endif  // VELMORA_PLATFORM_IN_PLACE_FILE_H_

@@ -1,0 +1,101 @@
+// The main window as the job and the dialog logic see it.
+//
+// Everything the processing job and MainDialog do with "the window" goes
+// through this interface: control texts and states by id, message boxes,
+// the password and option dialogs, the message pump and posted commands.
+// The Qt front end, the console front end and the tests each implement it.
+//
+// Implementations must be callable from the thread that runs a job; the Qt
+// one carries such calls to the GUI thread and waits for the answer.
+#ifndef VELMORA_PLATFORM_WINDOW_PORT_H_
+#define VELMORA_PLATFORM_WINDOW_PORT_H_
+
+#include <string>
+
+namespace velmora {
+
+// Controls of the main dialog.
+constexpr int IDC_EXECUTE = 1;            // "実行", the default button (IDOK)
+constexpr int IDC_EXIT = 2;               // "終了" (IDCANCEL)
+constexpr int IDC_RADIO_ENCRYPT = 1001;   // "暗号化"
+constexpr int IDC_RADIO_DECRYPT = 1002;   // "暗号解除"
+constexpr int IDC_PATH = 1003;            // target path edit
+constexpr int IDC_BROWSE = 1004;          // ".."
+constexpr int IDC_RADIO_TEMPORARY = 1007; // temporary decryption
+constexpr int IDC_SETTINGS = 1011;        // "設定"
+constexpr int IDC_STATUS_MAIN = 1033;     // several lines
+constexpr int IDC_STATUS_SUB = 1034;      // one line
+// The "動作" group box has no id of its own in the dialog template; the port
+// addresses it by this one.
+constexpr int IDC_OPERATION_GROUP = 1099;
+
+// Commands posted to the main dialog.
+constexpr int ID_START_SCAN = 1030;
+
+// Message box flags and answers (the classic values).
+constexpr unsigned MB_OK = 0x00;
+constexpr unsigned MB_ABORTRETRYIGNORE = 0x02;
+constexpr unsigned MB_YESNO = 0x04;
+constexpr unsigned MB_ICONERROR = 0x10;
+constexpr unsigned MB_ICONQUESTION = 0x20;
+constexpr unsigned MB_ICONWARNING = 0x30;
+constexpr unsigned MB_ICONEXCLAMATION = 0x30;
+constexpr unsigned MB_ICONINFORMATION = 0x40;
+constexpr unsigned MB_TYPEMASK = 0x0F;
+constexpr unsigned MB_ICONMASK = 0xF0;
+
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDABORT = 3;
+constexpr int IDRETRY = 4;
+constexpr int IDIGNORE = 5;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+
+// Caption of every message box.
+inline constexpr char16_t kCaption[] = u"Velmora";
+
+class WindowPort {
+ public:
+  virtual ~WindowPort() = default;
+
+  // Texts use "\r\n" line ends; the port converts at its boundary.
+  virtual std::u16string GetControlText(int id) = 0;
+  virtual void SetControlText(int id, const std::u16string& text) = 0;
+
+  // Radio buttons and check boxes.
+  virtual bool IsChecked(int id) = 0;
+  virtual void SetChecked(int id, bool checked) = 0;
+
+  virtual void EnableControl(int id, bool enable) = 0;
+  virtual bool IsControlEnabled(int id) = 0;
+  virtual void SetFocusTo(int id) = 0;
+
+  // Blocks all input to the window without greying its controls.
+  virtual void SetInputBlocked(bool blocked) = 0;
+
+  // Shows a modal message box with the caption "Velmora"; returns IDOK,
+  // IDYES, IDNO, IDABORT, IDRETRY or IDIGNORE.
+  virtual int MessageBox(const std::u16string& text, unsigned flags) = 0;
+
+  // Runs the password dialog modally. Returns IDOK with the password in
+  // |password|, or IDCANCEL (|password| untouched).
+  virtual int RunPasswordDialog(std::u16string* password) = 0;
+
+  // Runs the option dialog modally on |extension_text| (one extension per
+  // line, "\r\n" line ends) and |extension_rule| (0 or 1). On OK both are
+  // replaced by what the user left in the dialog; on cancel both stay.
+  virtual int RunOptionDialog(std::u16string* extension_text,
+                              int* extension_rule) = 0;
+
+  // Handles every message that is waiting, then returns.
+  virtual void PumpMessages() = 0;
+
+  // Queues |command| to the main dialog; it is handled after the current
+  // message.
+  virtual void PostCommand(int command) = 0;
+};
+
+}  // namespace velmora
+
+#endif  // VELMORA_PLATFORM_WINDOW_PORT_H_
