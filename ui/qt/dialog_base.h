@@ -1,0 +1,43 @@
+// The common frame of the Velmora dialogs: a fixed-size window in the dialog
+// font whose controls are placed in dialog units.
+#ifndef VELMORA_UI_QT_DIALOG_BASE_H_
+#define VELMORA_UI_QT_DIALOG_BASE_H_
+
+#include <QDialog>
+#include <QString>
+
+#include "ui/qt/dialog_units.h"
+
+class QShowEvent;
+class QWidget;
+
+namespace velmora {
+
+// Object name that identifies a control by its numeric id ("1026"), the way
+// the window port and the tests look controls up.
+QString ControlName(int id);
+
+class DialogBase : public QDialog {
+  Q_OBJECT
+
+ public:
+  // The client area is |width| x |height| dialog units; the size is fixed.
+  DialogBase(QWidget* owner, const QString& title, int width, int height);
+
+  const DialogUnits& units() const { return units_; }
+
+ protected:
+  // Puts |control| (a child of this dialog) at the given dialog-unit
+  // rectangle.
+  void Place(QWidget* control, int x, int y, int width, int height) const;
+
+  // Hands the dialog to the test script, if one is installed.
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  DialogUnits units_;
+};
+
+}  // namespace velmora
+
+#endif  // VELMORA_UI_QT_DIALOG_BASE_H_

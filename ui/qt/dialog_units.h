@@ -1,0 +1,54 @@
+// Dialog units: the coordinates every Velmora dialog is laid out in.
+//
+// The dialogs are drawn at fixed positions rather than by layouts, so their
+// look depends only on the dialog font. One horizontal unit is a quarter of
+// the font's average character width and one vertical unit an eighth of its
+// height; scaling both with the font keeps each window's proportions.
+#ifndef VELMORA_UI_QT_DIALOG_UNITS_H_
+#define VELMORA_UI_QT_DIALOG_UNITS_H_
+
+#include <QFont>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+namespace velmora {
+
+// The font of every Velmora dialog: "Noto Sans CJK JP" 9 pt, falling back to
+// other Japanese Gothic faces and then to the system sans-serif. This is the
+// only place the choice is made.
+QFont DialogFont();
+
+class DialogUnits {
+ public:
+  // |base_x| and |base_y| are the average character width and the height in
+  // pixels; both must be positive.
+  DialogUnits(int base_x, int base_y);
+
+  // Base units of |font|. The average width is that of the Latin letters
+  // A-Z and a-z: a CJK font reports its full-width ideographs in
+  // QFontMetrics::averageCharWidth(), which would stretch every dialog to
+  // nearly twice its width. The height is QFontMetrics::height().
+  static DialogUnits ForFont(const QFont& font);
+
+  int base_x() const { return base_x_; }
+  int base_y() const { return base_y_; }
+
+  // Pixels for a horizontal or vertical distance, rounded to nearest.
+  int ToPixelsX(int units) const;
+  int ToPixelsY(int units) const;
+
+  // Each coordinate converted on its own, as a control's position and size
+  // are given.
+  QPoint ToPixels(const QPoint& units) const;
+  QSize ToPixels(const QSize& units) const;
+  QRect ToPixels(const QRect& units) const;
+
+ private:
+  int base_x_;
+  int base_y_;
+};
+
+}  // namespace velmora
+
+#endif  // VELMORA_UI_QT_DIALOG_UNITS_H_

@@ -1,0 +1,130 @@
+#include "ui/qt/password_dialog.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QString>
+#include <QWidget>
+
+#include "platform/window_port.h"
+#include "ui/password_rules.h"
+#include "ui/qt/wrapping_check_box.h"
+
+namespace velmora {
+namespace {
+
+// The platform style may mask with a dot; the text promises '*'.
+const char kAsteriskMask[] = "QLineEdit { lineedit-password-character: 42 }";
+
+QLabel* MakeStatic(const QString& text, bool wrap, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setTextFormat(Qt::PlainText);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  label->setWordWrap(wrap);
+  return label;
+}
+
+QLineEdit* MakePasswordEdit(int id, QWidget* parent) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(ControlName(id));
+  edit->setStyleSheet(QString::fromLatin1(kAsteriskMask));
+  edit->setEchoMode(QLineEdit::Password);
+  return edit;
+}
+
+}  // namespace
+
+PasswordDialog::PasswordDialog(QWidget* owner)
+    : DialogBase(owner, QStringLiteral("Velmora　パスワード入力"), 323, 211) {
+  // Created first so that it stays behind the edits it frames.
+  auto* group = new QGroupBox(QStringLiteral("パスワードを入力してください"), this);
+  Place(group, 7, 14, 309, 92);
+
+  password_edit_ = MakePasswordEdit(IDC_PASSWORD_INPUT, this);
+  Place(password_edit_, 75, 39, 209, 13);
+  confirm_edit_ = MakePasswordEdit(IDC_PASSWORD_CONFIRM, this);
+  Place(confirm_edit_, 75, 66, 209, 12);
+
+  show_box_ = new WrappingCheckBox(
+      QStringLiteral("入力したパスワードを表示する。"), this);
+  show_box_->setObjectName(ControlName(IDC_PASSWORD_SHOW));
+  Place(show_box_, 178, 165, 138, 13);
+
+  ok_button_ = new QPushButton(QStringLiteral("OK"), this);
+  ok_button_->setObjectName(ControlName(IDOK));
+  ok_button_->setDefault(true);
+  ok_button_->setEnabled(false);
+  Place(ok_button_, 90, 190, 50, 14);
+
+  cancel_button_ = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+  cancel_button_->setObjectName(ControlName(IDCANCEL));
+  Place(cancel_button_, 168, 189, 50, 14);
+
+  message_ = MakeStatic(QString(), false, this);
+  message_->setObjectName(ControlName(IDC_PASSWORD_MESSAGE));
+  Place(message_, 99, 86, 143, 13);
+
+  Place(MakeStatic(QStringLiteral("パスワード"), false, this), 26, 41, 43, 10);
+  Place(MakeStatic(QStringLiteral("パスワード（確認用）"), true, this), 26, 63,
+        47, 18);
+  Place(MakeStatic(QStringLiteral("★★★パスワードを間違えた場合、データは"
+                                  "失われます。ご注意下さい★★★"),
+                   false, this),
+        24, 123, 282, 12);
+  Place(MakeStatic(QStringLiteral("※キー入力の確認を行うには以下のチェック"
+                                  "ボックスにチェック　を入れてください。"),
+                   true, this),
+        43, 148, 234, 18);
+
+  setTabOrder(password_edit_, confirm_edit_);
+  setTabOrder(confirm_edit_, show_box_);
+  setTabOrder(show_box_, ok_button_);
+  setTabOrder(ok_button_, cancel_button_);
+  password_edit_->setFocus();
+
+  connect(password_edit_, &QLineEdit::textChanged, this,
+          &PasswordDialog::Revalidate);
+  connect(confirm_edit_, &QLineEdit::textChanged, this,
+          &PasswordDialog::Revalidate);
+  connect(show_box_, &QCheckBox::toggled, this, &PasswordDialog::SetShown);
+  connect(ok_button_, &QPushButton::clicked, this, &PasswordDialog::Confirm);
+  connect(cancel_button_, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void PasswordDialog::Revalidate() {
+  ok_button_->setEnabled(false);
+  const std::u16string problem =
+      PasswordProblem(password_edit_->text().toStdU16String(),
+                      confirm_edit_->text().toStdU16String());
+  message_->setText(QString::fromStdU16String(problem));
+  ok_button_->setEnabled(problem.empty());
+}
+
+void PasswordDialog::SetShown(bool shown) {
+  const QLineEdit::EchoMode mode =
+      shown ? QLineEdit::Normal : QLineEdit::Password;
+  password_edit_->setEchoMode(mode);
+  confirm_edit_->setEchoMode(mode);
+}
+
+void PasswordDialog::Confirm() {
+  const std::u16string password = password_edit_->text().toStdU16String();
+  // OK is disabled in this case; refuse anyway rather than trust that.
+  if (!PasswordProblem(password, confirm_edit_->text().toStdU16String())
+           .empty()) {
+    return;
+  }
+  password_input_ = password;
+  accept();
+}
+
+int RunPasswordDialog(QWidget* owner, std::u16string* password) {
+  PasswordDialog dialog(owner);
+  if (dialog.exec() != QDialog::Accepted) return IDCANCEL;
+  *password = dialog.passwordInput();
+  return IDOK;
+}
+
+}  // namespace velmora

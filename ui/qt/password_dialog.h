@@ -1,0 +1,55 @@
+// The dialog that asks for the password, twice, before a job starts.
+#ifndef VELMORA_UI_QT_PASSWORD_DIALOG_H_
+#define VELMORA_UI_QT_PASSWORD_DIALOG_H_
+
+#include <string>
+
+#include "ui/qt/dialog_base.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+namespace velmora {
+
+// Control ids (object names, see ControlName()).
+constexpr int IDC_PASSWORD_INPUT = 1026;
+constexpr int IDC_PASSWORD_CONFIRM = 1025;
+constexpr int IDC_PASSWORD_SHOW = 1037;
+constexpr int IDC_PASSWORD_MESSAGE = 1027;
+
+// OK is enabled only while PasswordProblem() has nothing to say about the two
+// boxes; the message line shows what it says. Both boxes are masked with '*'
+// unless the show check box is ticked.
+class PasswordDialog : public DialogBase {
+  Q_OBJECT
+
+ public:
+  explicit PasswordDialog(QWidget* owner);
+
+  // The password as it was when OK was pressed; empty before that.
+  const std::u16string& passwordInput() const { return password_input_; }
+
+ private:
+  void Revalidate();
+  void SetShown(bool shown);
+  void Confirm();
+
+  QLineEdit* password_edit_;
+  QLineEdit* confirm_edit_;
+  QCheckBox* show_box_;
+  QPushButton* ok_button_;
+  QPushButton* cancel_button_;
+  QLabel* message_;
+  std::u16string password_input_;
+};
+
+// Shows the password dialog modally over |owner| (may be null). Returns IDOK
+// with the password in |password|, or IDCANCEL with |password| untouched.
+int RunPasswordDialog(QWidget* owner, std::u16string* password);
+
+}  // namespace velmora
+
+#endif  // VELMORA_UI_QT_PASSWORD_DIALOG_H_
