@@ -9,6 +9,8 @@ std::atomic<int> g_read_count{0};
 std::atomic<int> g_write_count{0};
 std::atomic<int> g_fail_read_at{0};
 std::atomic<int> g_fail_write_at{0};
+std::atomic<int> g_status_count{0};
+std::atomic<int> g_fail_status_at{0};
 
 bool Tick(std::atomic<int>& count, const std::atomic<int>& fail_at) {
   int n = ++count;
@@ -22,6 +24,8 @@ void Reset() {
   g_write_count = 0;
   g_fail_read_at = 0;
   g_fail_write_at = 0;
+  g_status_count = 0;
+  g_fail_status_at = 0;
 }
 
 void FailNthRead(int n) {
@@ -34,7 +38,13 @@ void FailNthWrite(int n) {
   g_fail_write_at = n;
 }
 
+void FailNthSetStatus(int n) {
+  g_status_count = 0;
+  g_fail_status_at = n;
+}
+
 bool ShouldFailRead() { return Tick(g_read_count, g_fail_read_at); }
 bool ShouldFailWrite() { return Tick(g_write_count, g_fail_write_at); }
+bool ShouldFailSetStatus() { return Tick(g_status_count, g_fail_status_at); }
 
 }  // namespace velmora::fault_injection

@@ -1,5 +1,6 @@
-// Test seam: makes the n-th read or write of file contents fail, so that the
-// failure paths a healthy disk never takes on demand can be exercised.
+// Test seam: makes the n-th read or write of file contents, or the n-th
+// application of a file status, fail, so that the failure paths a healthy
+// disk never takes on demand can be exercised.
 // Counting starts at 1 from the last Reset(); 0 disables the fault.
 // Not thread-safe: arm it before the run that should fail.
 #ifndef VELMORA_PLATFORM_FAULT_INJECTION_H_
@@ -10,10 +11,12 @@ namespace velmora::fault_injection {
 void Reset();
 void FailNthRead(int n);
 void FailNthWrite(int n);
+void FailNthSetStatus(int n);
 
 // Called by the file layer before each read or write; true means "fail it".
 bool ShouldFailRead();
 bool ShouldFailWrite();
+bool ShouldFailSetStatus();
 
 }  // namespace velmora::fault_injection
 

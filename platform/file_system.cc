@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/fault_injection.h"
 #include "platform/wtf8.h"
 
 namespace velmora {
@@ -181,6 +182,7 @@ bool GetFileStatus(const std::u16string& path, FileStatus* status) {
 }
 
 bool SetFileStatus(const std::u16string& path, const FileStatus& status) {
+  if (fault_injection::ShouldFailSetStatus()) return false;
   std::string bytes;
   struct stat st {};
   if (!ToBytes(path, &bytes) || ::lstat(bytes.c_str(), &st) != 0) {

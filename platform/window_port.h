@@ -10,6 +10,7 @@
 #ifndef VELMORA_PLATFORM_WINDOW_PORT_H_
 #define VELMORA_PLATFORM_WINDOW_PORT_H_
 
+#include <functional>
 #include <string>
 
 namespace velmora {
@@ -41,6 +42,8 @@ constexpr unsigned MB_ICONQUESTION = 0x20;
 constexpr unsigned MB_ICONWARNING = 0x30;
 constexpr unsigned MB_ICONEXCLAMATION = 0x30;
 constexpr unsigned MB_ICONINFORMATION = 0x40;
+// Abort or Ignore only: offered where a retry could do harm.
+constexpr unsigned MB_ABORTIGNORE = 0x0E;
 constexpr unsigned MB_TYPEMASK = 0x0F;
 constexpr unsigned MB_ICONMASK = 0xF0;
 
@@ -94,6 +97,19 @@ class WindowPort {
   // Queues |command| to the main dialog; it is handled after the current
   // message.
   virtual void PostCommand(int command) = 0;
+
+  // Runs |job| as the run of Execute: on a worker thread in the desktop
+  // program (never joined), inline where there is no event loop to keep
+  // alive. Returns false when it could not be started.
+  virtual bool StartWorker(std::function<void()> job) = 0;
+
+  // Asks the user for a directory, starting at |initial|. True with the
+  // choice in |chosen|, false when cancelled.
+  virtual bool BrowseForFolder(const std::u16string& initial,
+                               std::u16string* chosen) = 0;
+
+  // Ends the main dialog; the program ends with it.
+  virtual void EndDialog(int result) = 0;
 };
 
 }  // namespace velmora

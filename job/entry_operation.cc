@@ -1,0 +1,195 @@
+#include "job/entry_operation.h"
+
+#include "job/messages.h"
+#include "job/problem_prompt.h"
+#include "platform/file_system.h"
+#include "platform/u16_format.h"
+
+namespace velmora {
+namespace {
+
+std::u16string Detail(const std::u16string& directory,
+                      const std::u16string& name) {
+  return Format(text::kDetail, {directory, name});
+}
+
+std::u16string JoinPath(const std::u16string& directory,
+                        const std::u16string& name) {
+  return directory + u"/" + name;
+}
+
+// Maps an Abort/Retry/Ignore (or Abort/Ignore) answer; Retry comes back as
+// Done so that the caller loops.
+EntryResult AnswerToResult(int answer) {
+  if (answer == IDRETRY) return Done;
+  if (answer == IDIGNORE) return Skipped;
+  return AbortRun;
+}
+
+enum class Step { kRetry, kFinished };
+
+struct Outcome {
+  Step step;
+  EntryResult result;
+};
+
+// One attempt at the whole operation; kRetry asks the caller to start over.
+Outcome AttemptEntry(JobHost& host, const std::u16string& path) {
+  Crypter& crypter = host.m_crypter;
+  WindowPort& window = host.m_window;
+
+  const std::size_t slash = path.rfind(u'/');
+  const std::u16string directory =
+      slash == std::u16string::npos ? std::u16string() : path.substr(0, slash);
+  const std::u16string name =
+      slash == std::u16string::npos ? path : path.substr(slash + 1);
+  crypter.SetDirectory(directory);
+  crypter.ConvertName(name, static_cast<uint32_t>(host.m_job.m_nMode));
+  if (crypter.m_nError != ERR_NONE) {
+    return {Step::kFinished,
+            PromptProblem(host, crypter.m_nError, crypter.GetDirectory(),
+                          crypter.GetSourceName())};
+  }
+  FileStatus status{};
+  GetFileStatus(crypter.GetSourcePath(), &status);
+
+  const std::u16string source = crypter.GetSourceName();
+  const std::u16string target = crypter.GetTargetName();
+  const EntryResult renamed = RenameWithRetry(host, directory, source, target);
+  if (renamed != Done) return {Step::kFinished, renamed};
+
+  const std::u16string source_path = JoinPath(directory, source);
+  const std::u16string target_path = JoinPath(directory, target);
+  GetFileStatus(target_path, &status);
+  // Directories, links, FIFOs, sockets and devices only change their names.
+  if (status.is_directory || !status.is_regular) return {Step::kFinished, Done};
+
+  const FileStatus original = status;
+  if (!SetFileStatus(target_path, WithOwnerReadWrite(status))) {
+    RenameEntry(target_path, source_path);
+    const int answer = window.MessageBox(
+        std::u16string(text::kAttributeFailed) + Detail(directory, source),
+        MB_ABORTRETRYIGNORE | MB_ICONERROR);
+    const EntryResult result = AnswerToResult(answer);
+    return {result == Done ? Step::kRetry : Step::kFinished, result};
+  }
+
+  const int32_t transformed = crypter.TransformFile();
+  const bool restored = SetFileStatus(target_path, original);
+
+  if (transformed == 0) {
+    if (!restored) {
+      // Name and contents agree; only the mode or times are off. Say which
+      // file, and count it as done.
+      window.MessageBox(
+          std::u16string(text::kStatusNotRestored) + Detail(directory, target),
+          MB_OK | MB_ICONWARNING);
+    }
+    return {Step::kFinished, Done};
+  }
+
+  if (transformed == -1) {
+    // Nothing was changed: the old name is right again, and a retry is safe.
+    if (RenameEntry(target_path, source_path) == 0) {
+      const int answer = window.MessageBox(
+          std::u16string(text::kOpenFailed) + Detail(directory, source),
+          MB_ABORTRETRYIGNORE | MB_ICONERROR);
+      const EntryResult result = AnswerToResult(answer);
+      return {result == Done ? Step::kRetry : Step::kFinished, result};
+    }
+    // The old name could not be given back: name the file as it is now.
+    const int answer = window.MessageBox(
+        std::u16string(text::kOpenFailed) + Detail(directory, target),
+        MB_ABORTIGNORE | MB_ICONERROR);
+    return {Step::kFinished, AnswerToResult(answer)};
+  }
+
+  // Part of the contents is transformed. Neither name fits them now, and
+  // running the operation again would transform those bytes twice: keep the
+  // name the file has, name it in the message, and offer no retry.
+  const int answer = window.MessageBox(
+      std::u16string(text::kContentFailed) + Detail(directory, target),
+      MB_ABORTIGNORE | MB_ICONERROR);
+  const EntryResult result = AnswerToResult(answer);
+  return {Step::kFinished, result == Done ? Skipped : result};
+}
+
+}  // namespace
+
+void AppendEntry(WideListBuffer& list, const std::u16string& path) {
+  list.AppendString(path);
+  const char16_t terminator = u'\0';
+  list.Append(&terminator, sizeof terminator);
+}
+
+EntryResult ProcessEntryList(JobHost& host, WideListBuffer& list) {
+  WideListBuffer::ResetSeparators();
+  WideListBuffer::AddSeparator(u"");
+  JobState& job = host.m_job;
+  for (int32_t index = 0;; ++index) {
+    const std::u16string entry = list.NextToken(index);
+    if (entry.empty()) break;
+    host.m_window.SetControlText(
+        IDC_STATUS_SUB, Format(text::kProcessing, {job.m_nDone, job.m_nScanTotal}));
+    const EntryResult result = ProcessEntry(host, entry);
+    if (result == Done) ++job.m_nDone;
+    if (result == AbortRun) return AbortRun;
+  }
+  return Done;
+}
+
+EntryResult ProcessEntry(JobHost& host, const std::u16string& path) {
+  for (;;) {
+    const Outcome outcome = AttemptEntry(host, path);
+    if (outcome.step == Step::kFinished) return outcome.result;
+  }
+}
+
+EntryResult RenameWithRetry(JobHost& host, const std::u16string& directory,
+                            const std::u16string& source,
+                            const std::u16string& target) {
+  WindowPort& window = host.m_window;
+  const std::u16string source_path = JoinPath(directory, source);
+  const std::u16string target_path = JoinPath(directory, target);
+  for (;;) {
+    if (RenameEntry(source_path, target_path) == 0) return Done;
+
+    FileStatus status{};
+    if (!GetFileStatus(source_path, &status)) {
+      const EntryResult result = AnswerToResult(window.MessageBox(
+          std::u16string(text::kSourceGone) + Detail(directory, source),
+          MB_ABORTRETRYIGNORE | MB_ICONERROR));
+      if (result != Done) return result;
+      continue;
+    }
+    FileStatus existing{};
+    if (!GetFileStatus(target_path, &existing)) {
+      const EntryResult result = AnswerToResult(window.MessageBox(
+          std::u16string(text::kRenameFailed) + Detail(directory, source),
+          MB_ABORTRETRYIGNORE | MB_ICONERROR));
+      if (result != Done) return result;
+      continue;
+    }
+
+    const std::u16string kind =
+        existing.is_directory ? text::kKindDirectory : text::kKindFile;
+    const std::u16string word = host.m_job.m_nMode == 0
+                                    ? text::kWordEncryption
+                                    : text::kWordDecryption;
+    const int answer = window.MessageBox(
+        Format(text::kTargetExists, {word, kind}) +
+            Format(text::kTargetExistsDetail, {kind, directory, target}),
+        MB_YESNO | MB_ICONEXCLAMATION);
+    if (answer != IDYES) return AbortRun;
+    const int removed = existing.is_directory ? RemoveEmptyDirectory(target_path)
+                                              : RemoveFile(target_path);
+    if (removed == 0) continue;
+    const EntryResult result = AnswerToResult(window.MessageBox(
+        Format(text::kRemoveFailed, {kind}) +
+            Format(text::kRemoveFailedDetail, {kind, directory, target}),
+        MB_ABORTRETRYIGNORE | MB_ICONERROR));
+    if (result != Done) return result;
+  }
+}
+
+}  // namespace velmora

@@ -1,0 +1,42 @@
+// The operation on one entry of the tree: convert its name, rename it, and
+// for a regular file transform its contents between saving and restoring its
+// mode and times. Every failure becomes a question to the user; the answer
+// decides between retrying, skipping the entry and stopping the run.
+//
+// Guarantees: a name problem touches nothing; a rename never replaces an
+// entry without the user's Yes; a file whose contents could not be
+// transformed gets its old name back only when its contents are unchanged,
+// and a file left half-transformed is named exactly in the message and
+// cannot be retried (that would transform bytes twice).
+#ifndef VELMORA_JOB_ENTRY_OPERATION_H_
+#define VELMORA_JOB_ENTRY_OPERATION_H_
+
+#include <string>
+
+#include "job/job_host.h"
+#include "job/wide_list_buffer.h"
+
+namespace velmora {
+
+// Appends one full path to an entry list. Entries end with U+0000, since a
+// Linux name may hold carriage returns and line feeds but never U+0000.
+void AppendEntry(WideListBuffer& list, const std::u16string& path);
+
+// Runs ProcessEntry over every entry of |list|, counting each Done in
+// m_nDone. Returns AbortRun as soon as an entry answers it (the remaining
+// entries stay untouched), else Done.
+EntryResult ProcessEntryList(JobHost& host, WideListBuffer& list);
+
+// The whole operation on the entry at |path|, in the host's mode.
+EntryResult ProcessEntry(JobHost& host, const std::u16string& path);
+
+// Renames |directory|/|source| to |directory|/|target|, asking the user
+// about every failure; an entry that already carries the target name is
+// removed only after the user agrees.
+EntryResult RenameWithRetry(JobHost& host, const std::u16string& directory,
+                            const std::u16string& source,
+                            const std::u16string& target);
+
+}  // namespace velmora
+
+#endif  // VELMORA_JOB_ENTRY_OPERATION_H_

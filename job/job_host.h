@@ -1,0 +1,54 @@
+// What a run needs from the main dialog: its window, the engine, the shared
+// job state and the extension rule setting. MainDialog is a JobHost; the job
+// layer sees nothing else of it.
+#ifndef VELMORA_JOB_JOB_HOST_H_
+#define VELMORA_JOB_JOB_HOST_H_
+
+#include <atomic>
+
+#include "engine/crypter.h"
+#include "job/job_state.h"
+#include "platform/window_port.h"
+
+namespace velmora {
+
+// How the last run ended, for front ends that turn it into an exit status.
+enum class RunOutcome {
+  kNotRun,
+  kInvalidTarget,  // the path is missing or names a file
+  kNothingToDo,    // nothing to encrypt, or nothing to decrypt
+  kCancelled,      // the password dialog was cancelled
+  kDeclined,       // a warning about a mixed tree was declined
+  kAllDone,        // every entry found was done
+  kSomeDone,       // the walk ended with entries not done (or aborted)
+};
+
+// How the last scan ended.
+enum class ScanOutcome {
+  kNotRun,
+  kCompleted,  // Execute enabled
+  kStopped,    // superseded by a newer scan, Exit or close
+  kRefused,    // a file too large for the cipher
+};
+
+class JobHost {
+ public:
+  JobHost(WindowPort& window, Crypter& crypter)
+      : m_window(window), m_crypter(crypter) {}
+  JobHost(const JobHost&) = delete;
+  JobHost& operator=(const JobHost&) = delete;
+  virtual ~JobHost() = default;
+
+  WindowPort& m_window;
+  Crypter& m_crypter;
+  JobState m_job;
+  // 1: files with a registered extension get only their head enciphered.
+  int32_t m_nExtRule = 0;
+
+  std::atomic<RunOutcome> m_lastRunOutcome{RunOutcome::kNotRun};
+  ScanOutcome m_lastScanOutcome = ScanOutcome::kNotRun;
+};
+
+}  // namespace velmora
+
+#endif  // VELMORA_JOB_JOB_HOST_H_

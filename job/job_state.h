@@ -1,0 +1,46 @@
+// The counters, flags, mode and password that one program run shares between
+// the main dialog, the scan and the job, and the result of every per-entry
+// step.
+//
+// No field is locked: each has one writer at a time. The thread that runs a
+// job writes m_bRunning, m_nMode, m_nFound, m_nDone, m_bDontShowAgain and
+// m_strPassword; the interface thread writes m_bExitPass, m_nScanGeneration,
+// m_strScanDir and the scan counts. The window takes no input while a walk
+// runs, so no scan can overlap a walk. The fields the other thread reads
+// while its owner writes them are atomic.
+#ifndef VELMORA_JOB_JOB_STATE_H_
+#define VELMORA_JOB_JOB_STATE_H_
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace velmora {
+
+// Result of an operation on one entry.
+enum EntryResult : int32_t {
+  Done = 0,       // the entry has its new name (and, for a file, contents)
+  Skipped = -1,   // the entry is left as it was; the run goes on
+  AbortRun = -2,  // the entry is left as it was; the whole run stops
+};
+
+struct JobState {
+  // Indexed by name-conversion error code: 1 = skip that problem silently
+  // for the rest of the run.
+  int32_t m_bDontShowAgain[10] = {};
+  int32_t m_nMode = 0;  // 0 encrypt, 1 decrypt (also temporary decryption)
+  std::atomic<int32_t> m_bRunning{0};
+  std::atomic<int32_t> m_bExitPass{0};
+  std::atomic<int32_t> m_nScanGeneration{0};
+  std::u16string m_strScanDir;
+  int32_t m_nScanTotal = 0;
+  int32_t m_nScanEncrypted = 0;
+  int32_t m_nScanPlain = 0;
+  int32_t m_nFound = 0;
+  int32_t m_nDone = 0;
+  std::u16string m_strPassword;
+};
+
+}  // namespace velmora
+
+#endif  // VELMORA_JOB_JOB_STATE_H_

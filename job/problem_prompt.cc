@@ -1,0 +1,47 @@
+#include "job/problem_prompt.h"
+
+#include "job/messages.h"
+#include "platform/u16_format.h"
+
+namespace velmora {
+namespace {
+
+struct Problem {
+  const char16_t* text;
+  unsigned icon;
+};
+
+Problem ProblemFor(int32_t code) {
+  switch (code) {
+    case ERR_WRONG_PASSWORD: return {text::kWrongPassword, MB_ICONERROR};
+    case ERR_UNREPRESENTABLE: return {text::kUnrepresentableName, MB_ICONERROR};
+    case ERR_BAD_CLASS_CHAR:
+    case ERR_BAD_NAME: return {text::kInvalidName, MB_ICONERROR};
+    case ERR_ALREADY_ENCRYPTED: return {text::kAlreadyEncrypted, MB_ICONWARNING};
+    case ERR_NAME_TOO_LONG: return {text::kNameTooLong, MB_ICONERROR};
+    case ERR_NOT_ENCRYPTED: return {text::kNotEncrypted, MB_ICONWARNING};
+    case ERR_UNSUPPORTED_CLASS: return {text::kUnsupportedVersion, MB_ICONERROR};
+    default: return {text::kUnexpectedError, MB_ICONERROR};
+  }
+}
+
+}  // namespace
+
+EntryResult PromptProblem(JobHost& host, int32_t code,
+                          const std::u16string& directory,
+                          const std::u16string& name) {
+  const bool known = code >= 0 && code < 10;
+  if (known && host.m_job.m_bDontShowAgain[code] == 1) return Skipped;
+  const Problem problem = ProblemFor(code);
+  const int answer = host.m_window.MessageBox(
+      Format(problem.text, {directory, name}), MB_YESNO | problem.icon);
+  if (answer == IDNO) return AbortRun;
+  if (host.m_window.MessageBox(text::kDontShowAgain,
+                               MB_YESNO | MB_ICONQUESTION) == IDYES &&
+      known) {
+    host.m_job.m_bDontShowAgain[code] = 1;
+  }
+  return Skipped;
+}
+
+}  // namespace velmora

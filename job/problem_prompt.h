@@ -1,0 +1,23 @@
+// The question asked when an entry's name cannot be converted: skip the
+// entry, or stop the run; and whether to skip that kind of problem silently
+// for the rest of the run.
+#ifndef VELMORA_JOB_PROBLEM_PROMPT_H_
+#define VELMORA_JOB_PROBLEM_PROMPT_H_
+
+#include <cstdint>
+#include <string>
+
+#include "job/job_host.h"
+
+namespace velmora {
+
+// |code| is the name conversion's error code (1 to 9); |directory| and
+// |name| name the entry as it is on disk. Returns Skipped or AbortRun, never
+// Done. Nothing on disk is touched.
+EntryResult PromptProblem(JobHost& host, int32_t code,
+                          const std::u16string& directory,
+                          const std::u16string& name);
+
+}  // namespace velmora
+
+#endif  // VELMORA_JOB_PROBLEM_PROMPT_H_

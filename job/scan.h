@@ -1,0 +1,30 @@
+// The scan that precedes every run: counts the entries below the target,
+// sorts them into enciphered and plain names, and refuses trees holding a
+// file the content cipher cannot take. Only a completed scan enables
+// Execute.
+//
+// Runs on the interface thread and handles waiting messages between
+// entries, so the window stays responsive. Anything that raises
+// m_nScanGeneration (a path change, a newer scan, Exit, close) stops it at
+// its next check; the newest scan's result is the one that stays.
+#ifndef VELMORA_JOB_SCAN_H_
+#define VELMORA_JOB_SCAN_H_
+
+#include <cstdint>
+#include <string>
+
+#include "job/job_host.h"
+
+namespace velmora {
+
+// The handler of ID_START_SCAN: scans m_strScanDir.
+void OnStartScan(JobHost& host);
+
+// Entries below |pattern| ("dir/*"), at every depth, or -1 when the scan
+// stopped or refused a file. |base| is the count before this directory.
+int32_t ScanTree(JobHost& host, const std::u16string& pattern,
+                 int32_t generation, int32_t base);
+
+}  // namespace velmora
+
+#endif  // VELMORA_JOB_SCAN_H_

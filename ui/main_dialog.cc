@@ -1,0 +1,153 @@
+#include "ui/main_dialog.h"
+
+#include <utility>
+
+#include "job/messages.h"
+#include "job/run_job.h"
+#include "job/scan.h"
+#include "job/wide_list_buffer.h"
+#include "platform/file_system.h"
+#include "platform/u16_format.h"
+
+namespace velmora {
+
+MainDialog::MainDialog(WindowPort& window, Crypter& crypter,
+                       std::u16string command_line)
+    : JobHost(window, crypter),
+      m_statusSink(window, IDC_STATUS_MAIN),
+      m_pszCmdLine(std::move(command_line)) {}
+
+void MainDialog::OnInitDialog() {
+  m_window.SetControlText(IDC_STATUS_MAIN, Format(text::kStarted, {text::kVersion}));
+  m_window.SetControlText(IDC_STATUS_SUB, text::kStartupComplete);
+
+  std::u16string initial = m_pszCmdLine;
+  if (initial.empty()) {
+    const std::u16string data = GetCurrentDirectoryPath() + u"/data";
+    FileStatus status{};
+    initial = GetFileStatus(data, &status) ? data : kDropHereText;
+  }
+  m_window.SetControlText(IDC_PATH, initial);
+
+  m_nExtRule = 1;
+  m_job.m_nMode = 0;
+  m_crypter.BuildAlphabets();
+  m_crypter.m_pStatusWnd = &m_statusSink;
+  m_window.SetChecked(IDC_RADIO_ENCRYPT, true);
+  m_window.SetChecked(IDC_RADIO_DECRYPT, false);
+  m_window.SetChecked(IDC_RADIO_TEMPORARY, false);
+  m_job.m_bRunning = 0;
+  m_job.m_bExitPass = 0;
+  CheckTargetPath();
+}
+
+void MainDialog::CheckTargetPath() {
+  if (m_job.m_bExitPass == 1) return;
+  std::u16string path = m_window.GetControlText(IDC_PATH);
+  ++m_job.m_nScanGeneration;
+  m_window.EnableControl(IDC_EXECUTE, false);
+  if (path == kDropHereText) return;
+  m_window.SetControlText(IDC_STATUS_MAIN, u"");
+  switch (CheckTarget(&path)) {
+    case TargetCheck::kEmpty:
+      return;
+    case TargetCheck::kMissing:
+      m_window.SetControlText(IDC_STATUS_SUB, text::kInvalidPath);
+      return;
+    case TargetCheck::kFile:
+      m_window.SetControlText(IDC_STATUS_SUB, text::kFileNotSupported);
+      return;
+    case TargetCheck::kDirectory:
+      m_job.m_strScanDir = path;
+      m_window.PostCommand(ID_START_SCAN);
+      return;
+  }
+}
+
+void MainDialog::OnOperationChanged() { CheckTargetPath(); }
+
+void MainDialog::OnStartScan() { velmora::OnStartScan(*this); }
+
+void MainDialog::OnBrowse() {
+  const std::u16string initial = m_window.GetControlText(IDC_PATH);
+  std::u16string chosen;
+  if (!m_window.BrowseForFolder(initial, &chosen)) return;
+  m_window.SetControlText(IDC_PATH, chosen);
+  m_window.SetFocusTo(IDC_PATH);
+  CheckTargetPath();
+}
+
+void MainDialog::OnDropFiles(const std::u16string& first_path) {
+  if (m_job.m_bRunning == 1 || IsWaiting() ||
+      !m_window.IsControlEnabled(IDC_PATH)) {
+    return;
+  }
+  m_window.SetControlText(IDC_PATH, first_path);
+  CheckTargetPath();
+}
+
+void MainDialog::OnSettings() {
+  std::u16string extensions;
+  for (int slot = 0; slot < kExtensionSlots; ++slot) {
+    const std::u16string extension = m_crypter.GetExtension(slot);
+    if (extension.empty()) break;
+    extensions += extension + u"\r\n";
+  }
+  int rule = m_nExtRule;
+  m_window.RunOptionDialog(&extensions, &rule);
+  m_nExtRule = rule;
+
+  // Every slot is rewritten from its own line, so an empty line ends the
+  // list. A line too long for a slot is left out rather than cut, so that
+  // nothing the user did not type gets registered.
+  WideListBuffer text;
+  text.AppendString(extensions);
+  WideListBuffer::ResetSeparators();
+  WideListBuffer::AddSeparator(u"");
+  WideListBuffer::AddSeparator(u"\r");
+  int slot = 0;
+  for (int32_t index = 0; slot < kExtensionSlots; ++index) {
+    const std::u16string line = text.NextToken(index);
+    if (m_crypter.SetExtension(slot, line)) ++slot;
+  }
+}
+
+void MainDialog::OnOK() {
+  if (m_job.m_bRunning == 1 || !m_window.IsControlEnabled(IDC_EXECUTE)) return;
+  m_window.StartWorker([this] { RunJob(*this); });
+}
+
+void MainDialog::OnCancel() {
+  if (m_job.m_bRunning == 1) return;
+  ++m_job.m_nScanGeneration;
+  ReencryptIfWaiting();
+  m_window.EndDialog(IDCANCEL);
+}
+
+void MainDialog::OnClose() {
+  ++m_job.m_nScanGeneration;
+  if (m_window.IsControlEnabled(IDC_EXIT)) OnCancel();
+}
+
+void MainDialog::OnSessionEnd() { ReencryptIfWaiting(); }
+
+bool MainDialog::IsWaiting() {
+  return m_job.m_bExitPass == 0 && m_window.IsChecked(IDC_RADIO_TEMPORARY) &&
+         !m_window.IsControlEnabled(IDC_SETTINGS);
+}
+
+void MainDialog::ReencryptIfWaiting() {
+  if (!IsWaiting()) return;
+  m_job.m_bExitPass = 1;
+  RunExitPass();
+}
+
+void MainDialog::RunExitPass() {
+  m_window.SetChecked(IDC_RADIO_ENCRYPT, true);
+  m_window.SetChecked(IDC_RADIO_DECRYPT, false);
+  m_window.SetChecked(IDC_RADIO_TEMPORARY, false);
+  RunJob(*this);
+  m_window.EndDialog(IDOK);
+}
+
+}  // namespace velmora

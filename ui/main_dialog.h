@@ -1,0 +1,85 @@
+// MainDialog: the main window's logic, without any toolkit.
+//
+// A front end (the Qt widgets, the terminal) implements WindowPort, builds a
+// MainDialog on it and forwards the user's actions to the handlers below;
+// every text, check and state change of the window is made here, so the
+// desktop and the terminal behave alike.
+//
+// All handlers run on the interface thread. Execute (OnOK) hands RunJob to
+// WindowPort::StartWorker; the exit pass runs RunJob on the interface thread.
+#ifndef VELMORA_UI_MAIN_DIALOG_H_
+#define VELMORA_UI_MAIN_DIALOG_H_
+
+#include <string>
+
+#include "engine/text_sink.h"
+#include "job/job_host.h"
+
+namespace velmora {
+
+// Placeholder of the path box; never checked as a path.
+inline constexpr char16_t kDropHereText[] = u"ここにドロップして下さい";
+
+class MainDialog : public JobHost {
+ public:
+  // |command_line| is the initial target, taken verbatim (empty for none).
+  MainDialog(WindowPort& window, Crypter& crypter,
+             std::u16string command_line);
+
+  // Start-up: status lines, initial target, defaults, first path check.
+  void OnInitDialog();
+
+  // The path box changed (typing, browsing, a drop, start-up).
+  void CheckTargetPath();
+  // A radio button was clicked, even the one already selected.
+  void OnOperationChanged();
+  // The posted ID_START_SCAN.
+  void OnStartScan();
+  // Button 1004: the folder browser.
+  void OnBrowse();
+  // A drop onto the window; |first_path| is the first dropped item.
+  void OnDropFiles(const std::u16string& first_path);
+  // Button 1011: the option dialog, then the rewrite of the extension table.
+  void OnSettings();
+
+  // Execute (button 1, Enter): starts RunJob through the window port.
+  void OnOK();
+  // Exit (button 2, Esc, the close command). Ignored while a walk runs;
+  // otherwise stops a scan, runs the exit pass when a temporary decryption
+  // waits, and ends the dialog.
+  void OnCancel();
+  // The window's close box: stops a scan, then Exit unless button 2 is
+  // disabled.
+  void OnClose();
+  // The desktop session is ending: re-encrypt now if a temporary decryption
+  // waits. The dialog is not ended here.
+  void OnSessionEnd();
+
+  // Runs the exit pass once when a temporary decryption waits.
+  void ReencryptIfWaiting();
+  // True while a temporary decryption waits for the exit pass.
+  bool IsWaiting();
+
+ private:
+  void RunExitPass();
+
+  // The engine writes its progress line into status line 1033.
+  class StatusLineSink : public TextSink {
+   public:
+    StatusLineSink(WindowPort& window, int id) : window_(window), id_(id) {}
+    void SetText(const std::u16string& text) override {
+      window_.SetControlText(id_, text);
+    }
+
+   private:
+    WindowPort& window_;
+    int id_;
+  };
+
+  StatusLineSink m_statusSink;
+  std::u16string m_pszCmdLine;
+};
+
+}  // namespace velmora
+
+#endif  // VELMORA_UI_MAIN_DIALOG_H_
