@@ -1,5 +1,5 @@
-// Test seam: makes the n-th read or write of file contents, or the n-th
-// application of a file status, fail, so that the failure paths a healthy
+// Test seam: makes the n-th open for update, read or write of file contents,
+// or the n-th application of a file status, fail, so that the failure paths a healthy
 // disk never takes on demand can be exercised.
 // Counting starts at 1 from the last Reset(); 0 disables the fault.
 // Not thread-safe: arm it before the run that should fail.
@@ -9,11 +9,13 @@
 namespace velmora::fault_injection {
 
 void Reset();
+void FailNthOpen(int n);
 void FailNthRead(int n);
 void FailNthWrite(int n);
 void FailNthSetStatus(int n);
 
 // Called by the file layer before each read or write; true means "fail it".
+bool ShouldFailOpen();
 bool ShouldFailRead();
 bool ShouldFailWrite();
 bool ShouldFailSetStatus();

@@ -11,6 +11,7 @@
 namespace velmora {
 
 InPlaceFile::InPlaceFile(const std::u16string& path) {
+  if (fault_injection::ShouldFailOpen()) return;
   const std::string bytes = Wtf8FromUtf16(path);
   // O_NONBLOCK keeps a FIFO that slipped in from blocking the open.
   int fd = ::open(bytes.c_str(),
