@@ -75,30 +75,25 @@ inline constexpr char16_t kWordEncryption[] = u"暗号化";
 inline constexpr char16_t kWordDecryption[] = u"暗号解除";
 
 // --- Problem prompts, by name-conversion error code -------------------------
+// Each reason is followed by kSkipQuestion.
+inline constexpr char16_t kSkipQuestion[] =
+    u"\r\nスキップして処理を継続しますか？\r\n\r\nファイルパス\r\n%s\r\nファイル名\r\n%s";
 inline constexpr char16_t kWrongPassword[] =  // 1
-    u"次のファイルは、パスワードが一致しないため暗号解除できません。"
-    u"\r\nスキップして処理を継続しますか？\r\n\r\nファイルパス\r\n%s\r\nファイル名\r\n%s";
+    u"次のファイルは、パスワードが一致しないため暗号解除できません。";
 inline constexpr char16_t kUnrepresentableName[] =  // 2
-    u"次のファイルは、ファイル名に使用できない文字が含まれているため、暗号化できません。"
-    u"\r\nスキップして処理を継続しますか？\r\n\r\nファイルパス\r\n%s\r\nファイル名\r\n%s";
+    u"次のファイルは、ファイル名に使用できない文字が含まれているため、暗号化できません。";
 inline constexpr char16_t kInvalidName[] =  // 3 and 7
-    u"次のファイルは不正なファイル名です。暗号解除できません。"
-    u"\r\nスキップして処理を継続しますか？\r\n\r\nファイルパス\r\n%s\r\nファイル名\r\n%s";
+    u"次のファイルは不正なファイル名です。暗号解除できません。";
 inline constexpr char16_t kAlreadyEncrypted[] =  // 4
-    u"次のファイルは既に暗号化されているので、暗号化できません。"
-    u"\r\nスキップして処理を継続しますか？\r\n\r\nファイルパス\r\n%s\r\nファイル名\r\n%s";
+    u"次のファイルは既に暗号化されているので、暗号化できません。";
 inline constexpr char16_t kNameTooLong[] =  // 5
-    u"次のファイルはファイル名が長すぎるので、ファイル名の置換ができません。"
-    u"\r\nスキップして処理を継続しますか？\r\n\r\nファイルパス\r\n%s\r\nファイル名\r\n%s";
+    u"次のファイルはファイル名が長すぎるので、ファイル名の置換ができません。";
 inline constexpr char16_t kNotEncrypted[] =  // 6
-    u"次のファイルは暗号化されていないファイルなので、暗号解除できません。"
-    u"\r\nスキップして処理を継続しますか？\r\n\r\nファイルパス\r\n%s\r\nファイル名\r\n%s";
+    u"次のファイルは暗号化されていないファイルなので、暗号解除できません。";
 inline constexpr char16_t kUnsupportedVersion[] =  // 8
-    u"次のファイルは不正なバージョンを示しています。暗号解除できません。"
-    u"\r\nスキップして処理を継続しますか？\r\n\r\nファイルパス\r\n%s\r\nファイル名\r\n%s";
+    u"次のファイルは不正なバージョンを示しています。暗号解除できません。";
 inline constexpr char16_t kUnexpectedError[] =  // 9
-    u"予期せぬエラーです。暗号解除できません。"
-    u"\r\nスキップして処理を継続しますか？\r\n\r\nファイルパス\r\n%s\r\nファイル名\r\n%s";
+    u"予期せぬエラーです。暗号解除できません。";
 inline constexpr char16_t kDontShowAgain[] =
     u"以降このメッセージを表示しないようにしますか？";
 

@@ -34,7 +34,7 @@ EntryResult PromptProblem(JobHost& host, int32_t code,
   if (known && host.m_job.m_bDontShowAgain[code] == 1) return Skipped;
   const Problem problem = ProblemFor(code);
   const int answer = host.m_window.MessageBox(
-      Format(problem.text, {directory, name}), MB_YESNO | problem.icon);
+      Format(std::u16string(problem.text) + text::kSkipQuestion, {directory, name}), MB_YESNO | problem.icon);
   if (answer == IDNO) return AbortRun;
   if (host.m_window.MessageBox(text::kDontShowAgain,
                                MB_YESNO | MB_ICONQUESTION) == IDYES &&
