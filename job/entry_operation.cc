@@ -26,6 +26,13 @@ EntryResult AnswerToResult(int answer) {
   return AbortRun;
 }
 
+// Shows a stop-icon question with Abort, Retry and Ignore (or Abort and
+// Ignore only, when a retry could do harm).
+EntryResult Ask(WindowPort& window, const std::u16string& message,
+                unsigned buttons = MB_ABORTRETRYIGNORE) {
+  return AnswerToResult(window.MessageBox(message, buttons | MB_ICONERROR));
+}
+
 enum class Step { kRetry, kFinished };
 
 struct Outcome {
@@ -67,10 +74,8 @@ Outcome AttemptEntry(JobHost& host, const std::u16string& path) {
   const FileStatus original = status;
   if (!SetFileStatus(target_path, WithOwnerReadWrite(status))) {
     RenameEntry(target_path, source_path);
-    const int answer = window.MessageBox(
-        std::u16string(text::kAttributeFailed) + Detail(directory, source),
-        MB_ABORTRETRYIGNORE | MB_ICONERROR);
-    const EntryResult result = AnswerToResult(answer);
+    const EntryResult result =
+        Ask(window, text::kAttributeFailed + Detail(directory, source));
     return {result == Done ? Step::kRetry : Step::kFinished, result};
   }
 
@@ -91,26 +96,20 @@ Outcome AttemptEntry(JobHost& host, const std::u16string& path) {
   if (transformed == -1) {
     // Nothing was changed: the old name is right again, and a retry is safe.
     if (RenameEntry(target_path, source_path) == 0) {
-      const int answer = window.MessageBox(
-          std::u16string(text::kOpenFailed) + Detail(directory, source),
-          MB_ABORTRETRYIGNORE | MB_ICONERROR);
-      const EntryResult result = AnswerToResult(answer);
+      const EntryResult result =
+          Ask(window, text::kOpenFailed + Detail(directory, source));
       return {result == Done ? Step::kRetry : Step::kFinished, result};
     }
     // The old name could not be given back: name the file as it is now.
-    const int answer = window.MessageBox(
-        std::u16string(text::kOpenFailed) + Detail(directory, target),
-        MB_ABORTIGNORE | MB_ICONERROR);
-    return {Step::kFinished, AnswerToResult(answer)};
+    return {Step::kFinished, Ask(window, text::kOpenFailed + Detail(directory, target),
+                                 MB_ABORTIGNORE)};
   }
 
   // Part of the contents is transformed. Neither name fits them now, and
   // running the operation again would transform those bytes twice: keep the
   // name the file has, name it in the message, and offer no retry.
-  const int answer = window.MessageBox(
-      std::u16string(text::kContentFailed) + Detail(directory, target),
-      MB_ABORTIGNORE | MB_ICONERROR);
-  const EntryResult result = AnswerToResult(answer);
+  const EntryResult result = Ask(
+      window, text::kContentFailed + Detail(directory, target), MB_ABORTIGNORE);
   return {Step::kFinished, result == Done ? Skipped : result};
 }
 
@@ -155,18 +154,14 @@ EntryResult RenameWithRetry(JobHost& host, const std::u16string& directory,
     if (RenameEntry(source_path, target_path) == 0) return Done;
 
     FileStatus status{};
-    if (!GetFileStatus(source_path, &status)) {
-      const EntryResult result = AnswerToResult(window.MessageBox(
-          std::u16string(text::kSourceGone) + Detail(directory, source),
-          MB_ABORTRETRYIGNORE | MB_ICONERROR));
-      if (result != Done) return result;
-      continue;
-    }
+    // Diagnose in this order: the entry is gone, nothing carries the target
+    // name (a lock or a permission), or something does (a collision).
+    const bool source_exists = GetFileStatus(source_path, &status);
     FileStatus existing{};
-    if (!GetFileStatus(target_path, &existing)) {
-      const EntryResult result = AnswerToResult(window.MessageBox(
-          std::u16string(text::kRenameFailed) + Detail(directory, source),
-          MB_ABORTRETRYIGNORE | MB_ICONERROR));
+    if (!source_exists || !GetFileStatus(target_path, &existing)) {
+      const EntryResult result =
+          Ask(window, (source_exists ? text::kRenameFailed : text::kSourceGone) +
+                          Detail(directory, source));
       if (result != Done) return result;
       continue;
     }
@@ -184,10 +179,9 @@ EntryResult RenameWithRetry(JobHost& host, const std::u16string& directory,
     const int removed = existing.is_directory ? RemoveEmptyDirectory(target_path)
                                               : RemoveFile(target_path);
     if (removed == 0) continue;
-    const EntryResult result = AnswerToResult(window.MessageBox(
-        Format(text::kRemoveFailed, {kind}) +
-            Format(text::kRemoveFailedDetail, {kind, directory, target}),
-        MB_ABORTRETRYIGNORE | MB_ICONERROR));
+    const EntryResult result =
+        Ask(window, Format(text::kRemoveFailed, {kind}) +
+                        Format(text::kRemoveFailedDetail, {kind, directory, target}));
     if (result != Done) return result;
   }
 }
