@@ -55,6 +55,8 @@ int ScriptedWindow::RunPasswordDialog(std::u16string* password) {
 int ScriptedWindow::RunOptionDialog(std::u16string* extension_text,
                                     int* extension_rule) {
   ++option_dialogs;
+  last_option_text = *extension_text;
+  last_option_rule = *extension_rule;
   if (option_dialogs_.empty() || !option_dialogs_.front().text) {
     if (!option_dialogs_.empty()) option_dialogs_.pop_front();
     return IDCANCEL;

@@ -100,6 +100,9 @@ class ScriptedWindow : public WindowPort {
   }
 
   std::u16string last_browse_initial;
+  // What the last option dialog was opened with.
+  std::u16string last_option_text;
+  int last_option_rule = -1;
 
  private:
   struct Control {

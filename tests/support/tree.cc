@@ -87,6 +87,12 @@ TreeSnapshot Snapshot(const std::string& root) {
 }
 
 std::vector<std::string> Names(const std::string& directory) {
+  std::vector<std::string> names = ListingOrder(directory);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> ListingOrder(const std::string& directory) {
   std::vector<std::string> names;
   DIR* dir = ::opendir(directory.c_str());
   if (dir == nullptr) return names;
@@ -95,7 +101,6 @@ std::vector<std::string> Names(const std::string& directory) {
     if (name != "." && name != "..") names.push_back(name);
   }
   ::closedir(dir);
-  std::sort(names.begin(), names.end());
   return names;
 }
 

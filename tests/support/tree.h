@@ -36,6 +36,9 @@ TreeSnapshot Snapshot(const std::string& root);
 
 // Names (bytes) of the entries directly in |directory|, sorted.
 std::vector<std::string> Names(const std::string& directory);
+// The same names in the order the file system lists them, which is the
+// order a walk meets them.
+std::vector<std::string> ListingOrder(const std::string& directory);
 
 }  // namespace velmora::testing
 
