@@ -52,7 +52,7 @@ class MainDialog : public JobHost {
   // disabled.
   void OnClose();
   // The desktop session is ending: re-encrypt now if a temporary decryption
-  // waits. The dialog is not ended here.
+  // waits; that exit pass ends the dialog. Otherwise nothing happens.
   void OnSessionEnd();
 
   // Runs the exit pass once when a temporary decryption waits.
