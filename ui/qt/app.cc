@@ -1,0 +1,109 @@
+#include "ui/qt/app.h"
+
+#include <QGuiApplication>
+#include <QIcon>
+#include <QSessionManager>
+
+#include <utility>
+
+#include "ui/qt/program_resources.h"
+#include "ui/qt/signal_pipe.h"
+
+namespace velmora {
+App::App(std::u16string command_line, Crypter& crypter)
+    : window_(), port_(window_), dialog_(port_, crypter, std::move(command_line)) {
+  port_.AttachDialog(&dialog_);
+  const QIcon icon = ProgramIcon();
+  QGuiApplication::setWindowIcon(icon);
+  window_.setWindowIcon(icon);
+
+  connect(&window_, &MainWindow::pathEdited, this,
+          [this] { dialog_.CheckTargetPath(); });
+  connect(&window_, &MainWindow::operationClicked, this,
+          [this] { dialog_.OnOperationChanged(); });
+  connect(&window_, &MainWindow::browseClicked, this,
+          [this] { dialog_.OnBrowse(); });
+  connect(&window_, &MainWindow::settingsClicked, this,
+          [this] { dialog_.OnSettings(); });
+  connect(&window_, &MainWindow::executeRequested, this,
+          [this] { dialog_.OnOK(); });
+  connect(&window_, &MainWindow::exitRequested, this,
+          [this] { dialog_.OnCancel(); });
+  connect(&window_, &MainWindow::closeRequested, this, [this] {
+    // MainDialog tells a walk from a scan by m_bRunning, which is set only
+    // once the walk starts; a close box while the worker still asks its
+    // questions must not end the dialog under it.
+    if (!port_.IsWorkerActive()) dialog_.OnClose();
+  });
+  connect(&window_, &MainWindow::pathDropped, this,
+          [this](const std::u16string& path) { dialog_.OnDropFiles(path); });
+
+  connect(&port_, &QtWindowPort::workerFinished, this,
+          &App::OnWorkerFinished);
+  connect(&port_, &QtWindowPort::dialogEnded, this, &App::OnDialogEnded);
+
+  // Direct: the session manager wants the data saved before this returns.
+  if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+    connect(gui, &QGuiApplication::commitDataRequest, this, &App::OnCommitData,
+            Qt::DirectConnection);
+  }
+}
+
+App::~App() = default;
+
+void App::Start() {
+  dialog_.OnInitDialog();
+  window_.show();
+}
+
+bool App::WatchTerminationSignals() {
+  if (signals_ != nullptr) return true;
+  signals_ = SignalPipe::Create();
+  if (signals_ == nullptr) return false;
+  connect(signals_.get(), &SignalPipe::terminationRequested, this,
+          &App::OnTerminationRequested);
+  return true;
+}
+
+void App::OnCommitData(QSessionManager& manager) {
+  // A new session would start the program on an empty target; nothing in
+  // it is worth restoring.
+  manager.setRestartHint(QSessionManager::RestartNever);
+  if (port_.IsWorkerActive()) {
+    session_end_pending_ = true;
+    return;
+  }
+  dialog_.OnSessionEnd();
+}
+
+void App::OnTerminationRequested() {
+  if (port_.IsEnded()) return;
+  if (port_.IsWorkerActive()) {
+    exit_pending_ = true;
+    return;
+  }
+  // As Exit: stops a scan, re-encrypts a waiting temporary decryption and
+  // ends the dialog.
+  dialog_.OnCancel();
+}
+
+void App::OnWorkerFinished() {
+  if (exit_pending_ && !port_.IsEnded()) {
+    exit_pending_ = false;
+    dialog_.OnCancel();
+  } else if (session_end_pending_) {
+    session_end_pending_ = false;
+    dialog_.OnSessionEnd();
+  }
+  CheckFinished();
+}
+
+void App::OnDialogEnded() { CheckFinished(); }
+
+void App::CheckFinished() {
+  if (finished_ || !port_.IsEnded() || port_.IsWorkerActive()) return;
+  finished_ = true;
+  emit finished();
+}
+
+}  // namespace velmora
