@@ -3,9 +3,11 @@
 #include "ui/qt/main_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,10 +15,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "job/job_host.h"
@@ -285,6 +289,77 @@ TEST_F(MainWindowTest, DroppedPathKeepsBytesThatAreNotUtf8) {
   data.setUrls({QUrl::fromEncoded(
       "file://" + QByteArray::fromStdString(name).toPercentEncoding("/"))});
   EXPECT_EQ(MainWindow::FirstLocalPath(&data), Utf16FromWtf8(name));
+}
+
+TEST_F(MainWindowTest, EnterIsExecuteOnlyWhileItIsEnabled) {
+  WriteFile(root() + "/a.txt", "a");
+  App& program = StartApp(root() + "/missing");
+  int dialogs = 0;
+  ScopedDialogScript script([&](QDialog& dialog) {
+    ++dialogs;
+    dialog.reject();
+  });
+
+  QTest::keyClick(Widget(IDC_PATH), Qt::Key_Return);
+  EXPECT_FALSE(program.port().IsWorkerActive());
+  QTest::qWait(10);
+  EXPECT_EQ(dialogs, 0);
+  EXPECT_EQ(program.dialog().m_lastRunOutcome, RunOutcome::kNotRun);
+
+  auto* path = Widget<QLineEdit>(IDC_PATH);
+  path->selectAll();
+  QTest::keyClicks(path, QString::fromStdString(root()));
+  ASSERT_TRUE(WaitForScan());
+  QTest::keyClick(path, Qt::Key_Return);
+  EXPECT_TRUE(program.port().IsWorkerActive());
+  ASSERT_TRUE(WaitForWorker());
+  EXPECT_EQ(dialogs, 1);  // the password dialog, cancelled
+  EXPECT_EQ(program.dialog().m_lastRunOutcome, RunOutcome::kCancelled);
+  EXPECT_EQ(testing::ReadFile(root() + "/a.txt"), "a");
+}
+
+TEST_F(MainWindowTest, BrowseOpensOnTheTargetAndTakesTheChoice) {
+  const std::string chosen = root() + "/chosen";
+  MakeDirectory(chosen);
+  WriteFile(chosen + "/x", "x");
+  App& program = StartApp(root());
+  ASSERT_TRUE(WaitForScan());
+
+  // The folder browser is Qt's own dialog here; it is found once it runs.
+  auto answer = [&](const std::function<void(QFileDialog&)>& act) {
+    std::function<void()> poll;
+    poll = [&] {
+      auto* dialog =
+          qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr || !dialog->isVisible()) {
+        QTimer::singleShot(1, &program, poll);
+        return;
+      }
+      act(*dialog);
+    };
+    QTimer::singleShot(0, &program, poll);
+    Click(IDC_BROWSE);
+  };
+
+  QString title;
+  QString opened_on;
+  answer([&](QFileDialog& dialog) {
+    title = dialog.windowTitle();
+    opened_on = dialog.directory().absolutePath();
+    dialog.reject();
+  });
+  EXPECT_EQ(title, QStringLiteral("Select folder"));
+  EXPECT_EQ(opened_on, QString::fromStdString(root()));
+  EXPECT_EQ(Text(IDC_PATH), QString::fromStdString(root()));
+
+  answer([&](QFileDialog& dialog) {
+    dialog.selectFile(QString::fromStdString(chosen));
+    static_cast<QDialog&>(dialog).accept();  // as the dialog's own button does
+  });
+  EXPECT_EQ(Text(IDC_PATH), QString::fromStdString(chosen));
+  EXPECT_EQ(program.window().focusWidget(), Widget(IDC_PATH));
+  ASSERT_TRUE(WaitForScan());
+  EXPECT_EQ(Text(IDC_STATUS_MAIN), QStringLiteral("1　ファイル見つかりました。"));
 }
 
 TEST_F(MainWindowTest, SettingsOpensTheOptionDialog) {

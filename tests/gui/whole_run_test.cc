@@ -167,6 +167,23 @@ TEST_F(WholeRunTest, InputIsBlockedWithoutGreyingWhileTheJobRuns) {
   EXPECT_EQ(app().window().cursor().shape(), Qt::ArrowCursor);
 }
 
+TEST_F(WholeRunTest, CloseBoxIsIgnoredWhileTheJobAsks) {
+  MakeTree();
+  App& program = StartApp(root());
+  ASSERT_TRUE(WaitForScan());
+  Person person;
+  bool closed = true;
+  person.look = [&](QDialog& dialog) {
+    if (qobject_cast<PasswordDialog*>(&dialog) == nullptr) return;
+    closed = program.window().close();
+    QTest::keyClick(&program.window(), Qt::Key_Escape);
+  };
+  Encrypt(person);
+  EXPECT_FALSE(closed);
+  EXPECT_TRUE(program.window().isVisible());
+  EXPECT_FALSE(program.IsFinished());
+}
+
 TEST_F(WholeRunTest, TemporaryDecryptionLeavesOnlyExit) {
   MakeTree();
   StartApp(root());
