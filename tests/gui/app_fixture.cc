@@ -78,8 +78,8 @@ void Person::Handle(QDialog& dialog) {
   if (qobject_cast<PasswordDialog*>(&dialog) != nullptr) {
     ++password_dialogs;
     const QString typed = QString::fromStdU16String(password);
-    QTest::keyClicks(dialog.findChild<QLineEdit*>(ControlName(IDC_PASSWORD_INPUT)),
-                     typed);
+    QTest::keyClicks(
+        dialog.findChild<QLineEdit*>(ControlName(IDC_PASSWORD_INPUT)), typed);
     QTest::keyClicks(
         dialog.findChild<QLineEdit*>(ControlName(IDC_PASSWORD_CONFIRM)), typed);
     QTest::mouseClick(dialog.findChild<QPushButton*>(ControlName(IDOK)),

@@ -90,7 +90,8 @@ TEST_F(MainWindowTest, StartsWithItsTextsAndThePlaceholder) {
   MainWindow& window = program.window();
 
   EXPECT_EQ(window.windowTitle(), QStringLiteral("Velmora"));
-  EXPECT_EQ(Text(IDC_STATUS_MAIN), QStringLiteral("Velmora起動しました。\nVersion 1.10"));
+  EXPECT_EQ(Text(IDC_STATUS_MAIN),
+            QStringLiteral("Velmora起動しました。\nVersion 1.10"));
   EXPECT_EQ(Text(IDC_STATUS_SUB), QStringLiteral("起動完了"));
   EXPECT_EQ(Text(IDC_PATH), QStringLiteral("ここにドロップして下さい"));
   EXPECT_TRUE(Widget<QRadioButton>(IDC_RADIO_ENCRYPT)->isChecked());
@@ -104,15 +105,18 @@ TEST_F(MainWindowTest, StartsWithItsTextsAndThePlaceholder) {
   EXPECT_EQ(Text(IDC_RADIO_ENCRYPT), QStringLiteral("暗号化"));
   EXPECT_EQ(Text(IDC_RADIO_DECRYPT), QStringLiteral("暗号解除"));
   EXPECT_EQ(Text(IDC_RADIO_TEMPORARY),
-            QStringLiteral("一時的暗号解除（プログラムの終了時、自動的に暗号化処理を行います）"));
+            QStringLiteral("一時的暗号解除（プログラムの終了時、自動的に暗号化"
+                           "処理を行います）"));
   EXPECT_EQ(Text(IDC_BROWSE), QStringLiteral(".."));
   EXPECT_EQ(Text(IDC_EXECUTE), QStringLiteral("実行"));
   EXPECT_EQ(Text(IDC_SETTINGS), QStringLiteral("設定"));
   EXPECT_EQ(Text(IDC_EXIT), QStringLiteral("終了"));
   EXPECT_TRUE(Widget<QPushButton>(IDC_EXECUTE)->isDefault());
-  EXPECT_EQ(Widget<QGroupBox>(IDC_OPERATION_GROUP)->title(), QStringLiteral("動作"));
-  EXPECT_NE(ChildWithText<QGroupBox>(window, QStringLiteral("対象ディレクトリ")),
-            nullptr);
+  EXPECT_EQ(Widget<QGroupBox>(IDC_OPERATION_GROUP)->title(),
+            QStringLiteral("動作"));
+  EXPECT_NE(
+      ChildWithText<QGroupBox>(window, QStringLiteral("対象ディレクトリ")),
+      nullptr);
   EXPECT_FALSE(window.windowIcon().isNull());
 }
 
@@ -126,9 +130,10 @@ TEST_F(MainWindowTest, ControlsSitAtTheirDialogUnits) {
   ExpectPlaced(window, Widget(IDC_RADIO_ENCRYPT), QRect(152, 26, 37, 16));
   ExpectPlaced(window, Widget(IDC_RADIO_DECRYPT), QRect(151, 53, 46, 13));
   ExpectPlaced(window, Widget(IDC_RADIO_TEMPORARY), QRect(151, 71, 201, 27));
-  ExpectPlaced(window,
-               ChildWithText<QGroupBox>(window, QStringLiteral("対象ディレクトリ")),
-               QRect(137, 116, 236, 55));
+  ExpectPlaced(
+      window,
+      ChildWithText<QGroupBox>(window, QStringLiteral("対象ディレクトリ")),
+      QRect(137, 116, 236, 55));
   ExpectPlaced(window, Widget(IDC_PATH), QRect(148, 139, 200, 14));
   ExpectPlaced(window, Widget(IDC_BROWSE), QRect(355, 137, 11, 18));
   ExpectPlaced(window, Widget(IDC_EXECUTE), QRect(172, 174, 54, 14));
@@ -165,7 +170,8 @@ TEST_F(MainWindowTest, CommandLineTargetIsScannedAndEnablesExecute) {
   EXPECT_EQ(Text(IDC_PATH), QString::fromStdString(root()));
   ASSERT_TRUE(WaitForScan());
   EXPECT_EQ(Text(IDC_STATUS_SUB), QStringLiteral("検索完了"));
-  EXPECT_EQ(Text(IDC_STATUS_MAIN), QStringLiteral("3　ファイル見つかりました。"));
+  EXPECT_EQ(Text(IDC_STATUS_MAIN),
+            QStringLiteral("3　ファイル見つかりました。"));
   EXPECT_EQ(program.dialog().m_job.m_nScanTotal, 3);
 }
 
@@ -182,15 +188,16 @@ TEST_F(MainWindowTest, TypingInThePathBoxRescans) {
   path->selectAll();
   QTest::keyClicks(path, QString::fromStdString(root() + "/file"));
   EXPECT_EQ(Text(IDC_STATUS_SUB),
-            QStringLiteral("ファイル指定はサポートしておりませんので、ディレクトリを指定して下さい。"));
+            QStringLiteral("ファイル指定はサポートしておりませんので、ディレク"
+                           "トリを指定して下さい。"));
   EXPECT_FALSE(Widget(IDC_EXECUTE)->isEnabled());
 
   path->selectAll();
   QTest::keyClicks(path, QString::fromStdString(target));
   ASSERT_TRUE(WaitForScan());
-  EXPECT_EQ(Text(IDC_STATUS_MAIN), QStringLiteral("1　ファイル見つかりました。"));
-  EXPECT_EQ(program.dialog().m_job.m_strScanDir,
-            Utf16FromWtf8(target));
+  EXPECT_EQ(Text(IDC_STATUS_MAIN),
+            QStringLiteral("1　ファイル見つかりました。"));
+  EXPECT_EQ(program.dialog().m_job.m_strScanDir, Utf16FromWtf8(target));
 }
 
 TEST_F(MainWindowTest, ChangingThePathStopsTheRunningScan) {
@@ -210,11 +217,13 @@ TEST_F(MainWindowTest, ChangingThePathStopsTheRunningScan) {
   });
 
   ASSERT_TRUE(SpinUntil([&] {
-    return Text(IDC_STATUS_MAIN) == QStringLiteral("2　ファイル見つかりました。");
+    return Text(IDC_STATUS_MAIN) ==
+           QStringLiteral("2　ファイル見つかりました。");
   }));
   QTest::qWait(20);  // let the stopped scan unwind
   EXPECT_TRUE(status_when_typing.startsWith(QStringLiteral("ファイル検索中")));
-  EXPECT_EQ(Text(IDC_STATUS_MAIN), QStringLiteral("2　ファイル見つかりました。"));
+  EXPECT_EQ(Text(IDC_STATUS_MAIN),
+            QStringLiteral("2　ファイル見つかりました。"));
   EXPECT_EQ(Text(IDC_STATUS_SUB), QStringLiteral("検索完了"));
   EXPECT_TRUE(Widget(IDC_EXECUTE)->isEnabled());
   EXPECT_EQ(program.dialog().m_job.m_nScanTotal, 2);
@@ -260,8 +269,8 @@ TEST_F(MainWindowTest, DroppedFolderBecomesTheTarget) {
   // Text is not a place to scan.
   QMimeData text;
   text.setText(QStringLiteral("hello"));
-  QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &text,
-                          Qt::LeftButton, Qt::NoModifier);
+  QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton,
+                          Qt::NoModifier);
   QCoreApplication::sendEvent(&window, &refused);
   EXPECT_FALSE(refused.isAccepted());
 
@@ -279,7 +288,8 @@ TEST_F(MainWindowTest, DroppedFolderBecomesTheTarget) {
 
   EXPECT_EQ(Text(IDC_PATH), QString::fromStdString(target));
   ASSERT_TRUE(WaitForScan());
-  EXPECT_EQ(Text(IDC_STATUS_MAIN), QStringLiteral("1　ファイル見つかりました。"));
+  EXPECT_EQ(Text(IDC_STATUS_MAIN),
+            QStringLiteral("1　ファイル見つかりました。"));
 }
 
 TEST_F(MainWindowTest, DroppedPathKeepsBytesThatAreNotUtf8) {
@@ -359,7 +369,8 @@ TEST_F(MainWindowTest, BrowseOpensOnTheTargetAndTakesTheChoice) {
   EXPECT_EQ(Text(IDC_PATH), QString::fromStdString(chosen));
   EXPECT_EQ(program.window().focusWidget(), Widget(IDC_PATH));
   ASSERT_TRUE(WaitForScan());
-  EXPECT_EQ(Text(IDC_STATUS_MAIN), QStringLiteral("1　ファイル見つかりました。"));
+  EXPECT_EQ(Text(IDC_STATUS_MAIN),
+            QStringLiteral("1　ファイル見つかりました。"));
 }
 
 TEST_F(MainWindowTest, SettingsOpensTheOptionDialog) {

@@ -34,7 +34,8 @@ using testing::Names;
 using testing::RandomContents;
 using testing::WriteFile;
 
-const QString kAllDone3 = QStringLiteral("全て正常に処理しました。\n3 / 3ファイル");
+const QString kAllDone3 =
+    QStringLiteral("全て正常に処理しました。\n3 / 3ファイル");
 
 class WholeRunTest : public AppTest {
  protected:
@@ -113,7 +114,8 @@ TEST_F(WholeRunTest, NothingToDecryptIsSaidBeforeAnyPassword) {
   EXPECT_EQ(person.password_dialogs, 0);
   ASSERT_EQ(person.boxes.size(), 1u);
   EXPECT_EQ(person.boxes[0],
-            QStringLiteral("ファイルが存在しないか、又はすべてファイルは暗号解除済みです。\n処理対象はありません。"));
+            QStringLiteral("ファイルが存在しないか、又はすべてファイルは暗号解"
+                           "除済みです。\n処理対象はありません。"));
   EXPECT_EQ(TreeContents(root()), original_);
 }
 
@@ -152,14 +154,16 @@ TEST_F(WholeRunTest, InputIsBlockedWithoutGreyingWhileTheJobRuns) {
   };
   person.answer = [](const QMessageBox& box) {
     // Stop at the first wrong name.
-    return box.text().startsWith(QStringLiteral("次のファイルは")) ? IDNO : IDOK;
+    return box.text().startsWith(QStringLiteral("次のファイルは")) ? IDNO
+                                                                   : IDOK;
   };
   ASSERT_TRUE(Run(IDC_RADIO_DECRYPT));
   EXPECT_EQ(person.password_dialogs, 1);
   ASSERT_EQ(person.boxes.size(), 2u);
-  EXPECT_TRUE(person.boxes[0].startsWith(
-      QStringLiteral("次のファイルは、パスワードが一致しないため暗号解除できません。")));
-  EXPECT_TRUE(person.boxes[1].endsWith(QStringLiteral("ファイル中 0 ファイル処理しました。")))
+  EXPECT_TRUE(person.boxes[0].startsWith(QStringLiteral(
+      "次のファイルは、パスワードが一致しないため暗号解除できません。")));
+  EXPECT_TRUE(person.boxes[1].endsWith(
+      QStringLiteral("ファイル中 0 ファイル処理しました。")))
       << person.boxes[1].toStdString();
   EXPECT_EQ(looked, 3);  // the password dialog and both boxes
   ExpectEncrypted();
@@ -191,16 +195,17 @@ TEST_F(WholeRunTest, TemporaryDecryptionLeavesOnlyExit) {
   Person person;
   OpenTemporarily(person);
 
-  for (int id : {IDC_EXECUTE, IDC_SETTINGS, IDC_PATH, IDC_BROWSE,
-                 IDC_RADIO_ENCRYPT, IDC_RADIO_DECRYPT, IDC_RADIO_TEMPORARY,
-                 IDC_OPERATION_GROUP}) {
+  for (int id :
+       {IDC_EXECUTE, IDC_SETTINGS, IDC_PATH, IDC_BROWSE, IDC_RADIO_ENCRYPT,
+        IDC_RADIO_DECRYPT, IDC_RADIO_TEMPORARY, IDC_OPERATION_GROUP}) {
     EXPECT_FALSE(Widget(id)->isEnabled()) << id;
   }
   EXPECT_TRUE(Widget(IDC_EXIT)->isEnabled());
   EXPECT_EQ(app().window().focusWidget(), Widget(IDC_EXIT));
   EXPECT_EQ(Text(IDC_STATUS_MAIN), QString());
   EXPECT_EQ(Text(IDC_STATUS_SUB),
-            QStringLiteral("待機中（プログラム終了を合図として、対象ディレクトリの暗号化処理を行います。）"));
+            QStringLiteral("待機中（プログラム終了を合図として、対象ディレクト"
+                           "リの暗号化処理を行います。）"));
   EXPECT_TRUE(Widget<QRadioButton>(IDC_RADIO_TEMPORARY)->isChecked());
   EXPECT_FALSE(app().port().IsInputBlocked());
 

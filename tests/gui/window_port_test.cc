@@ -104,15 +104,16 @@ TEST(MessageBoxTest, AbortRetryIgnoreAndAbortIgnore) {
   EXPECT_EQ(ShowBox(MB_ABORTRETRYIGNORE | MB_ICONERROR, IDRETRY, &seen),
             IDRETRY);
   EXPECT_EQ(seen.icon, QMessageBox::Critical);
-  EXPECT_EQ(seen.buttons, Buttons({{IDABORT, u"中止"},
-                                   {IDRETRY, u"再試行"},
-                                   {IDIGNORE, u"無視"}}));
+  EXPECT_EQ(
+      seen.buttons,
+      Buttons({{IDABORT, u"中止"}, {IDRETRY, u"再試行"}, {IDIGNORE, u"無視"}}));
   EXPECT_EQ(seen.default_button, ControlName(IDABORT));
 
   BoxSeen only_two;
   EXPECT_EQ(ShowBox(MB_ABORTIGNORE | MB_ICONERROR, IDIGNORE, &only_two),
             IDIGNORE);
-  EXPECT_EQ(only_two.buttons, Buttons({{IDABORT, u"中止"}, {IDIGNORE, u"無視"}}));
+  EXPECT_EQ(only_two.buttons,
+            Buttons({{IDABORT, u"中止"}, {IDIGNORE, u"無視"}}));
   BoxSeen left_open;
   EXPECT_EQ(ShowBox(MB_ABORTIGNORE, 0, &left_open), IDABORT);
 }
@@ -198,7 +199,8 @@ TEST_F(WindowPortTest, WorkerCallsReachTheWindowInOrder) {
   std::u16string main_status;
   std::thread worker([&] {
     for (int i = 0; i < 2000; ++i) {
-      port.SetControlText(IDC_STATUS_SUB, u"step " + std::u16string(1, u'0' + i % 10));
+      port.SetControlText(IDC_STATUS_SUB,
+                          u"step " + std::u16string(1, u'0' + i % 10));
       port.SetControlText(IDC_STATUS_MAIN, u"line\r\nnext");
     }
     port.SetControlText(IDC_STATUS_SUB, u"before the box");
@@ -224,7 +226,8 @@ TEST_F(WindowPortTest, WorkerCallsReachTheWindowInOrder) {
   EXPECT_TRUE(Widget<QRadioButton>(IDC_RADIO_ENCRYPT)->isChecked());
   EXPECT_EQ(main_status, u"line\r\nnext");
   EXPECT_EQ(Text(IDC_STATUS_MAIN), QStringLiteral("line\nnext"));
-  ASSERT_TRUE(SpinUntil([&] { return Text(IDC_STATUS_SUB) == QStringLiteral("last"); }));
+  ASSERT_TRUE(SpinUntil(
+      [&] { return Text(IDC_STATUS_SUB) == QStringLiteral("last"); }));
 }
 
 TEST_F(WindowPortTest, ScanPostedBeforeTheEndDoesNotStart) {

@@ -10,8 +10,11 @@
 #include "ui/qt/signal_pipe.h"
 
 namespace velmora {
+
 App::App(std::u16string command_line, Crypter& crypter)
-    : window_(), port_(window_), dialog_(port_, crypter, std::move(command_line)) {
+    : window_(),
+      port_(window_),
+      dialog_(port_, crypter, std::move(command_line)) {
   port_.AttachDialog(&dialog_);
   const QIcon icon = ProgramIcon();
   QGuiApplication::setWindowIcon(icon);
@@ -38,12 +41,12 @@ App::App(std::u16string command_line, Crypter& crypter)
   connect(&window_, &MainWindow::pathDropped, this,
           [this](const std::u16string& path) { dialog_.OnDropFiles(path); });
 
-  connect(&port_, &QtWindowPort::workerFinished, this,
-          &App::OnWorkerFinished);
+  connect(&port_, &QtWindowPort::workerFinished, this, &App::OnWorkerFinished);
   connect(&port_, &QtWindowPort::dialogEnded, this, &App::OnDialogEnded);
 
   // Direct: the session manager wants the data saved before this returns.
-  if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+  if (auto* gui =
+          qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
     connect(gui, &QGuiApplication::commitDataRequest, this, &App::OnCommitData,
             Qt::DirectConnection);
   }
@@ -73,6 +76,9 @@ void App::OnCommitData(QSessionManager& manager) {
     session_end_pending_ = true;
     return;
   }
+  // The exit pass ends with its summary box; ask leave to show it. The tree
+  // is encrypted again whatever the answer.
+  if (dialog_.IsWaiting()) manager.allowsInteraction();
   dialog_.OnSessionEnd();
 }
 

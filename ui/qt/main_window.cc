@@ -55,8 +55,7 @@ MainWindow::MainWindow(QWidget* parent)
   // A program window, not a dialog of some other window: it gets a task bar
   // entry and a minimise box.
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                 Qt::MSWindowsFixedSizeDialogHint);
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setAcceptDrops(true);
 
   auto* picture = new QLabel(this);
@@ -114,11 +113,12 @@ MainWindow::MainWindow(QWidget* parent)
   about_action_->setShortcutContext(Qt::WindowShortcut);
   addAction(about_action_);
   setContextMenuPolicy(Qt::ActionsContextMenu);
-  connect(about_action_, &QAction::triggered, this, [this] { RunAboutBox(this); });
+  connect(about_action_, &QAction::triggered, this,
+          [this] { RunAboutBox(this); });
 
   connect(path, &QLineEdit::textEdited, this, &MainWindow::pathEdited);
-  for (QRadioButton* radio : {encrypt, decrypt,
-                              static_cast<QRadioButton*>(temporary)}) {
+  for (QRadioButton* radio :
+       {encrypt, decrypt, static_cast<QRadioButton*>(temporary)}) {
     connect(radio, &QRadioButton::clicked, this, &MainWindow::operationClicked);
   }
   connect(browse, &QPushButton::clicked, this, &MainWindow::browseClicked);
@@ -146,8 +146,8 @@ std::u16string MainWindow::FirstLocalPath(const QMimeData* data) {
   QByteArray bytes = QByteArray::fromPercentEncoding(
       urls.first().path(QUrl::FullyEncoded).toLatin1());
   if (bytes.size() > 1 && bytes.endsWith('/')) bytes.chop(1);
-  return Utf16FromWtf8(std::string_view(bytes.constData(),
-                                        static_cast<std::size_t>(bytes.size())));
+  return Utf16FromWtf8(std::string_view(
+      bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 void MainWindow::showEvent(QShowEvent* event) {

@@ -24,8 +24,7 @@ class QWidget;
 namespace velmora {
 
 // Text of the entry that opens the version box (context menu, F1).
-inline constexpr char16_t kAboutEntryText[] =
-    u"Velmora のﾊﾞｰｼﾞｮﾝ情報(&A)...";
+inline constexpr char16_t kAboutEntryText[] = u"Velmora のﾊﾞｰｼﾞｮﾝ情報(&A)...";
 
 class MainWindow : public DialogBase {
   Q_OBJECT

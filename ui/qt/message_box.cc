@@ -19,18 +19,19 @@ namespace {
 
 constexpr char kAnswerProperty[] = "velmoraAnswer";
 
-struct ButtonSpec {
+struct ButtonChoice {
   int answer;
   const char16_t* text;
 };
 
-std::span<const ButtonSpec> ButtonsFor(unsigned flags) {
-  static constexpr ButtonSpec kOk[] = {{IDOK, u"OK"}};
-  static constexpr ButtonSpec kYesNo[] = {{IDYES, u"はい"}, {IDNO, u"いいえ"}};
-  static constexpr ButtonSpec kAbortRetryIgnore[] = {
+std::span<const ButtonChoice> ButtonsFor(unsigned flags) {
+  static constexpr ButtonChoice kOk[] = {{IDOK, u"OK"}};
+  static constexpr ButtonChoice kYesNo[] = {{IDYES, u"はい"},
+                                            {IDNO, u"いいえ"}};
+  static constexpr ButtonChoice kAbortRetryIgnore[] = {
       {IDABORT, u"中止"}, {IDRETRY, u"再試行"}, {IDIGNORE, u"無視"}};
-  static constexpr ButtonSpec kAbortIgnore[] = {{IDABORT, u"中止"},
-                                                {IDIGNORE, u"無視"}};
+  static constexpr ButtonChoice kAbortIgnore[] = {{IDABORT, u"中止"},
+                                                  {IDIGNORE, u"無視"}};
   switch (flags & MB_TYPEMASK) {
     case MB_YESNO:
       return kYesNo;
@@ -90,16 +91,16 @@ MessageBoxDialog::MessageBoxDialog(QWidget* owner, const std::u16string& text,
 
   const int safe = SafeAnswer(flags);
   bool first = true;
-  for (const ButtonSpec& spec : ButtonsFor(flags)) {
+  for (const ButtonChoice& choice : ButtonsFor(flags)) {
     // Every desktop orders the standard roles its own way (No before Yes,
     // say); action buttons keep the order they are listed in here.
-    QPushButton* button = addButton(QString::fromStdU16String(spec.text),
+    QPushButton* button = addButton(QString::fromStdU16String(choice.text),
                                     QMessageBox::ActionRole);
-    button->setObjectName(ControlName(spec.answer));
-    button->setProperty(kAnswerProperty, spec.answer);
+    button->setObjectName(ControlName(choice.answer));
+    button->setProperty(kAnswerProperty, choice.answer);
     if (first) setDefaultButton(button);
     first = false;
-    if (spec.answer == safe) setEscapeButton(button);
+    if (choice.answer == safe) setEscapeButton(button);
   }
 }
 

@@ -69,8 +69,8 @@ void QtWindowPort::Do(F body) {
     body();
     return;
   }
-  QMetaObject::invokeMethod(this, [&body] { body(); },
-                            Qt::BlockingQueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [&body] { body(); }, Qt::BlockingQueuedConnection);
 }
 
 QWidget* QtWindowPort::Control(int id) const { return window_.Control(id); }
@@ -124,8 +124,8 @@ void QtWindowPort::SetControlText(int id, const std::u16string& text) {
   // Progress lines come once per entry; the worker does not wait for them,
   // and the GUI thread shows only the newest of each.
   if (pending_.Put(id, text)) {
-    QMetaObject::invokeMethod(this, [this] { ApplyPendingTexts(); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { ApplyPendingTexts(); }, Qt::QueuedConnection);
   }
 }
 
@@ -207,8 +207,7 @@ int QtWindowPort::RunOptionDialog(std::u16string* extension_text,
                                   int* extension_rule) {
   return Ask(IDCANCEL, [this, extension_text, extension_rule] {
     ApplyPendingTexts();
-    return ::velmora::RunOptionDialog(&window_, extension_text,
-                                      extension_rule);
+    return ::velmora::RunOptionDialog(&window_, extension_text, extension_rule);
   });
 }
 
@@ -237,8 +236,8 @@ bool QtWindowPort::StartWorker(std::function<void()> job) {
     // waiting for the GUI thread. The finish is reported back as an event.
     std::thread([this, job = std::move(job)] {
       job();
-      QMetaObject::invokeMethod(this, [this] { OnWorkerFinished(); },
-                                Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          this, [this] { OnWorkerFinished(); }, Qt::QueuedConnection);
     }).detach();
   } catch (const std::system_error&) {
     worker_active_ = false;

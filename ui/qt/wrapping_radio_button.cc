@@ -24,13 +24,12 @@ void WrappingRadioButton::paintEvent(QPaintEvent* /*event*/) {
   painter.drawControl(QStyle::CE_RadioButton, option);
 
   option.text = label;
-  QRect area = style()->subElementRect(QStyle::SE_RadioButtonContents,
-                                       &option, this);
+  QRect area =
+      style()->subElementRect(QStyle::SE_RadioButtonContents, &option, this);
   area.setRight(rect().right());
-  painter.drawItemText(area,
-                       Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
-                       option.palette, isEnabled(), label,
-                       QPalette::WindowText);
+  painter.drawItemText(
+      area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, option.palette,
+      isEnabled(), label, QPalette::WindowText);
 }
 
 bool WrappingRadioButton::hitButton(const QPoint& pos) const {
