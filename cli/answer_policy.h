@@ -1,0 +1,60 @@
+// Which message box questions velmora-cli answers by itself, and how.
+//
+// A message box is either a notice (OK only) or a question. Questions come
+// in three kinds that the options treat differently:
+//   - the warnings about a tree that is partly encrypted already (--yes),
+//   - "the target name exists: delete it and retry?", which deletes data and
+//     so is answered Yes only by a person at the terminal,
+//   - the per-entry problem prompts (--on-problem).
+#ifndef VELMORA_CLI_ANSWER_POLICY_H_
+#define VELMORA_CLI_ANSWER_POLICY_H_
+
+#include <string>
+#include <string_view>
+
+#include "cli/options.h"
+
+namespace velmora::cli {
+
+enum class Buttons { kOk, kYesNo, kAbortRetryIgnore, kAbortIgnore };
+
+// The buttons that |flags| (MB_*) offer. Unknown types are treated as OK.
+Buttons ButtonsOf(unsigned flags);
+
+enum class QuestionKind { kNotice, kMixedTree, kTargetExists, kEntryProblem };
+
+QuestionKind Classify(std::u16string_view text, unsigned flags);
+
+// The run's answering rules, with the default policy already resolved.
+struct AnswerRules {
+  bool yes_to_mixed = false;                          // --yes
+  ProblemPolicy policy = ProblemPolicy::kAbort;       // kAsk, kSkip or kAbort
+  bool person_present = false;  // stdin and stderr are a terminal
+  // The exit pass of a temporary decryption runs: stopping it would leave
+  // the rest of the tree decrypted, so the abort policy skips instead.
+  bool exit_pass = false;
+};
+
+// kDefault becomes kAsk when a person is present, kAbort otherwise.
+ProblemPolicy ResolvePolicy(ProblemPolicy requested, bool person_present);
+
+// Returned by FixedAnswer when the person at the terminal must decide.
+constexpr int kAskPerson = 0;
+
+// The answer (IDOK, IDYES, IDNO, IDABORT, IDIGNORE) taken without asking, or
+// kAskPerson.
+int FixedAnswer(std::u16string_view text, unsigned flags,
+                const AnswerRules& rules);
+
+// The answer that changes nothing and goes no further: No, or Abort.
+int CautiousAnswer(Buttons buttons);
+
+// The name of an answer as shown in the log line ("はい", "中止", ...).
+std::u16string_view AnswerName(int answer);
+
+// True for the box that reports how a run ended; it belongs on stdout.
+bool IsSummary(unsigned flags);
+
+}  // namespace velmora::cli
+
+#endif  // VELMORA_CLI_ANSWER_POLICY_H_

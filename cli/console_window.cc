@@ -1,0 +1,291 @@
+#include "cli/console_window.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "cli/console_texts.h"
+#include "cli/display_text.h"
+#include "platform/wtf8.h"
+#include "ui/password_rules.h"
+
+namespace velmora::cli {
+namespace {
+
+constexpr int kRadioIds[] = {IDC_RADIO_ENCRYPT, IDC_RADIO_DECRYPT,
+                             IDC_RADIO_TEMPORARY};
+
+bool IsRadio(int id) {
+  return std::find(std::begin(kRadioIds), std::end(kRadioIds), id) !=
+         std::end(kRadioIds);
+}
+
+void WriteLine(std::FILE* stream, std::u16string_view text) {
+  std::string bytes = DisplayText(text);
+  bytes.push_back('\n');
+  std::fwrite(bytes.data(), 1, bytes.size(), stream);
+  std::fflush(stream);
+}
+
+// Overwrites a string that held a password before its memory is released.
+void Wipe(std::string* secret) {
+  volatile char* bytes = secret->data();
+  for (std::size_t i = 0; i < secret->size(); ++i) bytes[i] = 0;
+  secret->clear();
+}
+
+void Wipe(std::u16string* secret) {
+  volatile char16_t* units = secret->data();
+  for (std::size_t i = 0; i < secret->size(); ++i) units[i] = 0;
+  secret->clear();
+}
+
+// The button a typed answer names, or 0.
+int ParseAnswer(const std::string& line, Buttons buttons) {
+  const std::size_t first = line.find_first_not_of(" \t");
+  if (first == std::string::npos) return 0;
+  const char letter = static_cast<char>(line[first] | 0x20);  // lower case
+  switch (buttons) {
+    case Buttons::kYesNo:
+      if (letter == 'y') return IDYES;
+      if (letter == 'n') return IDNO;
+      break;
+    case Buttons::kAbortRetryIgnore:
+      if (letter == 'r') return IDRETRY;
+      [[fallthrough]];
+    case Buttons::kAbortIgnore:
+      if (letter == 'a') return IDABORT;
+      if (letter == 'i') return IDIGNORE;
+      break;
+    case Buttons::kOk:
+      return IDOK;
+  }
+  return 0;
+}
+
+const char* ChoiceText(Buttons buttons) {
+  switch (buttons) {
+    case Buttons::kYesNo:
+      return console_text::kChoiceYesNo;
+    case Buttons::kAbortRetryIgnore:
+      return console_text::kChoiceAbortRetryIgnore;
+    case Buttons::kAbortIgnore:
+      return console_text::kChoiceAbortIgnore;
+    case Buttons::kOk:
+      break;
+  }
+  return "";
+}
+
+}  // namespace
+
+ConsoleWindow::ConsoleWindow(const ConsoleSettings& settings,
+                             SignalWatcher* signals)
+    : settings_(settings),
+      signals_(signals),
+      progress_(STDERR_FILENO, settings.progress) {}
+
+ConsoleWindow::~ConsoleWindow() = default;
+
+void ConsoleWindow::SetCommandHandler(std::function<void(int)> handler) {
+  handler_ = std::move(handler);
+}
+
+void ConsoleWindow::RunPostedCommands() {
+  // Commands posted while one is handled wait for the outer loop, as they
+  // would in a message queue; handling them nested would let a second scan
+  // stop the first half-way.
+  if (dispatching_) return;
+  dispatching_ = true;
+  while (!posted_.empty()) {
+    const int command = posted_.front();
+    posted_.pop_front();
+    if (handler_) handler_(command);
+  }
+  dispatching_ = false;
+}
+
+void ConsoleWindow::PrintError(std::u16string_view text) {
+  progress_.Clear();
+  std::fflush(stdout);
+  WriteLine(stderr, text);
+}
+
+void ConsoleWindow::PrintOut(std::u16string_view text) {
+  progress_.Clear();
+  WriteLine(stdout, text);
+}
+
+std::u16string ConsoleWindow::GetControlText(int id) {
+  const auto found = texts_.find(id);
+  return found == texts_.end() ? std::u16string() : found->second;
+}
+
+void ConsoleWindow::SetControlText(int id, const std::u16string& text) {
+  texts_[id] = text;
+  if (id == IDC_STATUS_MAIN || id == IDC_STATUS_SUB) {
+    progress_.Show(texts_[IDC_STATUS_MAIN], texts_[IDC_STATUS_SUB]);
+  }
+}
+
+bool ConsoleWindow::IsChecked(int id) { return checked_.count(id) != 0; }
+
+void ConsoleWindow::SetChecked(int id, bool checked) {
+  if (!checked) {
+    checked_.erase(id);
+    return;
+  }
+  // The operation buttons form one group: checking one clears the others.
+  if (IsRadio(id)) {
+    for (int radio : kRadioIds) checked_.erase(radio);
+  }
+  checked_.insert(id);
+}
+
+void ConsoleWindow::EnableControl(int id, bool enable) {
+  if (enable) {
+    disabled_.erase(id);
+  } else {
+    disabled_.insert(id);
+  }
+}
+
+bool ConsoleWindow::IsControlEnabled(int id) {
+  return disabled_.count(id) == 0;
+}
+
+void ConsoleWindow::SetFocusTo(int) {}
+
+void ConsoleWindow::SetInputBlocked(bool) {}
+
+int ConsoleWindow::MessageBox(const std::u16string& text, unsigned flags) {
+  const Buttons buttons = ButtonsOf(flags);
+  if (buttons == Buttons::kOk) {
+    if (IsSummary(flags)) {
+      PrintOut(text);
+    } else {
+      PrintError(text);
+    }
+    return IDOK;
+  }
+  PrintError(text);
+  int answer = FixedAnswer(text, flags, settings_.answers);
+  if (answer == kAskPerson) answer = AskPerson(buttons);
+  PrintError(std::u16string(console_text::kAnswerArrow) +
+             std::u16string(AnswerName(answer)));
+  return answer;
+}
+
+Terminal* ConsoleWindow::OpenTerminal() {
+  if (!terminal_) terminal_ = std::make_unique<Terminal>();
+  return terminal_->is_open() ? terminal_.get() : nullptr;
+}
+
+int ConsoleWindow::AskPerson(Buttons buttons) {
+  Terminal* terminal = OpenTerminal();
+  // Nobody to ask, the end of input or a signal: change nothing.
+  if (terminal == nullptr) return CautiousAnswer(buttons);
+  while (true) {
+    std::string line;
+    if (terminal->Prompt(ChoiceText(buttons), false, signals_, &line) !=
+        LineStatus::kLine) {
+      return CautiousAnswer(buttons);
+    }
+    const int answer = ParseAnswer(line, buttons);
+    if (answer != 0) return answer;
+  }
+}
+
+int ConsoleWindow::RunPasswordDialog(std::u16string* password) {
+  return settings_.password_stdin ? ReadPasswordFromStdin(password)
+                                  : ReadPasswordFromTerminal(password);
+}
+
+int ConsoleWindow::ReadPasswordFromStdin(std::u16string* password) {
+  std::string line;
+  // Read a byte at a time: what follows the line stays in stdin for the
+  // wait of a temporary decryption.
+  if (ReadLineFrom(STDIN_FILENO, signals_, &line) != LineStatus::kLine) {
+    PrintError(console_text::kNoPassword);
+    return IDCANCEL;
+  }
+  std::u16string typed = Utf16FromWtf8(line);
+  Wipe(&line);
+  const std::u16string problem = PasswordProblem(typed, typed);
+  if (!problem.empty()) {
+    Wipe(&typed);
+    PrintError(problem);
+    return IDCANCEL;
+  }
+  *password = typed;
+  Wipe(&typed);
+  return IDOK;
+}
+
+int ConsoleWindow::ReadPasswordFromTerminal(std::u16string* password) {
+  Terminal* terminal = OpenTerminal();
+  if (terminal == nullptr) {
+    PrintError(console_text::kNoTerminal);
+    return IDCANCEL;
+  }
+  progress_.Clear();
+  terminal->Write(std::string(console_text::kPasswordHeading) + "\n" +
+                  console_text::kPasswordWarning + "\n");
+  while (true) {
+    std::string first;
+    std::string second;
+    if (terminal->Prompt(console_text::kPasswordLabel, true, signals_, &first) !=
+            LineStatus::kLine ||
+        terminal->Prompt(console_text::kConfirmLabel, true, signals_, &second) !=
+            LineStatus::kLine) {
+      Wipe(&first);
+      Wipe(&second);
+      PrintError(console_text::kNoPassword);
+      return IDCANCEL;
+    }
+    std::u16string typed = Utf16FromWtf8(first);
+    std::u16string confirmation = Utf16FromWtf8(second);
+    Wipe(&first);
+    Wipe(&second);
+    const std::u16string problem = PasswordProblem(typed, confirmation);
+    Wipe(&confirmation);
+    if (problem.empty()) {
+      *password = typed;
+      Wipe(&typed);
+      return IDOK;
+    }
+    Wipe(&typed);
+    terminal->Write(DisplayText(problem) + "\n");
+  }
+}
+
+int ConsoleWindow::RunOptionDialog(std::u16string*, int*) {
+  // The settings come from the command line.
+  return IDCANCEL;
+}
+
+void ConsoleWindow::PumpMessages() { RunPostedCommands(); }
+
+void ConsoleWindow::PostCommand(int command) {
+  // A command already waiting covers this one: a second scan queued behind
+  // the first would only repeat it.
+  if (std::find(posted_.begin(), posted_.end(), command) != posted_.end()) {
+    return;
+  }
+  posted_.push_back(command);
+}
+
+bool ConsoleWindow::StartWorker(std::function<void()> job) {
+  job();
+  return true;
+}
+
+bool ConsoleWindow::BrowseForFolder(const std::u16string&, std::u16string*) {
+  return false;
+}
+
+void ConsoleWindow::EndDialog(int) { ended_ = true; }
+
+}  // namespace velmora::cli

@@ -1,0 +1,101 @@
+// ConsoleWindow: the main window of velmora-cli, a WindowPort on a terminal
+// and standard streams.
+//
+// Control texts, checks and enabled states are kept in memory; the two
+// status lines drive a one-line progress display when stderr is a terminal.
+// Message boxes are printed: the run summary on stdout, everything else on
+// stderr. Questions are answered by the options (see answer_policy.h) or by
+// the person at the terminal, and the answer taken is printed below the
+// question either way, so a log tells what happened. Jobs run inline.
+#ifndef VELMORA_CLI_CONSOLE_WINDOW_H_
+#define VELMORA_CLI_CONSOLE_WINDOW_H_
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "cli/answer_policy.h"
+#include "cli/progress_line.h"
+#include "cli/signal_wait.h"
+#include "cli/terminal.h"
+#include "platform/window_port.h"
+
+namespace velmora::cli {
+
+struct ConsoleSettings {
+  AnswerRules answers;
+  // The password is the first line of stdin instead of a terminal prompt.
+  bool password_stdin = false;
+  // Draw the progress line on stderr (it is a terminal).
+  bool progress = false;
+};
+
+class ConsoleWindow : public WindowPort {
+ public:
+  // |signals| (may be null) interrupts terminal reads.
+  ConsoleWindow(const ConsoleSettings& settings, SignalWatcher* signals);
+  ~ConsoleWindow() override;
+
+  // Receives each posted command when it is handled.
+  void SetCommandHandler(std::function<void(int)> handler);
+  // Handles posted commands, including those they post, until none is left.
+  void RunPostedCommands();
+
+  bool ended() const { return ended_; }
+
+  // Set while the exit pass of a temporary decryption runs.
+  void SetExitPass(bool exit_pass) { settings_.answers.exit_pass = exit_pass; }
+
+  // Print a program text (with "\r\n" line ends) and a line end.
+  void PrintError(std::u16string_view text);
+  void PrintOut(std::u16string_view text);
+
+  // WindowPort.
+  std::u16string GetControlText(int id) override;
+  void SetControlText(int id, const std::u16string& text) override;
+  bool IsChecked(int id) override;
+  void SetChecked(int id, bool checked) override;
+  void EnableControl(int id, bool enable) override;
+  bool IsControlEnabled(int id) override;
+  void SetFocusTo(int id) override;
+  void SetInputBlocked(bool blocked) override;
+  int MessageBox(const std::u16string& text, unsigned flags) override;
+  int RunPasswordDialog(std::u16string* password) override;
+  int RunOptionDialog(std::u16string* extension_text,
+                      int* extension_rule) override;
+  void PumpMessages() override;
+  void PostCommand(int command) override;
+  bool StartWorker(std::function<void()> job) override;
+  bool BrowseForFolder(const std::u16string& initial,
+                       std::u16string* chosen) override;
+  void EndDialog(int result) override;
+
+ private:
+  // The controlling terminal, opened on first use; null when there is none.
+  Terminal* OpenTerminal();
+  int AskPerson(Buttons buttons);
+  int ReadPasswordFromStdin(std::u16string* password);
+  int ReadPasswordFromTerminal(std::u16string* password);
+
+  ConsoleSettings settings_;
+  SignalWatcher* const signals_;
+  ProgressLine progress_;
+  std::unique_ptr<Terminal> terminal_;
+
+  std::map<int, std::u16string> texts_;
+  std::set<int> checked_;
+  std::set<int> disabled_;
+
+  std::function<void(int)> handler_;
+  std::deque<int> posted_;
+  bool dispatching_ = false;
+  bool ended_ = false;
+};
+
+}  // namespace velmora::cli
+
+#endif  // VELMORA_CLI_CONSOLE_WINDOW_H_

@@ -1,0 +1,18 @@
+// Turning the program's UTF-16 texts into bytes for a terminal or a log.
+#ifndef VELMORA_CLI_DISPLAY_TEXT_H_
+#define VELMORA_CLI_DISPLAY_TEXT_H_
+
+#include <string>
+#include <string_view>
+
+namespace velmora::cli {
+
+// UTF-8 for showing |text|: "\r\n" becomes "\n"; a raw byte carried from a
+// name that was not UTF-8 shows as "\xNN"; lone surrogates (common in
+// enciphered names) and control characters other than line feed and tab,
+// which could drive the terminal, show as U+FFFD.
+std::string DisplayText(std::u16string_view text);
+
+}  // namespace velmora::cli
+
+#endif  // VELMORA_CLI_DISPLAY_TEXT_H_

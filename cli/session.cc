@@ -1,0 +1,145 @@
+#include "cli/session.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "cli/console_texts.h"
+#include "cli/console_window.h"
+#include "cli/display_text.h"
+#include "cli/signal_wait.h"
+#include "cli/terminal.h"
+#include "engine/crypter.h"
+#include "job/messages.h"
+#include "platform/wtf8.h"
+#include "ui/main_dialog.h"
+
+namespace velmora::cli {
+namespace {
+
+int RadioFor(Command command) {
+  switch (command) {
+    case Command::kDecrypt:
+      return IDC_RADIO_DECRYPT;
+    case Command::kOpen:
+      return IDC_RADIO_TEMPORARY;
+    default:
+      return IDC_RADIO_ENCRYPT;
+  }
+}
+
+// --whole and --extensions, applied over what start-up set.
+void ApplyExtensionOptions(const Options& options, MainDialog& dialog) {
+  if (options.whole) dialog.m_nExtRule = 0;
+  if (options.extensions) {
+    const std::vector<std::u16string>& table = *options.extensions;
+    for (int slot = 0; slot < kExtensionSlots; ++slot) {
+      const std::size_t index = static_cast<std::size_t>(slot);
+      // Entries were checked against the slot size while parsing.
+      dialog.m_crypter.SetExtension(
+          slot, index < table.size() ? table[index] : std::u16string());
+    }
+  }
+}
+
+// The engine is the process's; its progress sink belongs to the dialog and
+// must not outlive it.
+class StatusSinkReset {
+ public:
+  explicit StatusSinkReset(Crypter& crypter) : crypter_(crypter) {}
+  ~StatusSinkReset() { crypter_.m_pStatusWnd = nullptr; }
+  StatusSinkReset(const StatusSinkReset&) = delete;
+  StatusSinkReset& operator=(const StatusSinkReset&) = delete;
+
+ private:
+  Crypter& crypter_;
+};
+
+bool IsPathRefusal(const std::u16string& status) {
+  return status == text::kInvalidPath || status == text::kFileNotSupported;
+}
+
+}  // namespace
+
+int ExitStatusFor(RunOutcome outcome) {
+  switch (outcome) {
+    case RunOutcome::kAllDone:
+      return kExitAllDone;
+    case RunOutcome::kSomeDone:
+      return kExitSomeNotDone;
+    case RunOutcome::kInvalidTarget:
+    case RunOutcome::kNothingToDo:
+    case RunOutcome::kCancelled:
+    case RunOutcome::kDeclined:
+    case RunOutcome::kNotRun:
+      break;
+  }
+  return kExitNothingDone;
+}
+
+int RunSession(const Options& options) {
+  if (options.directory.empty()) {
+    // The dialog would read an empty target as "the data folder here".
+    std::fputs((DisplayText(text::kInvalidPath) + "\n").c_str(), stderr);
+    return kExitNothingDone;
+  }
+  // First, so that from here on no signal ends the process half-way.
+  SignalWatcher signals;
+
+  const bool person_present =
+      IsTerminal(STDIN_FILENO) && IsTerminal(STDERR_FILENO);
+  ConsoleSettings settings;
+  settings.answers.yes_to_mixed = options.yes;
+  settings.answers.person_present = person_present;
+  settings.answers.policy = ResolvePolicy(options.on_problem, person_present);
+  settings.password_stdin = options.password_stdin;
+  settings.progress = IsTerminal(STDERR_FILENO);
+  ConsoleWindow window(settings, &signals);
+
+  StatusSinkReset sink_reset(TheCrypter());
+  MainDialog dialog(window, TheCrypter(), Utf16FromWtf8(options.directory));
+  window.SetCommandHandler([&dialog](int command) {
+    if (command == ID_START_SCAN) dialog.OnStartScan();
+  });
+
+  dialog.OnInitDialog();
+  ApplyExtensionOptions(options, dialog);
+  window.SetChecked(RadioFor(options.command), true);
+  dialog.OnOperationChanged();
+  window.RunPostedCommands();
+
+  const std::u16string status = window.GetControlText(IDC_STATUS_SUB);
+  if (IsPathRefusal(status)) {
+    window.PrintError(status);
+    return kExitNothingDone;
+  }
+  // The scan's message box has said which file.
+  if (dialog.m_lastScanOutcome == ScanOutcome::kRefused) return kExitRefused;
+  if (dialog.m_lastScanOutcome != ScanOutcome::kCompleted) {
+    // The path check let nothing through without saying why ("/", say).
+    window.PrintError(text::kInvalidPath);
+    return kExitNothingDone;
+  }
+
+  dialog.OnOK();
+  window.RunPostedCommands();
+  int exit_status = ExitStatusFor(dialog.m_lastRunOutcome.load());
+
+  if (options.command == Command::kOpen && dialog.IsWaiting()) {
+    window.PrintError(text::kWaiting);
+    window.PrintError(console_text::kWaitingHint);
+    WaitForEnterOrSignal(STDIN_FILENO, signals);
+    // The exit pass encrypts again with the same key and shows its summary.
+    window.SetExitPass(true);
+    dialog.OnCancel();
+    window.RunPostedCommands();
+    // Entries the decryption left alone still count against the run.
+    exit_status =
+        std::max(exit_status, ExitStatusFor(dialog.m_lastRunOutcome.load()));
+  }
+  return exit_status;
+}
+
+}  // namespace velmora::cli

@@ -1,0 +1,31 @@
+// One run of velmora-cli: the console window, the main dialog driven as a
+// person would drive it, and the exit status.
+//
+// Exit status: 0 every entry done; 1 the run ended with entries not done
+// (aborts included); 2 an invalid target, nothing to do, a declined warning
+// or no password; 3 the scan refused the tree (a file too large). Usage
+// errors (2) are the caller's.
+#ifndef VELMORA_CLI_SESSION_H_
+#define VELMORA_CLI_SESSION_H_
+
+#include "cli/options.h"
+#include "job/job_host.h"
+
+namespace velmora::cli {
+
+constexpr int kExitAllDone = 0;
+constexpr int kExitSomeNotDone = 1;
+constexpr int kExitNothingDone = 2;
+constexpr int kExitUsage = 2;
+constexpr int kExitRefused = 3;
+
+// The exit status for how a run ended.
+int ExitStatusFor(RunOutcome outcome);
+
+// Runs |options|' command (encrypt, decrypt or open) and returns the exit
+// status.
+int RunSession(const Options& options);
+
+}  // namespace velmora::cli
+
+#endif  // VELMORA_CLI_SESSION_H_

@@ -1,0 +1,111 @@
+#include "cli/terminal.h"
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+namespace velmora::cli {
+namespace {
+
+// Turns echo off for its lifetime. Suspending (Ctrl+Z) is ignored meanwhile:
+// a stopped process would leave the terminal without echo.
+class EchoOff {
+ public:
+  explicit EchoOff(int fd) : fd_(fd) {
+    if (::tcgetattr(fd_, &saved_) != 0) return;
+    struct sigaction ignore;
+    std::memset(&ignore, 0, sizeof(ignore));
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGTSTP, &ignore, &saved_stop_);
+    termios quiet = saved_;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK);
+    quiet.c_lflag |= ECHONL;
+    active_ = ::tcsetattr(fd_, TCSANOW, &quiet) == 0;
+    if (!active_) ::sigaction(SIGTSTP, &saved_stop_, nullptr);
+  }
+  ~EchoOff() {
+    if (!active_) return;
+    ::tcsetattr(fd_, TCSANOW, &saved_);
+    ::sigaction(SIGTSTP, &saved_stop_, nullptr);
+  }
+  EchoOff(const EchoOff&) = delete;
+  EchoOff& operator=(const EchoOff&) = delete;
+
+ private:
+  int fd_;
+  bool active_ = false;
+  termios saved_{};
+  struct sigaction saved_stop_ {};
+};
+
+}  // namespace
+
+bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
+
+int TerminalColumns(int fd) {
+  winsize size{};
+  if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+    return size.ws_col;
+  }
+  return 80;
+}
+
+LineStatus ReadLineFrom(int fd, SignalWatcher* signals, std::string* line) {
+  line->clear();
+  while (true) {
+    if (WaitReadable(fd, signals) == WaitResult::kSignal) {
+      return LineStatus::kInterrupted;
+    }
+    char byte;
+    const ssize_t count = ::read(fd, &byte, 1);
+    if (count < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (count <= 0) {
+      // A last line without its line end still counts, as for any text.
+      return line->empty() ? LineStatus::kEndOfInput : LineStatus::kLine;
+    }
+    if (byte == '\n') break;
+    line->push_back(byte);
+  }
+  if (!line->empty() && line->back() == '\r') line->pop_back();
+  return LineStatus::kLine;
+}
+
+Terminal::Terminal() { fd_ = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY); }
+
+Terminal::~Terminal() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void Terminal::Write(std::string_view bytes) {
+  while (fd_ >= 0 && !bytes.empty()) {
+    const ssize_t count = ::write(fd_, bytes.data(), bytes.size());
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return;
+    bytes.remove_prefix(static_cast<std::size_t>(count));
+  }
+}
+
+LineStatus Terminal::Prompt(std::string_view prompt, bool hidden,
+                            SignalWatcher* signals, std::string* line) {
+  line->clear();
+  if (fd_ < 0) return LineStatus::kEndOfInput;
+  Write(prompt);
+  LineStatus status;
+  if (hidden) {
+    EchoOff quiet(fd_);
+    status = ReadLineFrom(fd_, signals, line);
+  } else {
+    status = ReadLineFrom(fd_, signals, line);
+  }
+  // Whatever ended the read, the next output starts on a fresh line.
+  if (status != LineStatus::kLine) Write("\n");
+  return status;
+}
+
+}  // namespace velmora::cli
