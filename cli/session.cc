@@ -44,19 +44,6 @@ void ApplyExtensionOptions(const Options& options, MainDialog& dialog) {
   }
 }
 
-// The engine is the process's; its progress sink belongs to the dialog and
-// must not outlive it.
-class StatusSinkReset {
- public:
-  explicit StatusSinkReset(Crypter& crypter) : crypter_(crypter) {}
-  ~StatusSinkReset() { crypter_.m_pStatusWnd = nullptr; }
-  StatusSinkReset(const StatusSinkReset&) = delete;
-  StatusSinkReset& operator=(const StatusSinkReset&) = delete;
-
- private:
-  Crypter& crypter_;
-};
-
 bool IsPathRefusal(const std::u16string& status) {
   return status == text::kInvalidPath || status == text::kFileNotSupported;
 }
@@ -98,7 +85,6 @@ int RunSession(const Options& options) {
   settings.progress = IsTerminal(STDERR_FILENO);
   ConsoleWindow window(settings, &signals);
 
-  StatusSinkReset sink_reset(TheCrypter());
   MainDialog dialog(window, TheCrypter(), Utf16FromWtf8(options.directory));
   window.SetCommandHandler([&dialog](int command) {
     if (command == ID_START_SCAN) dialog.OnStartScan();

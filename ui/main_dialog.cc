@@ -17,6 +17,10 @@ MainDialog::MainDialog(WindowPort& window, Crypter& crypter,
       m_statusSink(window, IDC_STATUS_MAIN),
       m_pszCmdLine(std::move(command_line)) {}
 
+MainDialog::~MainDialog() {
+  if (m_crypter.m_pStatusWnd == &m_statusSink) m_crypter.m_pStatusWnd = nullptr;
+}
+
 void MainDialog::OnInitDialog() {
   m_window.SetControlText(IDC_STATUS_MAIN, Format(text::kStarted, {text::kVersion}));
   m_window.SetControlText(IDC_STATUS_SUB, text::kStartupComplete);

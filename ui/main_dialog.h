@@ -25,6 +25,8 @@ class MainDialog : public JobHost {
   // |command_line| is the initial target, taken verbatim (empty for none).
   MainDialog(WindowPort& window, Crypter& crypter,
              std::u16string command_line);
+  // Takes the status line back from the engine.
+  ~MainDialog() override;
 
   // Start-up: status lines, initial target, defaults, first path check.
   void OnInitDialog();
