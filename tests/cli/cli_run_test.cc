@@ -1,305 +1,342 @@
-// velmora-cli end to end: the real binary on real temporary trees, the
-// password on stdin, no terminal.
+// velmora-cli end to end: the real binary on real temporary trees, stdio on
+// pipes and no controlling terminal, so there is never a person to ask.
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "job/messages.h"
 #include "platform/u16_format.h"
-#include "tests/cli/cli_process.h"
-#include "tests/cli/cli_test_util.h"
+#include "platform/wtf8.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/tree.h"
 
 namespace velmora::testing {
 namespace {
 
-const std::string kAllNine = Shown(Format(text::kAllDone, {9, 9})) + "\n";
+constexpr char kPasswordLine[] = "correct horse \xe3\x81\x82\n";
 
-CliResult Encrypt(const std::string& root,
-                  const std::string& input = kPasswordLine) {
-  return RunCli({"encrypt", root, "--password-stdin"}, input);
-}
+struct Cli {
+  int status = -1;  // -1 unless the child exited
+  std::string out, err;
+};
 
-TEST(CliRunTest, EncryptThenDecryptRestoresEveryNameAndByte) {
-  CliTree tree;
-  const TreeSnapshot before = Snapshot(tree.root());
-
-  const CliResult encrypted = Encrypt(tree.root());
-  EXPECT_EQ(encrypted.exit_status, 0) << encrypted.err;
-  const TreeSnapshot after = Snapshot(tree.root());
-  ASSERT_EQ(after.size(), before.size());
-  for (const auto& [path, entry] : after) {
-    EXPECT_EQ(before.count(path), 0u) << path;
-  }
-  for (const std::string& name : Names(tree.root())) {
-    EXPECT_TRUE(LooksEnciphered(name)) << name;
-  }
-
-  const CliResult decrypted =
-      RunCli({"decrypt", "--password-stdin", tree.root()}, kPasswordLine);
-  EXPECT_EQ(decrypted.exit_status, 0) << decrypted.err;
-  EXPECT_EQ(Snapshot(tree.root()), before);
-}
-
-TEST(CliRunTest, SummaryGoesToStdoutAndNothingElse) {
-  CliTree tree;
-  const CliResult result = Encrypt(tree.root());
-  EXPECT_EQ(result.exit_status, 0);
-  EXPECT_EQ(result.out, kAllNine);
-  EXPECT_FALSE(Contains(result.err, Shown(Format(text::kAllDone, {9, 9}))));
-}
-
-TEST(CliRunTest, MissingPathIsInvalid) {
-  CliTree tree;
-  const CliResult result =
-      Encrypt(tree.base() + "/no such directory", kPasswordLine);
-  EXPECT_EQ(result.exit_status, 2);
-  EXPECT_TRUE(Contains(result.err, Shown(text::kInvalidPath))) << result.err;
-  EXPECT_EQ(result.out, "");
-}
-
-TEST(CliRunTest, FileIsRefused) {
-  CliTree tree;
-  const CliResult result = Encrypt(tree.root() + "/a.txt");
-  EXPECT_EQ(result.exit_status, 2);
-  EXPECT_TRUE(Contains(result.err, Shown(text::kFileNotSupported)))
-      << result.err;
-  EXPECT_EQ(ReadFile(tree.root() + "/a.txt"), "hello");
-}
-
-TEST(CliRunTest, RootIsNeverATarget) {
-  const CliResult result = RunCli({"encrypt", "/", "--password-stdin"});
-  EXPECT_EQ(result.exit_status, 2);
-  EXPECT_TRUE(Contains(result.err, Shown(text::kInvalidPath))) << result.err;
-}
-
-TEST(CliRunTest, EncryptedTreeHasNothingToEncryptWithoutReadingAPassword) {
-  CliTree tree;
-  ASSERT_EQ(Encrypt(tree.root()).exit_status, 0);
-  const TreeSnapshot encrypted = Snapshot(tree.root());
-
-  // No password on stdin: the check comes first.
-  const CliResult result = Encrypt(tree.root(), "");
-  EXPECT_EQ(result.exit_status, 2);
-  EXPECT_TRUE(Contains(result.err, Shown(text::kNothingToEncrypt)))
-      << result.err;
-  EXPECT_FALSE(Contains(result.err, "パスワード")) << result.err;
-  EXPECT_EQ(Snapshot(tree.root()), encrypted);
-}
-
-TEST(CliRunTest, PlainTreeHasNothingToDecrypt) {
-  CliTree tree;
-  const TreeSnapshot before = Snapshot(tree.root());
-  const CliResult result = RunCli({"decrypt", tree.root(), "--password-stdin"});
-  EXPECT_EQ(result.exit_status, 2);
-  EXPECT_TRUE(Contains(result.err, Shown(text::kNothingToDecrypt)))
-      << result.err;
-  EXPECT_EQ(Snapshot(tree.root()), before);
-}
-
-TEST(CliRunTest, WrongPasswordAbortsWithoutATerminalAndChangesNothing) {
-  CliTree tree;
-  ASSERT_EQ(Encrypt(tree.root()).exit_status, 0);
-  const TreeSnapshot encrypted = Snapshot(tree.root());
-
-  const CliResult result =
-      RunCli({"decrypt", tree.root(), "--password-stdin"}, "wrong\n");
-  EXPECT_EQ(result.exit_status, 1) << result.err;
-  EXPECT_TRUE(Contains(result.err, ShownPrefix(text::kWrongPassword)))
-      << result.err;
-  EXPECT_TRUE(Contains(result.err, "-> いいえ")) << result.err;
-  EXPECT_FALSE(Contains(result.err, Shown(text::kDontShowAgain)));
-  EXPECT_EQ(Snapshot(tree.root()), encrypted);
-}
-
-TEST(CliRunTest, SkipPolicySkipsEveryRefusedEntry) {
-  CliTree tree;
-  ASSERT_EQ(Encrypt(tree.root()).exit_status, 0);
-  const TreeSnapshot encrypted = Snapshot(tree.root());
-
-  const CliResult result = RunCli(
-      {"decrypt", "--on-problem=skip", tree.root(), "--password-stdin"},
-      "wrong\n");
-  EXPECT_EQ(result.exit_status, 1) << result.err;
-  // Skip, and do not ask again: one prompt for the whole run.
-  EXPECT_TRUE(Contains(result.err, ShownPrefix(text::kWrongPassword)));
-  EXPECT_TRUE(Contains(result.err, Shown(text::kDontShowAgain) + "\n-> はい"))
-      << result.err;
-  EXPECT_EQ(result.err.find(ShownPrefix(text::kWrongPassword)),
-            result.err.rfind(ShownPrefix(text::kWrongPassword)));
-  EXPECT_EQ(result.out, Shown(Format(text::kSomeDone, {9, 0})) + "\n");
-  EXPECT_EQ(Snapshot(tree.root()), encrypted);
-}
-
-TEST(CliRunTest, MixedTreeWithoutYesIsDeclined) {
-  CliTree tree;
-  ASSERT_EQ(Encrypt(tree.root()).exit_status, 0);
-  WriteFile(tree.root() + "/new.txt", "added later");
-  const TreeSnapshot mixed = Snapshot(tree.root());
-
-  const CliResult result = Encrypt(tree.root());
-  EXPECT_EQ(result.exit_status, 2);
-  EXPECT_TRUE(Contains(result.err,
-                       Shown(Format(text::kMixedEncrypted, {9})) + "\n-> いいえ"))
-      << result.err;
-  EXPECT_EQ(Snapshot(tree.root()), mixed);
-}
-
-TEST(CliRunTest, MixedTreeWithYesGoesOn) {
-  CliTree tree;
-  ASSERT_EQ(Encrypt(tree.root()).exit_status, 0);
-  WriteFile(tree.root() + "/new.txt", "added later");
-
-  const CliResult result =
-      RunCli({"encrypt", tree.root(), "--password-stdin", "--yes",
-              "--on-problem=skip"},
-             kPasswordLine);
-  EXPECT_TRUE(Contains(result.err,
-                       Shown(Format(text::kMixedEncrypted, {9})) + "\n-> はい"))
-      << result.err;
-  // The enciphered entries are refused and skipped; the new file is done.
-  EXPECT_EQ(result.exit_status, 1) << result.err;
-  for (const std::string& name : Names(tree.root())) {
-    EXPECT_TRUE(LooksEnciphered(name)) << name;
-  }
-}
-
-TEST(CliRunTest, EmptyPasswordLineIsTooShort) {
-  CliTree tree;
-  const TreeSnapshot before = Snapshot(tree.root());
-  const CliResult result = Encrypt(tree.root(), "\n");
-  EXPECT_EQ(result.exit_status, 2);
-  EXPECT_TRUE(Contains(result.err, "パスワードが短すぎます。")) << result.err;
-  EXPECT_EQ(Snapshot(tree.root()), before);
-}
-
-TEST(CliRunTest, NoPasswordAtAllChangesNothing) {
-  CliTree tree;
-  const TreeSnapshot before = Snapshot(tree.root());
-  const CliResult result = Encrypt(tree.root(), "");
-  EXPECT_EQ(result.exit_status, 2);
-  EXPECT_EQ(Snapshot(tree.root()), before);
-  // Without --password-stdin there is no terminal to ask either.
-  const CliResult no_terminal = RunCli({"encrypt", tree.root()}, "pw\n");
-  EXPECT_EQ(no_terminal.exit_status, 2);
-  EXPECT_EQ(Snapshot(tree.root()), before);
-}
-
-TEST(CliRunTest, FourGibibyteFileIsRefusedByTheScan) {
-  CliTree tree;
-  MakeSparseFile(tree.root() + "/sub/huge.img", int64_t{4} << 30);
-  // Names only: a snapshot would read the 4 GiB.
-  const std::vector<std::string> top = Names(tree.root());
-  const std::vector<std::string> sub = Names(tree.root() + "/sub");
-  const CliResult result = Encrypt(tree.root(), "");
-  EXPECT_EQ(result.exit_status, 3) << result.err;
-  EXPECT_TRUE(Contains(result.err, Shown(text::kFileTooLarge))) << result.err;
-  EXPECT_TRUE(Contains(result.err, "huge.img")) << result.err;
-  EXPECT_EQ(Names(tree.root()), top);
-  EXPECT_EQ(Names(tree.root() + "/sub"), sub);
-  EXPECT_EQ(ReadFile(tree.root() + "/a.txt"), "hello");
-}
-
-TEST(CliRunTest, ExistingTargetIsNeverDeletedByAFlag) {
-  TempDir base;
-  const std::string root = base.path() + "/t";
-  MakeDirectory(root);
-  WriteFile(root + "/a.txt", "first");
-  ASSERT_EQ(Encrypt(root).exit_status, 0);
-  // A new a.txt now stands where decryption wants to put the old one.
-  WriteFile(root + "/a.txt", "second");
-  const TreeSnapshot before = Snapshot(root);
-
-  const CliResult result =
-      RunCli({"decrypt", root, "--password-stdin", "--yes",
-              "--on-problem=skip"},
-             kPasswordLine);
-  EXPECT_EQ(result.exit_status, 1) << result.err;
-  EXPECT_TRUE(Contains(result.err, ShownPrefix(text::kTargetExists)))
-      << result.err;
-  EXPECT_TRUE(Contains(result.err, "-> いいえ")) << result.err;
-  EXPECT_EQ(Snapshot(root), before);
-  EXPECT_EQ(ReadFile(root + "/a.txt"), "second");
-}
-
-// The class character at the end of an enciphered name records the range:
-// '#' the head only, '$' the whole file.
-char ClassOf(const std::string& root, const std::string& plain_contents) {
-  for (const std::string& name : Names(root)) {
-    const std::string path = root + "/" + name;
-    if (ReadFile(path).size() == plain_contents.size() &&
-        ReadFile(path) != plain_contents) {
-      return name.back();
+// A running velmora-cli.
+class Child {
+ public:
+  explicit Child(std::vector<std::string> args) {
+    args.insert(args.begin(), VELMORA_CLI_PATH);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    int pipes[3][2];
+    for (auto& ends : pipes) EXPECT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+    ::signal(SIGPIPE, SIG_IGN);  // the child may exit before reading stdin
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::setsid();  // no controlling terminal: /dev/tty cannot be opened
+      for (int fd = 0; fd < 3; ++fd) ::dup2(pipes[fd][fd == 0 ? 0 : 1], fd);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    for (int fd = 0; fd < 3; ++fd) {
+      ::close(pipes[fd][fd == 0 ? 0 : 1]);
+      fd_[fd] = pipes[fd][fd == 0 ? 1 : 0];
     }
   }
-  return '?';
-}
-
-TEST(CliRunTest, RegisteredExtensionsGetOnlyTheirHeadEnciphered) {
-  TempDir base;
-  const std::string root = base.path() + "/t";
-  MakeDirectory(root);
-  const std::string zip = RandomContents(20000, 7);
-  const std::string dat = RandomContents(20001, 8);
-  WriteFile(root + "/a.zip", zip);
-  WriteFile(root + "/b.dat", dat);
-  ASSERT_EQ(Encrypt(root).exit_status, 0);
-  EXPECT_EQ(ClassOf(root, zip), '#');
-  EXPECT_EQ(ClassOf(root, dat), '$');
-}
-
-TEST(CliRunTest, WholeTurnsTheExtensionRuleOff) {
-  TempDir base;
-  const std::string root = base.path() + "/t";
-  MakeDirectory(root);
-  const std::string zip = RandomContents(20000, 7);
-  WriteFile(root + "/a.zip", zip);
-  const CliResult result =
-      RunCli({"encrypt", "--whole", root, "--password-stdin"}, kPasswordLine);
-  ASSERT_EQ(result.exit_status, 0) << result.err;
-  EXPECT_EQ(ClassOf(root, zip), '$');
-  // Every byte changed range: the tail differs too.
-  for (const std::string& name : Names(root)) {
-    EXPECT_NE(ReadFile(root + "/" + name).substr(10000), zip.substr(10000));
+  ~Child() {
+    for (int fd : fd_) ::close(fd);
+    if (pid_ > 0 && ::kill(pid_, SIGKILL) == 0) ::waitpid(pid_, nullptr, 0);
   }
+
+  void Write(const std::string& bytes) {
+    if (::write(fd_[0], bytes.data(), bytes.size()) < 0) return;  // it ended
+  }
+  void CloseInput() { ::close(std::exchange(fd_[0], -1)); }
+  void Signal(int number) { ::kill(pid_, number); }
+
+  // Collects output until stderr holds |needle| (with nullptr: until both
+  // pipes end); false when the output ends or a minute passes first.
+  bool ReadUntil(const char* needle) {
+    while (needle == nullptr || result_.err.find(needle) == std::string::npos) {
+      pollfd fds[2] = {{fd_[1], POLLIN, 0}, {fd_[2], POLLIN, 0}};
+      if (std::max(fd_[1], fd_[2]) < 0 || ::poll(fds, 2, 60000) <= 0) {
+        return false;
+      }
+      for (int i = 1; i < 3; ++i) {
+        char buffer[4096];
+        const ssize_t count =
+            fds[i - 1].revents ? ::read(fd_[i], buffer, sizeof buffer) : -1;
+        if (count > 0)
+          (i == 2 ? result_.err : result_.out).append(buffer, count);
+        if (count == 0) ::close(std::exchange(fd_[i], -1));
+      }
+    }
+    return true;
+  }
+
+  Cli Finish() {
+    ReadUntil(nullptr);  // a child still writing after a minute is killed
+    int status = -1;     // not an exit, should waitpid fail
+    if (std::max(fd_[1], fd_[2]) >= 0) ::kill(pid_, SIGKILL);
+    ::waitpid(std::exchange(pid_, -1), &status, 0);
+    result_.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result_;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int fd_[3] = {-1, -1, -1};  // our ends of its stdin, stdout and stderr
+  Cli result_;
+};
+
+Cli RunCli(const std::vector<std::string>& args, const std::string& input) {
+  Child child(args);
+  child.Write(input);
+  child.CloseInput();
+  return child.Finish();
 }
 
-TEST(CliRunTest, ExtensionsReplaceTheTable) {
-  TempDir base;
-  const std::string root = base.path() + "/t";
-  MakeDirectory(root);
-  const std::string zip = RandomContents(20000, 7);
-  const std::string dat = RandomContents(20001, 8);
-  WriteFile(root + "/a.zip", zip);
-  WriteFile(root + "/b.DAT", dat);
-  const CliResult result = RunCli(
-      {"encrypt", root, "--extensions=LZH,dat", "--password-stdin"},
-      kPasswordLine);
-  ASSERT_EQ(result.exit_status, 0) << result.err;
-  EXPECT_EQ(ClassOf(root, zip), '$');
-  EXPECT_EQ(ClassOf(root, dat), '#');
+// A program text as the console prints it: UTF-8 with "\n" line ends.
+std::string Shown(std::u16string_view text) {
+  std::string bytes = Wtf8FromUtf16(text);
+  std::erase(bytes, '\r');
+  return bytes;
 }
 
-TEST(CliRunTest, UsageErrorsExitTwo) {
-  CliTree tree;
-  const TreeSnapshot before = Snapshot(tree.root());
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{}, {"encrypt"}, {"scramble", tree.root()},
-        {"encrypt", tree.root(), "--force"},
-        {"encrypt", tree.root(), "--extensions=TOOLONGEXT"}}) {
-    const CliResult result = RunCli(args, kPasswordLine);
-    EXPECT_EQ(result.exit_status, 2);
-    EXPECT_TRUE(Contains(result.err, "Usage: velmora-cli")) << result.err;
+bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// A tree of nine entries in "tree" below a temporary directory.
+class CliTest : public ::testing::Test {
+ protected:
+  CliTest() : root_(base_.path() + "/tree") {
+    for (const char* dir : {"", "/sub", "/sub/deeper", "/empty dir"}) {
+      MakeDirectory(root_ + dir);
+    }
+    WriteFile(root_ + "/a.txt", "hello");
+    WriteFile(root_ + "/empty", "");
+    WriteFile(root_ + "/photo.JPG", RandomContents(20000, 1));
+    WriteFile(root_ + "/big.bin", RandomContents(1048576 + 5, 2));
+    WriteFile(root_ + "/sub/\xe5\xa0\xb1\xe5\x91\x8a.txt",
+              RandomContents(5000, 3));
+    WriteFile(root_ + "/sub/deeper/last", "deepest");
+  }
+
+  Cli Encrypt(const std::string& input = kPasswordLine) {
+    return RunCli({"encrypt", root_, "--password-stdin"}, input);
+  }
+
+  TempDir base_;
+  const std::string root_;
+  const std::string all_nine_ = Shown(Format(text::kAllDone, {9, 9})) + "\n";
+};
+
+TEST_F(CliTest, EncryptThenDecryptRestoresEveryNameAndByte) {
+  const TreeSnapshot plain = Snapshot(root_);
+  const Cli encrypted = Encrypt();
+  EXPECT_EQ(encrypted.status, 0) << encrypted.err;
+  EXPECT_EQ(encrypted.out, all_nine_);  // the summary, and only it
+  EXPECT_FALSE(Has(encrypted.err, all_nine_)) << encrypted.err;
+  for (const auto& [path, entry] : Snapshot(root_)) {
+    EXPECT_EQ(plain.count(path), 0u) << path;
+  }
+  const Cli decrypted =
+      RunCli({"decrypt", "--password-stdin", root_}, kPasswordLine);
+  EXPECT_EQ(decrypted.status, 0) << decrypted.err;
+  EXPECT_EQ(decrypted.out, all_nine_);
+  EXPECT_EQ(Snapshot(root_), plain);
+}
+
+TEST_F(CliTest, RefusalsBeforeAnyChangeExitTwo) {
+  const TreeSnapshot plain = Snapshot(root_);
+  struct Row {
+    std::string command, path, input, message;
+  };
+  const Row rows[] = {
+      {"encrypt", base_.path() + "/missing", kPasswordLine, "無効なパスです。"},
+      {"encrypt", "/", kPasswordLine, "無効なパスです。"},
+      {"encrypt", root_ + "/a.txt", kPasswordLine,
+       Shown(text::kFileNotSupported)},
+      // Nothing to do is found before a password is read.
+      {"decrypt", root_, "", Shown(text::kNothingToDecrypt)},
+      {"open", root_, "", Shown(text::kNothingToDecrypt)},
+      // No password, or an empty one.
+      {"encrypt", root_, "", "パスワードが入力されませんでした。"},
+      {"encrypt", root_, "\n", "パスワードが短すぎます。"},
+  };
+  for (const Row& row : rows) {
+    const Cli result =
+        RunCli({row.command, row.path, "--password-stdin"}, row.input);
+    EXPECT_EQ(result.status, 2) << row.path;
+    EXPECT_TRUE(Has(result.err, row.message + "\n")) << result.err;
     EXPECT_EQ(result.out, "");
   }
-  EXPECT_EQ(Snapshot(tree.root()), before);
+  // Without --password-stdin there is no terminal to ask either.
+  EXPECT_EQ(RunCli({"encrypt", root_}, kPasswordLine).status, 2);
+  EXPECT_EQ(Snapshot(root_), plain);
 }
 
-TEST(CliRunTest, VersionAndHelp) {
-  const CliResult version = RunCli({"--version"});
-  EXPECT_EQ(version.exit_status, 0);
-  EXPECT_EQ(version.out, "velmora-cli 1.1\n");
-  const CliResult help = RunCli({"open", "--help"});
-  EXPECT_EQ(help.exit_status, 0);
-  EXPECT_TRUE(Contains(help.out, "--password-stdin"));
+TEST_F(CliTest, EncryptedTreeHasNothingToEncryptWithoutReadingAPassword) {
+  ASSERT_EQ(Encrypt().status, 0);
+  const TreeSnapshot encrypted = Snapshot(root_);
+  const Cli result = Encrypt("");
+  EXPECT_EQ(result.status, 2);
+  EXPECT_TRUE(Has(result.err, Shown(text::kNothingToEncrypt))) << result.err;
+  EXPECT_FALSE(Has(result.err, "パスワード")) << result.err;
+  EXPECT_EQ(Snapshot(root_), encrypted);
+}
+
+TEST_F(CliTest, WrongPasswordFollowsTheProblemPolicy) {
+  ASSERT_EQ(Encrypt().status, 0);
+  const TreeSnapshot encrypted = Snapshot(root_);
+  const std::string skip_all = Shown(text::kDontShowAgain) + "\n-> はい\n";
+  // Without a terminal the default is abort, and ask has nobody to ask.
+  for (const std::string policy : {"", "abort", "ask", "skip"}) {
+    std::vector<std::string> args = {"decrypt", root_, "--password-stdin"};
+    if (!policy.empty())
+      args.insert(args.begin() + 1, "--on-problem=" + policy);
+    const Cli result = RunCli(args, "wrong\n");
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_TRUE(Has(result.err, Shown(text::kWrongPassword))) << result.err;
+    if (policy == "skip") {  // one prompt, then every entry skipped
+      EXPECT_TRUE(Has(result.err, "-> はい\n" + skip_all)) << result.err;
+      EXPECT_EQ(result.out, Shown(Format(text::kSomeDone, {9, 0})) + "\n");
+    } else {
+      EXPECT_TRUE(Has(result.err, "-> いいえ\n")) << result.err;
+      EXPECT_FALSE(Has(result.err, skip_all)) << result.err;
+    }
+    EXPECT_EQ(Snapshot(root_), encrypted) << policy;
+  }
+}
+
+TEST_F(CliTest, MixedTreeGoesOnOnlyWithYes) {
+  ASSERT_EQ(Encrypt().status, 0);
+  WriteFile(root_ + "/new.txt", "added later");
+  const TreeSnapshot mixed = Snapshot(root_);
+  const std::string warning = Shown(Format(text::kMixedEncrypted, {9}));
+
+  const Cli declined =
+      RunCli({"encrypt", root_, "--on-problem=skip", "--password-stdin"},
+             kPasswordLine);
+  EXPECT_EQ(declined.status, 2);
+  EXPECT_TRUE(Has(declined.err, warning + "\n-> いいえ\n")) << declined.err;
+  EXPECT_EQ(Snapshot(root_), mixed);
+
+  const Cli accepted = RunCli(
+      {"encrypt", "--yes", root_, "--on-problem=skip", "--password-stdin"},
+      kPasswordLine);
+  EXPECT_TRUE(Has(accepted.err, warning + "\n-> はい\n")) << accepted.err;
+  // The enciphered entries are refused and skipped; the new file is done.
+  EXPECT_EQ(accepted.status, 1) << accepted.err;
+  for (const std::string& name : Names(root_)) {
+    EXPECT_TRUE(name.starts_with("\xc2\xbf")) << name;  // U+00BF: enciphered
+  }
+}
+
+TEST_F(CliTest, ExistingTargetIsNeverDeletedByAFlag) {
+  ASSERT_EQ(Encrypt().status, 0);
+  // A new a.txt stands where decryption wants to put the old one.
+  WriteFile(root_ + "/a.txt", "second");
+  const Cli result = RunCli(
+      {"decrypt", root_, "--password-stdin", "--yes", "--on-problem=skip"},
+      kPasswordLine);
+  EXPECT_EQ(result.status, 1) << result.err;
+  const std::u16string_view exists = text::kTargetExists;
+  EXPECT_TRUE(Has(result.err, Shown(exists.substr(0, exists.find(u'%')))));
+  EXPECT_TRUE(Has(result.err, "-> いいえ\n")) << result.err;
+  EXPECT_EQ(ReadFile(root_ + "/a.txt"), "second");
+}
+
+TEST_F(CliTest, FourGibibyteFileIsRefusedByTheScan) {
+  MakeSparseFile(root_ + "/sub/huge.img", int64_t{4} << 30);
+  // Names only: a snapshot would read the 4 GiB.
+  const std::vector<std::string> top = Names(root_),
+                                 sub = Names(root_ + "/sub");
+  const Cli result = Encrypt("");  // refused before the password
+  EXPECT_EQ(result.status, 3) << result.err;
+  EXPECT_TRUE(Has(result.err, Shown(text::kFileTooLarge))) << result.err;
+  EXPECT_TRUE(Has(result.err, "huge.img")) << result.err;
+  EXPECT_EQ(Names(root_), top);
+  EXPECT_EQ(Names(root_ + "/sub"), sub);
+}
+
+TEST_F(CliTest, OpenEncryptsAgainAtTheEndOfInputEnterOrASignal) {
+  const TreeSnapshot plain = Snapshot(root_);
+  ASSERT_EQ(Encrypt().status, 0);
+  const TreeSnapshot encrypted = Snapshot(root_);
+  const std::string waiting = Shown(text::kWaiting);
+  // 0 closes stdin, -1 types Enter; the rest are signals.
+  for (const int end : {0, -1, SIGTERM, SIGHUP}) {
+    Child child({"open", "--password-stdin", root_});
+    child.Write(kPasswordLine);
+    ASSERT_TRUE(child.ReadUntil(waiting.c_str())) << end;
+    EXPECT_EQ(Snapshot(root_), plain);
+    if (end == 0) child.CloseInput();
+    if (end == -1) child.Write("\n");
+    if (end > 0) child.Signal(end);
+    const Cli result = child.Finish();
+    EXPECT_EQ(result.status, 0) << end << result.err;
+    EXPECT_EQ(result.out, all_nine_ + all_nine_);
+    // The same key gives the same names and bytes as before.
+    EXPECT_EQ(Snapshot(root_), encrypted) << end;
+  }
+  // Refused at once: the exit pass must leave the tree as it is.
+  EXPECT_EQ(RunCli({"open", root_, "--password-stdin"}, "wrong\n").status, 1);
+  EXPECT_EQ(Snapshot(root_), encrypted);
+}
+
+TEST_F(CliTest, UsageErrorsExitTwoAndChangeNothing) {
+  const TreeSnapshot plain = Snapshot(root_);
+  const std::vector<std::vector<std::string>> lines = {
+      {},
+      {"encrypt"},
+      {"scramble", root_},
+      {"encrypt", root_, "--force"},
+      {"encrypt", "--on-problem=maybe", root_},
+      {"encrypt", root_, "--extensions=ZIP,ABCDEFGHIJ"},
+      {"encrypt", root_, "--extensions=あいうえおかきくけこ"}};
+  for (const std::vector<std::string>& args : lines) {
+    const Cli result = RunCli(args, kPasswordLine);
+    EXPECT_EQ(result.status, 2) << ::testing::PrintToString(args);
+    EXPECT_TRUE(Has(result.err, "Usage: velmora-cli")) << result.err;
+    EXPECT_EQ(result.out, "");
+  }
+  EXPECT_EQ(Snapshot(root_), plain);
+}
+
+TEST(CliRangeTest, WholeAndExtensionsChooseWhatIsEnciphered) {
+  // The last character of an enciphered name: '#' the head, '$' everything.
+  struct Row {
+    const char* option;
+    const char* file;
+    char range;
+  } rows[] = {{"--yes", "a.zip", '#'},
+              {"--whole", "a.zip", '$'},
+              {"--extensions=LZH,dat", "b.DAT", '#'},
+              {"--extensions=LZH,dat", "a.zip", '$'},
+              {"--extensions=ABCDEFGHI,あいうえおかきくけ", "c.ABCDEFGHI", '#'},
+              {"--extensions=ABCDEFGHI,あいうえおかきくけ",
+               "d.あいうえおかきくけ", '#'}};
+  for (const Row& row : rows) {
+    TempDir dir;
+    WriteFile(dir.path() + "/" + row.file, RandomContents(20000, 7));
+    const Cli result = RunCli(
+        {"encrypt", row.option, dir.path(), "--password-stdin"}, kPasswordLine);
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(Names(dir.path()).at(0).back(), row.range)
+        << row.option << " " << row.file;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,80 @@
+// velmora-cli's answers to the main dialog's questions, and the text it puts
+// on a terminal: the parts the binary on a pipe cannot reach.
+
+#include <gtest/gtest.h>
+
+#include "cli/answer_policy.h"
+#include "cli/display_text.h"
+#include "cli/progress_line.h"
+#include "job/messages.h"
+#include "platform/u16_format.h"
+#include "platform/window_port.h"
+
+namespace velmora::cli {
+namespace {
+
+using P = ProblemPolicy;
+
+TEST(AnswerPolicyTest, FlagsDecideOnlyWhatTheyMay) {
+  namespace t = velmora::text;
+  const std::u16string mixed = Format(t::kMixedPlain, {2});
+  const std::u16string exists =
+      Format(t::kTargetExists, {t::kWordEncryption, t::kKindFile}) +
+      Format(t::kTargetExistsDetail, {t::kKindFile, u"/t", u"name"});
+  const std::u16string wrong = Format(t::kWrongPassword, {u"/t", u"name"});
+  constexpr unsigned kYesNo = MB_YESNO | MB_ICONEXCLAMATION;
+  constexpr unsigned kAri = MB_ABORTRETRYIGNORE | MB_ICONERROR;
+  constexpr unsigned kAi = MB_ABORTIGNORE | MB_ICONERROR;
+  struct Row {
+    std::u16string text;
+    unsigned flags;
+    AnswerRules rules;  // yes_to_mixed, policy, person_present, exit_pass
+    int answer;
+  } rows[] = {
+      {mixed, kYesNo, {true, P::kSkip}, IDYES},
+      {Format(t::kMixedEncrypted, {3}), kYesNo, {true, P::kAbort}, IDYES},
+      {mixed, kYesNo, {false, P::kSkip}, IDNO},
+      {mixed, kYesNo, {false, P::kAbort, true}, kAskPerson},
+      {mixed, kYesNo, {false, P::kAsk}, kAskPerson},
+      // Deleting an existing target: a person decides, or nobody does.
+      {exists, kYesNo, {true, P::kSkip}, IDNO},
+      {exists, kYesNo, {true, P::kAbort, true, true}, IDNO},
+      {exists, kYesNo, {true, P::kAsk}, kAskPerson},
+      {wrong, kYesNo, {true, P::kSkip}, IDYES},
+      {t::kDontShowAgain, kYesNo, {false, P::kSkip}, IDYES},
+      {t::kOpenFailed, kAri, {false, P::kSkip}, IDIGNORE},
+      {t::kContentFailed, kAi, {false, P::kSkip}, IDIGNORE},
+      {wrong, kYesNo, {true, P::kAbort, true}, IDNO},
+      {t::kOpenFailed, kAri, {false, P::kAbort}, IDABORT},
+      {t::kContentFailed, kAi, {false, P::kAbort}, IDABORT},
+      {wrong, kYesNo, {false, P::kAsk}, kAskPerson},
+      {t::kOpenFailed, kAri, {false, P::kAsk, true}, kAskPerson},
+      // Stopping the exit pass would leave the rest decrypted: skip instead.
+      {wrong, kYesNo, {false, P::kAbort, false, true}, IDYES},
+      {t::kOpenFailed, kAri, {false, P::kAbort, false, true}, IDIGNORE},
+      {t::kNothingToDecrypt, MB_OK, {false, P::kAsk}, IDOK},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(FixedAnswer(row.text, row.flags, row.rules), row.answer)
+        << DisplayText(row.text);
+  }
+  EXPECT_EQ(ResolvePolicy(P::kDefault, true), P::kAsk);
+  EXPECT_EQ(ResolvePolicy(P::kDefault, false), P::kAbort);
+  EXPECT_EQ(ResolvePolicy(P::kSkip, true), P::kSkip);
+}
+
+TEST(DisplayTextTest, NothingReachesTheTerminalThatCouldDriveIt) {
+  EXPECT_EQ(DisplayText(u"一行目\r\n二行目\r\n"), "一行目\n二行目\n");
+  EXPECT_EQ(DisplayText(std::u16string{u'a', 0xD800, u'b', 0x1B, 0x9B, u'c'}),
+            "a\uFFFDb\uFFFD\uFFFDc");
+  EXPECT_EQ(DisplayText(u"\U0001F600"), "\U0001F600");
+  // A raw byte of a name that was not UTF-8.
+  EXPECT_EQ(DisplayText(std::u16string{u'x', 0xFFFF, 0xDC83}), "x\\x83");
+  // The progress line: wide characters take two columns, line ends a space.
+  EXPECT_EQ(FitToColumns(u"処理中です", 5), "処理");
+  EXPECT_EQ(FitToColumns(u"ab処理", 3), "ab");
+  EXPECT_EQ(FitToColumns(u"dir\r\n  12K\x1b", 80), "dir   12K\xEF\xBF\xBD");
+}
+
+}  // namespace
+}  // namespace velmora::cli
