@@ -1,12 +1,12 @@
-// Small helpers shared by the job and dialog tests: names as the cipher
-// makes them, message boxes found by their text, and scripted answers.
+// What the job and dialog tests share: a dialog over a fresh directory,
+// names as the cipher makes them, and message boxes found by their text.
 #ifndef VELMORA_TESTS_JOB_JOB_TEST_UTIL_H_
 #define VELMORA_TESTS_JOB_JOB_TEST_UTIL_H_
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
+#include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -16,94 +16,87 @@
 #include "job/messages.h"
 #include "platform/u16_format.h"
 #include "platform/wtf8.h"
-#include "tests/support/scripted_window.h"
+#include "tests/support/dialog_harness.h"
+#include "tests/support/tree.h"
 
 namespace velmora::testing {
+
+inline constexpr char16_t kPassword[] = u"correct horse \u3042";
+using Boxes = std::vector<ScriptedWindow::Box>;
 
 inline std::u16string U16(std::string_view bytes) { return Utf16FromWtf8(bytes); }
 inline std::string Bytes(std::u16string_view text) { return Wtf8FromUtf16(text); }
 
-// The on-disk name |plain| gets when enciphered with |password|, by an
-// engine of its own.
-inline std::string EncipheredName(std::u16string_view password,
-                                  std::u16string_view plain,
-                                  uint32_t extension_rule = 1) {
+// The on-disk name |plain| gets when enciphered with kPassword, by an engine
+// of its own.
+inline std::string Enc(std::u16string_view plain) {
   Crypter crypter;
-  crypter.SetPassword(password);
-  crypter.m_nExtMode = extension_rule;
+  crypter.SetPassword(kPassword);
+  crypter.m_nExtMode = 1;
   return Bytes(crypter.ConvertName(plain, OP_ENCRYPT));
 }
 
-// The first line of a message: the sentence that says what happened,
-// whatever follows it.
-inline std::u16string FirstLine(std::u16string_view text) {
-  return std::u16string(text.substr(0, text.find(u"\r\n")));
+// The start of a message, up to its first field or line end: enough to
+// recognise the box.
+inline std::u16string Lead(std::u16string_view text) {
+  return std::u16string(text.substr(0, text.find_first_of(u"%\r")));
 }
 
 // The "path / name" block that closes the per-entry messages.
-inline std::u16string Detail(const std::string& directory,
-                             const std::string& name) {
+inline std::u16string Detail(const std::string& directory, const std::string& name) {
   return Format(text::kDetail, {U16(directory), U16(name)});
 }
 
-// True when anything, a dangling link included, is at |path| (bytes).
-inline bool Exists(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;
-}
-
-inline bool StartsWith(std::u16string_view text, std::u16string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
-inline bool EndsWith(std::u16string_view text, std::u16string_view suffix) {
-  return text.size() >= suffix.size() &&
-         text.substr(text.size() - suffix.size()) == suffix;
-}
-
-inline bool Contains(std::u16string_view text, std::u16string_view part) {
-  return text.find(part) != std::u16string_view::npos;
-}
-
-// Boxes whose text begins with |prefix|, in the order they were shown.
-inline std::vector<ScriptedWindow::Box> BoxesStartingWith(
-    const ScriptedWindow& window, std::u16string_view prefix) {
-  std::vector<ScriptedWindow::Box> found;
-  for (const ScriptedWindow::Box& box : window.boxes) {
-    if (StartsWith(box.text, prefix)) found.push_back(box);
+// The "path / name" blocks of the boxes starting with |prefix|, in order.
+inline std::vector<std::u16string> DetailsOf(const ScriptedWindow& window,
+                                             std::u16string_view prefix) {
+  std::vector<std::u16string> details;
+  for (const auto& box : window.boxes) {
+    if (box.text.starts_with(prefix)) details.push_back(box.text.substr(box.text.rfind(u"ファイルパス")));
   }
-  return found;
+  return details;
 }
 
-// Answers by the beginning of a box's text. An information box is
-// acknowledged; a question no rule covers fails the test and gets the safe
-// answer.
-class Script {
- public:
-  Script& On(std::u16string prefix, int answer) {
-    rules_.emplace_back(std::move(prefix), answer);
-    return *this;
-  }
+// Every box shown, for failure messages.
+inline std::string Dump(const ScriptedWindow& window) {
+  return ::testing::PrintToString(window.boxes);
+}
 
-  ScriptedWindow::Responder Responder() const {
-    return [rules = rules_](const std::u16string& text, unsigned flags) {
-      for (const auto& [prefix, answer] : rules) {
-        if (StartsWith(text, prefix)) return answer;
-      }
-      switch (flags & MB_TYPEMASK) {
-        case MB_OK: return IDOK;
-        case MB_YESNO:
-          ADD_FAILURE() << "unexpected question: " << Bytes(text);
-          return IDNO;
-        default:
-          ADD_FAILURE() << "unexpected failure box: " << Bytes(text);
-          return IDABORT;
-      }
-    };
+// Goes on past the mixed-tree warnings and skips each problem, answering
+// the follow-up with |follow_up| (No: ask again next time).
+inline std::vector<std::pair<std::u16string, int>> SkipEachProblem(int follow_up = IDNO) {
+  std::vector<std::pair<std::u16string, int>> answers = {{text::kDontShowAgain, follow_up}};
+  for (const char16_t* question :
+       {text::kMixedEncrypted, text::kMixedPlain, text::kWrongPassword, text::kUnrepresentableName,
+        text::kInvalidName, text::kAlreadyEncrypted, text::kNotEncrypted}) {
+    answers.emplace_back(Lead(question), IDYES);
+  }
+  return answers;
+}
+
+// A dialog over a fresh directory. Every question must be answered by a
+// rule the test set.
+class JobTest : public ::testing::Test {
+ protected:
+  void TearDown() override { EXPECT_EQ(w().unexpected_boxes, 0) << Dump(w()); }
+
+  ScriptedWindow& w() { return h_.window(); }
+  std::string Path(const std::string& relative) const { return h_.root() + "/" + relative; }
+  // Makes each entry: a path ending in '/' a directory, any other a file
+  // holding its own path.
+  void Make(std::initializer_list<std::string> entries) {
+    for (const std::string& entry : entries) {
+      if (entry.ends_with('/')) MakeDirectory(Path(entry));
+      else WriteFile(Path(entry), entry);
+    }
+  }
+  // Empties the directory and forgets the boxes shown so far.
+  void Empty() {
+    for (const std::string& name : Names(h_.root())) std::filesystem::remove_all(Path(name));
+    w().boxes.clear();
   }
 
- private:
-  std::vector<std::pair<std::u16string, int>> rules_;
+  DialogHarness h_;
 };
 
 }  // namespace velmora::testing

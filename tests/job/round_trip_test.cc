@@ -1,128 +1,135 @@
-// Whole runs over real trees: what encryption changes, decryption restores,
-// byte for byte, and what neither may touch.
-
-#include <gtest/gtest.h>
+// Whole runs over real trees: what Linux trees bring that the walks must
+// survive (depth, FIFOs, links out of the target, names no cipher can carry),
+// and a tree enciphered by an earlier build that must still decrypt exactly.
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "job/messages.h"
-#include "platform/wtf8.h"
-#include "tests/support/dialog_harness.h"
+#include <cctype>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "tests/job/job_test_util.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/tree.h"
 
 namespace velmora::testing {
 namespace {
 
-constexpr char16_t kPassword[] = u"correct horse \u3042";
+using LinuxSafetyTest = JobTest;
 
-class RoundTripTest : public ::testing::Test {
- protected:
-  void Build() {
-    const std::string& r = h_.root();
-    WriteFile(r + "/a.txt", "hello");
-    WriteFile(r + "/empty", "");
-    WriteFile(r + "/photo.JPG", RandomContents(20000, 1));
-    WriteFile(r + "/big.bin", RandomContents(3 * 1048576 + 5, 2));
-    MakeDirectory(r + "/sub");
-    WriteFile(r + "/sub/\xe5\xa0\xb1\xe5\x91\x8a.txt", RandomContents(5000, 3));
-    MakeDirectory(r + "/sub/deeper");
-    WriteFile(r + "/sub/deeper/last", "deepest");
-    MakeDirectory(r + "/empty dir");
-    WriteFile(r + "/readonly", "do not write");
-    ::chmod((r + "/readonly").c_str(), 0444);
-    struct timespec times[2] = {{1000, 123456789}, {2000, 987654321}};
-    ::utimensat(AT_FDCWD, (r + "/readonly").c_str(), times, 0);
-    ::mkfifo((r + "/fifo").c_str(), 0600);
-    // A link to a directory outside the target, and a link to a file inside.
-    WriteFile(outside_.path() + "/keep.txt", "outside");
-    ::symlink(outside_.path().c_str(), (r + "/outside-link").c_str());
-    ::symlink("a.txt", (r + "/inner-link").c_str());
-  }
-
-  TempDir outside_;
-  DialogHarness h_;
-};
-
-TEST_F(RoundTripTest, EncryptThenDecryptRestoresEverything) {
-  Build();
+TEST_F(LinuxSafetyTest, TreeThreeHundredLevelsDeepRoundTrips) {
+  // Enciphered, the deepest path is far longer than PATH_MAX.
+  std::string path = h_.root();
+  for (int level = 0; level < 300; ++level) MakeDirectory(path += "/d");
+  WriteFile(path + "/bottom.txt", "at the bottom");
   const TreeSnapshot before = Snapshot(h_.root());
-  const TreeSnapshot outside_before = Snapshot(outside_.path());
-
   h_.Encrypt(kPassword);
-  EXPECT_EQ(h_.window().unexpected_boxes, 0);
-  EXPECT_EQ(h_.job().m_nFound, 13);
-  EXPECT_EQ(h_.job().m_nDone, 13);
-  EXPECT_EQ(h_.Status(IDC_STATUS_SUB), text::kProcessingComplete);
-  EXPECT_FALSE(h_.window().IsControlEnabled(IDC_EXECUTE));
-  // Every name is enciphered.
-  const TreeSnapshot encrypted = Snapshot(h_.root());
-  ASSERT_EQ(encrypted.size(), before.size());
-  for (const auto& [path, entry] : encrypted) {
-    EXPECT_EQ(before.count(path), 0u) << path;
-    const std::u16string name = Utf16FromWtf8(path.substr(path.rfind('/') + 1));
-    EXPECT_NE(h_.crypter().IsEncryptedName(name), -1) << path;
-  }
-  EXPECT_EQ(Snapshot(outside_.path()), outside_before);
-
+  EXPECT_EQ(w().boxes.back().text, u"全て正常に処理しました。\r\n301 / 301ファイル");
+  EXPECT_EQ(Names(h_.root()), std::vector<std::string>{Enc(u"d")});
   h_.Decrypt(kPassword);
-  EXPECT_EQ(h_.window().unexpected_boxes, 0) << h_.window().Dump();
-  EXPECT_EQ(h_.job().m_nDone, 13);
+  EXPECT_EQ(w().boxes.back().text, u"全て正常に処理しました。\r\n301 / 301ファイル");
   EXPECT_EQ(Snapshot(h_.root()), before);
-  EXPECT_EQ(Snapshot(outside_.path()), outside_before);
 }
 
-TEST_F(RoundTripTest, WrongPasswordLeavesEveryNameAndByte) {
-  Build();
+TEST_F(LinuxSafetyTest, FifosAndLinksOnlyChangeTheirNamesAndFilesKeepTheirStatus) {
+  TempDir outside;
+  WriteFile(outside.path() + "/note.txt", "outside");
+  Make({"S/"});
+  ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(Path("S/pipe.zip").c_str(), 0640), 0);  // never opened
+  ASSERT_EQ(::symlink(outside.path().c_str(), Path("S/to-dir").c_str()), 0);
+  WriteFile(Path("S/ro.txt"), RandomContents(9000, 11));
+  const struct timespec times[2] = {{1234567890, 123456789}, {1600000000, 987654321}};
+  ASSERT_EQ(::chmod(Path("S/ro.txt").c_str(), 0444), 0);
+  ASSERT_EQ(::utimensat(AT_FDCWD, Path("S/ro.txt").c_str(), times, 0), 0);
+  const TreeSnapshot outside_before = Snapshot(outside.path());
+  const TreeSnapshot before = Snapshot(h_.root());
+  ASSERT_EQ(::utimensat(AT_FDCWD, Path("S/ro.txt").c_str(), times, 0), 0);  // read just now
+  const auto statuses = [](TreeSnapshot tree) {  // all but the file contents
+    for (auto& [path, entry] : tree) entry.contents = entry.kind == 'f' ? "" : entry.contents;
+    return tree;
+  };
+  TreeSnapshot renamed;
+  for (const auto& [path, entry] : before) {
+    const std::size_t slash = path.find('/');
+    renamed[slash == std::string::npos
+                ? Enc(U16(path))
+                : Enc(U16(path.substr(0, slash))) + "/" + Enc(U16(path.substr(slash + 1)))] = entry;
+  }
   h_.Encrypt(kPassword);
-  const TreeSnapshot encrypted = Snapshot(h_.root());
-
-  // Skip every refusal: nothing may be renamed or transformed.
-  h_.window().SetResponder([](const std::u16string&, unsigned flags) {
-    return (flags & MB_TYPEMASK) == MB_YESNO ? IDYES : IDIGNORE;
-  });
-  h_.Decrypt(u"wrong password");
-  EXPECT_EQ(h_.job().m_nDone, 0);
-  EXPECT_EQ(Snapshot(h_.root()), encrypted);
-  EXPECT_GE(h_.window().CountBoxes(u"次のファイルは、パスワードが一致しない"), 1);
+  struct stat st {};  // before anything reads the file
+  ASSERT_EQ(::stat(Path(Enc(u"S") + "/" + Enc(u"ro.txt")).c_str(), &st), 0);
+  EXPECT_EQ(st.st_atim.tv_nsec, times[0].tv_nsec);
+  EXPECT_EQ(statuses(Snapshot(h_.root())), statuses(renamed)) << Dump(w());
+  EXPECT_EQ(Snapshot(outside.path()), outside_before);
+  h_.Decrypt(kPassword);
+  EXPECT_EQ(Snapshot(h_.root()), before) << Dump(w());
+  EXPECT_EQ(Snapshot(outside.path()), outside_before);
 }
 
-}  // namespace
-}  // namespace velmora::testing
+TEST_F(LinuxSafetyTest, NamesNoCipherCanCarryAreRefusedAndLeftAlone) {
+  const std::string sjis = "\x83\x65\x83\x58\x83\x67";  // Shift_JIS bytes
+  Make({"cr\rname", sjis + "/", sjis + "/inside.txt", "fine.txt"});  // CR: one entry, not two
+  const TreeSnapshot before = Snapshot(h_.root());
+  std::vector<std::u16string> refused;
+  for (const std::string& name : ListingOrder(h_.root())) {
+    if (name != "fine.txt") refused.push_back(Detail(h_.root(), name));
+  }
+  w().answers = SkipEachProblem();
+  h_.Encrypt(kPassword);
+  EXPECT_EQ(DetailsOf(w(), Lead(text::kUnrepresentableName)), refused) << Dump(w());
+  EXPECT_EQ(Names(Path(sjis)), std::vector<std::string>{Enc(u"inside.txt")});
+  EXPECT_EQ(w().boxes.back().text, u"4 ファイル中 2 ファイル処理しました。");
+  h_.Decrypt(kPassword);
+  EXPECT_EQ(Snapshot(h_.root()), before);
+}
 
-namespace velmora::testing {
-namespace {
-
-TEST(NameSafetyTest, UnrepresentableNamesAreReportedAndLeftAlone) {
+// tests/data/frozen_tree/manifest.txt, whose header describes the format:
+// decrypting it must give the recorded plain tree, and encrypting that back
+// the same bytes, so no change can silently alter either cipher.
+TEST(FrozenTreeTest, DecryptsToThePlainTreeAndEncryptsBackExactly) {
+  const auto from_hex = [](const std::string& hex) {
+    std::string bytes;
+    for (std::size_t i = 0; hex != "-" && i + 1 < hex.size(); i += 2) {
+      bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    }
+    return bytes;
+  };
+  std::u16string password;
+  std::map<std::string, std::string> enciphered, plain;  // path -> kind and contents
+  std::ifstream in(std::string(VELMORA_TEST_DATA_DIR) + "/frozen_tree/manifest.txt");
+  for (std::string line; std::getline(in, line);) {
+    std::string tag, path, contents;
+    std::istringstream(line) >> tag >> path >> contents;
+    if (tag == "password") {
+      const std::string units = from_hex(path);  // UTF-16LE, as this machine holds it
+      password.resize(units.size() / 2);
+      std::memcpy(password.data(), units.data(), password.size() * 2);
+    } else if (tag.size() == 1 && std::string("dfDF").find(tag) != std::string::npos) {
+      (std::islower(tag[0]) ? enciphered : plain)[from_hex(path)] =
+          static_cast<char>(std::tolower(tag[0])) + from_hex(contents);
+    }
+  }
+  ASSERT_GE(enciphered.size(), 10u);
+  const auto tree = [](const std::string& root) {
+    std::map<std::string, std::string> entries;
+    for (const auto& [path, entry] : Snapshot(root)) entries[path] = entry.kind + entry.contents;
+    return entries;
+  };
   DialogHarness h;
-  const std::string& r = h.root();
-  WriteFile(r + "/cr\rname", "carriage return");      // one entry, not two
-  MakeDirectory(r + "/\x83\x65\x83\x58\x83\x67");  // Shift_JIS bytes
-  WriteFile(r + "/\x83\x65\x83\x58\x83\x67/inside.txt", "below");
-  WriteFile(r + "/what?.txt", "question mark");
-  WriteFile(r + "/ leading space", "space");
-  WriteFile(r + "/fine.txt", "fine");
-  const TreeSnapshot before = Snapshot(r);
-
-  h.window().SetResponder([](const std::u16string&, unsigned) { return IDYES; });
-  h.Encrypt(u"pw");
-  EXPECT_EQ(h.job().m_nFound, 6);
-  EXPECT_EQ(h.job().m_nDone, 2);  // fine.txt, and inside.txt below the refused directory
-  // The first refusal asks, and the user asks not to be asked again.
-  EXPECT_EQ(h.window().CountBoxes(u"次のファイルは、ファイル名に使用できない文字"), 1);
-  EXPECT_EQ(ReadFile(r + "/cr\rname"), "carriage return");
-  EXPECT_EQ(ReadFile(r + "/what?.txt"), "question mark");
-  EXPECT_EQ(ReadFile(r + "/ leading space"), "space");
-  EXPECT_EQ(Names(r + "/\x83\x65\x83\x58\x83\x67").size(), 1u);
-  EXPECT_NE(Names(r + "/\x83\x65\x83\x58\x83\x67")[0], "inside.txt");
-
-  // Decrypting gives back exactly the tree as it was: the refused names
-  // were never touched, and decryption skips them as plain names.
-  h.Decrypt(u"pw");
-  EXPECT_EQ(h.job().m_nDone, 2);
-  EXPECT_EQ(Snapshot(r), before);
+  for (const auto& [path, entry] : enciphered) {
+    if (entry[0] == 'd') MakeDirectory(h.root() + "/" + path);
+    if (entry[0] == 'f') WriteFile(h.root() + "/" + path, entry.substr(1));
+  }
+  ASSERT_EQ(tree(h.root()), enciphered);
+  h.Decrypt(password);
+  EXPECT_TRUE(tree(h.root()) == plain) << "no longer decrypts to its plain tree";
+  h.Encrypt(password);
+  EXPECT_TRUE(tree(h.root()) == enciphered) << "no longer encrypts back to itself";
+  EXPECT_EQ(h.window().unexpected_boxes, 0) << Dump(h.window());
 }
 
 }  // namespace

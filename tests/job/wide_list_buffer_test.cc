@@ -3,19 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace velmora {
 namespace {
 
-std::u16string Token(WideListBuffer& buffer, int index) {
-  return buffer.NextToken(index);
-}
-
-void ReadAsLines() {
-  WideListBuffer::ResetSeparators();
-  WideListBuffer::AddSeparator(u"");
-  WideListBuffer::AddSeparator(u"\r");
-}
+using namespace std::string_literals;
 
 TEST(WideListBufferTest, GrowsByDoublingFrom256Bytes) {
   WideListBuffer buffer;
@@ -23,64 +16,38 @@ TEST(WideListBufferTest, GrowsByDoublingFrom256Bytes) {
   EXPECT_EQ(buffer.CapacityBytes(), 256u);
   buffer.AppendString(std::u16string(126, u'x'));
   EXPECT_EQ(buffer.CapacityBytes(), 256u);
-  buffer.AppendString(u"y");
+  buffer.AppendString(u"y");  // 254 bytes and the terminator
   EXPECT_EQ(buffer.CapacityBytes(), 512u);
-  EXPECT_EQ(buffer.LengthBytes(), 254u);
   EXPECT_EQ(std::u16string(buffer.GetData()), std::u16string(126, u'x') + u"y");
   buffer.Clear();
-  EXPECT_EQ(buffer.LengthBytes(), 0u);
   EXPECT_EQ(std::u16string(buffer.GetData()), u"");
   EXPECT_EQ(buffer.CapacityBytes(), 256u);
 }
 
-TEST(WideListBufferTest, ReadsLinesWithAndWithoutAFinalBreak) {
-  for (const char16_t* text : {u"LZH\r\nZIP\r\n", u"LZH\r\nZIP"}) {
+TEST(WideListBufferTest, SplitsCrLfLinesOrNulSeparatedEntries) {
+  const struct {
+    std::u16string text;
+    bool lines;  // else NUL-separated entries, which keep CR and LF
+    std::vector<std::u16string> tokens;
+  } cases[] = {
+      {u"LZH\r\nZIP\r\n", true, {u"LZH", u"ZIP", u""}},
+      {u"LZH\r\nZIP", true, {u"LZH", u"ZIP", u""}},
+      {u"LZH\r\n\r\nZIP", true, {u"LZH", u"", u"ZIP", u""}},
+      {u"a\nb\r\n\nc", true, {u"a\nb", u"\nc", u""}},  // only the LF right after a break goes
+      {u"/t/a\rb\0/t/\nc\0/t/d\0"s, false, {u"/t/a\rb", u"/t/\nc", u"/t/d", u""}},
+  };
+  for (const auto& c : cases) {
     WideListBuffer buffer;
-    buffer.AppendString(text);
-    ReadAsLines();
-    EXPECT_EQ(Token(buffer, 0), u"LZH");
-    EXPECT_EQ(Token(buffer, 1), u"ZIP");
-    EXPECT_EQ(Token(buffer, 2), u"");
-    EXPECT_EQ(Token(buffer, 3), u"");
+    buffer.AppendString(c.text);
+    WideListBuffer::ResetSeparators();
+    WideListBuffer::AddSeparator(u"");
+    if (c.lines) WideListBuffer::AddSeparator(u"\r");
+    std::vector<std::u16string> tokens;
+    for (std::size_t i = 0; i < c.tokens.size(); ++i) {
+      tokens.push_back(buffer.NextToken(static_cast<int32_t>(i)));
+    }
+    EXPECT_EQ(tokens, c.tokens);
   }
-}
-
-TEST(WideListBufferTest, BlankLineGivesAnEmptyTokenInTheMiddle) {
-  WideListBuffer buffer;
-  buffer.AppendString(u"LZH\r\n\r\nZIP");
-  ReadAsLines();
-  EXPECT_EQ(Token(buffer, 0), u"LZH");
-  EXPECT_EQ(Token(buffer, 1), u"");
-  EXPECT_EQ(Token(buffer, 2), u"ZIP");
-  // Only the line feed right after a break is dropped; others stay.
-  WideListBuffer inner;
-  inner.AppendString(u"a\nb\r\n\nc");
-  ReadAsLines();
-  EXPECT_EQ(Token(inner, 0), u"a\nb");
-  EXPECT_EQ(Token(inner, 1), u"\nc");
-}
-
-TEST(WideListBufferTest, NulSeparatedEntriesKeepCarriageReturnsAndLineFeeds) {
-  WideListBuffer list;
-  const char16_t nul = u'\0';
-  for (const char16_t* path : {u"/t/a\rb", u"/t/\nleading", u"/t/plain"}) {
-    list.AppendString(path);
-    list.Append(&nul, 2);
-  }
-  WideListBuffer::ResetSeparators();
-  WideListBuffer::AddSeparator(u"");
-  EXPECT_EQ(Token(list, 0), u"/t/a\rb");
-  EXPECT_EQ(Token(list, 1), u"/t/\nleading");
-  EXPECT_EQ(Token(list, 2), u"/t/plain");
-  EXPECT_EQ(Token(list, 3), u"");
-}
-
-TEST(WideListBufferTest, MovedBufferOwnsTheBlock) {
-  WideListBuffer a;
-  a.AppendString(u"abc");
-  WideListBuffer b = std::move(a);
-  EXPECT_EQ(std::u16string(b.GetData()), u"abc");
-  EXPECT_EQ(std::u16string(a.GetData()), u"");
 }
 
 }  // namespace

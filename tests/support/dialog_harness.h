@@ -1,6 +1,6 @@
 // A MainDialog on a ScriptedWindow over a real temporary directory, with the
 // steps a person takes: choose the operation, wait for the scan, press
-// Execute, answer the questions.
+// Execute.
 #ifndef VELMORA_TESTS_SUPPORT_DIALOG_HARNESS_H_
 #define VELMORA_TESTS_SUPPORT_DIALOG_HARNESS_H_
 
@@ -17,29 +17,45 @@ namespace velmora::testing {
 
 class DialogHarness {
  public:
-  // Starts the dialog with |target| (bytes) as its command line; empty means
-  // the temporary directory itself.
-  explicit DialogHarness(const std::string& target = "");
+  // Starts the dialog with |command_line| (bytes) verbatim; nullopt gives it
+  // the temporary directory.
+  explicit DialogHarness(std::optional<std::string> command_line = std::nullopt);
 
   const std::string& root() const { return dir_.path(); }
   ScriptedWindow& window() { return window_; }
   Crypter& crypter() { return crypter_; }
   MainDialog& dialog() { return *dialog_; }
   JobState& job() { return dialog_->m_job; }
+  std::u16string Status(int id) { return window_.GetControlText(id); }
 
   // Clicks the radio button |radio| and lets the scan run.
-  void Choose(int radio);
+  void Choose(int radio) {
+    for (int id : {IDC_RADIO_ENCRYPT, IDC_RADIO_DECRYPT, IDC_RADIO_TEMPORARY}) {
+      window_.SetChecked(id, id == radio);
+    }
+    dialog_->OnOperationChanged();
+    window_.RunPostedCommands();
+  }
   // Types |text| into the path box and lets the scan run.
-  void TypePath(const std::u16string& text);
-  // Presses Execute with |password| queued (nullopt: the user cancels).
-  void Execute(std::optional<std::u16string> password);
-
-  // Choose + Execute, answering every further question with the responder
-  // set on the window (or the safe default).
-  void Encrypt(const std::u16string& password);
-  void Decrypt(const std::u16string& password);
-
-  std::u16string Status(int id) { return window_.GetControlText(id); }
+  void TypePath(const std::u16string& text) {
+    window_.SetControlText(IDC_PATH, text);
+    dialog_->CheckTargetPath();
+    window_.RunPostedCommands();
+  }
+  // Presses Execute, the password dialog answered with |password| (nullopt:
+  // cancelled) and every box by the window's script.
+  void Execute(std::optional<std::u16string> password) {
+    window_.password = std::move(password);
+    dialog_->OnOK();
+  }
+  void Encrypt(const std::u16string& password) {
+    Choose(IDC_RADIO_ENCRYPT);
+    Execute(password);
+  }
+  void Decrypt(const std::u16string& password) {
+    Choose(IDC_RADIO_DECRYPT);
+    Execute(password);
+  }
 
  private:
   TempDir dir_;

@@ -9,7 +9,9 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/window_port.h"
@@ -22,107 +24,101 @@ class ScriptedWindow : public WindowPort {
     std::u16string text;
     unsigned flags;
     int answer;
+    bool operator==(const Box&) const = default;
   };
 
-  // How a message box is answered when no queued answer is left: the
-  // responder, if set, else the safe answer (No, Abort, OK); a question
-  // answered that way is counted in unexpected_boxes.
-  using Responder = std::function<int(const std::u16string& text, unsigned flags)>;
-
   // --- Script --------------------------------------------------------------
-  void QueueAnswer(int answer) { answers_.push_back(answer); }
-  void SetResponder(Responder responder) { responder_ = std::move(responder); }
-  // The next password dialog is confirmed with |password|, or cancelled.
-  void QueuePassword(std::optional<std::u16string> password) {
-    passwords_.push_back(std::move(password));
-  }
-  void QueueOptionDialog(std::optional<std::u16string> text, int rule) {
-    option_dialogs_.push_back({std::move(text), rule});
-  }
-  void QueueFolder(std::optional<std::u16string> folder) {
-    folders_.push_back(std::move(folder));
-  }
+  // A box is answered by the first rule whose text begins it; an information
+  // box without one is acknowledged, and a question without one gets the
+  // safe answer (No, Abort) and is counted in unexpected_boxes.
+  std::vector<std::pair<std::u16string, int>> answers;
+  // What the password dialog is confirmed with; nullopt cancels it.
+  std::optional<std::u16string> password;
+  // What the option dialog is confirmed with; a nullopt text cancels it.
+  std::optional<std::u16string> option_text;
+  int option_rule = 1;
+  // The folder the browser returns; nullopt cancels it.
+  std::optional<std::u16string> folder;
   // Called with each posted command when it is dispatched.
   std::function<void(int command)> dispatch;
-  // Called once per PumpMessages, before the posted commands; a test uses it
-  // to act "while the scan runs".
+  // Hooks to act "while" something happens: as a box comes up (before it is
+  // answered), as the one-line status 1034 changes (the scan's and the
+  // walk's progress), and in every PumpMessages (only the scan pumps).
+  std::function<void(const std::u16string& text)> on_box;
+  std::function<void(const std::u16string& text)> on_status;
   std::function<void()> on_pump;
-
-  // Dispatches posted commands until none is left.
-  void RunPostedCommands();
 
   // --- What happened -------------------------------------------------------
   std::vector<Box> boxes;
   int unexpected_boxes = 0;
   int password_dialogs = 0;
-  int option_dialogs = 0;
-  int pumps = 0;
   bool input_blocked = false;
   int input_block_changes = 0;
   std::optional<int> ended;
   int focus = 0;
-  std::vector<std::u16string> sub_status_history;  // every text of 1034
+  std::u16string last_browse_initial;
+  std::u16string last_option_text;  // what the option dialog opened with
+  int last_option_rule = -1;
 
-  // Every box shown, as UTF-8, for failure messages.
-  std::string Dump() const;
-
-  // Boxes whose text begins with |prefix|.
-  int CountBoxes(std::u16string_view prefix) const;
+  // Dispatches posted commands until none is left.
+  void RunPostedCommands() {
+    while (!posted_.empty()) {
+      const int command = posted_.front();
+      posted_.pop_front();
+      if (dispatch) dispatch(command);
+    }
+  }
 
   // --- WindowPort ----------------------------------------------------------
-  std::u16string GetControlText(int id) override { return controls_[id].text; }
-  void SetControlText(int id, const std::u16string& text) override;
-  bool IsChecked(int id) override { return controls_[id].checked; }
-  void SetChecked(int id, bool checked) override;
-  void EnableControl(int id, bool enable) override {
-    controls_[id].enabled = enable;
+  std::u16string GetControlText(int id) override { return texts_[id]; }
+  void SetControlText(int id, const std::u16string& text) override {
+    texts_[id] = text;
+    if (id == IDC_STATUS_SUB && on_status) on_status(text);
   }
-  bool IsControlEnabled(int id) override { return controls_[id].enabled; }
+  bool IsChecked(int id) override { return checked_[id]; }
+  void SetChecked(int id, bool checked) override { checked_[id] = checked; }
+  void EnableControl(int id, bool enable) override { disabled_[id] = !enable; }
+  bool IsControlEnabled(int id) override { return !disabled_[id]; }
   void SetFocusTo(int id) override { focus = id; }
   void SetInputBlocked(bool blocked) override {
     input_blocked = blocked;
     ++input_block_changes;
   }
   int MessageBox(const std::u16string& text, unsigned flags) override;
-  int RunPasswordDialog(std::u16string* password) override;
-  int RunOptionDialog(std::u16string* extension_text,
-                      int* extension_rule) override;
-  void PumpMessages() override;
+  int RunPasswordDialog(std::u16string* out) override {
+    ++password_dialogs;
+    if (password) *out = *password;
+    return password ? IDOK : IDCANCEL;
+  }
+  int RunOptionDialog(std::u16string* text, int* rule) override {
+    last_option_text = std::exchange(*text, option_text.value_or(*text));
+    last_option_rule = std::exchange(*rule, option_text ? option_rule : *rule);
+    return option_text ? IDOK : IDCANCEL;
+  }
+  void PumpMessages() override {
+    if (on_pump) on_pump();
+    RunPostedCommands();
+  }
   void PostCommand(int command) override { posted_.push_back(command); }
   bool StartWorker(std::function<void()> job) override {
     job();
     return true;
   }
-  bool BrowseForFolder(const std::u16string& initial,
-                       std::u16string* chosen) override;
-  void EndDialog(int result) override {
-    if (!ended) ended = result;
+  bool BrowseForFolder(const std::u16string& initial, std::u16string* chosen) override {
+    last_browse_initial = initial;
+    *chosen = folder.value_or(*chosen);
+    return folder.has_value();
   }
-
-  std::u16string last_browse_initial;
-  // What the last option dialog was opened with.
-  std::u16string last_option_text;
-  int last_option_rule = -1;
+  void EndDialog(int result) override { ended = ended.value_or(result); }
 
  private:
-  struct Control {
-    std::u16string text;
-    bool checked = false;
-    bool enabled = true;
-  };
-  struct OptionAnswer {
-    std::optional<std::u16string> text;
-    int rule;
-  };
-
-  std::map<int, Control> controls_;
-  std::deque<int> answers_;
-  Responder responder_;
-  std::deque<std::optional<std::u16string>> passwords_;
-  std::deque<OptionAnswer> option_dialogs_;
-  std::deque<std::optional<std::u16string>> folders_;
+  std::map<int, std::u16string> texts_;
+  std::map<int, bool> checked_, disabled_;
   std::deque<int> posted_;
 };
+
+// A box as UTF-8, for failure messages.
+void PrintTo(const ScriptedWindow::Box& box, std::ostream* out);
 
 }  // namespace velmora::testing
 

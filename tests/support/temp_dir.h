@@ -14,26 +14,20 @@ class TempDir {
  public:
   TempDir() {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(base != nullptr ? base : "/tmp") + "/velmora-test-XXXXXX";
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    path_ = std::string(base != nullptr ? base : "/tmp") + "/velmora-test-XXXXXX";
+    if (::mkdtemp(path_.data()) == nullptr) path_.clear();
   }
   ~TempDir() {
+    namespace fs = std::filesystem;
+    std::error_code walk, ignored;
     if (path_.empty()) return;
-    std::error_code ignored;
-    // Restore permissions first so that read-only test entries go too.
-    for (auto it = std::filesystem::recursive_directory_iterator(
-             path_, std::filesystem::directory_options::skip_permission_denied,
-             ignored);
-         it != std::filesystem::recursive_directory_iterator(); ++it) {
-      if (!it->is_symlink(ignored)) {
-        std::filesystem::permissions(it->path(),
-                                     std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add,
-                                     ignored);
+    // Directories a test left read-only go too.
+    for (fs::recursive_directory_iterator it(path_, walk), end; !walk && it != end; it.increment(walk)) {
+      if (!it->is_symlink(ignored) && it->is_directory(ignored)) {
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
       }
     }
-    std::filesystem::remove_all(path_, ignored);
+    fs::remove_all(path_, ignored);
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;

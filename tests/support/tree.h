@@ -1,8 +1,7 @@
-// Building and photographing small directory trees in tests.
+// Building and photographing small directory trees in tests. Paths and
+// names are bytes.
 #ifndef VELMORA_TESTS_SUPPORT_TREE_H_
 #define VELMORA_TESTS_SUPPORT_TREE_H_
-
-#include <sys/stat.h>
 
 #include <cstdint>
 #include <map>
@@ -11,7 +10,7 @@
 
 namespace velmora::testing {
 
-// Creates |path| (bytes) with |contents|; parent directories must exist.
+// Creates |path| with |contents|; parent directories must exist.
 void WriteFile(const std::string& path, const std::string& contents);
 std::string ReadFile(const std::string& path);
 void MakeDirectory(const std::string& path);
@@ -22,19 +21,19 @@ std::string RandomContents(std::size_t size, uint32_t seed);
 
 // Everything a run may change about one entry.
 struct EntrySnapshot {
-  char kind = '?';  // 'f' file, 'd' directory, 'l' link, 'p' FIFO
+  char kind = '?';       // 'f' file, 'd' directory, 'l' link, 'p' FIFO
   std::string contents;  // file contents, or the link's target
   uint32_t mode = 0;
-  int64_t mtime_ns = 0;
+  int64_t mtime_ns = 0;  // 0 for a directory: renames inside change it
   bool operator==(const EntrySnapshot&) const = default;
 };
 
-// Relative path (bytes) -> snapshot, for every entry below |root|; links
-// are not followed.
+// Relative path -> snapshot, for every entry below |root|; links are not
+// followed.
 using TreeSnapshot = std::map<std::string, EntrySnapshot>;
 TreeSnapshot Snapshot(const std::string& root);
 
-// Names (bytes) of the entries directly in |directory|, sorted.
+// Names of the entries directly in |directory|, sorted.
 std::vector<std::string> Names(const std::string& directory);
 // The same names in the order the file system lists them, which is the
 // order a walk meets them.
