@@ -7,77 +7,37 @@
 namespace velmora {
 namespace {
 
-const std::u16string kTooLong = u"パスワードが長すぎます。";
-const std::u16string kTooShort = u"パスワードが短すぎます。";
-const std::u16string kMismatch = u"パスワードが違います。";
-
-TEST(PasswordRulesTest, LimitsAreTwoAndTenTwenty) {
-  EXPECT_EQ(kMinPasswordLength, 2u);
-  EXPECT_EQ(kMaxPasswordLength, 1020u);
-}
-
-TEST(PasswordRulesTest, EmptyIsTooShort) {
-  EXPECT_EQ(PasswordProblem(u"", u""), kTooShort);
-}
-
-TEST(PasswordRulesTest, OneUnitIsTooShortEvenWhenBothMatch) {
-  EXPECT_EQ(PasswordProblem(u"a", u"a"), kTooShort);
-  EXPECT_EQ(PasswordProblem(u"鍵", u"鍵"), kTooShort);
-}
-
-TEST(PasswordRulesTest, OnlyConfirmationTypedIsTooShort) {
-  EXPECT_EQ(PasswordProblem(u"", u"abc"), kTooShort);
-}
-
-TEST(PasswordRulesTest, TwoEqualUnitsAreAccepted) {
-  EXPECT_EQ(PasswordProblem(u"ab", u"ab"), u"");
-  EXPECT_EQ(PasswordProblem(u"秘密", u"秘密"), u"");
-}
-
-TEST(PasswordRulesTest, DifferenceIsMismatch) {
-  EXPECT_EQ(PasswordProblem(u"ab", u"ac"), kMismatch);
-  EXPECT_EQ(PasswordProblem(u"ab", u""), kMismatch);
-  EXPECT_EQ(PasswordProblem(u"ab", u"abc"), kMismatch);
-}
-
-TEST(PasswordRulesTest, CaseMatters) {
-  EXPECT_EQ(PasswordProblem(u"Secret", u"secret"), kMismatch);
-  // Full-width letters are not folded either.
-  EXPECT_EQ(PasswordProblem(u"ＡＢ", u"ａｂ"), kMismatch);
-}
-
-TEST(PasswordRulesTest, MaximumLengthIsAccepted) {
-  const std::u16string longest(kMaxPasswordLength, u'x');
-  EXPECT_EQ(PasswordProblem(longest, longest), u"");
-}
-
-TEST(PasswordRulesTest, OneOverMaximumIsTooLong) {
-  const std::u16string too_long(kMaxPasswordLength + 1, u'x');
-  EXPECT_EQ(PasswordProblem(too_long, too_long), kTooLong);
-}
-
-TEST(PasswordRulesTest, LengthIsCheckedBeforeMatching) {
-  const std::u16string too_long(kMaxPasswordLength + 1, u'x');
-  EXPECT_EQ(PasswordProblem(too_long, u"other"), kTooLong);
-  EXPECT_EQ(PasswordProblem(u"x", u"other"), kTooShort);
-}
-
-TEST(PasswordRulesTest, OnlyFirstBoxLengthIsChecked) {
-  const std::u16string too_long(kMaxPasswordLength + 1, u'x');
-  EXPECT_EQ(PasswordProblem(u"ab", too_long), kMismatch);
-  EXPECT_EQ(PasswordProblem(u"ab", u"a"), kMismatch);
-}
-
-TEST(PasswordRulesTest, LengthCountsUtf16Units) {
-  // One code point outside the BMP is two units: long enough.
-  const std::u16string emoji = u"\U0001F511";
-  ASSERT_EQ(emoji.size(), 2u);
-  EXPECT_EQ(PasswordProblem(emoji, emoji), u"");
-  // 510 such code points are 1020 units; one more unit is too long.
-  std::u16string at_limit;
-  for (int i = 0; i < 510; ++i) at_limit += emoji;
-  EXPECT_EQ(PasswordProblem(at_limit, at_limit), u"");
-  EXPECT_EQ(PasswordProblem(at_limit + u"a", at_limit + u"a"), kTooLong);
+TEST(PasswordRulesTest, FirstFailingRuleDecides) {
+  const std::u16string too_long = u"パスワードが長すぎます。";
+  const std::u16string too_short = u"パスワードが短すぎます。";
+  const std::u16string mismatch = u"パスワードが違います。";
+  const std::u16string x1020(1020, u'x');
+  const std::u16string x1021(1021, u'x');
+  std::u16string keys;  // 510 code points outside the BMP: 1020 units
+  for (int i = 0; i < 510; ++i) keys += u"\U0001F511";
+  const struct {
+    std::u16string password, confirmation, want;
+  } cases[] = {
+      {u"", u"", too_short},
+      {u"鍵", u"鍵", too_short},
+      {u"", u"abc", too_short},  // only the confirmation typed
+      {u"x", u"other", too_short},
+      {u"ab", u"ab", u""},
+      {u"\U0001F511", u"\U0001F511", u""},  // two units
+      {u"ab", u"abc", mismatch},
+      {u"Secret", u"secret", mismatch},
+      {u"ＡＢ", u"ａｂ", mismatch},
+      {u"ab", x1021, mismatch},  // only the first box's length counts
+      {x1020, x1020, u""},
+      {keys, keys, u""},
+      {x1021, x1021, too_long},
+      {keys + u"a", keys + u"a", too_long},
+      {x1021, u"other", too_long},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PasswordProblem(c.password, c.confirmation), c.want)
+        << c.password.size() << " / " << c.confirmation.size();
+  }
 }
 
 }  // namespace

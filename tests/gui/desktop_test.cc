@@ -1,0 +1,408 @@
+// The desktop program on real widgets over real temporary trees: App, the
+// main window and its window port, whole runs answered through the dialogs,
+// the ways the program ends, and the velmora executable itself.
+#include <signal.h>
+
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "job/job_host.h"
+#include "platform/window_port.h"
+#include "platform/wtf8.h"
+#include "ui/qt/app.h"
+#include "ui/qt/dialog_script.h"
+#include "ui/qt/password_dialog.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kTimeoutMs = 120000;
+const int kControls[] = {
+    IDC_EXECUTE,         IDC_SETTINGS,        IDC_PATH,
+    IDC_BROWSE,          IDC_RADIO_ENCRYPT,   IDC_RADIO_DECRYPT,
+    IDC_RADIO_TEMPORARY, IDC_OPERATION_GROUP, IDC_EXIT};
+
+void Write(const std::string& path, const std::string& contents) {
+  std::ofstream(path, std::ios::binary) << contents;
+}
+
+// Relative path -> contents ("/" for a directory) of every entry below |root|.
+std::map<std::string, std::string> Tree(const std::string& root) {
+  std::map<std::string, std::string> tree;
+  for (const fs::directory_entry& entry :
+       fs::recursive_directory_iterator(root)) {
+    std::ostringstream contents;
+    if (entry.is_directory()) {
+      contents << "/";
+    } else {
+      contents << std::ifstream(entry.path(), std::ios::binary).rdbuf();
+    }
+    tree[fs::relative(entry.path(), root).string()] = contents.str();
+  }
+  return tree;
+}
+
+// Calls |act| from the event loop once the running scan has counted
+// |entries| entries; the scan handles posted events between its entries.
+void ActDuringScan(App& app, int entries, std::function<void()> act) {
+  QMetaObject::invokeMethod(
+      &app,
+      [&app, entries, act = std::move(act)]() mutable {
+        if (app.dialog().m_job.m_nScanPlain < entries) {
+          ActDuringScan(app, entries, std::move(act));
+        } else {
+          act();
+        }
+      },
+      Qt::QueuedConnection);
+}
+
+// Answers every dialog as a person would: types |password| into both boxes
+// of the password dialog and confirms, and clicks the first button (OK, Yes
+// or Abort) of each message box, whose text it records.
+struct Person {
+  std::u16string password = u"open-sesame";
+  std::function<void(QDialog&)> look;  // sees each dialog first
+  std::vector<QString> boxes;
+  int password_dialogs = 0;
+  ScopedDialogScript script{[this](QDialog& dialog) {
+    if (look) look(dialog);
+    if (qobject_cast<PasswordDialog*>(&dialog) != nullptr) {
+      ++password_dialogs;
+      for (int id : {IDC_PASSWORD_INPUT, IDC_PASSWORD_CONFIRM}) {
+        QTest::keyClicks(dialog.findChild<QLineEdit*>(ControlName(id)),
+                         QString::fromStdU16String(password));
+      }
+      QTest::mouseClick(dialog.findChild<QPushButton*>(ControlName(IDOK)),
+                        Qt::LeftButton);
+    } else if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+      boxes.push_back(box->text());
+      for (int id : {IDOK, IDYES, IDABORT}) {
+        if (auto* button = box->findChild<QPushButton*>(ControlName(id))) {
+          QTest::mouseClick(button, Qt::LeftButton);
+          return;
+        }
+      }
+    }
+  }};
+};
+
+class DesktopTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    if (app_ == nullptr) return;
+    // A test that failed half-way may leave the worker asking: every further
+    // dialog gets its safe answer until the worker is done.
+    ScopedDialogScript refuse([](QDialog&) {});
+    EXPECT_TRUE(QTest::qWaitFor(
+        [this] { return !app_->port().IsWorkerActive(); }, kTimeoutMs));
+    app_.reset();
+  }
+
+  std::string root() const { return dir_.path().toStdString(); }
+
+  // Starts the program on |target| and waits until its window shows (or it
+  // has ended); |before| runs on the App just before its start-up.
+  void Start(const std::string& target,
+             const std::function<void(App&)>& before = nullptr) {
+    app_.reset();
+    app_ = std::make_unique<App>(Utf16FromWtf8(target), crypter_);
+    if (before) before(*app_);
+    app_->Start();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [this] {
+          const QWindow* handle = app_->window().windowHandle();
+          return (handle != nullptr && handle->isExposed()) ||
+                 app_->port().IsEnded();
+        },
+        kTimeoutMs));
+  }
+
+  QWidget* W(int id) { return app_->window().Control(id); }
+  bool Checked(int id) {
+    return qobject_cast<QRadioButton*>(W(id))->isChecked();
+  }
+  QString Text(int id) {
+    if (auto* edit = qobject_cast<QLineEdit*>(W(id))) return edit->text();
+    return qobject_cast<QLabel*>(W(id))->text();
+  }
+  void TypePath(const std::string& path) {
+    auto* edit = qobject_cast<QLineEdit*>(W(IDC_PATH));
+    edit->selectAll();
+    QTest::keyClicks(edit, QString::fromStdString(path));
+  }
+  void Click(int id) { QTest::mouseClick(W(id), Qt::LeftButton); }
+  bool WaitForScan() {
+    return QTest::qWaitFor([this] { return W(IDC_EXECUTE)->isEnabled(); },
+                           kTimeoutMs);
+  }
+  // Clicks |radio|, waits for the scan, clicks "実行" and waits for the
+  // worker; a Person answers the dialogs.
+  bool Run(int radio) {
+    Click(radio);
+    if (!WaitForScan()) return false;
+    Click(IDC_EXECUTE);
+    return QTest::qWaitFor([this] { return !app_->port().IsWorkerActive(); },
+                           kTimeoutMs);
+  }
+
+  // Enough entries for a scan still running when the test acts.
+  std::string BigFolder() {
+    fs::create_directory(root() + "/big");
+    for (int i = 0; i < 2000; ++i) {
+      Write(root() + "/big/f" + std::to_string(i), "");
+    }
+    return root() + "/big";
+  }
+
+  // a.txt and sub/b.bin, encrypted through the widgets and then decrypted
+  // for the time being; the program waits for its exit pass.
+  void OpenTemporarily(Person& person) {
+    Write(root() + "/a.txt", "plain text that should not stay readable");
+    fs::create_directory(root() + "/sub");
+    Write(root() + "/sub/b.bin", std::string(5000, '\x07'));
+    original_ = Tree(root());
+    Start(root());
+    ASSERT_TRUE(WaitForScan());
+    ASSERT_TRUE(Run(IDC_RADIO_ENCRYPT));
+    EXPECT_EQ(Text(IDC_STATUS_MAIN), kAllDone);  // the worker's last text
+    ExpectEncrypted();
+    ASSERT_TRUE(Run(IDC_RADIO_TEMPORARY));
+    EXPECT_EQ(Tree(root()), original_);
+    EXPECT_EQ(person.password_dialogs, 2);
+    EXPECT_EQ(person.boxes, std::vector<QString>(2, kAllDone));
+    person.boxes.clear();
+  }
+
+  // No name and no contents of the plain tree are left.
+  void ExpectEncrypted() {
+    const std::map<std::string, std::string> tree = Tree(root());
+    EXPECT_EQ(tree.size(), original_.size());
+    for (const auto& [path, contents] : tree) {
+      EXPECT_EQ(original_.count(path), 0u) << path;
+      EXPECT_NE(contents, original_["a.txt"]);
+      EXPECT_NE(contents, original_["sub/b.bin"]);
+    }
+  }
+
+  const QString kAllDone =
+      QStringLiteral("全て正常に処理しました。\n3 / 3ファイル");
+  Crypter crypter_;
+  QTemporaryDir dir_;
+  std::unique_ptr<App> app_;
+  std::map<std::string, std::string> original_;
+};
+
+TEST_F(DesktopTest, StartsOnTheDataFolderOrShowsWhereToDrop) {
+  const QString previous = QDir::currentPath();
+  QDir::setCurrent(dir_.path());
+  Start("");
+  EXPECT_EQ(app_->window().windowTitle(), QStringLiteral("Velmora"));
+  EXPECT_EQ(Text(IDC_STATUS_MAIN),
+            QStringLiteral("Velmora起動しました。\nVersion 1.10"));
+  EXPECT_EQ(Text(IDC_STATUS_SUB), QStringLiteral("起動完了"));
+  EXPECT_EQ(Text(IDC_PATH), QStringLiteral("ここにドロップして下さい"));
+  EXPECT_TRUE(Checked(IDC_RADIO_ENCRYPT));
+  EXPECT_FALSE(Checked(IDC_RADIO_DECRYPT) || Checked(IDC_RADIO_TEMPORARY));
+  EXPECT_FALSE(W(IDC_EXECUTE)->isEnabled());
+
+  fs::create_directory(root() + "/data");
+  Write(root() + "/data/x", "x");
+  Start("");
+  QDir::setCurrent(previous);
+  EXPECT_EQ(Text(IDC_PATH), QString::fromStdString(root() + "/data"));
+  ASSERT_TRUE(WaitForScan());
+  EXPECT_EQ(Text(IDC_STATUS_MAIN),
+            QStringLiteral("1　ファイル見つかりました。"));
+}
+
+TEST_F(DesktopTest, ChangingThePathStopsTheRunningScan) {
+  const std::string big = BigFolder();
+  fs::create_directory(root() + "/small");
+  Write(root() + "/small/a", "a");
+  Write(root() + "/small/b", "b");
+  for (const bool valid : {false, true}) {
+    SCOPED_TRACE(valid);
+    bool typed = false;
+    Start(big, [&](App& app) {
+      ActDuringScan(app, 50, [&] {
+        EXPECT_EQ(Text(IDC_PATH), QString::fromStdString(big));
+        EXPECT_TRUE(Text(IDC_STATUS_SUB).startsWith("ファイル検索中"));
+        TypePath(root() + (valid ? "/small" : "/missing"));
+        typed = true;
+      });
+    });
+    // The wait runs outside the scans: the stopped one has unwound by then.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return typed; }, kTimeoutMs));
+    if (valid) {
+      ASSERT_TRUE(WaitForScan());
+    }
+    EXPECT_EQ(W(IDC_EXECUTE)->isEnabled(), valid);
+    EXPECT_EQ(Text(IDC_STATUS_SUB), valid ? "検索完了" : "無効なパスです。");
+    EXPECT_EQ(app_->dialog().m_job.m_nScanTotal, valid ? 2 : 0);
+  }
+}
+
+TEST_F(DesktopTest, ExitDuringAScanEndsTheProgram) {
+  Start(BigFolder(), [&](App& app) {
+    ActDuringScan(app, 50, [&] { Click(IDC_EXIT); });
+  });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return app_->IsFinished(); }, kTimeoutMs));
+  EXPECT_FALSE(app_->window().isVisible());
+  EXPECT_EQ(app_->dialog().m_lastScanOutcome, ScanOutcome::kStopped);
+}
+
+TEST_F(DesktopTest, DroppedFolderBecomesTheTarget) {
+  fs::create_directory(root() + "/dropped");
+  Write(root() + "/dropped/x", "x");
+  Start(root() + "/missing");
+  QMimeData text;
+  text.setText(QStringLiteral("not a place"));
+  QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton,
+                          Qt::NoModifier);
+  QCoreApplication::sendEvent(&app_->window(), &refused);
+  EXPECT_FALSE(refused.isAccepted());
+
+  QMimeData folders;
+  folders.setUrls({QUrl::fromLocalFile(dir_.filePath("dropped/")),
+                   QUrl::fromLocalFile(dir_.path())});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &folders,
+                        Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&app_->window(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &folders, Qt::LeftButton,
+                  Qt::NoModifier);
+  QCoreApplication::sendEvent(&app_->window(), &drop);
+  EXPECT_EQ(Text(IDC_PATH), dir_.filePath("dropped"));
+  ASSERT_TRUE(WaitForScan());
+  EXPECT_EQ(Text(IDC_STATUS_MAIN),
+            QStringLiteral("1　ファイル見つかりました。"));
+}
+
+TEST_F(DesktopTest, BlockedInputLeavesTheControlsEnabled) {
+  Start(root());
+  ASSERT_TRUE(WaitForScan());
+  app_->port().SetInputBlocked(true);
+  Click(IDC_RADIO_DECRYPT);
+  TypePath("xyz");
+  QTest::keyClick(&app_->window(), Qt::Key_Escape);
+  Click(IDC_EXIT);
+  EXPECT_FALSE(Checked(IDC_RADIO_DECRYPT));
+  EXPECT_EQ(Text(IDC_PATH), dir_.path());
+  EXPECT_FALSE(app_->IsFinished());
+  for (int id : kControls) EXPECT_TRUE(W(id)->isEnabled()) << id;
+
+  app_->port().SetInputBlocked(false);
+  Click(IDC_RADIO_DECRYPT);
+  EXPECT_TRUE(Checked(IDC_RADIO_DECRYPT));
+  EXPECT_TRUE(app_->window().close());  // the close box, with nothing running
+  EXPECT_TRUE(app_->IsFinished());
+}
+
+TEST_F(DesktopTest, ExitAfterATemporaryDecryptionEncryptsBeforeClosing) {
+  Person person;
+  // While the worker runs the window takes no input, yet nothing is greyed,
+  // and the close box cannot end it.
+  person.look = [&](QDialog&) {
+    EXPECT_TRUE(app_->port().IsInputBlocked());
+    EXPECT_FALSE(app_->window().close());
+    for (int id : kControls) EXPECT_TRUE(W(id)->isEnabled()) << id;
+  };
+  OpenTemporarily(person);
+  EXPECT_FALSE(app_->port().IsInputBlocked());
+  for (int id : kControls) EXPECT_EQ(W(id)->isEnabled(), id == IDC_EXIT) << id;
+  EXPECT_EQ(app_->window().focusWidget(), W(IDC_EXIT));
+
+  // The exit pass runs on the GUI thread inside the click; its summary box
+  // comes through the port from there while the window still shows.
+  bool shown_at_summary = false;
+  person.look = [&](QDialog&) {
+    shown_at_summary = app_->window().isVisible();
+  };
+  Click(IDC_EXIT);
+  EXPECT_TRUE(app_->IsFinished());
+  EXPECT_FALSE(app_->window().isVisible());
+  EXPECT_TRUE(shown_at_summary);
+  EXPECT_EQ(person.boxes, std::vector<QString>{kAllDone});
+  EXPECT_EQ(person.password_dialogs, 2);
+  ExpectEncrypted();
+
+  // The same password opens it again.
+  Start(root());
+  ASSERT_TRUE(WaitForScan());
+  ASSERT_TRUE(Run(IDC_RADIO_DECRYPT));
+  EXPECT_EQ(Tree(root()), original_);
+}
+
+TEST_F(DesktopTest, SigtermWhileWaitingEncryptsAndEnds) {
+  Person person;
+  OpenTemporarily(person);
+  ASSERT_TRUE(app_->WatchTerminationSignals());
+  ASSERT_EQ(::raise(SIGTERM), 0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return app_->IsFinished(); }, kTimeoutMs));
+  EXPECT_EQ(person.boxes, std::vector<QString>{kAllDone});
+  ExpectEncrypted();
+}
+
+// True once process |pid| catches |signal|, that is, has its handler.
+bool Catches(qint64 pid, int signal) {
+  QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+  if (!status.open(QIODevice::ReadOnly)) return false;
+  for (const QByteArray& line : status.readAll().split('\n')) {
+    if (line.startsWith("SigCgt:")) {
+      const qulonglong mask = line.mid(7).trimmed().toULongLong(nullptr, 16);
+      return (mask >> (signal - 1)) & 1;
+    }
+  }
+  return false;
+}
+
+TEST(ProgramTest, EndsCleanlyOnSigterm) {
+  QTemporaryDir dir;
+  QProcess program;
+  // Options Qt would act on are just more of the path here.
+  program.start(
+      QStringLiteral(VELMORA_PROGRAM),
+      {dir.path(), QStringLiteral("-platform"), QStringLiteral("none")});
+  ASSERT_TRUE(program.waitForStarted());
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        return Catches(program.processId(), SIGTERM) ||
+               program.state() == QProcess::NotRunning;
+      },
+      kTimeoutMs));
+  ASSERT_EQ(program.state(), QProcess::Running);
+  program.terminate();
+  ASSERT_TRUE(program.waitForFinished(kTimeoutMs));
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 0);
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,250 @@
+// The password dialog, the option dialog and the message boxes driven
+// through their widgets, and the dialog-unit layout every window is drawn in.
+#include <QCheckBox>
+#include <QDialog>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/window_port.h"
+#include "ui/qt/dialog_script.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/message_box.h"
+#include "ui/qt/option_dialog.h"
+#include "ui/qt/password_dialog.h"
+
+namespace velmora {
+namespace {
+
+template <typename T>
+T* Find(QWidget& dialog, int id) {
+  T* control = dialog.findChild<T*>(ControlName(id));
+  EXPECT_NE(control, nullptr) << id;
+  return control;
+}
+
+// Calls |open| while |act| is the script that answers the dialog it opens.
+int RunWith(const std::function<int()>& open,
+            const std::function<void(QDialog&)>& act) {
+  bool ran = false;
+  ScopedDialogScript script([&](QDialog& dialog) {
+    ran = true;
+    act(dialog);
+  });
+  const int answer = open();
+  EXPECT_TRUE(ran);
+  return answer;
+}
+
+struct PasswordCase {
+  QString password;
+  QString confirmation;
+  QString message;  // empty: the pair is accepted
+};
+
+TEST(PasswordDialogTest, OkAndEnterAcceptOnlyAValidPair) {
+  const QString k1020(1020, QLatin1Char('k'));
+  const QString k1021(1021, QLatin1Char('k'));
+  const QString short_ = QStringLiteral("パスワードが短すぎます。");
+  const QString long_ = QStringLiteral("パスワードが長すぎます。");
+  const QString differ = QStringLiteral("パスワードが違います。");
+  const std::vector<PasswordCase> cases = {
+      {"", "abc", short_},  // only the confirmation typed
+      {"a", "a", short_},
+      {k1021, k1021, long_},
+      {"Secret", "secret", differ},
+      {"ab", "abc", differ},  // valid on the way, not at the end
+      {"ab", "ab", ""},
+      {k1020, k1020, ""},
+  };
+  for (const PasswordCase& c : cases) {
+    SCOPED_TRACE(c.password.left(9).toStdString() + " / " +
+                 c.confirmation.left(9).toStdString());
+    const bool valid = c.message.isEmpty();
+    std::u16string password = u"before";
+    const int answer = RunWith(
+        [&] { return RunPasswordDialog(nullptr, &password); },
+        [&](QDialog& dialog) {
+          auto* confirmation = Find<QLineEdit>(dialog, IDC_PASSWORD_CONFIRM);
+          QTest::keyClicks(Find<QLineEdit>(dialog, IDC_PASSWORD_INPUT),
+                           c.password);
+          QTest::keyClicks(confirmation, c.confirmation);
+          EXPECT_EQ(Find<QLabel>(dialog, IDC_PASSWORD_MESSAGE)->text(),
+                    c.message);
+          EXPECT_EQ(Find<QPushButton>(dialog, IDOK)->isEnabled(), valid);
+          QTest::keyClick(confirmation, Qt::Key_Return);
+          EXPECT_EQ(dialog.isVisible(), !valid);  // the script rejects it
+        });
+    EXPECT_EQ(answer, valid ? IDOK : IDCANCEL);
+    EXPECT_EQ(password,
+              valid ? c.password.toStdU16String() : std::u16string(u"before"));
+  }
+}
+
+TEST(PasswordDialogTest, ShowBoxUnmasksBothBoxesOtherwiseStars) {
+  std::u16string password;
+  RunWith([&] { return RunPasswordDialog(nullptr, &password); },
+          [](QDialog& dialog) {
+            auto* input = Find<QLineEdit>(dialog, IDC_PASSWORD_INPUT);
+            auto* confirmation = Find<QLineEdit>(dialog, IDC_PASSWORD_CONFIRM);
+            auto* show = Find<QCheckBox>(dialog, IDC_PASSWORD_SHOW);
+            EXPECT_FALSE(Find<QPushButton>(dialog, IDOK)->isEnabled());
+            QTest::keyClicks(input, QStringLiteral("abc"));
+            QTest::keyClicks(confirmation, QStringLiteral("ab"));
+            for (const bool shown : {false, true, false}) {
+              if (show->isChecked() != shown) {
+                QTest::mouseClick(show, Qt::LeftButton);
+              }
+              EXPECT_EQ(input->displayText(), shown ? "abc" : "***") << shown;
+              EXPECT_EQ(confirmation->displayText(), shown ? "ab" : "**")
+                  << shown;
+            }
+          });
+}
+
+struct OptionCase {
+  const char* what;
+  std::u16string text;
+  int rule;
+  bool clear;     // empties the list first
+  QString typed;  // at the end of the list; '\r' is Enter
+  bool toggle;    // clicks the check box
+  int button;
+  std::u16string want_text;
+  int want_rule;
+};
+
+TEST(OptionDialogTest, TextAndRuleRoundTrip) {
+  std::u16string long_list;
+  for (int i = 0; i < 300; ++i) long_list += u"abc\r\n";
+  const std::vector<OptionCase> cases = {
+      {"cancel keeps", u"EXE\r\nDLL", 1, true, "zip", true, IDCANCEL,
+       u"EXE\r\nDLL", 1},
+      {"cleared list", u"EXE\r\nDLL", 1, true, "", false, IDOK, u"", 1},
+      {"typed lines", u"", 1, false, "txt\r\rDoc", false, IDOK,
+       u"txt\r\n\r\nDoc", 1},
+      {"given lines", u"EXE\r\n\r\ndll\r\n", 0, false, "", true, IDOK,
+       u"EXE\r\n\r\ndll\r\n", 1},
+      {"cut at 1022 units, line ends counted", long_list, 1, false, "", false,
+       IDOK, long_list.substr(0, 1022), 1},
+  };
+  for (const OptionCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::u16string text = c.text;
+    int rule = c.rule;
+    const int answer = RunWith(
+        [&] { return RunOptionDialog(nullptr, &text, &rule); },
+        [&](QDialog& dialog) {
+          auto* list = Find<QPlainTextEdit>(dialog, IDC_EXTENSION_LIST);
+          list->setFocus();
+          if (c.clear) {
+            QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(list, Qt::Key_Delete);
+          }
+          QTest::keyClick(list, Qt::Key_End, Qt::ControlModifier);
+          QTest::keyClicks(list, c.typed);
+          if (c.toggle) {
+            QTest::mouseClick(Find<QCheckBox>(dialog, IDC_EXTENSION_RULE),
+                              Qt::LeftButton);
+          }
+          QTest::mouseClick(Find<QPushButton>(dialog, c.button),
+                            Qt::LeftButton);
+        });
+    EXPECT_EQ(answer, c.button);
+    EXPECT_EQ(text, c.want_text);
+    EXPECT_EQ(rule, c.want_rule);
+  }
+}
+
+TEST(MessageBoxTest, JapaneseButtonsAndTheSafeAnswerWhenLeftOpen) {
+  const struct {
+    unsigned flags;
+    QStringList buttons;  // left to right
+    int click;            // 0: left open
+    int answer;
+  } cases[] = {
+      {MB_OK, {"OK"}, 0, IDOK},
+      {MB_YESNO, {"はい", "いいえ"}, IDYES, IDYES},
+      {MB_YESNO, {"はい", "いいえ"}, 0, IDNO},
+      {MB_ABORTRETRYIGNORE, {"中止", "再試行", "無視"}, IDRETRY, IDRETRY},
+      {MB_ABORTIGNORE, {"中止", "無視"}, 0, IDABORT},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.flags);
+    QStringList buttons;
+    EXPECT_EQ(
+        RunWith([&] { return RunMessageBox(nullptr, u"<b>\r\n", c.flags); },
+                [&](QDialog& dialog) {
+                  auto* box = qobject_cast<QMessageBox*>(&dialog);
+                  ASSERT_NE(box, nullptr);
+                  EXPECT_EQ(box->text(), QStringLiteral("<b>\n"));
+                  EXPECT_EQ(box->textFormat(), Qt::PlainText);
+                  QList<QAbstractButton*> list = box->buttons();
+                  std::sort(list.begin(), list.end(),
+                            [](auto* a, auto* b) { return a->x() < b->x(); });
+                  for (QAbstractButton* button : list) {
+                    buttons << button->text();
+                  }
+                  if (c.click != 0) {
+                    QTest::mouseClick(Find<QPushButton>(dialog, c.click),
+                                      Qt::LeftButton);
+                  }
+                }),
+        c.answer);
+    EXPECT_EQ(buttons, c.buttons);
+  }
+}
+
+// A horizontal dialog unit is a quarter of the font's mean letter width (in
+// whole pixels), a vertical one an eighth of its height; every window and
+// control sits at its units, so all of them scale together with the font.
+TEST(DialogLayoutTest, WindowsAndControlsSitAtTheirDialogUnits) {
+  PasswordDialog password(nullptr);
+  OptionDialog option(nullptr, u"", 0);
+  MainWindow main;
+  const struct {
+    QWidget* window;
+    int id;  // 0: the window itself
+    QRect units;
+  } cases[] = {
+      {&password, 0, QRect(0, 0, 323, 211)},
+      {&password, IDC_PASSWORD_INPUT, QRect(75, 39, 209, 13)},
+      {&password, IDOK, QRect(90, 190, 50, 14)},
+      {&option, 0, QRect(0, 0, 251, 153)},
+      {&option, IDC_EXTENSION_LIST, QRect(102, 71, 100, 42)},
+      {&main, 0, QRect(0, 0, 389, 239)},
+      {&main, IDC_PATH, QRect(148, 139, 200, 14)},
+      {&main, IDC_STATUS_MAIN, QRect(0, 191, 389, 34)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.window->windowTitle().toStdString() + " " +
+                 std::to_string(c.id));
+    const QFontMetrics metrics(c.window->font());
+    const double x =
+        qRound(metrics.horizontalAdvance(QStringLiteral(
+                   "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+               52.0) /
+        4.0;
+    const double y = metrics.height() / 8.0;
+    const QRect g = c.id == 0 ? QRect(QPoint(), c.window->size())
+                              : Find<QWidget>(*c.window, c.id)->geometry();
+    EXPECT_NEAR(g.x(), c.units.x() * x, 0.5);
+    EXPECT_NEAR(g.y(), c.units.y() * y, 0.5);
+    EXPECT_NEAR(g.width(), c.units.width() * x, 0.5);
+    EXPECT_NEAR(g.height(), c.units.height() * y, 0.5);
+  }
+}
+
+}  // namespace
+}  // namespace velmora
