@@ -1,11 +1,9 @@
 #include "ui/qt/wrapping_radio_button.h"
 
-#include <QPaintEvent>
 #include <QPoint>
-#include <QStyle>
 #include <QStyleOptionButton>
-#include <QStylePainter>
-#include <QWidget>
+
+#include "ui/qt/wrapped_button_label.h"
 
 namespace velmora {
 
@@ -13,23 +11,10 @@ WrappingRadioButton::WrappingRadioButton(const QString& text, QWidget* parent)
     : QRadioButton(text, parent) {}
 
 void WrappingRadioButton::paintEvent(QPaintEvent* /*event*/) {
-  QStylePainter painter(this);
   QStyleOptionButton option;
   initStyleOption(&option);
-  const QString label = option.text;
-
-  // The style draws the indicator (and the focus frame) for an empty label;
-  // the label is laid out here so that it can wrap.
-  option.text.clear();
-  painter.drawControl(QStyle::CE_RadioButton, option);
-
-  option.text = label;
-  QRect area =
-      style()->subElementRect(QStyle::SE_RadioButtonContents, &option, this);
-  area.setRight(rect().right());
-  painter.drawItemText(
-      area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, option.palette,
-      isEnabled(), label, QPalette::WindowText);
+  PaintWrappedButton(*this, option, QStyle::CE_RadioButton,
+                     QStyle::SE_RadioButtonContents);
 }
 
 bool WrappingRadioButton::hitButton(const QPoint& pos) const {
