@@ -1,5 +1,6 @@
 #include "ui/qt/dialog_base.h"
 
+#include <QLabel>
 #include <QRect>
 #include <QShowEvent>
 #include <QWidget>
@@ -21,6 +22,14 @@ DialogBase::DialogBase(QWidget* owner, const QString& title, int width,
   setWindowTitle(title);
   setFixedSize(units_.ToPixels(QSize(width, height)));
   setSizeGripEnabled(false);
+}
+
+QLabel* MakeStatic(const QString& text, bool wrap, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setTextFormat(Qt::PlainText);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  label->setWordWrap(wrap);
+  return label;
 }
 
 void DialogBase::Place(QWidget* control, int x, int y, int width,

@@ -8,6 +8,7 @@
 
 #include "ui/qt/dialog_units.h"
 
+class QLabel;
 class QShowEvent;
 class QWidget;
 
@@ -16,6 +17,10 @@ namespace velmora {
 // Object name that identifies a control by its numeric id ("1026"), the way
 // the window port and the tests look controls up.
 QString ControlName(int id);
+
+// A static text of a dialog: plain text (never read as markup), top-left,
+// word-wrapped when |wrap|.
+QLabel* MakeStatic(const QString& text, bool wrap, QWidget* parent);
 
 class DialogBase : public QDialog {
   Q_OBJECT

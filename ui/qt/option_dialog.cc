@@ -14,17 +14,6 @@
 #include "ui/qt/wrapping_check_box.h"
 
 namespace velmora {
-namespace {
-
-QLabel* MakeStatic(const QString& text, bool wrap, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
-  label->setTextFormat(Qt::PlainText);
-  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  label->setWordWrap(wrap);
-  return label;
-}
-
-}  // namespace
 
 OptionDialog::OptionDialog(QWidget* owner, const std::u16string& extension_text,
                            int extension_rule)

@@ -18,14 +18,6 @@ namespace {
 // The platform style may mask with a dot; the text promises '*'.
 const char kAsteriskMask[] = "QLineEdit { lineedit-password-character: 42 }";
 
-QLabel* MakeStatic(const QString& text, bool wrap, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
-  label->setTextFormat(Qt::PlainText);
-  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  label->setWordWrap(wrap);
-  return label;
-}
-
 QLineEdit* MakePasswordEdit(int id, QWidget* parent) {
   auto* edit = new QLineEdit(parent);
   edit->setObjectName(ControlName(id));
