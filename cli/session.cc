@@ -56,6 +56,11 @@ int ExitStatusFor(RunOutcome outcome) {
       return kExitAllDone;
     case RunOutcome::kSomeDone:
       return kExitSomeNotDone;
+    case RunOutcome::kInUse:
+      return kExitInUse;
+    case RunOutcome::kRepairRefused:
+      return kExitWrongPassword;
+    case RunOutcome::kStateFailed:
     case RunOutcome::kInvalidTarget:
     case RunOutcome::kNothingToDo:
     case RunOutcome::kCancelled:
@@ -109,9 +114,14 @@ int RunSession(const Options& options) {
     return kExitNothingDone;
   }
 
+  // A signal stops the walk after the entry it is on.
+  signals.SetStopFlag(&dialog.m_stopRequested);
   dialog.OnOK();
   window.RunPostedCommands();
   int exit_status = ExitStatusFor(dialog.m_lastRunOutcome.load());
+  if (options.command != Command::kOpen && signals.FirstSignal() != 0) {
+    exit_status = kExitSignalBase + signals.FirstSignal();
+  }
 
   if (options.command == Command::kOpen && dialog.IsWaiting()) {
     window.PrintError(text::kWaiting);

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -16,12 +17,18 @@ constexpr int kWatchedCount = sizeof(kWatched) / sizeof(kWatched[0]);
 
 volatile sig_atomic_t g_write_fd = -1;
 volatile sig_atomic_t g_signalled = 0;
+volatile sig_atomic_t g_first_signal = 0;
+// Lock-free, so storing through it is safe in a handler.
+std::atomic<std::atomic<bool>*> g_stop_flag{nullptr};
+static_assert(std::atomic<bool>::is_always_lock_free);
 struct sigaction g_previous[kWatchedCount];
 struct sigaction g_previous_pipe;
 
 void OnSignal(int signal_number) {
   const int saved_errno = errno;
   g_signalled = 1;
+  if (g_first_signal == 0) g_first_signal = signal_number;
+  if (std::atomic<bool>* stop = g_stop_flag.load()) stop->store(true);
   const unsigned char byte = static_cast<unsigned char>(signal_number);
   // A full pipe already holds a wake-up; losing this byte is harmless.
   const ssize_t ignored = ::write(g_write_fd, &byte, 1);
@@ -39,6 +46,7 @@ SignalWatcher::SignalWatcher() {
   }
   g_write_fd = write_fd_;
   g_signalled = 0;
+  g_first_signal = 0;
 
   struct sigaction action;
   std::memset(&action, 0, sizeof(action));
@@ -64,9 +72,17 @@ SignalWatcher::~SignalWatcher() {
   }
   ::sigaction(SIGPIPE, &g_previous_pipe, nullptr);
   g_write_fd = -1;
+  g_stop_flag = nullptr;
   if (read_fd_ >= 0) ::close(read_fd_);
   if (write_fd_ >= 0) ::close(write_fd_);
 }
+
+void SignalWatcher::SetStopFlag(std::atomic<bool>* flag) {
+  g_stop_flag = flag;
+  if (flag != nullptr && g_signalled != 0) flag->store(true);
+}
+
+int SignalWatcher::FirstSignal() const { return g_first_signal; }
 
 bool SignalWatcher::Received() {
   if (read_fd_ >= 0) {

@@ -8,6 +8,8 @@
 #ifndef VELMORA_CLI_SIGNAL_WAIT_H_
 #define VELMORA_CLI_SIGNAL_WAIT_H_
 
+#include <atomic>
+
 namespace velmora::cli {
 
 class SignalWatcher {
@@ -24,6 +26,13 @@ class SignalWatcher {
 
   // True once any watched signal has arrived. Stays true.
   bool Received();
+
+  // The first watched signal that arrived, or 0.
+  int FirstSignal() const;
+
+  // Every watched signal from now on (and one that came already) sets
+  // |*flag|; null stops that.
+  void SetStopFlag(std::atomic<bool>* flag);
 
  private:
   int read_fd_ = -1;

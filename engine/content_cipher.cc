@@ -25,13 +25,17 @@ void Crypter::TransformBuffer(uint8_t* buffer, int32_t count, int32_t offset,
   const uint32_t length = static_cast<uint32_t>(m_nPasswordLen);
   int64_t i = 0;
   while (i < count) {
+    const int64_t at = static_cast<int64_t>(offset) + i;
+    const uint32_t in_chunk = static_cast<uint32_t>(at % kChunkBytes);
     const uint32_t stream_at =
-        (static_cast<uint32_t>(i) + static_cast<uint32_t>(size)) & 1023u;
-    const uint32_t position = static_cast<uint32_t>((offset + i) % 1023);
-    const uint32_t password_at = static_cast<uint32_t>(i) % length;
-    // Up to the next wrap of the position term; the tables are long enough
-    // that the other two indices never wrap within such a run.
-    const int64_t run = std::min<int64_t>(count - i, 1023 - position);
+        (in_chunk + static_cast<uint32_t>(size)) & 1023u;
+    const uint32_t position = static_cast<uint32_t>(at % 1023);
+    const uint32_t password_at = in_chunk % length;
+    // Up to the next wrap of the position term or the next chunk; the
+    // tables are long enough that the other two indices never wrap within
+    // such a run.
+    const int64_t run = std::min<int64_t>(
+        {count - i, 1023 - position, kChunkBytes - in_chunk});
     uint8_t* out = buffer + i;
     const uint8_t* stream = m_keyStream + stream_at;
     const uint8_t* password = m_passwordBytes + password_at;

@@ -111,14 +111,17 @@ class Crypter {
 
   // --- Contents -----------------------------------------------------------
   // Enciphers (m_nOperation 0) or deciphers (1) |count| bytes in place;
-  // |offset| is the file position of buffer[0], which must start a chunk or
-  // lie inside the one chunk the buffer belongs to; |size| the file size.
+  // |offset| is the file position of buffer[0], anywhere in the file (the
+  // buffer may span chunks); |size| the file size.
   void TransformBuffer(uint8_t* buffer, int32_t count, int32_t offset,
                        int32_t size) const;
   // Transforms the file at GetTargetPath() over the range of m_wClass.
   // 0 done, -1 could not be opened (nothing changed), -2 a read or write
   // failed part-way.
   int32_t TransformFile();
+  // Writes the progress line of the file being transformed: |done| of
+  // |size| bytes.
+  void ShowProgress(int64_t done, int32_t size) const;
 
   // --- State (read by the job; written only through the operations above,
   // except m_nExtMode and m_pStatusWnd, which the owner sets) ---------------
@@ -141,8 +144,6 @@ class Crypter {
   char16_t m_extensions[kExtensionSlots][kExtensionSlotUnits] = {};
 
  private:
-  void ShowProgress(int64_t done, int32_t size) const;
-
   // Derived from the password by SetPassword so that the content cipher
   // costs the same for every password length: the key-stream term summed
   // over all blocks for each of the 1024 positions (repeated once so a run

@@ -1,9 +1,16 @@
 #include "job/entry_operation.h"
 
+#include <algorithm>
+#include <vector>
+
+#include "job/entry_journal.h"
 #include "job/messages.h"
 #include "job/problem_prompt.h"
 #include "platform/file_system.h"
 #include "platform/u16_format.h"
+#include "platform/wtf8.h"
+#include "state/journaled_transform.h"
+#include "state/state_folder.h"
 
 namespace velmora {
 namespace {
@@ -40,10 +47,24 @@ struct Outcome {
   EntryResult result;
 };
 
+// Intentions recorded ahead of their entries' turn; one run at a time.
+IntentBatch g_intents;
+constexpr std::size_t kBatchEntries = 64;
+
+// The journal could not be written: nothing more may change.
+EntryResult JournalFailed(JobHost& host) {
+  host.m_window.MessageBox(
+      Format(text::kStateFolderFailed,
+             {Utf16FromWtf8(state::StateFolderPath())}),
+      MB_OK | MB_ICONERROR);
+  return AbortRun;
+}
+
 // One attempt at the whole operation; kRetry asks the caller to start over.
 Outcome AttemptEntry(JobHost& host, const std::u16string& path) {
   Crypter& crypter = host.m_crypter;
   WindowPort& window = host.m_window;
+  state::Journal& journal = *host.m_journal;
 
   const std::size_t slash = path.rfind(u'/');
   const std::u16string directory =
@@ -57,59 +78,87 @@ Outcome AttemptEntry(JobHost& host, const std::u16string& path) {
             PromptProblem(host, crypter.m_nError, crypter.GetDirectory(),
                           crypter.GetSourceName())};
   }
-  FileStatus status{};
-  GetFileStatus(crypter.GetSourcePath(), &status);
-
   const std::u16string source = crypter.GetSourceName();
   const std::u16string target = crypter.GetTargetName();
-  const EntryResult renamed = RenameWithRetry(host, directory, source, target);
-  if (renamed != Done) return {Step::kFinished, renamed};
-
   const std::u16string source_path = JoinPath(directory, source);
   const std::u16string target_path = JoinPath(directory, target);
-  GetFileStatus(target_path, &status);
+
+  FileStatus status{};
+  if (!GetFileStatus(source_path, &status)) {
+    const EntryResult result =
+        Ask(window, text::kSourceGone + Detail(directory, source));
+    return {result == Done ? Step::kRetry : Step::kFinished, result};
+  }
+  // Recorded, and durable, before the entry changes.
+  const EntryIntent intent = g_intents.Take(
+      host, MakeEntryRecord(host, directory, source, target, status));
+  const uint64_t id = intent.record.id;
+  // The times from before anything of this run looked at the file.
+  status.access_time = intent.record.access_time;
+  if (!journal.Commit()) return {Step::kFinished, JournalFailed(host)};
+
+  const EntryResult renamed = RenameWithRetry(host, directory, source, target);
+  if (renamed != Done) {
+    journal.End(id);
+    return {Step::kFinished, renamed};
+  }
   // Directories, links, FIFOs, sockets and devices only change their names.
-  if (status.is_directory || !status.is_regular) return {Step::kFinished, Done};
+  if (status.is_directory || !status.is_regular) {
+    journal.End(id);
+    return {Step::kFinished, Done};
+  }
 
   const FileStatus original = status;
   if (!SetFileStatus(target_path, WithOwnerReadWrite(status))) {
     RenameEntry(target_path, source_path);
+    SetFileStatus(source_path, original);
+    journal.End(id);
     const EntryResult result =
         Ask(window, text::kAttributeFailed + Detail(directory, source));
     return {result == Done ? Step::kRetry : Step::kFinished, result};
   }
 
-  const int32_t transformed = crypter.TransformFile();
+  const state::TransformOutcome transformed = state::TransformJournaled(
+      crypter, journal, intent.record, target_path, intent.durable_digests);
   const bool restored = SetFileStatus(target_path, original);
 
-  if (transformed == 0) {
-    if (!restored) {
-      // Name and contents agree; only the mode or times are off. Say which
-      // file, and count it as done.
-      window.MessageBox(
-          std::u16string(text::kStatusNotRestored) + Detail(directory, target),
-          MB_OK | MB_ICONWARNING);
+  switch (transformed) {
+    case state::TransformOutcome::kDone:
+      journal.End(id);
+      if (!restored) {
+        // Name and contents agree; only the mode or times are off. Say
+        // which file, and count it as done.
+        window.MessageBox(
+            std::u16string(text::kStatusNotRestored) + Detail(directory, target),
+            MB_OK | MB_ICONWARNING);
+      }
+      return {Step::kFinished, Done};
+    case state::TransformOutcome::kUntouched:
+    case state::TransformOutcome::kReversed: {
+      // The contents are as they were: the old name is right again, and a
+      // retry is safe.
+      if (RenameEntry(target_path, source_path) == 0) {
+        journal.End(id);
+        const EntryResult result =
+            Ask(window, text::kOpenFailed + Detail(directory, source));
+        return {result == Done ? Step::kRetry : Step::kFinished, result};
+      }
+      journal.End(id);
+      return {Step::kFinished,
+              Ask(window, text::kOpenFailed + Detail(directory, target),
+                  MB_ABORTIGNORE)};
     }
-    return {Step::kFinished, Done};
+    case state::TransformOutcome::kJournalFailed:
+      if (RenameEntry(target_path, source_path) == 0) journal.End(id);
+      return {Step::kFinished, JournalFailed(host)};
+    case state::TransformOutcome::kLeftForRepair:
+      break;
   }
-
-  if (transformed == -1) {
-    // Nothing was changed: the old name is right again, and a retry is safe.
-    if (RenameEntry(target_path, source_path) == 0) {
-      const EntryResult result =
-          Ask(window, text::kOpenFailed + Detail(directory, source));
-      return {result == Done ? Step::kRetry : Step::kFinished, result};
-    }
-    // The old name could not be given back: name the file as it is now.
-    return {Step::kFinished, Ask(window, text::kOpenFailed + Detail(directory, target),
-                                 MB_ABORTIGNORE)};
-  }
-
-  // Part of the contents is transformed. Neither name fits them now, and
-  // running the operation again would transform those bytes twice: keep the
-  // name the file has, name it in the message, and offer no retry.
-  const EntryResult result = Ask(
-      window, text::kContentFailed + Detail(directory, target), MB_ABORTIGNORE);
+  // Part of the contents is transformed and could not be put back. The
+  // journal keeps the entry: the next run with this password repairs it.
+  const EntryResult result =
+      Ask(window, text::kContentLeftForRepair + Detail(directory, target),
+          MB_ABORTIGNORE);
   return {Step::kFinished, result == Done ? Skipped : result};
 }
 
@@ -124,17 +173,38 @@ void AppendEntry(WideListBuffer& list, const std::u16string& path) {
 EntryResult ProcessEntryList(JobHost& host, WideListBuffer& list) {
   WideListBuffer::ResetSeparators();
   WideListBuffer::AddSeparator(u"");
-  JobState& job = host.m_job;
+  std::vector<std::u16string> entries;
   for (int32_t index = 0;; ++index) {
-    const std::u16string entry = list.NextToken(index);
+    std::u16string entry = list.NextToken(index);
     if (entry.empty()) break;
+    entries.push_back(std::move(entry));
+  }
+  JobState& job = host.m_job;
+  EntryResult outcome = Done;
+  for (std::size_t index = 0; index < entries.size(); ++index) {
+    // A stop request ends the run between entries, never inside one; the
+    // exit pass always runs to its end.
+    if (host.m_stopRequested && job.m_bExitPass == 0) {
+      outcome = AbortRun;
+      break;
+    }
+    if (index % kBatchEntries == 0) {
+      g_intents.Clear(host);
+      const std::size_t end = std::min(entries.size(), index + kBatchEntries);
+      g_intents.Prepare(host, {entries.begin() + static_cast<std::ptrdiff_t>(index),
+                               entries.begin() + static_cast<std::ptrdiff_t>(end)});
+    }
     host.m_window.SetControlText(
         IDC_STATUS_SUB, Format(text::kProcessing, {job.m_nDone, job.m_nScanTotal}));
-    const EntryResult result = ProcessEntry(host, entry);
+    const EntryResult result = ProcessEntry(host, entries[index]);
     if (result == Done) ++job.m_nDone;
-    if (result == AbortRun) return AbortRun;
+    if (result == AbortRun) {
+      outcome = AbortRun;
+      break;
+    }
   }
-  return Done;
+  g_intents.Clear(host);
+  return outcome;
 }
 
 EntryResult ProcessEntry(JobHost& host, const std::u16string& path) {

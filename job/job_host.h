@@ -5,10 +5,14 @@
 #define VELMORA_JOB_JOB_HOST_H_
 
 #include <atomic>
+#include <memory>
+#include <string>
 
 #include "engine/crypter.h"
 #include "job/job_state.h"
 #include "platform/window_port.h"
+#include "state/journal.h"
+#include "state/run_lock.h"
 
 namespace velmora {
 
@@ -21,6 +25,9 @@ enum class RunOutcome {
   kDeclined,       // a warning about a mixed tree was declined
   kAllDone,        // every entry found was done
   kSomeDone,       // the walk ended with entries not done (or aborted)
+  kInUse,          // another run holds the tree
+  kRepairRefused,  // an interrupted run's repair needs its own password
+  kStateFailed,    // the state folder cannot be used, or repair failed
 };
 
 // How the last scan ended.
@@ -46,6 +53,17 @@ class JobHost {
   int32_t m_nExtRule = 0;
 
   std::atomic<RunOutcome> m_lastRunOutcome{RunOutcome::kNotRun};
+
+  // Set by a front end (a signal, say): the walk stops before its next
+  // entry. The exit pass ignores it: it must encrypt the tree again.
+  std::atomic<bool> m_stopRequested{false};
+
+  // What a run holds outside the tree, from its start to its end (through
+  // the wait of a temporary decryption): the tree's real path, its lock
+  // and its journal.
+  std::string m_treeRealPath;
+  std::unique_ptr<state::RunLock> m_runLock;
+  std::unique_ptr<state::Journal> m_journal;
   ScanOutcome m_lastScanOutcome = ScanOutcome::kNotRun;
 };
 

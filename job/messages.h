@@ -97,6 +97,34 @@ inline constexpr char16_t kUnexpectedError[] =  // 9
 inline constexpr char16_t kDontShowAgain[] =
     u"以降このメッセージを表示しないようにしますか？";
 
+// --- State kept outside the tree: journal, repair, run lock -------------------
+inline constexpr char16_t kHoldsStateFolder[] =  // state folder; input
+    u"指定されたディレクトリには、Velmoraの作業記録を保存する状態フォルダが含まれているため、処理できません。"
+    u"\r\n状態フォルダを含まないディレクトリを指定して下さい。\r\n\r\n状態フォルダ\r\n%s\r\n\r\n[入力文字]\r\n%s";
+inline constexpr char16_t kTreeInUse[] =  // the folder another run holds
+    u"指定されたディレクトリは、別のVelmoraの処理で使用中です。\r\nその処理が終わってから、もう一度実行して下さい。"
+    u"\r\n\r\n使用中のディレクトリ\r\n%s";
+inline constexpr char16_t kStateFolderFailed[] =  // state folder
+    u"状態フォルダに作業記録を書き込めないため、処理を行いません。"
+    u"\r\n\r\n状態フォルダ\r\n%s";
+inline constexpr char16_t kRepaired[] =  // one path per line
+    u"前回中断された処理を修復しました。次のファイルを処理前の状態に戻しました。\r\n\r\n%s";
+inline constexpr char16_t kRepairWrongPassword[] =
+    u"前回中断された処理を修復できません。パスワードが、中断された処理のパスワードと一致しません。"
+    u"\r\n中断された処理と同じパスワードで、もう一度実行して下さい。何も変更していません。";
+inline constexpr char16_t kRepairFailed[] =  // one path per line
+    u"前回中断された処理を修復できませんでした。次のファイルはそのまま残しています。"
+    u"\r\n同じパスワードで、もう一度実行して下さい。\r\n\r\n%s";
+inline constexpr char16_t kRepairTreeAbove[] =  // the folder
+    u"上位のディレクトリで中断された処理があります。先にそのディレクトリを同じパスワードで処理して下さい。"
+    u"\r\n\r\n中断されたディレクトリ\r\n%s";
+inline constexpr char16_t kContentLeftForRepair[] =  // then D
+    u"ファイル内容の暗号化/暗号解除に失敗し、元に戻すこともできませんでした。"
+    u"\r\n次回、同じパスワードで実行すると修復されます。\r\n\r\n";
+inline constexpr char16_t kLeftDecrypted[] =  // the folder
+    u"次のディレクトリは、一時的暗号解除のまま終了したため、暗号解除されたままです。暗号化して下さい。"
+    u"\r\n\r\n%s";
+
 // --- Main dialog -----------------------------------------------------------
 inline constexpr char16_t kStarted[] = u"Velmora起動しました。\r\nVersion %s";
 inline constexpr char16_t kVersion[] = u"1.10";

@@ -9,6 +9,9 @@
 #include "platform/file_system.h"
 #include "platform/u16_format.h"
 #include "platform/wtf8.h"
+#include "state/left_decrypted.h"
+#include "state/recovery.h"
+#include "state/state_folder.h"
 
 namespace velmora {
 namespace {
@@ -23,7 +26,88 @@ bool IsFileSystemRoot(const std::u16string& path) {
 
 bool Finish(JobHost& host, RunOutcome outcome) {
   host.m_lastRunOutcome = outcome;
+  // A run that ends before its walk holds nothing.
+  if (host.m_journal == nullptr) host.m_runLock.reset();
   return false;
+}
+
+std::u16string Wide(const std::string& bytes) { return Utf16FromWtf8(bytes); }
+
+// The state folder as a message shows it.
+std::u16string StateFolderText() { return Wide(state::StateFolderPath()); }
+
+bool StateFolderFailed(JobHost& host) {
+  host.m_window.MessageBox(Format(text::kStateFolderFailed, {StateFolderText()}),
+                           MB_OK | MB_ICONERROR);
+  return Finish(host, RunOutcome::kStateFailed);
+}
+
+// Takes the tree for this run, before any question is asked.
+bool HoldTree(JobHost& host, const std::u16string& typed) {
+  WindowPort& window = host.m_window;
+  const std::string real = state::RealPath(Wtf8FromUtf16(typed));
+  if (real.empty()) {
+    window.MessageBox(Format(text::kPathMissing, {typed}), MB_OK | MB_ICONEXCLAMATION);
+    return Finish(host, RunOutcome::kInvalidTarget);
+  }
+  if (state::HoldsStateFolder(real)) {
+    window.MessageBox(Format(text::kHoldsStateFolder, {StateFolderText(), typed}),
+                      MB_OK | MB_ICONEXCLAMATION);
+    return Finish(host, RunOutcome::kInvalidTarget);
+  }
+  if (host.m_runLock != nullptr && host.m_runLock->tree() == real) return true;
+  host.m_journal.reset();
+  host.m_runLock.reset();
+  std::string holder;
+  switch (state::RunLock::Acquire(real, &host.m_runLock, &holder)) {
+    case state::RunLock::Result::kHeld:
+      host.m_treeRealPath = real;
+      return true;
+    case state::RunLock::Result::kBusy:
+      window.MessageBox(Format(text::kTreeInUse, {Wide(holder)}),
+                        MB_OK | MB_ICONEXCLAMATION);
+      return Finish(host, RunOutcome::kInUse);
+    case state::RunLock::Result::kNoStateFolder:
+      break;
+  }
+  return StateFolderFailed(host);
+}
+
+std::u16string PathLines(const std::vector<std::string>& paths) {
+  std::u16string lines;
+  for (const std::string& path : paths) {
+    if (!lines.empty()) lines += u"\r\n";
+    lines += Wide(path);
+  }
+  return lines;
+}
+
+// Brings entries an interrupted run left half-done back to a consistent
+// state, with this run's password.
+bool RepairInterruptedRun(JobHost& host) {
+  WindowPort& window = host.m_window;
+  const state::RepairReport report =
+      state::RepairTree(host.m_treeRealPath, host.m_crypter);
+  if (!report.repaired.empty()) {
+    window.MessageBox(Format(text::kRepaired, {PathLines(report.repaired)}),
+                      MB_OK | MB_ICONINFORMATION);
+  }
+  switch (report.status) {
+    case state::RepairReport::Status::kClean:
+      return true;
+    case state::RepairReport::Status::kWrongPassword:
+      window.MessageBox(text::kRepairWrongPassword, MB_OK | MB_ICONERROR);
+      return Finish(host, RunOutcome::kRepairRefused);
+    case state::RepairReport::Status::kFailed:
+      window.MessageBox(Format(text::kRepairFailed, {PathLines(report.failed)}),
+                        MB_OK | MB_ICONERROR);
+      return Finish(host, RunOutcome::kStateFailed);
+    case state::RepairReport::Status::kTreeAbove:
+      window.MessageBox(Format(text::kRepairTreeAbove, {Wide(report.tree_above)}),
+                        MB_OK | MB_ICONEXCLAMATION);
+      return Finish(host, RunOutcome::kStateFailed);
+  }
+  return true;
 }
 
 // Steps before the walk; false when the run ends there.
@@ -48,12 +132,20 @@ bool PrepareRun(JobHost& host, std::u16string* target) {
   }
   // From here on the path as typed; a trailing '/' only doubles a separator.
   *target = window.GetControlText(IDC_PATH);
+  if (!HoldTree(host, checked)) return false;
 
   if (window.IsChecked(IDC_RADIO_ENCRYPT)) job.m_nMode = 0;
   if (window.IsChecked(IDC_RADIO_DECRYPT)) job.m_nMode = 1;
   if (window.IsChecked(IDC_RADIO_TEMPORARY)) job.m_nMode = 1;
   crypter.m_nExtMode = static_cast<uint32_t>(host.m_nExtRule);
-  if (job.m_bExitPass == 1) return true;
+  if (job.m_bExitPass == 1) {
+    // Normally the temporary decryption's journal; a fresh one otherwise.
+    if (host.m_journal == nullptr) {
+      host.m_journal = state::Journal::Start(host.m_treeRealPath);
+      if (host.m_journal == nullptr) return StateFolderFailed(host);
+    }
+    return true;
+  }
 
   if (job.m_nMode == 0 && job.m_nScanPlain == 0) {
     window.MessageBox(text::kNothingToEncrypt, MB_OK | MB_ICONEXCLAMATION);
@@ -70,6 +162,7 @@ bool PrepareRun(JobHost& host, std::u16string* target) {
   }
   job.m_strPassword = password;
   crypter.SetPassword(job.m_strPassword);
+  if (!RepairInterruptedRun(host)) return false;
 
   if (job.m_nMode == 0 && job.m_nScanEncrypted != 0 &&
       window.MessageBox(Format(text::kMixedEncrypted, {job.m_nScanEncrypted}),
@@ -81,6 +174,14 @@ bool PrepareRun(JobHost& host, std::u16string* target) {
                         MB_YESNO | MB_ICONQUESTION) != IDYES) {
     return Finish(host, RunOutcome::kDeclined);
   }
+  // A temporary decryption is recorded before anything is deciphered, so
+  // that a tree it leaves behind is found again.
+  if (window.IsChecked(IDC_RADIO_TEMPORARY) &&
+      !state::RecordLeftDecrypted(host.m_treeRealPath)) {
+    return StateFolderFailed(host);
+  }
+  host.m_journal = state::Journal::Start(host.m_treeRealPath);
+  if (host.m_journal == nullptr) return StateFolderFailed(host);
   return true;
 }
 
@@ -132,6 +233,15 @@ void RunJob(JobHost& host) {
   job.m_bRunning = 0;
 
   const bool all_done = job.m_nFound == job.m_nDone;
+  host.m_journal->Commit();
+  if (job.m_nMode == 0 && all_done) state::ClearLeftDecrypted(host.m_treeRealPath);
+  const bool waiting = window.IsChecked(IDC_RADIO_TEMPORARY);
+  if (!waiting) {
+    // The journal stays on disk for the next run to retire; the tree is
+    // free again.
+    host.m_journal.reset();
+    host.m_runLock.reset();
+  }
   const std::u16string summary =
       all_done ? Format(text::kAllDone, {job.m_nDone, job.m_nFound})
                : Format(text::kSomeDone, {job.m_nFound, job.m_nDone});
@@ -140,7 +250,7 @@ void RunJob(JobHost& host) {
   host.m_lastRunOutcome = all_done ? RunOutcome::kAllDone : RunOutcome::kSomeDone;
   window.MessageBox(summary, MB_OK | MB_ICONINFORMATION);
 
-  if (window.IsChecked(IDC_RADIO_TEMPORARY)) {
+  if (waiting) {
     EnterWaitState(host);
     window.SetControlText(IDC_STATUS_MAIN, u"");
     window.SetControlText(IDC_STATUS_SUB, text::kWaiting);

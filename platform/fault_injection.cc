@@ -1,5 +1,7 @@
 #include "platform/fault_injection.h"
 
+#include <unistd.h>
+
 #include <atomic>
 
 namespace velmora::fault_injection {
@@ -10,33 +12,44 @@ namespace {
 struct Fault {
   std::atomic<int> count{0};
   std::atomic<int> fail_at{0};
+  std::atomic<bool> and_after{false};
 
-  void Arm(int n) {
+  void Arm(int n, bool sticky = false) {
     count = 0;
     fail_at = n;
+    and_after = sticky;
   }
   bool Tick() {
     const int n = ++count;
-    return fail_at != 0 && n == fail_at;
+    return fail_at != 0 && (n == fail_at || (and_after && n > fail_at));
   }
 };
 
-Fault g_open, g_read, g_write, g_status;
+Fault g_open, g_read, g_write, g_status, g_journal, g_crash;
 
 }  // namespace
 
 void Reset() {
-  for (Fault* fault : {&g_open, &g_read, &g_write, &g_status}) fault->Arm(0);
+  for (Fault* fault : {&g_open, &g_read, &g_write, &g_status, &g_journal, &g_crash}) fault->Arm(0);
 }
 
 void FailNthOpen(int n) { g_open.Arm(n); }
 void FailNthRead(int n) { g_read.Arm(n); }
 void FailNthWrite(int n) { g_write.Arm(n); }
+void FailWritesFrom(int n) { g_write.Arm(n, true); }
 void FailNthSetStatus(int n) { g_status.Arm(n); }
+void FailNthJournalWrite(int n) { g_journal.Arm(n); }
+void CrashAtNthMutation(int n) { g_crash.Arm(n); }
+int MutationsSeen() { return g_crash.count; }
 
 bool ShouldFailOpen() { return g_open.Tick(); }
 bool ShouldFailRead() { return g_read.Tick(); }
 bool ShouldFailWrite() { return g_write.Tick(); }
 bool ShouldFailSetStatus() { return g_status.Tick(); }
+bool ShouldFailJournal() { return g_journal.Tick(); }
+
+void CrashPoint() {
+  if (g_crash.Tick()) ::_exit(kCrashExitStatus);
+}
 
 }  // namespace velmora::fault_injection

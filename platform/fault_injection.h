@@ -12,13 +12,28 @@ void Reset();
 void FailNthOpen(int n);
 void FailNthRead(int n);
 void FailNthWrite(int n);
+// The n-th write and every one after it, as on a disk that has gone bad.
+void FailWritesFrom(int n);
 void FailNthSetStatus(int n);
+void FailNthJournalWrite(int n);
+
+// Ends the process with kCrashExitStatus (no clean-up, like a kill) at the
+// n-th mutating step: every rename, removal, content write, status change,
+// journal write and journal flush counts.
+constexpr int kCrashExitStatus = 86;
+void CrashAtNthMutation(int n);
+// Mutating steps seen since the last Reset() or CrashAtNthMutation().
+int MutationsSeen();
 
 // Called by the file layer before each read or write; true means "fail it".
 bool ShouldFailOpen();
 bool ShouldFailRead();
 bool ShouldFailWrite();
 bool ShouldFailSetStatus();
+bool ShouldFailJournal();
+
+// Called by the file layer and the journal before each mutating step.
+void CrashPoint();
 
 }  // namespace velmora::fault_injection
 

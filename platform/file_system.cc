@@ -175,6 +175,8 @@ bool GetFileStatus(const std::u16string& path, FileStatus* status) {
   status->access_time = st.st_atim;
   status->modify_time = st.st_mtim;
   status->size = static_cast<int64_t>(st.st_size);
+  status->device = static_cast<uint64_t>(st.st_dev);
+  status->inode = static_cast<uint64_t>(st.st_ino);
   status->is_directory = S_ISDIR(st.st_mode);
   status->is_regular = S_ISREG(st.st_mode);
   status->is_symlink = S_ISLNK(st.st_mode);
@@ -191,6 +193,7 @@ bool SetFileStatus(const std::u16string& path, const FileStatus& status) {
   // Permissions of a link mean nothing, and chmod() would reach its target.
   if (!S_ISLNK(st.st_mode) && !status.is_symlink) {
     const mode_t permissions = static_cast<mode_t>(status.mode & 07777);
+    fault_injection::CrashPoint();
     int rc = ::fchmodat(AT_FDCWD, bytes.c_str(), permissions,
                         AT_SYMLINK_NOFOLLOW);
     // glibc needs /proc to honour the flag; without it, fall back on the
@@ -202,6 +205,7 @@ bool SetFileStatus(const std::u16string& path, const FileStatus& status) {
   }
   // Times last, so that nothing done here afterwards can disturb them.
   const timespec times[2] = {status.access_time, status.modify_time};
+  fault_injection::CrashPoint();
   return ::utimensat(AT_FDCWD, bytes.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
@@ -226,6 +230,7 @@ int RenameEntry(const std::u16string& from, const std::u16string& to) {
   if (!ToBytes(from, &from_bytes) || !ToBytes(to, &to_bytes)) return -1;
   // rename() would silently replace whatever is at |to|; RENAME_NOREPLACE
   // makes the kernel refuse atomically.
+  fault_injection::CrashPoint();
   if (::syscall(SYS_renameat2, AT_FDCWD, from_bytes.c_str(), AT_FDCWD,
                 to_bytes.c_str(), RENAME_NOREPLACE) == 0) {
     return 0;
@@ -247,12 +252,14 @@ int RenameEntry(const std::u16string& from, const std::u16string& to) {
 int RemoveFile(const std::u16string& path) {
   std::string bytes;
   if (!ToBytes(path, &bytes)) return -1;
+  fault_injection::CrashPoint();
   return ::unlink(bytes.c_str()) == 0 ? 0 : -1;
 }
 
 int RemoveEmptyDirectory(const std::u16string& path) {
   std::string bytes;
   if (!ToBytes(path, &bytes)) return -1;
+  fault_injection::CrashPoint();
   return ::rmdir(bytes.c_str()) == 0 ? 0 : -1;
 }
 

@@ -85,6 +85,8 @@ struct FileStatus {
   timespec access_time{};
   timespec modify_time{};
   int64_t size = 0;
+  uint64_t device = 0;
+  uint64_t inode = 0;
   bool is_directory = false;
   bool is_regular = false;
   bool is_symlink = false;

@@ -10,20 +10,27 @@
 
 namespace velmora {
 
-InPlaceFile::InPlaceFile(const std::u16string& path) {
-  if (fault_injection::ShouldFailOpen()) return;
+InPlaceFile::InPlaceFile(const std::u16string& path, Access access) {
+  // The seams count only opens and reads for update: the ones that can
+  // leave a file half-transformed.
+  if (access == kReadWrite && fault_injection::ShouldFailOpen()) return;
+  for_update_ = access == kReadWrite;
   const std::string bytes = Wtf8FromUtf16(path);
   // O_NONBLOCK keeps a FIFO that slipped in from blocking the open.
-  int fd = ::open(bytes.c_str(),
-                  O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  const int flags = (access == kReadOnly ? O_RDONLY : O_RDWR) | O_NOFOLLOW |
+                    O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+  // A look that changes nothing should not change the access time either;
+  // only the owner may ask for that.
+  int fd = access == kReadOnly ? ::open(bytes.c_str(), flags | O_NOATIME) : -1;
+  if (fd < 0) fd = ::open(bytes.c_str(), flags);
   if (fd < 0) return;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
     return;
   }
-  int flags = ::fcntl(fd, F_GETFL);
-  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  const int status_flags = ::fcntl(fd, F_GETFL);
+  if (status_flags >= 0) ::fcntl(fd, F_SETFL, status_flags & ~O_NONBLOCK);
   fd_ = fd;
   size_ = static_cast<int64_t>(st.st_size);
 }
@@ -33,7 +40,7 @@ InPlaceFile::~InPlaceFile() {
 }
 
 int64_t InPlaceFile::ReadAt(void* buffer, int64_t count, int64_t offset) {
-  if (fd_ < 0 || fault_injection::ShouldFailRead()) return -1;
+  if (fd_ < 0 || (for_update_ && fault_injection::ShouldFailRead())) return -1;
   auto* out = static_cast<char*>(buffer);
   int64_t done = 0;
   while (done < count) {
@@ -48,6 +55,7 @@ int64_t InPlaceFile::ReadAt(void* buffer, int64_t count, int64_t offset) {
 }
 
 bool InPlaceFile::WriteAt(const void* buffer, int64_t count, int64_t offset) {
+  fault_injection::CrashPoint();
   if (fd_ < 0 || fault_injection::ShouldFailWrite()) return false;
   const auto* in = static_cast<const char*>(buffer);
   int64_t done = 0;
@@ -60,5 +68,7 @@ bool InPlaceFile::WriteAt(const void* buffer, int64_t count, int64_t offset) {
   }
   return true;
 }
+
+bool InPlaceFile::Sync() { return fd_ >= 0 && ::fdatasync(fd_) == 0; }
 
 }  // namespace velmora

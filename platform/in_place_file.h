@@ -13,9 +13,11 @@ namespace velmora {
 
 class InPlaceFile {
  public:
-  // Opens |path| (UTF-16, escaped bytes allowed) for update. IsOpen() tells
-  // whether it worked.
-  explicit InPlaceFile(const std::u16string& path);
+  enum Access { kReadWrite, kReadOnly };
+
+  // Opens |path| (UTF-16, escaped bytes allowed) for update, or only for
+  // reading. IsOpen() tells whether it worked.
+  explicit InPlaceFile(const std::u16string& path, Access access = kReadWrite);
   ~InPlaceFile();
   InPlaceFile(const InPlaceFile&) = delete;
   InPlaceFile& operator=(const InPlaceFile&) = delete;
@@ -32,9 +34,13 @@ class InPlaceFile {
   // Writes all |count| bytes at |offset|; false on failure or a short write.
   bool WriteAt(const void* buffer, int64_t count, int64_t offset);
 
+  // Flushes the file's data to the disk; false on failure.
+  bool Sync();
+
  private:
   int fd_ = -1;
   int64_t size_ = -1;
+  bool for_update_ = false;
 };
 
 }  // namespace velmora

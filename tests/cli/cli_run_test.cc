@@ -17,6 +17,7 @@
 #include "job/messages.h"
 #include "platform/u16_format.h"
 #include "platform/wtf8.h"
+#include "tests/support/state_home.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tree.h"
 
@@ -137,6 +138,7 @@ class CliTest : public ::testing::Test {
     return RunCli({"encrypt", root_, "--password-stdin"}, input);
   }
 
+  ScopedStateHome state_home_;
   TempDir base_;
   const std::string root_;
   const std::string all_nine_ = Shown(Format(text::kAllDone, {9, 9})) + "\n";

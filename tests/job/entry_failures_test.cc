@@ -62,37 +62,63 @@ TEST_F(EntryFailureTest, StatusChangeOrOpenFailureGivesTheOldNameBackAndRetryWor
   }
 }
 
-TEST_F(EntryFailureTest, ContentFailureKeepsTheNewNameAndOffersNoRetry) {
-  // More than one chunk, so that a failure can come after part of the file
-  // was written.
-  const int64_t size = 3 * 1048576 + 100;
+TEST_F(EntryFailureTest, ContentFailureIsPutBackAndRetryWorks) {
+  // More than one group of chunks, so that failures come before any write,
+  // inside a group and after a whole group was written.
+  const int64_t size = 9 * 1048576 + 100;
   const std::string contents = RandomContents(size, 9);
-  std::string first_chunk_once = contents;  // as far as the transform got
-  Crypter crypter;
-  crypter.SetPassword(kPassword);
-  crypter.m_nOperation = OP_ENCRYPT;
-  crypter.TransformBuffer(reinterpret_cast<uint8_t*>(first_chunk_once.data()),
-                          1048576, 0, static_cast<int32_t>(size));
-  const struct {
-    void (*arm)();
-    const std::string& left;
-  } cases[] = {{[] { fault_injection::FailNthWrite(1); }, contents},
-               {[] { fault_injection::FailNthWrite(2); }, first_chunk_once},
-               {[] { fault_injection::FailNthRead(2); }, first_chunk_once}};
-  const std::string target = Enc(u"big.dat");
-  for (const auto& c : cases) {
+  void (*const arms[])() = {[] { fault_injection::FailNthRead(1); },   // at offset 0
+                            [] { fault_injection::FailNthWrite(1); },
+                            [] { fault_injection::FailNthWrite(2); },  // mid-group
+                            [] { fault_injection::FailNthRead(2); }};  // after 8 MiB
+  for (const auto arm : arms) {
     Empty();
     WriteFile(Path("big.dat"), contents);
-    w().answers = {{Lead(text::kContentFailed), IDIGNORE}};
-    c.arm();
+    const TreeSnapshot before = Snapshot(h_.root());
+    TreeSnapshot at_the_box;
+    w().on_box = [&](const std::u16string& text) {
+      if (text.starts_with(Lead(text::kOpenFailed))) at_the_box = Snapshot(h_.root());
+    };
+    w().answers = {{Lead(text::kOpenFailed), IDRETRY}};
+    arm();
     h_.Encrypt(kPassword);
     fault_injection::Reset();
-    EXPECT_EQ(w().boxes, (Boxes{{text::kContentFailed + Detail(h_.root(), target),
-                                 MB_ABORTIGNORE | MB_ICONERROR, IDIGNORE},
-                                {u"1 ファイル中 0 ファイル処理しました。", MB_OK | MB_ICONINFORMATION, IDOK}}));
-    EXPECT_EQ(Names(h_.root()), std::vector<std::string>{target});
-    EXPECT_TRUE(ReadFile(Path(target)) == c.left) << "not left as far as it got";
+    EXPECT_EQ(w().boxes.front(), (ScriptedWindow::Box{text::kOpenFailed + Detail(h_.root(), "big.dat"),
+                                                       kRetryable, IDRETRY}));
+    EXPECT_EQ(at_the_box, before);  // old name, old bytes: the retry is safe
+    EXPECT_EQ(w().boxes.back().text, u"全て正常に処理しました。\r\n1 / 1ファイル");
+    h_.Decrypt(kPassword);
+    EXPECT_EQ(Snapshot(h_.root()), before);
   }
+}
+
+TEST_F(EntryFailureTest, ContentThatCannotBePutBackIsRepairedByTheNextRun) {
+  const std::string contents = RandomContents(3 * 1048576 + 7, 10);
+  WriteFile(Path("big.dat"), contents);
+  const TreeSnapshot before = Snapshot(h_.root());
+  const std::string target = Enc(u"big.dat");
+  w().answers = {{Lead(text::kContentLeftForRepair), IDIGNORE}};
+  fault_injection::FailWritesFrom(2);  // the disk goes bad after one chunk
+  h_.Encrypt(kPassword);
+  fault_injection::Reset();
+  EXPECT_EQ(w().boxes.front(), (ScriptedWindow::Box{text::kContentLeftForRepair +
+                                                        Detail(h_.root(), target),
+                                                    MB_ABORTIGNORE | MB_ICONERROR, IDIGNORE}));
+  EXPECT_NE(ReadFile(Path(target)), contents);
+
+  // A wrong password repairs nothing and changes nothing.
+  const TreeSnapshot garbled = Snapshot(h_.root());
+  w().boxes.clear();
+  w().answers = SkipEachProblem();
+  h_.Decrypt(u"another password");
+  EXPECT_EQ(w().boxes.front().text, text::kRepairWrongPassword);
+  EXPECT_EQ(Snapshot(h_.root()), garbled);
+  EXPECT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kRepairRefused);
+
+  w().boxes.clear();
+  h_.Decrypt(kPassword);
+  EXPECT_EQ(w().boxes.front().text, Format(text::kRepaired, {U16(Path("big.dat"))}));
+  EXPECT_EQ(Snapshot(h_.root()), before) << Dump(w());
 }
 
 TEST_F(EntryFailureTest, StatusNotRestoredIsReportedAndTheFileIsStillDone) {

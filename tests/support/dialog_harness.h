@@ -10,6 +10,7 @@
 
 #include "engine/crypter.h"
 #include "tests/support/scripted_window.h"
+#include "tests/support/state_home.h"
 #include "tests/support/temp_dir.h"
 #include "ui/main_dialog.h"
 
@@ -57,7 +58,10 @@ class DialogHarness {
     Execute(password);
   }
 
+  const ScopedStateHome& state_home() const { return state_home_; }
+
  private:
+  ScopedStateHome state_home_;
   TempDir dir_;
   ScriptedWindow window_;
   Crypter crypter_;

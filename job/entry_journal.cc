@@ -1,0 +1,117 @@
+#include "job/entry_journal.h"
+
+#include <algorithm>
+
+#include "platform/in_place_file.h"
+#include "platform/wtf8.h"
+#include "state/journaled_transform.h"
+
+namespace velmora {
+namespace {
+
+// Files up to this size have their pages digested ahead of their turn.
+constexpr int64_t kPrepareContentsUpTo = 65536;
+
+std::u16string Key(const state::EntryRecord& r) {
+  return Utf16FromWtf8(r.folder + "/" + r.source);
+}
+
+bool SameEntry(const state::EntryRecord& a, const state::EntryRecord& b) {
+  return a.operation == b.operation && a.kind == b.kind &&
+         a.range_bytes == b.range_bytes && a.size == b.size &&
+         a.mode == b.mode && a.device == b.device && a.inode == b.inode &&
+         a.modify_time.tv_sec == b.modify_time.tv_sec &&
+         a.modify_time.tv_nsec == b.modify_time.tv_nsec &&
+         a.folder == b.folder && a.source == b.source && a.target == b.target;
+}
+
+}  // namespace
+
+state::EntryRecord MakeEntryRecord(const JobHost& host,
+                                   const std::u16string& directory,
+                                   const std::u16string& source,
+                                   const std::u16string& target,
+                                   const FileStatus& status) {
+  state::EntryRecord r;
+  r.operation = static_cast<uint32_t>(host.m_job.m_nMode);
+  r.kind = status.is_regular     ? state::EntryKind::kRegular
+           : status.is_directory ? state::EntryKind::kDirectory
+                                 : state::EntryKind::kOther;
+  r.range_bytes = host.m_crypter.GetRangeBytes();
+  r.size = status.size;
+  // Files of 2 GiB or more use the largest range as their key size, the
+  // same on both sides of the cipher.
+  r.cipher_size = status.size > INT32_MAX ? kWholeRangeBytes
+                                          : static_cast<int32_t>(status.size);
+  r.mode = status.mode;
+  r.access_time = status.access_time;
+  r.modify_time = status.modify_time;
+  r.device = status.device;
+  r.inode = status.inode;
+  r.folder = Wtf8FromUtf16(directory);
+  r.source = Wtf8FromUtf16(source);
+  r.target = Wtf8FromUtf16(target);
+  return r;
+}
+
+void IntentBatch::Prepare(JobHost& host, const std::vector<std::u16string>& paths) {
+  Crypter& crypter = host.m_crypter;
+  std::vector<uint8_t> contents;
+  for (const std::u16string& path : paths) {
+    const std::size_t slash = path.rfind(u'/');
+    if (slash == std::u16string::npos) continue;
+    const std::u16string directory = path.substr(0, slash);
+    crypter.SetDirectory(directory);
+    crypter.ConvertName(path.substr(slash + 1),
+                        static_cast<uint32_t>(host.m_job.m_nMode));
+    if (crypter.m_nError != ERR_NONE) continue;
+    FileStatus status{};
+    if (!GetFileStatus(path, &status)) continue;
+    EntryIntent intent{MakeEntryRecord(host, directory, crypter.GetSourceName(),
+                                       crypter.GetTargetName(), status),
+                       {}};
+    const int64_t end = std::min<int64_t>(intent.record.range_bytes, status.size);
+    if (status.is_regular && end > 0 && end <= kPrepareContentsUpTo) {
+      InPlaceFile file(path, InPlaceFile::kReadOnly);
+      contents.resize(static_cast<std::size_t>(end));
+      if (file.IsOpen() && file.Size() == status.size &&
+          file.ReadAt(contents.data(), end, 0) == end) {
+        state::EncipheredPageDigests(crypter, intent.record, contents.data(), end,
+                                     0, &intent.durable_digests);
+      }
+    }
+    intent.record.id = host.m_journal->Begin(intent.record);
+    if (!intent.durable_digests.empty()) {
+      host.m_journal->Pages(intent.record.id, 0, intent.durable_digests.data(),
+                            intent.durable_digests.size());
+    }
+    prepared_[path] = std::move(intent);
+  }
+  // A failed flush leaves nothing prepared: each entry then records itself,
+  // and its own flush reports the failure.
+  if (!host.m_journal->Commit()) prepared_.clear();
+}
+
+EntryIntent IntentBatch::Take(JobHost& host, const state::EntryRecord& record) {
+  auto it = prepared_.find(Key(record));
+  if (it != prepared_.end()) {
+    EntryIntent intent = std::move(it->second);
+    prepared_.erase(it);
+    if (SameEntry(intent.record, record)) return intent;
+    host.m_journal->End(intent.record.id);  // changed since: nothing done
+  }
+  EntryIntent intent{record, {}};
+  intent.record.id = host.m_journal->Begin(record);
+  return intent;
+}
+
+}  // namespace velmora
+
+namespace velmora {
+
+void IntentBatch::Clear(JobHost& host) {
+  for (const auto& [path, intent] : prepared_) host.m_journal->End(intent.record.id);
+  prepared_.clear();
+}
+
+}  // namespace velmora

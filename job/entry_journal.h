@@ -1,0 +1,58 @@
+// The journal as the per-entry operation uses it: an entry's intention is
+// recorded, and made durable, before the entry is renamed or written.
+//
+// Small files are recorded ahead of their turn, a batch of them per flush
+// of the journal, so a tree of many small files costs one flush per batch
+// instead of one per file. A prepared record is used only while the entry
+// is still what was recorded (same file, size and time); otherwise the
+// entry gets a fresh record.
+#ifndef VELMORA_JOB_ENTRY_JOURNAL_H_
+#define VELMORA_JOB_ENTRY_JOURNAL_H_
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "job/job_host.h"
+#include "platform/file_system.h"
+#include "state/journal_format.h"
+
+namespace velmora {
+
+// The intention for one entry, with the page digests already durable.
+struct EntryIntent {
+  state::EntryRecord record;
+  std::vector<uint64_t> durable_digests;
+};
+
+// The record of renaming |directory|/|source| to |target| and transforming
+// it over the crypter's current class range, for an entry whose status is
+// |status|.
+state::EntryRecord MakeEntryRecord(const JobHost& host,
+                                   const std::u16string& directory,
+                                   const std::u16string& source,
+                                   const std::u16string& target,
+                                   const FileStatus& status);
+
+class IntentBatch {
+ public:
+  // Records the intentions of the entries at |paths| (not yet processed)
+  // and makes them durable with one flush. Entries whose name does not
+  // convert are left out: nothing will be done to them.
+  void Prepare(JobHost& host, const std::vector<std::u16string>& paths);
+
+  // The prepared intention for |record|'s entry if it still matches
+  // |record|; else |record| itself, recorded now but not yet durable.
+  EntryIntent Take(JobHost& host, const state::EntryRecord& record);
+
+  // Ends the intentions not taken: nothing was done to those entries.
+  void Clear(JobHost& host);
+
+ private:
+  std::unordered_map<std::u16string, EntryIntent> prepared_;
+};
+
+}  // namespace velmora
+
+#endif  // VELMORA_JOB_ENTRY_JOURNAL_H_

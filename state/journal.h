@@ -1,0 +1,71 @@
+// The journal of one run: what the run is about to do to each entry,
+// written before it is done, so that after a crash or a power cut the next
+// run can tell every entry's state and repair it (see recovery.h).
+//
+// Records are buffered; Commit() writes them and makes them durable with
+// one fdatasync. The rule the callers keep: Commit() between recording an
+// intention (Begin, Pages) and the first change it describes. End() needs
+// no Commit(): a lost End only makes the next run check that entry again.
+//
+// One journal per tree, state-folder/journal/<tree key>.log. A run's
+// journal stays behind after the run: its entries' bytes may still be in
+// the page cache, and the next run on the tree retires it (recovery.h).
+#ifndef VELMORA_STATE_JOURNAL_H_
+#define VELMORA_STATE_JOURNAL_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "state/journal_format.h"
+
+namespace velmora::state {
+
+class Journal {
+ public:
+  // Starts the journal of the tree at the real path |tree|, replacing the
+  // old one (recovery has dealt with it). With |durable| false, Commit()
+  // writes without fdatasync: safe against a crash, not a power cut.
+  // Null when the state folder cannot hold it.
+  static std::unique_ptr<Journal> Start(const std::string& tree,
+                                        bool durable = true);
+  // Writes what is still buffered.
+  ~Journal();
+  Journal(const Journal&) = delete;
+  Journal& operator=(const Journal&) = delete;
+
+  // Records an entry about to change and returns the id given to it.
+  uint64_t Begin(EntryRecord record);
+  // Records the digests of an entry's pages before they are written.
+  void Pages(uint64_t id, uint64_t first_page, const uint64_t* digests,
+             std::size_t count);
+  // The entry is consistent again (done, or put back).
+  void End(uint64_t id);
+
+  // Writes the buffered records and, when any of them is an intention,
+  // makes them durable. False when the journal could not be written:
+  // nothing recorded since the last Commit() may then be acted on.
+  bool Commit();
+
+  const std::string& path() const { return path_; }
+
+ private:
+  Journal(std::string path, int fd, bool durable)
+      : path_(std::move(path)), fd_(fd), durable_(durable) {}
+  bool WritePending();
+
+  std::string path_;
+  int fd_;
+  bool durable_;
+  bool failed_ = false;
+  bool needs_sync_ = false;
+  uint64_t next_id_ = 1;
+  std::string pending_;
+};
+
+// The journal file of a tree.
+std::string JournalPathFor(const std::string& tree);
+
+}  // namespace velmora::state
+
+#endif  // VELMORA_STATE_JOURNAL_H_

@@ -1,0 +1,206 @@
+#include "state/journal_format.h"
+
+#include <cstring>
+
+#include "engine/crc32.h"
+#include "state/state_folder.h"
+
+namespace velmora::state {
+namespace {
+
+class Writer {
+ public:
+  void U8(uint8_t v) { bytes_.push_back(static_cast<char>(v)); }
+  void U32(uint32_t v) {
+    for (int i = 0; i < 4; ++i) U8(static_cast<uint8_t>(v >> (8 * i)));
+  }
+  void U64(uint64_t v) {
+    for (int i = 0; i < 8; ++i) U8(static_cast<uint8_t>(v >> (8 * i)));
+  }
+  void Bytes(const std::string& s) {
+    U32(static_cast<uint32_t>(s.size()));
+    bytes_ += s;
+  }
+  void Time(const timespec& t) {
+    U64(static_cast<uint64_t>(t.tv_sec));
+    U32(static_cast<uint32_t>(t.tv_nsec));
+  }
+  const std::string& bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
+class Reader {
+ public:
+  Reader(const char* data, std::size_t size) : data_(data), size_(size) {}
+  bool ok() const { return ok_; }
+  bool done() const { return at_ == size_; }
+  uint8_t U8() {
+    if (at_ + 1 > size_) return Fail();
+    return static_cast<uint8_t>(data_[at_++]);
+  }
+  uint32_t U32() {
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(U8()) << (8 * i);
+    return v;
+  }
+  uint64_t U64() {
+    uint64_t v = 0;
+    for (int i = 0; i < 8; ++i) v |= static_cast<uint64_t>(U8()) << (8 * i);
+    return v;
+  }
+  std::string Bytes() {
+    const uint32_t length = U32();
+    if (!ok_ || length > size_ - at_) return Fail(), std::string();
+    std::string s(data_ + at_, length);
+    at_ += length;
+    return s;
+  }
+  timespec Time() {
+    timespec t{};
+    t.tv_sec = static_cast<time_t>(U64());
+    t.tv_nsec = static_cast<long>(U32());
+    return t;
+  }
+
+ private:
+  uint8_t Fail() {
+    ok_ = false;
+    at_ = size_;
+    return 0;
+  }
+  const char* data_;
+  std::size_t size_;
+  std::size_t at_ = 0;
+  bool ok_ = true;
+};
+
+uint32_t Check(const char* bytes, std::size_t length) {
+  return ~CrcUpdate(bytes, static_cast<int32_t>(length), 0xFFFFFFFFu);
+}
+
+void Frame(FrameType type, const Writer& payload, std::string* out) {
+  std::string body(1, static_cast<char>(type));
+  body += payload.bytes();
+  Writer head;
+  head.U32(static_cast<uint32_t>(payload.bytes().size()));
+  head.U32(Check(body.data(), body.size()));
+  *out += head.bytes();
+  *out += body;
+}
+
+}  // namespace
+
+void EncodeHeader(const JournalHeader& header, std::string* out) {
+  Writer w;
+  w.U32(1);  // format version
+  w.Bytes(header.boot_id);
+  w.Bytes(header.tree);
+  Frame(FrameType::kHeader, w, out);
+}
+
+void EncodeBegin(const EntryRecord& r, std::string* out) {
+  Writer w;
+  w.U64(r.id);
+  w.U8(static_cast<uint8_t>(r.operation));
+  w.U8(static_cast<uint8_t>(r.kind));
+  w.U32(static_cast<uint32_t>(r.range_bytes));
+  w.U32(static_cast<uint32_t>(r.cipher_size));
+  w.U64(static_cast<uint64_t>(r.size));
+  w.U32(r.mode);
+  w.Time(r.access_time);
+  w.Time(r.modify_time);
+  w.U64(r.device);
+  w.U64(r.inode);
+  w.Bytes(r.folder);
+  w.Bytes(r.source);
+  w.Bytes(r.target);
+  Frame(FrameType::kBegin, w, out);
+}
+
+void EncodePages(uint64_t id, uint64_t first_page, const uint64_t* digests,
+                 std::size_t count, std::string* out) {
+  Writer w;
+  w.U64(id);
+  w.U64(first_page);
+  w.U32(static_cast<uint32_t>(count));
+  for (std::size_t i = 0; i < count; ++i) w.U64(digests[i]);
+  Frame(FrameType::kPages, w, out);
+}
+
+void EncodeEnd(uint64_t id, std::string* out) {
+  Writer w;
+  w.U64(id);
+  Frame(FrameType::kEnd, w, out);
+}
+
+JournalContents DecodeJournal(const std::string& bytes) {
+  JournalContents contents;
+  std::size_t at = 0;
+  while (bytes.size() - at >= 9) {
+    Reader head(bytes.data() + at, 8);
+    const uint32_t length = head.U32();
+    const uint32_t check = head.U32();
+    if (length > bytes.size() - at - 9) break;
+    const char* body = bytes.data() + at + 8;
+    if (Check(body, length + 1) != check) break;
+    const auto type = static_cast<FrameType>(body[0]);
+    Reader r(body + 1, length);
+    switch (type) {
+      case FrameType::kHeader: {
+        if (r.U32() != 1) return contents;  // a format this build cannot read
+        contents.header.boot_id = r.Bytes();
+        contents.header.tree = r.Bytes();
+        contents.has_header = r.ok();
+        break;
+      }
+      case FrameType::kBegin: {
+        EntryRecord e;
+        e.id = r.U64();
+        e.operation = r.U8();
+        e.kind = static_cast<EntryKind>(r.U8());
+        e.range_bytes = static_cast<int32_t>(r.U32());
+        e.cipher_size = static_cast<int32_t>(r.U32());
+        e.size = static_cast<int64_t>(r.U64());
+        e.mode = r.U32();
+        e.access_time = r.Time();
+        e.modify_time = r.Time();
+        e.device = r.U64();
+        e.inode = r.U64();
+        e.folder = r.Bytes();
+        e.source = r.Bytes();
+        e.target = r.Bytes();
+        if (r.ok()) contents.entries.push_back(std::move(e));
+        break;
+      }
+      case FrameType::kPages: {
+        PageRecord p;
+        p.id = r.U64();
+        p.first_page = r.U64();
+        const uint32_t count = r.U32();
+        if (!r.ok() || count > length / 8) break;
+        p.digests.resize(count);
+        for (uint32_t i = 0; i < count; ++i) p.digests[i] = r.U64();
+        if (r.ok()) contents.pages.push_back(std::move(p));
+        break;
+      }
+      case FrameType::kEnd: {
+        const uint64_t id = r.U64();
+        if (r.ok()) contents.ended.push_back(id);
+        break;
+      }
+    }
+    at += 9 + length;
+  }
+  return contents;
+}
+
+std::string CurrentBootId() {
+  std::string id;
+  if (!ReadWholeFile("/proc/sys/kernel/random/boot_id", &id)) return "unknown";
+  while (!id.empty() && (id.back() == '\n' || id.back() == ' ')) id.pop_back();
+  return id;
+}
+
+}  // namespace velmora::state

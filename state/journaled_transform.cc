@@ -1,0 +1,149 @@
+#include "state/journaled_transform.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "platform/in_place_file.h"
+#include "state/page_digest.h"
+
+namespace velmora::state {
+namespace {
+
+uint32_t Opposite(uint32_t operation) {
+  return operation == OP_ENCRYPT ? OP_DECRYPT : OP_ENCRYPT;
+}
+
+// True when |digests| for pages from |first_page| on are already durable.
+bool AlreadyRecorded(const std::vector<uint64_t>& durable, int64_t first_page,
+                     const std::vector<uint64_t>& digests) {
+  const auto first = static_cast<std::size_t>(first_page);
+  if (durable.size() < first + digests.size()) return false;
+  return std::equal(digests.begin(), digests.end(), durable.begin() + first);
+}
+
+class Transform {
+ public:
+  Transform(Crypter& crypter, Journal& journal, const EntryRecord& record,
+            InPlaceFile& file, int64_t end)
+      : crypter_(crypter),
+        journal_(journal),
+        record_(record),
+        file_(file),
+        end_(end),
+        buffer_bytes_(std::min(end, kGroupBytes)),
+        buffer_(new uint8_t[static_cast<std::size_t>(buffer_bytes_)]) {}
+
+  TransformOutcome Run(const std::vector<uint64_t>& durable) {
+    std::vector<uint64_t> digests;
+    for (int64_t offset = 0; offset < end_; offset += buffer_bytes_) {
+      const int64_t count = std::min(buffer_bytes_, end_ - offset);
+      if (file_.ReadAt(buffer_.get(), count, offset) != count) {
+        return Fail(offset, 0, TransformOutcome::kReversed);
+      }
+      digests.clear();
+      const bool encrypt = record_.operation == OP_ENCRYPT;
+      if (!encrypt) AppendPageDigests(buffer_.get(), count, &digests);
+      Apply(record_.operation, buffer_.get(), count, offset);
+      if (encrypt) AppendPageDigests(buffer_.get(), count, &digests);
+      const int64_t first_page = offset / kPageBytes;
+      if (!AlreadyRecorded(durable, first_page, digests)) {
+        journal_.Pages(record_.id, static_cast<uint64_t>(first_page),
+                       digests.data(), digests.size());
+        if (!journal_.Commit()) {
+          Apply(Opposite(record_.operation), buffer_.get(), count, offset);
+          return Fail(offset, 0, TransformOutcome::kJournalFailed);
+        }
+      }
+      for (int64_t at = 0; at < count; at += kChunkBytes) {
+        const int64_t piece = std::min<int64_t>(kChunkBytes, count - at);
+        if (!file_.WriteAt(buffer_.get() + at, piece, offset + at)) {
+          // The group's bytes back in their old state, for the reversal.
+          Apply(Opposite(record_.operation), buffer_.get(), count, offset);
+          return Fail(offset, at + piece, TransformOutcome::kReversed);
+        }
+        crypter_.ShowProgress(offset + at + piece, record_.cipher_size);
+      }
+    }
+    return TransformOutcome::kDone;
+  }
+
+ private:
+  void Apply(uint32_t operation, uint8_t* bytes, int64_t count, int64_t offset) {
+    ApplyCipher(crypter_, operation, bytes, count, offset, record_.cipher_size);
+  }
+
+  // Puts back the groups before |group_offset| and the first |attempted|
+  // bytes of the group there, whose old state the buffer holds.
+  TransformOutcome Fail(int64_t group_offset, int64_t attempted,
+                        TransformOutcome reversed) {
+    if (group_offset == 0 && attempted == 0) {
+      return reversed == TransformOutcome::kJournalFailed
+                 ? TransformOutcome::kJournalFailed
+                 : TransformOutcome::kUntouched;
+    }
+    if (attempted > 0 &&
+        !file_.WriteAt(buffer_.get(), attempted, group_offset)) {
+      return TransformOutcome::kLeftForRepair;
+    }
+    for (int64_t offset = 0; offset < group_offset; offset += buffer_bytes_) {
+      const int64_t count = std::min(buffer_bytes_, group_offset - offset);
+      if (file_.ReadAt(buffer_.get(), count, offset) != count) {
+        return TransformOutcome::kLeftForRepair;
+      }
+      Apply(Opposite(record_.operation), buffer_.get(), count, offset);
+      if (!file_.WriteAt(buffer_.get(), count, offset)) {
+        return TransformOutcome::kLeftForRepair;
+      }
+    }
+    crypter_.ShowProgress(0, record_.cipher_size);
+    return reversed;
+  }
+
+  Crypter& crypter_;
+  Journal& journal_;
+  const EntryRecord& record_;
+  InPlaceFile& file_;
+  const int64_t end_;
+  const int64_t buffer_bytes_;
+  std::unique_ptr<uint8_t[]> buffer_;
+};
+
+}  // namespace
+
+void ApplyCipher(Crypter& crypter, uint32_t operation, uint8_t* bytes,
+                 int64_t count, int64_t offset, int32_t cipher_size) {
+  const uint32_t saved = crypter.m_nOperation;
+  crypter.m_nOperation = operation;
+  crypter.TransformBuffer(bytes, static_cast<int32_t>(count),
+                          static_cast<int32_t>(offset), cipher_size);
+  crypter.m_nOperation = saved;
+}
+
+void EncipheredPageDigests(Crypter& crypter, const EntryRecord& record,
+                           uint8_t* bytes, int64_t count, int64_t offset,
+                           std::vector<uint64_t>* digests) {
+  if (record.operation == OP_DECRYPT) {
+    AppendPageDigests(bytes, count, digests);
+    return;
+  }
+  ApplyCipher(crypter, OP_ENCRYPT, bytes, count, offset, record.cipher_size);
+  AppendPageDigests(bytes, count, digests);
+  ApplyCipher(crypter, OP_DECRYPT, bytes, count, offset, record.cipher_size);
+}
+
+TransformOutcome TransformJournaled(Crypter& crypter, Journal& journal,
+                                    const EntryRecord& record,
+                                    const std::u16string& path,
+                                    const std::vector<uint64_t>& durable) {
+  InPlaceFile file(path);
+  if (!file.IsOpen()) return TransformOutcome::kUntouched;
+  // Changed since it was recorded: the key would not be the recorded one.
+  if (file.Size() != record.size) return TransformOutcome::kUntouched;
+  crypter.ShowProgress(0, record.cipher_size);
+  const int64_t end = std::min<int64_t>(record.range_bytes, record.size);
+  if (end <= 0) return TransformOutcome::kDone;
+  Transform transform(crypter, journal, record, file, end);
+  return transform.Run(durable);
+}
+
+}  // namespace velmora::state

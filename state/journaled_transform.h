@@ -1,0 +1,56 @@
+// The content transform of one file, journalled: the digest of every page
+// is durable in the journal before the page is written, so at every
+// instant the journal and the file together tell which bytes are in which
+// state. A failure part-way puts back what was already written.
+#ifndef VELMORA_STATE_JOURNALED_TRANSFORM_H_
+#define VELMORA_STATE_JOURNALED_TRANSFORM_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/crypter.h"
+#include "state/journal.h"
+
+namespace velmora::state {
+
+enum class TransformOutcome {
+  kDone,           // the whole class range is transformed
+  kUntouched,      // failed before any byte was written
+  kReversed,       // failed part-way; every written byte was put back
+  kLeftForRepair,  // failed part-way and could not be put back: the journal
+                   // keeps the entry for the next run's repair
+  kJournalFailed,  // the journal could not be written; nothing was changed
+                   // after that point (put back as for kReversed)
+};
+
+// Bytes read and transformed at a time, and the most that one journal flush
+// covers for a large file.
+constexpr int64_t kGroupBytes = 8 * 1048576;
+
+// Transforms the file at |path| over the range of |crypter|'s current class,
+// in the direction of |record.operation|, writing the progress line.
+// |record| is the entry's journal record (its id, size and cipher size);
+// |durable_digests| are page digests from page 0 on that an earlier
+// Commit() already made durable for this entry (none is fine).
+TransformOutcome TransformJournaled(Crypter& crypter, Journal& journal,
+                                    const EntryRecord& record,
+                                    const std::u16string& path,
+                                    const std::vector<uint64_t>& durable_digests);
+
+// Digests of the enciphered form of |count| bytes at file offset |offset|
+// (a page boundary) of a file whose record is |record|, as they are now in
+// |bytes|; |bytes| is left in the state it came in. Used to record a small
+// file's pages ahead of its turn.
+void EncipheredPageDigests(Crypter& crypter, const EntryRecord& record,
+                           uint8_t* bytes, int64_t count, int64_t offset,
+                           std::vector<uint64_t>* digests);
+
+// Applies the cipher in direction |operation| to |count| bytes at file
+// |offset| of a file of key size |cipher_size|.
+void ApplyCipher(Crypter& crypter, uint32_t operation, uint8_t* bytes,
+                 int64_t count, int64_t offset, int32_t cipher_size);
+
+}  // namespace velmora::state
+
+#endif  // VELMORA_STATE_JOURNALED_TRANSFORM_H_

@@ -1,0 +1,54 @@
+#include "state/left_decrypted.h"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "state/run_lock.h"
+#include "state/state_folder.h"
+
+namespace velmora::state {
+namespace {
+
+constexpr char kFolder[] = "decrypted";
+
+}  // namespace
+
+bool RecordLeftDecrypted(const std::string& tree) {
+  const std::string folder = EnsureStateSubfolder(kFolder);
+  return !folder.empty() &&
+         WriteFileDurably(folder + "/" + TreeKey(tree), tree);
+}
+
+void ClearLeftDecrypted(const std::string& tree) {
+  const std::string folder = EnsureStateSubfolder(kFolder);
+  if (folder.empty()) return;
+  if (::unlink((folder + "/" + TreeKey(tree)).c_str()) == 0) SyncFolder(folder);
+}
+
+std::vector<std::string> TreesLeftDecrypted() {
+  std::vector<std::string> trees;
+  const std::string folder = StateFolderPath() + "/" + kFolder;
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return trees;
+  std::vector<std::string> names;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.size() == 16 && name.find('.') == std::string::npos) {
+      names.push_back(name);
+    }
+  }
+  ::closedir(dir);
+  for (const std::string& name : names) {
+    std::string tree;
+    std::string holder;
+    if (!ReadWholeFile(folder + "/" + name, &tree) || tree.empty()) continue;
+    if (RunLock::IsHeld(tree, &holder)) continue;
+    trees.push_back(tree);
+  }
+  std::sort(trees.begin(), trees.end());
+  return trees;
+}
+
+}  // namespace velmora::state

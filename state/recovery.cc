@@ -1,0 +1,294 @@
+#include "state/recovery.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "platform/file_system.h"
+#include "platform/in_place_file.h"
+#include "platform/wtf8.h"
+#include "state/journal.h"
+#include "state/journaled_transform.h"
+#include "state/page_digest.h"
+#include "state/state_folder.h"
+
+namespace velmora::state {
+namespace {
+
+struct Entry {
+  EntryRecord record;
+  std::map<uint64_t, uint64_t> digests;  // page -> digest, the latest wins
+  bool ended = false;
+};
+
+struct LoadedJournal {
+  std::string path;
+  JournalContents contents;
+  std::vector<Entry> to_check;  // in the order begun
+};
+
+std::u16string Wide(const std::string& bytes) { return Utf16FromWtf8(bytes); }
+
+std::string EntryPath(const EntryRecord& r, const std::string& name) {
+  return r.folder + "/" + name;
+}
+
+// The entries of |contents| that need a look.
+std::vector<Entry> EntriesToCheck(const JournalContents& contents,
+                                  bool same_boot) {
+  std::set<uint64_t> ended(contents.ended.begin(), contents.ended.end());
+  std::map<uint64_t, Entry> by_id;
+  for (const EntryRecord& record : contents.entries) {
+    const bool done = ended.count(record.id) != 0;
+    if (same_boot && done) continue;
+    by_id[record.id] = Entry{record, {}, done};
+  }
+  for (const PageRecord& pages : contents.pages) {
+    auto it = by_id.find(pages.id);
+    if (it == by_id.end()) continue;
+    for (std::size_t i = 0; i < pages.digests.size(); ++i) {
+      it->second.digests[pages.first_page + i] = pages.digests[i];
+    }
+  }
+  std::vector<Entry> entries;
+  for (auto& [id, entry] : by_id) entries.push_back(std::move(entry));
+  return entries;
+}
+
+// Does the key schedule give this record's name pair?
+bool PasswordFits(Crypter& crypter, const EntryRecord& r) {
+  const bool encrypt = r.operation == OP_ENCRYPT;
+  const std::string& plain = encrypt ? r.source : r.target;
+  const std::string& cipher = encrypt ? r.target : r.source;
+  crypter.SetDirectory(Wide(r.folder));
+  const std::u16string back = crypter.ConvertName(Wide(cipher), OP_DECRYPT);
+  return crypter.m_nError == ERR_NONE && back == Wide(plain) &&
+         crypter.GetRangeBytes() == r.range_bytes;
+}
+
+enum class PageState { kOld, kNew, kUnknown };
+
+enum class Verdict { kGone, kConsistent, kRepaired, kFailed, kForeign };
+
+class EntryRepair {
+ public:
+  EntryRepair(Crypter& crypter, const Entry& entry)
+      : crypter_(crypter), entry_(entry), r_(entry.record) {}
+
+  Verdict Run() {
+    FileStatus at_source{}, at_target{};
+    const bool source_is_ours = Matches(r_.source, &at_source);
+    const bool target_is_ours = Matches(r_.target, &at_target);
+    if (!source_is_ours && !target_is_ours) return Verdict::kGone;
+    const bool renamed = target_is_ours && !source_is_ours;
+    const std::string& name = renamed ? r_.target : r_.source;
+    const FileStatus now = renamed ? at_target : at_source;
+    path_ = Wide(EntryPath(r_, name));
+
+    const int64_t end = std::min<int64_t>(r_.range_bytes, r_.size);
+    if (r_.kind != EntryKind::kRegular || end <= 0) {
+      // Only the name changed, and either name is consistent.
+      return RestoreStatus(now) ? Verdict::kConsistent : Verdict::kFailed;
+    }
+    if (now.size != r_.size) return Verdict::kForeign;
+
+    // The owner may have been given write permission for the transform, or
+    // not yet; either way the recorded mode is put back below.
+    if ((now.mode & 0600) != 0600 && !SetFileStatus(path_, WithOwnerReadWrite(now))) {
+      return Verdict::kFailed;
+    }
+    InPlaceFile file(path_);
+    if (!file.IsOpen()) return Verdict::kFailed;
+
+    std::vector<int64_t> new_pages;
+    bool any_old = false, any_unknown = false;
+    std::vector<uint8_t> page(static_cast<std::size_t>(kPageBytes));
+    for (const auto& [index, digest] : entry_.digests) {
+      const int64_t offset = static_cast<int64_t>(index) * kPageBytes;
+      if (offset >= end) continue;
+      const int64_t count = std::min(kPageBytes, end - offset);
+      if (file.ReadAt(page.data(), count, offset) != count) return Verdict::kFailed;
+      switch (Classify(page.data(), count, offset, digest)) {
+        case PageState::kNew: new_pages.push_back(offset); break;
+        case PageState::kOld: any_old = true; break;
+        case PageState::kUnknown: any_unknown = true; break;
+      }
+    }
+    const int64_t recorded =
+        static_cast<int64_t>(entry_.digests.size()) * kPageBytes;
+    if (recorded < end) any_old = true;  // pages never recorded were never written
+    if (any_unknown) {
+      // A page in neither state: torn, or written by someone else.
+      return new_pages.empty() && !any_old ? Verdict::kForeign : Verdict::kFailed;
+    }
+    const bool all_new = !any_old;
+    if ((renamed && all_new) || (!renamed && new_pages.empty())) {
+      return RestoreStatus(now) ? Verdict::kConsistent : Verdict::kFailed;
+    }
+
+    // Back to the old state: the pages, then the name.
+    const uint32_t back = r_.operation == OP_ENCRYPT ? OP_DECRYPT : OP_ENCRYPT;
+    for (int64_t offset : new_pages) {
+      const int64_t count = std::min(kPageBytes, end - offset);
+      if (file.ReadAt(page.data(), count, offset) != count) return Verdict::kFailed;
+      ApplyCipher(crypter_, back, page.data(), count, offset, r_.cipher_size);
+      if (!file.WriteAt(page.data(), count, offset)) return Verdict::kFailed;
+    }
+    if (!file.Sync()) return Verdict::kFailed;
+    if (renamed) {
+      const std::u16string source = Wide(EntryPath(r_, r_.source));
+      if (RenameEntry(path_, source) != 0) return Verdict::kFailed;
+      path_ = source;
+    }
+    // Writing moved the times: always put them back.
+    return RestoreStatus(now, true) ? Verdict::kRepaired : Verdict::kFailed;
+  }
+
+  const std::u16string& path() const { return path_; }
+
+ private:
+  // True when |name| in the record's folder is the recorded entry.
+  bool Matches(const std::string& name, FileStatus* status) {
+    return GetFileStatus(Wide(EntryPath(r_, name)), status) &&
+           status->device == r_.device && status->inode == r_.inode;
+  }
+
+  PageState Classify(const uint8_t* bytes, int64_t count, int64_t offset,
+                     uint64_t digest) {
+    const bool matches_as_is = PageDigest(bytes, count) == digest;
+    std::vector<uint8_t> enciphered(bytes, bytes + count);
+    ApplyCipher(crypter_, OP_ENCRYPT, enciphered.data(), count, offset,
+                r_.cipher_size);
+    const bool matches_enciphered = PageDigest(enciphered.data(), count) == digest;
+    // The digest is of the enciphered form: as is when the page is
+    // enciphered, after enciphering when it is plain.
+    const bool encrypt = r_.operation == OP_ENCRYPT;
+    if (matches_as_is) return encrypt ? PageState::kNew : PageState::kOld;
+    if (matches_enciphered) return encrypt ? PageState::kOld : PageState::kNew;
+    return PageState::kUnknown;
+  }
+
+  bool RestoreStatus(const FileStatus& now, bool always = false) {
+    if (!always && (now.mode & 07777) == (r_.mode & 07777) &&
+        now.modify_time.tv_sec == r_.modify_time.tv_sec &&
+        now.modify_time.tv_nsec == r_.modify_time.tv_nsec) {
+      return true;
+    }
+    FileStatus status = now;
+    status.mode = r_.mode;
+    status.access_time = r_.access_time;
+    status.modify_time = r_.modify_time;
+    return SetFileStatus(path_, status);
+  }
+
+  Crypter& crypter_;
+  const Entry& entry_;
+  const EntryRecord& r_;
+  std::u16string path_;
+};
+
+bool HasUnfinished(const JournalContents& contents, bool same_boot) {
+  if (!same_boot) return !contents.entries.empty();
+  std::set<uint64_t> ended(contents.ended.begin(), contents.ended.end());
+  return std::any_of(contents.entries.begin(), contents.entries.end(),
+                     [&](const EntryRecord& r) { return ended.count(r.id) == 0; });
+}
+
+// Flushes the target's file system, so that what the retired journals
+// described is on the disk before they go.
+void SyncFileSystem(const std::string& target) {
+  const int fd = ::open(target.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::syncfs(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+RepairReport RepairTree(const std::string& target, Crypter& crypter) {
+  RepairReport report;
+  const std::string folder = EnsureStateSubfolder("journal");
+  if (folder.empty()) return report;
+  const std::string boot = CurrentBootId();
+
+  std::vector<LoadedJournal> journals;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    while (const dirent* item = ::readdir(dir)) {
+      const std::string name = item->d_name;
+      if (name.size() <= 4 || !name.ends_with(".log")) continue;
+      LoadedJournal loaded;
+      loaded.path = folder + "/" + name;
+      std::string bytes;
+      if (!ReadWholeFile(loaded.path, &bytes)) continue;
+      loaded.contents = DecodeJournal(bytes);
+      if (!loaded.contents.has_header) {
+        // Cut off before its header was durable: it recorded nothing.
+        if (name == TreeKey(target) + ".log") ::unlink(loaded.path.c_str());
+        continue;
+      }
+      const std::string& tree = loaded.contents.header.tree;
+      const bool same_boot = loaded.contents.header.boot_id == boot;
+      if (IsSameOrBelow(tree, target)) {
+        loaded.to_check = EntriesToCheck(loaded.contents, same_boot);
+        journals.push_back(std::move(loaded));
+      } else if (IsSameOrBelow(target, tree) &&
+                 HasUnfinished(loaded.contents, same_boot)) {
+        report.status = RepairReport::Status::kTreeAbove;
+        report.tree_above = tree;
+      }
+    }
+    ::closedir(dir);
+  }
+  if (report.status == RepairReport::Status::kTreeAbove) return report;
+
+  // Every record must fit the password before anything is touched.
+  for (const LoadedJournal& journal : journals) {
+    for (const Entry& entry : journal.to_check) {
+      if (!PasswordFits(crypter, entry.record)) {
+        report.status = RepairReport::Status::kWrongPassword;
+        return report;
+      }
+    }
+  }
+
+  bool synced = false;
+  for (LoadedJournal& journal : journals) {
+    bool all_consistent = true;
+    // Newest first: an entry renamed later may lie inside a folder renamed
+    // earlier.
+    for (auto it = journal.to_check.rbegin(); it != journal.to_check.rend(); ++it) {
+      EntryRepair repair(crypter, *it);
+      switch (repair.Run()) {
+        case Verdict::kRepaired:
+          report.repaired.push_back(Wtf8FromUtf16(repair.path()));
+          break;
+        case Verdict::kFailed:
+          report.failed.push_back(
+              EntryPath(it->record, it->record.source));
+          all_consistent = false;
+          break;
+        case Verdict::kGone:
+        case Verdict::kConsistent:
+        case Verdict::kForeign:
+          break;
+      }
+    }
+    if (!all_consistent) {
+      report.status = RepairReport::Status::kFailed;
+      continue;
+    }
+    if (!synced) {
+      SyncFileSystem(target);
+      synced = true;
+    }
+    ::unlink(journal.path.c_str());
+  }
+  SyncFolder(folder);
+  return report;
+}
+
+}  // namespace velmora::state

@@ -1,0 +1,41 @@
+// Repair after an interrupted run: every entry that a journal records as
+// begun, and that is not known to be consistent, is brought back to a
+// consistent state (its old name over its old bytes), with its recorded
+// mode and times. Entries found consistent are left as they are: a run
+// that got through an entry keeps it.
+//
+// A journal is retired once its entries are consistent and durable. In the
+// boot that wrote it, finished entries are consistent in the page cache and
+// need no look; after a reboot (a power cut may have lost any unflushed
+// write) every recorded entry is checked.
+#ifndef VELMORA_STATE_RECOVERY_H_
+#define VELMORA_STATE_RECOVERY_H_
+
+#include <string>
+#include <vector>
+
+#include "engine/crypter.h"
+
+namespace velmora::state {
+
+struct RepairReport {
+  enum class Status {
+    kClean,          // nothing needed repair (repaired may still list some)
+    kWrongPassword,  // the password does not fit a record: nothing changed
+    kFailed,         // an entry could not be repaired; its journal stays
+    kTreeAbove,      // a run on a folder above the target was interrupted
+  };
+  Status status = Status::kClean;
+  std::vector<std::string> repaired;  // paths put back (bytes)
+  std::vector<std::string> failed;    // paths left as they are (bytes)
+  std::string tree_above;             // for kTreeAbove
+};
+
+// Repairs what the journals of |target| (a real path) and of the folders
+// below it record, with |crypter|'s current key schedule. The caller holds
+// the run lock on |target|.
+RepairReport RepairTree(const std::string& target, Crypter& crypter);
+
+}  // namespace velmora::state
+
+#endif  // VELMORA_STATE_RECOVERY_H_

@@ -1,0 +1,52 @@
+// The state folder: what a run keeps outside the tree it works on.
+//
+// $XDG_STATE_HOME/velmora (when XDG_STATE_HOME is an absolute path), else
+// $HOME/.local/state/velmora. It holds the journal of each tree, the run
+// locks and the records of trees left decrypted, and is created with mode
+// 0700 (its missing parents too), so other users can read none of it.
+//
+// Paths here are byte strings (what the kernel takes); trees are named by
+// their real path, so every spelling of a folder finds the same records.
+#ifndef VELMORA_STATE_STATE_FOLDER_H_
+#define VELMORA_STATE_STATE_FOLDER_H_
+
+#include <string>
+
+namespace velmora::state {
+
+// The state folder's path, whether it exists or not; empty when neither
+// variable gives one.
+std::string StateFolderPath();
+
+// Creates the state folder and its sub folder |sub| when missing and
+// returns the sub folder's path; empty (errno set) when that fails.
+std::string EnsureStateSubfolder(const char* sub);
+
+// The real path of |path| (links and ".." resolved); empty when it cannot
+// be resolved.
+std::string RealPath(const std::string& path);
+
+// True when |inner| is |outer| or lies below it. Both are real paths.
+bool IsSameOrBelow(const std::string& inner, const std::string& outer);
+
+// True when the folder at the real path |target| is the state folder or one
+// of the folders above it: a run there would rewrite its own journal.
+bool HoldsStateFolder(const std::string& target);
+
+// A short, stable file name for a tree: hex digits of a hash of its real
+// path.
+std::string TreeKey(const std::string& real_path);
+
+// Writes |bytes| to a new file |path| (mode 0600) and makes it durable:
+// the file and its folder entry. False when any step fails.
+bool WriteFileDurably(const std::string& path, const std::string& bytes);
+
+// Reads a whole small file; false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string* bytes);
+
+// Makes a folder's entries (creations, removals) durable.
+void SyncFolder(const std::string& path);
+
+}  // namespace velmora::state
+
+#endif  // VELMORA_STATE_STATE_FOLDER_H_
