@@ -147,11 +147,14 @@ bool PrepareRun(JobHost& host, std::u16string* target) {
     return true;
   }
 
-  if (job.m_nMode == 0 && job.m_nScanPlain == 0) {
+  // An interrupted run may have left the tree looking done: its repair
+  // needs the password, so nothing counts as nothing to do then.
+  const bool repair_pending = state::HasPendingRepair(host.m_treeRealPath);
+  if (!repair_pending && job.m_nMode == 0 && job.m_nScanPlain == 0) {
     window.MessageBox(text::kNothingToEncrypt, MB_OK | MB_ICONEXCLAMATION);
     return Finish(host, RunOutcome::kNothingToDo);
   }
-  if (job.m_nMode == 1 && job.m_nScanEncrypted == 0) {
+  if (!repair_pending && job.m_nMode == 1 && job.m_nScanEncrypted == 0) {
     window.MessageBox(text::kNothingToDecrypt, MB_OK | MB_ICONEXCLAMATION);
     return Finish(host, RunOutcome::kNothingToDo);
   }

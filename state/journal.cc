@@ -16,8 +16,7 @@ std::string JournalPathFor(const std::string& tree) {
   return folder + "/" + TreeKey(tree) + ".log";
 }
 
-std::unique_ptr<Journal> Journal::Start(const std::string& tree,
-                                        bool durable) {
+std::unique_ptr<Journal> Journal::Start(const std::string& tree) {
   const std::string path = JournalPathFor(tree);
   if (path.empty()) return nullptr;
   const int fd = ::open(path.c_str(),
@@ -25,7 +24,7 @@ std::unique_ptr<Journal> Journal::Start(const std::string& tree,
                             O_NOFOLLOW,
                         0600);
   if (fd < 0) return nullptr;
-  std::unique_ptr<Journal> journal(new Journal(path, fd, durable));
+  std::unique_ptr<Journal> journal(new Journal(path, fd, SyncEnabled()));
   EncodeHeader({CurrentBootId(), tree}, &journal->pending_);
   journal->needs_sync_ = true;
   if (!journal->Commit()) return nullptr;
@@ -80,8 +79,8 @@ bool Journal::WritePending() {
 bool Journal::Commit() {
   if (!WritePending()) return false;
   if (!needs_sync_) return true;
+  fault_injection::CrashPoint();
   if (durable_) {
-    fault_injection::CrashPoint();
     if (::fdatasync(fd_) != 0) {
       failed_ = true;
       return false;

@@ -24,11 +24,9 @@ namespace velmora::state {
 class Journal {
  public:
   // Starts the journal of the tree at the real path |tree|, replacing the
-  // old one (recovery has dealt with it). With |durable| false, Commit()
-  // writes without fdatasync: safe against a crash, not a power cut.
-  // Null when the state folder cannot hold it.
-  static std::unique_ptr<Journal> Start(const std::string& tree,
-                                        bool durable = true);
+  // old one (recovery has dealt with it). Null when the state folder cannot
+  // hold it.
+  static std::unique_ptr<Journal> Start(const std::string& tree);
   // Writes what is still buffered.
   ~Journal();
   Journal(const Journal&) = delete;

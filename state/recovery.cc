@@ -96,14 +96,8 @@ class EntryRepair {
     }
     if (now.size != r_.size) return Verdict::kForeign;
 
-    // The owner may have been given write permission for the transform, or
-    // not yet; either way the recorded mode is put back below.
-    if ((now.mode & 0600) != 0600 && !SetFileStatus(path_, WithOwnerReadWrite(now))) {
-      return Verdict::kFailed;
-    }
-    InPlaceFile file(path_);
-    if (!file.IsOpen()) return Verdict::kFailed;
-
+    InPlaceFile reader(path_, InPlaceFile::kReadOnly);
+    if (!reader.IsOpen()) return Verdict::kFailed;
     std::vector<int64_t> new_pages;
     bool any_old = false, any_unknown = false;
     std::vector<uint8_t> page(static_cast<std::size_t>(kPageBytes));
@@ -111,7 +105,7 @@ class EntryRepair {
       const int64_t offset = static_cast<int64_t>(index) * kPageBytes;
       if (offset >= end) continue;
       const int64_t count = std::min(kPageBytes, end - offset);
-      if (file.ReadAt(page.data(), count, offset) != count) return Verdict::kFailed;
+      if (reader.ReadAt(page.data(), count, offset) != count) return Verdict::kFailed;
       switch (Classify(page.data(), count, offset, digest)) {
         case PageState::kNew: new_pages.push_back(offset); break;
         case PageState::kOld: any_old = true; break;
@@ -130,7 +124,13 @@ class EntryRepair {
       return RestoreStatus(now) ? Verdict::kConsistent : Verdict::kFailed;
     }
 
-    // Back to the old state: the pages, then the name.
+    // Back to the old state: the pages, then the name. The owner may need
+    // write permission for that; the recorded mode is put back at the end.
+    if ((now.mode & 0600) != 0600 && !SetFileStatus(path_, WithOwnerReadWrite(now))) {
+      return Verdict::kFailed;
+    }
+    InPlaceFile file(path_);
+    if (!file.IsOpen()) return Verdict::kFailed;
     const uint32_t back = r_.operation == OP_ENCRYPT ? OP_DECRYPT : OP_ENCRYPT;
     for (int64_t offset : new_pages) {
       const int64_t count = std::min(kPageBytes, end - offset);
@@ -138,7 +138,7 @@ class EntryRepair {
       ApplyCipher(crypter_, back, page.data(), count, offset, r_.cipher_size);
       if (!file.WriteAt(page.data(), count, offset)) return Verdict::kFailed;
     }
-    if (!file.Sync()) return Verdict::kFailed;
+    if (SyncEnabled() && !file.Sync()) return Verdict::kFailed;
     if (renamed) {
       const std::u16string source = Wide(EntryPath(r_, r_.source));
       if (RenameEntry(path_, source) != 0) return Verdict::kFailed;
@@ -207,43 +207,64 @@ void SyncFileSystem(const std::string& target) {
   ::close(fd);
 }
 
+// The journals of |target| and the trees below it, with the entries each
+// needs checked; a journal of a tree above it with unfinished entries is
+// reported in |tree_above|.
+std::vector<LoadedJournal> LoadJournals(const std::string& folder,
+                                        const std::string& target,
+                                        std::string* tree_above) {
+  const std::string boot = CurrentBootId();
+  std::vector<LoadedJournal> journals;
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return journals;
+  while (const dirent* item = ::readdir(dir)) {
+    const std::string name = item->d_name;
+    if (name.size() <= 4 || !name.ends_with(".log")) continue;
+    LoadedJournal loaded;
+    loaded.path = folder + "/" + name;
+    std::string bytes;
+    if (!ReadWholeFile(loaded.path, &bytes)) continue;
+    loaded.contents = DecodeJournal(bytes);
+    if (!loaded.contents.has_header) {
+      // Cut off before its header was durable: it recorded nothing.
+      if (name == TreeKey(target) + ".log") ::unlink(loaded.path.c_str());
+      continue;
+    }
+    const std::string& tree = loaded.contents.header.tree;
+    const bool same_boot = loaded.contents.header.boot_id == boot;
+    if (IsSameOrBelow(tree, target)) {
+      loaded.to_check = EntriesToCheck(loaded.contents, same_boot);
+      journals.push_back(std::move(loaded));
+    } else if (IsSameOrBelow(target, tree) &&
+               HasUnfinished(loaded.contents, same_boot)) {
+      *tree_above = tree;
+    }
+  }
+  ::closedir(dir);
+  return journals;
+}
+
 }  // namespace
+
+bool HasPendingRepair(const std::string& target) {
+  const std::string folder = StateFolderPath() + "/journal";
+  std::string tree_above;
+  for (const LoadedJournal& journal : LoadJournals(folder, target, &tree_above)) {
+    if (!journal.to_check.empty()) return true;
+  }
+  return !tree_above.empty();
+}
 
 RepairReport RepairTree(const std::string& target, Crypter& crypter) {
   RepairReport report;
   const std::string folder = EnsureStateSubfolder("journal");
   if (folder.empty()) return report;
-  const std::string boot = CurrentBootId();
-
-  std::vector<LoadedJournal> journals;
-  if (DIR* dir = ::opendir(folder.c_str())) {
-    while (const dirent* item = ::readdir(dir)) {
-      const std::string name = item->d_name;
-      if (name.size() <= 4 || !name.ends_with(".log")) continue;
-      LoadedJournal loaded;
-      loaded.path = folder + "/" + name;
-      std::string bytes;
-      if (!ReadWholeFile(loaded.path, &bytes)) continue;
-      loaded.contents = DecodeJournal(bytes);
-      if (!loaded.contents.has_header) {
-        // Cut off before its header was durable: it recorded nothing.
-        if (name == TreeKey(target) + ".log") ::unlink(loaded.path.c_str());
-        continue;
-      }
-      const std::string& tree = loaded.contents.header.tree;
-      const bool same_boot = loaded.contents.header.boot_id == boot;
-      if (IsSameOrBelow(tree, target)) {
-        loaded.to_check = EntriesToCheck(loaded.contents, same_boot);
-        journals.push_back(std::move(loaded));
-      } else if (IsSameOrBelow(target, tree) &&
-                 HasUnfinished(loaded.contents, same_boot)) {
-        report.status = RepairReport::Status::kTreeAbove;
-        report.tree_above = tree;
-      }
-    }
-    ::closedir(dir);
+  std::vector<LoadedJournal> journals =
+      LoadJournals(folder, target, &report.tree_above);
+  if (!report.tree_above.empty()) {
+    report.status = RepairReport::Status::kTreeAbove;
+    return report;
   }
-  if (report.status == RepairReport::Status::kTreeAbove) return report;
 
   // Every record must fit the password before anything is touched.
   for (const LoadedJournal& journal : journals) {
@@ -281,7 +302,7 @@ RepairReport RepairTree(const std::string& target, Crypter& crypter) {
       report.status = RepairReport::Status::kFailed;
       continue;
     }
-    if (!synced) {
+    if (!synced && SyncEnabled()) {
       SyncFileSystem(target);
       synced = true;
     }

@@ -31,6 +31,10 @@ struct RepairReport {
   std::string tree_above;             // for kTreeAbove
 };
 
+// True when a journal of |target| (a real path), of a folder below it or of
+// a folder above it has entries that a repair must look at.
+bool HasPendingRepair(const std::string& target);
+
 // Repairs what the journals of |target| (a real path) and of the folders
 // below it record, with |crypter|'s current key schedule. The caller holds
 // the run lock on |target|.

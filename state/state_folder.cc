@@ -90,6 +90,11 @@ std::string TreeKey(const std::string& real_path) {
   return key;
 }
 
+bool SyncEnabled() {
+  const char* value = std::getenv("VELMORA_SYNC");
+  return value == nullptr || std::string(value) != "0";
+}
+
 bool WriteFileDurably(const std::string& path, const std::string& bytes) {
   const std::string temporary = path + ".new";
   const int fd =
@@ -103,7 +108,7 @@ bool WriteFileDurably(const std::string& path, const std::string& bytes) {
     ok = n > 0;
     if (ok) done += static_cast<std::size_t>(n);
   }
-  ok = ok && ::fdatasync(fd) == 0;
+  ok = ok && (!SyncEnabled() || ::fdatasync(fd) == 0);
   ok = ::close(fd) == 0 && ok;
   ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
   if (!ok) {
@@ -131,6 +136,7 @@ bool ReadWholeFile(const std::string& path, std::string* bytes) {
 }
 
 void SyncFolder(const std::string& path) {
+  if (!SyncEnabled()) return;
   const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   ::fsync(fd);

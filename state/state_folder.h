@@ -37,6 +37,11 @@ bool HoldsStateFolder(const std::string& target);
 // path.
 std::string TreeKey(const std::string& real_path);
 
+// False when VELMORA_SYNC=0 is set: nothing is then flushed to the disk
+// (journal, records, repairs). A run stays safe against a crash or a kill,
+// not against a power cut.
+bool SyncEnabled();
+
 // Writes |bytes| to a new file |path| (mode 0600) and makes it durable:
 // the file and its folder entry. False when any step fails.
 bool WriteFileDurably(const std::string& path, const std::string& bytes);

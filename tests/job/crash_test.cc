@@ -1,0 +1,83 @@
+// Crash safety: a run may die at any of its mutating steps (every rename,
+// content write, status change and journal write). For each step in turn
+// the run is made to die there, in a child process, and one decrypt
+// afterwards must give back the original tree: names, bytes, modes and
+// times.
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/fault_injection.h"
+#include "tests/job/job_test_util.h"
+
+namespace velmora::testing {
+namespace {
+
+class CrashTest : public JobTest {
+ protected:
+  // A kill loses nothing the kernel holds; flushing to the disk is for
+  // power cuts, which a process cannot stage.
+  CrashTest() { ::setenv("VELMORA_SYNC", "0", 1); }
+  ~CrashTest() override { ::unsetenv("VELMORA_SYNC"); }
+
+  // A file spanning several chunks, a head-class file, an empty and a
+  // read-only one, a link and a folder.
+  void MakeTree() {
+    Empty();
+    Make({"docs/"});
+    WriteFile(Path("docs/big.bin"), RandomContents(3 * 1048576 + 4096 + 5, 1));
+    WriteFile(Path("docs/note.txt"), RandomContents(5000, 2));
+    WriteFile(Path("photo.zip"), RandomContents(20000, 3));
+    WriteFile(Path("empty"), "");
+    WriteFile(Path("ro.txt"), RandomContents(3000, 4));
+    ASSERT_EQ(::chmod(Path("ro.txt").c_str(), 0444), 0);
+    ASSERT_EQ(::symlink("photo.zip", Path("link").c_str()), 0);
+  }
+
+  // Runs |operation| in a child that dies at mutating step |step|. Returns
+  // true when the child died there, false when the run finished first.
+  bool RunAndDieAt(int radio, int step) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      fault_injection::CrashAtNthMutation(step);
+      w().answers = SkipEachProblem();
+      h_.Choose(radio);
+      h_.Execute(kPassword);
+      ::_exit(0);
+    }
+    int status = 0;
+    EXPECT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status));
+    const int code = WEXITSTATUS(status);
+    EXPECT_TRUE(code == 0 || code == fault_injection::kCrashExitStatus) << code;
+    return code == fault_injection::kCrashExitStatus;
+  }
+};
+
+TEST_F(CrashTest, DyingAtAnyStepOfARunLosesNothing) {
+  for (const int radio : {IDC_RADIO_ENCRYPT, IDC_RADIO_DECRYPT}) {
+    int step = 1;
+    for (;; ++step) {
+      MakeTree();
+      const TreeSnapshot original = Snapshot(h_.root());
+      if (radio == IDC_RADIO_DECRYPT) {
+        h_.Encrypt(kPassword);
+        ASSERT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone);
+      }
+      const bool died = RunAndDieAt(radio, step);
+      w().boxes.clear();
+      w().answers = SkipEachProblem();
+      h_.Decrypt(kPassword);
+      ASSERT_EQ(Snapshot(h_.root()), original)
+          << (radio == IDC_RADIO_ENCRYPT ? "encrypt" : "decrypt") << " died at step "
+          << step << Dump(w());
+      if (!died) break;
+    }
+    std::printf("%d steps\n", step);
+    EXPECT_GT(step, 20);  // the run had that many steps to die at
+  }
+}
+
+}  // namespace
+}  // namespace velmora::testing
