@@ -35,6 +35,9 @@ inline constexpr char16_t kWaitingHint[] =
     u"Enter キー、入力の終わり、Ctrl+C、SIGTERM または SIGHUP で、"
     u"再び暗号化して終了します。";
 
+// After the warning about a tree left decrypted: how to encrypt it.
+inline constexpr char16_t kEncryptItWith[] = u"暗号化するには: velmora-cli encrypt %s";
+
 }  // namespace velmora::cli::console_text
 
 #endif  // VELMORA_CLI_CONSOLE_TEXTS_H_

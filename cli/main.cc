@@ -6,9 +6,11 @@
 
 #include "cli/options.h"
 #include "cli/session.h"
+#include "cli/left_decrypted_warning.h"
 
 int main(int argc, char** argv) {
   using velmora::cli::Command;
+  velmora::cli::WarnAboutTreesLeftDecrypted();
   const std::vector<std::string> args(argv + 1, argv + argc);
   const velmora::cli::ParseResult parsed = velmora::cli::ParseArguments(args);
   if (!parsed.ok()) {

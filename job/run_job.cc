@@ -89,8 +89,9 @@ bool RepairInterruptedRun(JobHost& host) {
   const state::RepairReport report =
       state::RepairTree(host.m_treeRealPath, host.m_crypter);
   if (!report.repaired.empty()) {
+    // Not a summary: a warning that the last run did not finish.
     window.MessageBox(Format(text::kRepaired, {PathLines(report.repaired)}),
-                      MB_OK | MB_ICONINFORMATION);
+                      MB_OK | MB_ICONWARNING);
   }
   switch (report.status) {
     case state::RepairReport::Status::kClean:

@@ -4,23 +4,32 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <ctime>
 
 #include "platform/fault_injection.h"
 #include "state/state_folder.h"
 
 namespace velmora::state {
 
-std::string JournalPathFor(const std::string& tree) {
+std::string NewJournalPath(const std::string& tree) {
   const std::string folder = EnsureStateSubfolder("journal");
   if (folder.empty()) return std::string();
-  return folder + "/" + TreeKey(tree) + ".log";
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  char stamp[64];
+  // Names sort in the order the runs started.
+  std::snprintf(stamp, sizeof stamp, "-%012lld.%09ld-%d.log",
+                static_cast<long long>(now.tv_sec), now.tv_nsec,
+                static_cast<int>(::getpid()));
+  return folder + "/" + TreeKey(tree) + stamp;
 }
 
 std::unique_ptr<Journal> Journal::Start(const std::string& tree) {
-  const std::string path = JournalPathFor(tree);
+  const std::string path = NewJournalPath(tree);
   if (path.empty()) return nullptr;
   const int fd = ::open(path.c_str(),
-                        O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC |
+                        O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC |
                             O_NOFOLLOW,
                         0600);
   if (fd < 0) return nullptr;

@@ -7,9 +7,10 @@
 // intention (Begin, Pages) and the first change it describes. End() needs
 // no Commit(): a lost End only makes the next run check that entry again.
 //
-// One journal per tree, state-folder/journal/<tree key>.log. A run's
-// journal stays behind after the run: its entries' bytes may still be in
-// the page cache, and the next run on the tree retires it (recovery.h).
+// One journal per run, state-folder/journal/<tree key>-<start time>-<pid>.log.
+// A run's journal stays behind after the run: its entries' bytes may still
+// be only in the page cache, and a later run on the tree retires it once
+// they are surely on the disk (recovery.h).
 #ifndef VELMORA_STATE_JOURNAL_H_
 #define VELMORA_STATE_JOURNAL_H_
 
@@ -23,9 +24,8 @@ namespace velmora::state {
 
 class Journal {
  public:
-  // Starts the journal of the tree at the real path |tree|, replacing the
-  // old one (recovery has dealt with it). Null when the state folder cannot
-  // hold it.
+  // Starts a new journal for a run on the tree at the real path |tree|.
+  // Null when the state folder cannot hold it.
   static std::unique_ptr<Journal> Start(const std::string& tree);
   // Writes what is still buffered.
   ~Journal();
@@ -61,8 +61,8 @@ class Journal {
   std::string pending_;
 };
 
-// The journal file of a tree.
-std::string JournalPathFor(const std::string& tree);
+// A new journal file's path for a run on |tree|.
+std::string NewJournalPath(const std::string& tree);
 
 }  // namespace velmora::state
 

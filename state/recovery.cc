@@ -2,9 +2,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <ctime>
 #include <map>
 #include <set>
 
@@ -19,6 +21,9 @@
 namespace velmora::state {
 namespace {
 
+// A finished journal of this boot is kept at least this long.
+constexpr double kRetireAfterSeconds = 120;
+
 struct Entry {
   EntryRecord record;
   std::map<uint64_t, uint64_t> digests;  // page -> digest, the latest wins
@@ -27,6 +32,7 @@ struct Entry {
 
 struct LoadedJournal {
   std::string path;
+  bool same_boot = false;
   JournalContents contents;
   std::vector<Entry> to_check;  // in the order begun
 };
@@ -227,11 +233,12 @@ std::vector<LoadedJournal> LoadJournals(const std::string& folder,
     loaded.contents = DecodeJournal(bytes);
     if (!loaded.contents.has_header) {
       // Cut off before its header was durable: it recorded nothing.
-      if (name == TreeKey(target) + ".log") ::unlink(loaded.path.c_str());
+      if (name.starts_with(TreeKey(target) + "-")) ::unlink(loaded.path.c_str());
       continue;
     }
     const std::string& tree = loaded.contents.header.tree;
     const bool same_boot = loaded.contents.header.boot_id == boot;
+    loaded.same_boot = same_boot;
     if (IsSameOrBelow(tree, target)) {
       loaded.to_check = EntriesToCheck(loaded.contents, same_boot);
       journals.push_back(std::move(loaded));
@@ -241,7 +248,34 @@ std::vector<LoadedJournal> LoadJournals(const std::string& folder,
     }
   }
   ::closedir(dir);
+  // Oldest run first: names hold the start time after the tree key.
+  std::sort(journals.begin(), journals.end(),
+            [](const LoadedJournal& a, const LoadedJournal& b) {
+              return a.path.substr(a.path.rfind('/') + 18) <
+                     b.path.substr(b.path.rfind('/') + 18);
+            });
   return journals;
+}
+
+// Records that the entries just checked are consistent, so that later runs
+// of this boot need not look at them again.
+bool AppendEnds(const std::string& path, const std::vector<Entry>& entries) {
+  std::string frames;
+  for (const Entry& entry : entries) EncodeEnd(entry.record.id, &frames);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return false;
+  const bool ok = ::write(fd, frames.data(), frames.size()) ==
+                      static_cast<ssize_t>(frames.size()) &&
+                  (!SyncEnabled() || ::fdatasync(fd) == 0);
+  ::close(fd);
+  return ok;
+}
+
+// Seconds since the journal was last written.
+double AgeSeconds(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return 0;
+  return std::difftime(std::time(nullptr), st.st_mtim.tv_sec);
 }
 
 }  // namespace
@@ -279,8 +313,8 @@ RepairReport RepairTree(const std::string& target, Crypter& crypter) {
   bool synced = false;
   for (LoadedJournal& journal : journals) {
     bool all_consistent = true;
-    // Newest first: an entry renamed later may lie inside a folder renamed
-    // earlier.
+    // Newest entry first: an entry renamed later may lie inside a folder
+    // renamed earlier.
     for (auto it = journal.to_check.rbegin(); it != journal.to_check.rend(); ++it) {
       EntryRepair repair(crypter, *it);
       switch (repair.Run()) {
@@ -288,8 +322,7 @@ RepairReport RepairTree(const std::string& target, Crypter& crypter) {
           report.repaired.push_back(Wtf8FromUtf16(repair.path()));
           break;
         case Verdict::kFailed:
-          report.failed.push_back(
-              EntryPath(it->record, it->record.source));
+          report.failed.push_back(EntryPath(it->record, it->record.source));
           all_consistent = false;
           break;
         case Verdict::kGone:
@@ -302,6 +335,19 @@ RepairReport RepairTree(const std::string& target, Crypter& crypter) {
       report.status = RepairReport::Status::kFailed;
       continue;
     }
+    if (!journal.same_boot) {
+      // Every entry was read back from the disk itself, and every repair
+      // flushed: nothing of this journal is left to tell.
+      ::unlink(journal.path.c_str());
+      continue;
+    }
+    if (!journal.to_check.empty() && !AppendEnds(journal.path, journal.to_check)) {
+      continue;
+    }
+    // Its entries' bytes may still be only in the page cache. The kernel
+    // writes dirty pages back within half a minute or so; after that one
+    // flush of the file system costs little and makes sure.
+    if (AgeSeconds(journal.path) < kRetireAfterSeconds) continue;
     if (!synced && SyncEnabled()) {
       SyncFileSystem(target);
       synced = true;

@@ -4,10 +4,12 @@
 // mode and times. Entries found consistent are left as they are: a run
 // that got through an entry keeps it.
 //
-// A journal is retired once its entries are consistent and durable. In the
-// boot that wrote it, finished entries are consistent in the page cache and
-// need no look; after a reboot (a power cut may have lost any unflushed
-// write) every recorded entry is checked.
+// In the boot that wrote a journal, its finished entries are consistent in
+// the page cache and need no look; after a reboot (a power cut may have
+// lost any unflushed write) every recorded entry is checked against the
+// disk. A journal goes once its entries are consistent on the disk: after
+// that check, or, in its own boot, once it is old enough for the kernel to
+// have written its pages back and one flush of the file system confirms it.
 #ifndef VELMORA_STATE_RECOVERY_H_
 #define VELMORA_STATE_RECOVERY_H_
 

@@ -17,106 +17,13 @@
 #include "job/messages.h"
 #include "platform/u16_format.h"
 #include "platform/wtf8.h"
+#include "tests/cli/cli_child.h"
 #include "tests/support/state_home.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tree.h"
 
 namespace velmora::testing {
 namespace {
-
-constexpr char kPasswordLine[] = "correct horse \xe3\x81\x82\n";
-
-struct Cli {
-  int status = -1;  // -1 unless the child exited
-  std::string out, err;
-};
-
-// A running velmora-cli.
-class Child {
- public:
-  explicit Child(std::vector<std::string> args) {
-    args.insert(args.begin(), VELMORA_CLI_PATH);
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    int pipes[3][2];
-    for (auto& ends : pipes) EXPECT_EQ(::pipe2(ends, O_CLOEXEC), 0);
-    ::signal(SIGPIPE, SIG_IGN);  // the child may exit before reading stdin
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::setsid();  // no controlling terminal: /dev/tty cannot be opened
-      for (int fd = 0; fd < 3; ++fd) ::dup2(pipes[fd][fd == 0 ? 0 : 1], fd);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
-    }
-    for (int fd = 0; fd < 3; ++fd) {
-      ::close(pipes[fd][fd == 0 ? 0 : 1]);
-      fd_[fd] = pipes[fd][fd == 0 ? 1 : 0];
-    }
-  }
-  ~Child() {
-    for (int fd : fd_) ::close(fd);
-    if (pid_ > 0 && ::kill(pid_, SIGKILL) == 0) ::waitpid(pid_, nullptr, 0);
-  }
-
-  void Write(const std::string& bytes) {
-    if (::write(fd_[0], bytes.data(), bytes.size()) < 0) return;  // it ended
-  }
-  void CloseInput() { ::close(std::exchange(fd_[0], -1)); }
-  void Signal(int number) { ::kill(pid_, number); }
-
-  // Collects output until stderr holds |needle| (with nullptr: until both
-  // pipes end); false when the output ends or a minute passes first.
-  bool ReadUntil(const char* needle) {
-    while (needle == nullptr || result_.err.find(needle) == std::string::npos) {
-      pollfd fds[2] = {{fd_[1], POLLIN, 0}, {fd_[2], POLLIN, 0}};
-      if (std::max(fd_[1], fd_[2]) < 0 || ::poll(fds, 2, 60000) <= 0) {
-        return false;
-      }
-      for (int i = 1; i < 3; ++i) {
-        char buffer[4096];
-        const ssize_t count =
-            fds[i - 1].revents ? ::read(fd_[i], buffer, sizeof buffer) : -1;
-        if (count > 0)
-          (i == 2 ? result_.err : result_.out).append(buffer, count);
-        if (count == 0) ::close(std::exchange(fd_[i], -1));
-      }
-    }
-    return true;
-  }
-
-  Cli Finish() {
-    ReadUntil(nullptr);  // a child still writing after a minute is killed
-    int status = -1;     // not an exit, should waitpid fail
-    if (std::max(fd_[1], fd_[2]) >= 0) ::kill(pid_, SIGKILL);
-    ::waitpid(std::exchange(pid_, -1), &status, 0);
-    result_.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result_;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int fd_[3] = {-1, -1, -1};  // our ends of its stdin, stdout and stderr
-  Cli result_;
-};
-
-Cli RunCli(const std::vector<std::string>& args, const std::string& input) {
-  Child child(args);
-  child.Write(input);
-  child.CloseInput();
-  return child.Finish();
-}
-
-// A program text as the console prints it: UTF-8 with "\n" line ends.
-std::string Shown(std::u16string_view text) {
-  std::string bytes = Wtf8FromUtf16(text);
-  std::erase(bytes, '\r');
-  return bytes;
-}
-
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 // A tree of nine entries in "tree" below a temporary directory.
 class CliTest : public ::testing::Test {
