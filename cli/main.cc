@@ -6,6 +6,7 @@
 
 #include "cli/options.h"
 #include "cli/session.h"
+#include "platform/version.h"
 
 int main(int argc, char** argv) {
   using velmora::cli::Command;
@@ -21,7 +22,7 @@ int main(int argc, char** argv) {
       std::fputs(velmora::cli::UsageText(), stdout);
       return 0;
     case Command::kVersion:
-      std::puts("velmora-cli 1.1");
+      std::puts("velmora-cli " VELMORA_VERSION);
       return 0;
     default:
       break;

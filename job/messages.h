@@ -4,6 +4,8 @@
 #ifndef VELMORA_JOB_MESSAGES_H_
 #define VELMORA_JOB_MESSAGES_H_
 
+#include "platform/version.h"
+
 namespace velmora::text {
 
 // --- Run checks, warnings and summary --------------------------------------
@@ -99,7 +101,7 @@ inline constexpr char16_t kDontShowAgain[] =
 
 // --- Main dialog -----------------------------------------------------------
 inline constexpr char16_t kStarted[] = u"Velmora起動しました。\r\nVersion %s";
-inline constexpr char16_t kVersion[] = u"1.10";
+inline constexpr char16_t kVersion[] = u"" VELMORA_VERSION_SHORT;
 inline constexpr char16_t kStartupComplete[] = u"起動完了";
 inline constexpr char16_t kInvalidPath[] = u"無効なパスです。";
 inline constexpr char16_t kFileNotSupported[] =
