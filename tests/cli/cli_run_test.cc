@@ -44,6 +44,8 @@ class Child {
     pid_ = ::fork();
     if (pid_ == 0) {
       ::setsid();  // no controlling terminal: /dev/tty cannot be opened
+      ::unsetenv("LANGUAGE");  // Japanese, whatever the caller's locale
+      ::setenv("LC_ALL", "C.UTF-8", 1);
       for (int fd = 0; fd < 3; ++fd) ::dup2(pipes[fd][fd == 0 ? 0 : 1], fd);
       ::execv(argv[0], argv.data());
       ::_exit(127);
@@ -305,13 +307,43 @@ TEST_F(CliTest, UsageErrorsExitTwoAndChangeNothing) {
       {"encrypt", root_, "--force"},
       {"encrypt", "--on-problem=maybe", root_},
       {"encrypt", root_, "--extensions=ZIP,ABCDEFGHIJ"},
-      {"encrypt", root_, "--extensions=あいうえおかきくけこ"}};
+      {"encrypt", root_, "--extensions=あいうえおかきくけこ"},
+      {"encrypt", root_, "--on-problem"},
+      {"encrypt", root_, "extra"},
+      {"encrypt", root_, "--yes=1"},
+      {"encrypt", root_, "--password-fd=x"},
+      {"encrypt", root_, "--password-stdin", "--password-fd", "0"}};
   for (const std::vector<std::string>& args : lines) {
     const Cli result = RunCli(args, kPasswordLine);
     EXPECT_EQ(result.status, 2) << ::testing::PrintToString(args);
-    EXPECT_TRUE(Has(result.err, "Usage: velmora-cli")) << result.err;
+    EXPECT_TRUE(Has(result.err, "'velmora-cli --help'")) << result.err;
     EXPECT_EQ(result.out, "");
   }
+  EXPECT_EQ(Snapshot(root_), plain);
+}
+
+TEST_F(CliTest, OptionsTakeEveryGetoptForm) {
+  const TreeSnapshot plain = Snapshot(root_);
+  // Before the command, a value after a space, short -y, and a password
+  // from a file and from an inherited descriptor.
+  const std::string file = base_.path() + "/pass";
+  WriteFile(file, kPasswordLine);
+  Cli result = RunCli({"--password-file", file, "-y", "encrypt", root_,
+                       "--on-problem", "skip"}, "");
+  ASSERT_EQ(result.status, 0) << result.err;
+  // Decrypt asks once: one line of input is enough on descriptor 0.
+  result = RunCli({"--password-fd=0", "decrypt", "--", root_}, kPasswordLine);
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(Snapshot(root_), plain);
+  // "--" makes a name that starts with '-' the directory.
+  result = RunCli({"encrypt", "--password-stdin", "--", "-h"}, kPasswordLine);
+  EXPECT_EQ(result.status, 2);
+  EXPECT_TRUE(Has(result.err, Shown(text::kInvalidPath))) << result.err;
+  // A password file that cannot be read names the file and the reason.
+  result = RunCli({"encrypt", root_, "--password-file=" + file + "x"}, "");
+  EXPECT_EQ(result.status, 2);
+  EXPECT_TRUE(Has(result.err, "velmora-cli: " + file + "x: No such file"))
+      << result.err;
   EXPECT_EQ(Snapshot(root_), plain);
 }
 
