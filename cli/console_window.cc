@@ -27,11 +27,13 @@ bool IsRadio(int id) {
          std::end(kRadioIds);
 }
 
-void WriteLine(std::FILE* stream, std::u16string_view text) {
+// False when the stream refused the line (a full disk, a closed pipe).
+bool WriteLine(std::FILE* stream, std::u16string_view text) {
   std::string bytes = DisplayText(text);
   bytes.push_back('\n');
-  std::fwrite(bytes.data(), 1, bytes.size(), stream);
-  std::fflush(stream);
+  const bool written =
+      std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
+  return std::fflush(stream) == 0 && written;
 }
 
 // Overwrites a string that held a password before its memory is released.
@@ -115,7 +117,11 @@ void ConsoleWindow::PrintError(std::u16string_view text) {
 
 void ConsoleWindow::PrintOut(std::u16string_view text) {
   progress_.Clear();
-  WriteLine(stdout, text);
+  if (!WriteLine(stdout, text)) {
+    const int error = errno;
+    output_failed_ = true;
+    PrintReason("stdout", error);
+  }
 }
 
 std::u16string ConsoleWindow::GetControlText(int id) {

@@ -51,6 +51,8 @@ class ConsoleWindow : public WindowPort {
   void RunPostedCommands();
 
   bool ended() const { return ended_; }
+  // A summary could not be written to stdout.
+  bool output_failed() const { return output_failed_; }
 
   // Set while the exit pass of a temporary decryption runs.
   void SetExitPass(bool exit_pass) { settings_.answers.exit_pass = exit_pass; }
@@ -102,6 +104,7 @@ class ConsoleWindow : public WindowPort {
   std::deque<int> posted_;
   bool dispatching_ = false;
   bool ended_ = false;
+  bool output_failed_ = false;
 };
 
 }  // namespace velmora::cli

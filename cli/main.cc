@@ -1,5 +1,6 @@
 // velmora-cli: the terminal front end of Velmora.
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -26,6 +27,8 @@ int Print(const std::string& text, int status) {
 
 int main(int argc, char** argv) {
   velmora::BindCatalogue();
+  // A closed pipe is an error to report, not a reason to vanish.
+  std::signal(SIGPIPE, SIG_IGN);
   using velmora::cli::Command;
   using velmora::cli::DisplayText;
   const std::vector<std::string> args(argv + 1, argv + argc);

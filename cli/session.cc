@@ -143,6 +143,9 @@ int RunSession(const Options& options) {
     exit_status =
         std::max(exit_status, ExitStatusFor(dialog.m_lastRunOutcome.load()));
   }
+  if (window.output_failed()) {
+    exit_status = std::max(exit_status, kExitSomeNotDone);
+  }
   return exit_status;
 }
 

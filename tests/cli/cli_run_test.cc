@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,7 +34,8 @@ struct Cli {
 // A running velmora-cli.
 class Child {
  public:
-  explicit Child(std::vector<std::string> args) {
+  explicit Child(std::vector<std::string> args,
+                 std::vector<std::pair<const char*, const char*>> env = {}) {
     args.insert(args.begin(), VELMORA_CLI_PATH);
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
@@ -46,6 +48,7 @@ class Child {
       ::setsid();  // no controlling terminal: /dev/tty cannot be opened
       ::unsetenv("LANGUAGE");  // Japanese, whatever the caller's locale
       ::setenv("LC_ALL", "C.UTF-8", 1);
+      for (const auto& [name, value] : env) ::setenv(name, value, 1);
       for (int fd = 0; fd < 3; ++fd) ::dup2(pipes[fd][fd == 0 ? 0 : 1], fd);
       ::execv(argv[0], argv.data());
       ::_exit(127);
@@ -345,6 +348,48 @@ TEST_F(CliTest, OptionsTakeEveryGetoptForm) {
   EXPECT_TRUE(Has(result.err, "velmora-cli: " + file + "x: No such file"))
       << result.err;
   EXPECT_EQ(Snapshot(root_), plain);
+}
+
+TEST_F(CliTest, SummaryThatCannotBeWrittenFailsTheRun) {
+  const std::string command = "printf 'secret\\n' | LC_ALL=C.UTF-8 " +
+                              std::string(VELMORA_CLI_PATH) +
+                              " encrypt --password-stdin '" + root_ +
+                              "' >/dev/full 2>/dev/null";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+}
+
+// The locales come from the install script; a missing one reads as C.
+TEST(CliLocaleTest, EnglishOnlyWhereTheLocaleAsksForIt) {
+  struct Row {
+    const char* language;
+    const char* all;
+    bool english;
+  } rows[] = {{"", "en_US.UTF-8", true},
+              {"en", "ja_JP.UTF-8", true},
+              {"ja:en", "en_US.UTF-8", false},
+              {"fr:en", "ja_JP.UTF-8", true},
+              {"", "ja_JP.UTF-8", false},
+              {"en", "C", false},
+              {"en", "POSIX", false}};
+  for (const Row& row : rows) {
+    TempDir dir;
+    WriteFile(dir.path() + "/a", "a");
+    Child child({"encrypt", dir.path(), "--password-stdin"},
+                {{"LANGUAGE", row.language}, {"LC_ALL", row.all}});
+    child.Write(kPasswordLine);
+    child.CloseInput();
+    const Cli result = child.Finish();
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, row.english ? "All done without problems.\n1 / 1 files\n"
+                                      : Shown(Format(text::kAllDone, {1, 1})) + "\n")
+        << row.language << " " << row.all;
+    Child help({"--help"}, {{"LANGUAGE", row.language}, {"LC_ALL", row.all}});
+    help.CloseInput();
+    EXPECT_EQ(Has(help.Finish().out, "Usage: velmora-cli"), row.english)
+        << row.language << " " << row.all;
+  }
 }
 
 TEST(CliRangeTest, WholeAndExtensionsChooseWhatIsEnciphered) {
