@@ -1,6 +1,11 @@
 #include "cli/console_window.h"
 
+#include <fcntl.h>
+#include <string.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <algorithm>
 #include <cstdio>
@@ -22,23 +27,20 @@ bool IsRadio(int id) {
          std::end(kRadioIds);
 }
 
-void WriteLine(std::FILE* stream, std::u16string_view text) {
+// False when the stream refused the line (a full disk, a closed pipe).
+bool WriteLine(std::FILE* stream, std::u16string_view text) {
   std::string bytes = DisplayText(text);
   bytes.push_back('\n');
-  std::fwrite(bytes.data(), 1, bytes.size(), stream);
-  std::fflush(stream);
+  const bool written =
+      std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
+  return std::fflush(stream) == 0 && written;
 }
 
 // Overwrites a string that held a password before its memory is released.
-void Wipe(std::string* secret) {
-  volatile char* bytes = secret->data();
-  for (std::size_t i = 0; i < secret->size(); ++i) bytes[i] = 0;
-  secret->clear();
-}
-
-void Wipe(std::u16string* secret) {
-  volatile char16_t* units = secret->data();
-  for (std::size_t i = 0; i < secret->size(); ++i) units[i] = 0;
+template <typename String>
+void Wipe(String* secret) {
+  explicit_bzero(secret->data(),
+                 secret->size() * sizeof(typename String::value_type));
   secret->clear();
 }
 
@@ -65,7 +67,7 @@ int ParseAnswer(const std::string& line, Buttons buttons) {
   return 0;
 }
 
-const char* ChoiceText(Buttons buttons) {
+std::u16string_view ChoiceText(Buttons buttons) {
   switch (buttons) {
     case Buttons::kYesNo:
       return console_text::kChoiceYesNo;
@@ -76,7 +78,7 @@ const char* ChoiceText(Buttons buttons) {
     case Buttons::kOk:
       break;
   }
-  return "";
+  return u"";
 }
 
 }  // namespace
@@ -115,7 +117,11 @@ void ConsoleWindow::PrintError(std::u16string_view text) {
 
 void ConsoleWindow::PrintOut(std::u16string_view text) {
   progress_.Clear();
-  WriteLine(stdout, text);
+  if (!WriteLine(stdout, text)) {
+    const int error = errno;
+    output_failed_ = true;
+    PrintReason("stdout", error);
+  }
 }
 
 std::u16string ConsoleWindow::GetControlText(int id) {
@@ -189,7 +195,7 @@ int ConsoleWindow::AskPerson(Buttons buttons) {
   if (terminal == nullptr) return CautiousAnswer(buttons);
   while (true) {
     std::string line;
-    if (terminal->Prompt(ChoiceText(buttons), false, signals_, &line) !=
+    if (terminal->Prompt(DisplayText(ChoiceText(buttons)), false, signals_, &line) !=
         LineStatus::kLine) {
       return CautiousAnswer(buttons);
     }
@@ -199,16 +205,45 @@ int ConsoleWindow::AskPerson(Buttons buttons) {
 }
 
 int ConsoleWindow::RunPasswordDialog(std::u16string* password) {
-  return settings_.password_stdin ? ReadPasswordFromStdin(password)
-                                  : ReadPasswordFromTerminal(password);
+  if (!settings_.password_file.empty()) return ReadPasswordFile(password);
+  if (settings_.password_fd >= 0) {
+    return ReadPasswordFrom(settings_.password_fd, password);
+  }
+  return ReadPasswordFromTerminal(password);
 }
 
-int ConsoleWindow::ReadPasswordFromStdin(std::u16string* password) {
+int ConsoleWindow::ReadPasswordFile(std::u16string* password) {
+  const int fd = ::open(settings_.password_file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    const int error = errno;
+    PrintError(console_text::kPasswordUnreadable);
+    PrintReason(settings_.password_file, error);
+    return IDCANCEL;
+  }
+  const int answer = ReadPasswordFrom(fd, password);
+  ::close(fd);
+  return answer;
+}
+
+void ConsoleWindow::PrintReason(const std::string& path, int error) {
+  progress_.Clear();
+  std::fflush(stdout);
+  std::fprintf(stderr, "velmora-cli: %s: %s\n", path.c_str(),
+               std::strerror(error));
+}
+
+int ConsoleWindow::ReadPasswordFrom(int fd, std::u16string* password) {
   std::string line;
   // Read a byte at a time: what follows the line stays in stdin for the
   // wait of a temporary decryption.
-  if (ReadLineFrom(STDIN_FILENO, signals_, &line) != LineStatus::kLine) {
+  errno = 0;
+  if (ReadLineFrom(fd, signals_, &line) != LineStatus::kLine) {
+    const int error = errno;
     PrintError(console_text::kNoPassword);
+    if (error != 0 && error != EINTR) {
+      PrintReason(fd == STDIN_FILENO ? "stdin"
+                                     : "fd " + std::to_string(fd), error);
+    }
     return IDCANCEL;
   }
   std::u16string typed = Utf16FromWtf8(line);
@@ -231,22 +266,24 @@ int ConsoleWindow::ReadPasswordFromTerminal(std::u16string* password) {
     return IDCANCEL;
   }
   progress_.Clear();
-  terminal->Write(std::string(console_text::kPasswordHeading) + "\n" +
-                  console_text::kPasswordWarning + "\n");
+  terminal->Write(DisplayText(console_text::kPasswordHeading) + "\n" +
+                  DisplayText(console_text::kPasswordWarning) + "\n");
   while (true) {
     std::string first;
     std::string second;
-    if (terminal->Prompt(console_text::kPasswordLabel, true, signals_, &first) !=
-            LineStatus::kLine ||
-        terminal->Prompt(console_text::kConfirmLabel, true, signals_, &second) !=
-            LineStatus::kLine) {
+    if (terminal->Prompt(DisplayText(console_text::kPasswordLabel), true,
+                         signals_, &first) != LineStatus::kLine ||
+        (settings_.confirm_password &&
+         terminal->Prompt(DisplayText(console_text::kConfirmLabel), true,
+                          signals_, &second) != LineStatus::kLine)) {
       Wipe(&first);
       Wipe(&second);
       PrintError(console_text::kNoPassword);
       return IDCANCEL;
     }
     std::u16string typed = Utf16FromWtf8(first);
-    std::u16string confirmation = Utf16FromWtf8(second);
+    std::u16string confirmation =
+        settings_.confirm_password ? Utf16FromWtf8(second) : typed;
     Wipe(&first);
     Wipe(&second);
     const std::u16string problem = PasswordProblem(typed, confirmation);

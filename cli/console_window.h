@@ -28,8 +28,13 @@ namespace velmora::cli {
 
 struct ConsoleSettings {
   AnswerRules answers;
-  // The password is the first line of stdin instead of a terminal prompt.
-  bool password_stdin = false;
+  // The password is the first line of this descriptor (stdin for
+  // --password-stdin) or file instead of a terminal prompt.
+  int password_fd = -1;
+  std::string password_file;
+  // Ask twice on the terminal (encryption); a decryption's typo is caught
+  // by the names that do not decipher.
+  bool confirm_password = true;
   // Draw the progress line on stderr (it is a terminal).
   bool progress = false;
 };
@@ -46,6 +51,8 @@ class ConsoleWindow : public WindowPort {
   void RunPostedCommands();
 
   bool ended() const { return ended_; }
+  // A summary could not be written to stdout.
+  bool output_failed() const { return output_failed_; }
 
   // Set while the exit pass of a temporary decryption runs.
   void SetExitPass(bool exit_pass) { settings_.answers.exit_pass = exit_pass; }
@@ -53,6 +60,8 @@ class ConsoleWindow : public WindowPort {
   // Print a program text (with "\r\n" line ends) and a line end.
   void PrintError(std::u16string_view text);
   void PrintOut(std::u16string_view text);
+  // The second line under a text about a path: "velmora-cli: PATH: reason".
+  void PrintReason(const std::string& path, int error);
 
   // WindowPort.
   std::u16string GetControlText(int id) override;
@@ -78,7 +87,8 @@ class ConsoleWindow : public WindowPort {
   // The controlling terminal, opened on first use; null when there is none.
   Terminal* OpenTerminal();
   int AskPerson(Buttons buttons);
-  int ReadPasswordFromStdin(std::u16string* password);
+  int ReadPasswordFrom(int fd, std::u16string* password);
+  int ReadPasswordFile(std::u16string* password);
   int ReadPasswordFromTerminal(std::u16string* password);
 
   ConsoleSettings settings_;
@@ -94,6 +104,7 @@ class ConsoleWindow : public WindowPort {
   std::deque<int> posted_;
   bool dispatching_ = false;
   bool ended_ = false;
+  bool output_failed_ = false;
 };
 
 }  // namespace velmora::cli

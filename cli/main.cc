@@ -1,30 +1,52 @@
 // velmora-cli: the terminal front end of Velmora.
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "cli/display_text.h"
+#include "cli/left_decrypted_warning.h"
 #include "cli/options.h"
 #include "cli/session.h"
-#include "cli/left_decrypted_warning.h"
+#include "platform/catalogue.h"
+#include "platform/version.h"
+
+namespace {
+
+// Standard output failing (a full disk, a closed pipe) is an error too.
+int Print(const std::string& text, int status) {
+  std::fputs(text.c_str(), stdout);
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::perror("velmora-cli: stdout");
+    return velmora::cli::kExitSomeNotDone;
+  }
+  return status;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  velmora::BindCatalogue();
+  // A closed pipe is an error to report, not a reason to vanish.
+  std::signal(SIGPIPE, SIG_IGN);
   using velmora::cli::Command;
+  using velmora::cli::DisplayText;
   velmora::cli::WarnAboutTreesLeftDecrypted();
   const std::vector<std::string> args(argv + 1, argv + argc);
   const velmora::cli::ParseResult parsed = velmora::cli::ParseArguments(args);
   if (!parsed.ok()) {
-    std::fprintf(stderr, "velmora-cli: %s\n%s", parsed.error.c_str(),
-                 velmora::cli::ShortUsageText());
+    std::fputs(("velmora-cli: " + DisplayText(parsed.error) + "\n" +
+                DisplayText(velmora::cli::ShortUsageText()))
+                   .c_str(),
+               stderr);
     return velmora::cli::kExitUsage;
   }
   switch (parsed.options.command) {
     case Command::kHelp:
-      std::fputs(velmora::cli::UsageText(), stdout);
-      return 0;
+      return Print(DisplayText(velmora::cli::UsageText()), 0);
     case Command::kVersion:
-      std::puts("velmora-cli 1.1");
-      return 0;
+      return Print("velmora-cli " VELMORA_VERSION "\n", 0);
     default:
       break;
   }

@@ -1,14 +1,66 @@
 #include "cli/options.h"
 
+#include <getopt.h>
+
+#include <cstdlib>
 #include <string_view>
 
 #include "engine/crypter.h"
+#include "platform/catalogue.h"
+#include "platform/u16_format.h"
 #include "platform/wtf8.h"
 
 namespace velmora::cli {
 namespace {
 
 constexpr std::size_t kMaxExtensionUnits = kExtensionSlotUnits - 1;
+
+constexpr Text kMissingCommand =
+    u"コマンドがありません（encrypt、decrypt、open のいずれか）。";
+constexpr Text kUnknownCommand = u"不明なコマンドです: %s";
+constexpr Text kMissingDirectory = u"ディレクトリが指定されていません。";
+constexpr Text kExtraArgument = u"余分な引数です: %s";
+constexpr Text kBadOption = u"不正なオプションです: %s";
+constexpr Text kMissingValue = u"オプション %s には値が必要です。";
+constexpr Text kBadOnProblem =
+    u"--on-problem には ask、skip、abort のいずれかを指定して下さい。";
+constexpr Text kBadFd = u"--password-fd には 0 以上の数を指定して下さい。";
+constexpr Text kTwoPasswordSources =
+    u"パスワードの読み込み元は1つだけ指定して下さい。";
+constexpr Text kExtensionTooLong = u"拡張子 \"%s\" が %d 文字を超えています。";
+constexpr Text kTooManyExtensions = u"拡張子が %d 個を超えています。";
+
+constexpr Text kUsage =
+    u"使い方: velmora-cli [オプション]... encrypt|decrypt|open DIR\n"
+    u"\n"
+    u"ディレクトリ DIR 以下のすべてをパスワードでその場で暗号化します。\n"
+    u"  encrypt   DIR 以下を暗号化する（パスワードを2回たずねます）\n"
+    u"  decrypt   DIR 以下を暗号解除する（パスワードを1回たずねます）\n"
+    u"  open      暗号解除し、Enter（入力の終わり、Ctrl+C、SIGTERM、SIGHUP）を\n"
+    u"            待って同じ鍵で再び暗号化する\n"
+    u"\n"
+    u"シグナルは処理を途中で止めません。処理の終わりに効きます。\n"
+    u"\n"
+    u"オプション（コマンドの前後どこでも。値は '=' の後か次の引数に）:\n"
+    u"  -y, --yes                 暗号化済みと未暗号化の混在の警告で続行する\n"
+    u"  --on-problem=ask|skip|abort\n"
+    u"                            個々のファイルの問題への答え（既定: 端末なら\n"
+    u"                            たずね、それ以外は中止）\n"
+    u"  --password-stdin          パスワードを標準入力の1行目から読む\n"
+    u"  --password-file=FILE      パスワードを FILE の1行目から読む\n"
+    u"  --password-fd=N           パスワードをファイル記述子 N の1行目から読む\n"
+    u"  --whole                   拡張子にかかわらずファイル全体を暗号化する\n"
+    u"  --extensions=LZH,ZIP,...  先頭だけを暗号化する拡張子（既定の一覧を\n"
+    u"                            置き換える）\n"
+    u"  -h, --help                このヘルプを表示する\n"
+    u"  -V, --version             バージョンを表示する\n"
+    u"  --                        オプションの終わり\n"
+    u"\n"
+    u"終了ステータス: 0 すべて完了、1 処理されなかったファイルがある、\n"
+    u"2 使い方の誤りか何も処理しなかった、3 暗号化できない大きさのファイル。\n";
+constexpr Text kShortUsage =
+    u"使い方: velmora-cli [オプション]... encrypt|decrypt|open DIR\n"
+    u"詳しくは 'velmora-cli --help' を実行して下さい。\n";
 
 std::optional<Command> CommandFromName(std::string_view name) {
   if (name == "encrypt") return Command::kEncrypt;
@@ -17,34 +69,104 @@ std::optional<Command> CommandFromName(std::string_view name) {
   return std::nullopt;
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
+std::u16string Bytes(std::string_view text) { return Utf16FromWtf8(text); }
 
 // Splits the comma list into slots; empty items are dropped so that a stray
 // comma does not end the table early.
-std::string ParseExtensions(std::string_view list,
-                            std::vector<std::u16string>* out) {
+std::u16string ParseExtensions(std::string_view list,
+                               std::vector<std::u16string>* out) {
   out->clear();
   while (true) {
     const std::size_t comma = list.find(',');
     const std::string_view item = list.substr(0, comma);
     if (!item.empty()) {
-      std::u16string unit_text = Utf16FromWtf8(item);
+      std::u16string unit_text = Bytes(item);
       if (unit_text.size() > kMaxExtensionUnits) {
-        return "extension \"" + std::string(item) + "\" is longer than " +
-               std::to_string(kMaxExtensionUnits) + " characters";
+        return Format(kExtensionTooLong,
+                      {unit_text, static_cast<int64_t>(kMaxExtensionUnits)});
       }
       if (out->size() == static_cast<std::size_t>(kExtensionSlots)) {
-        return "more than " + std::to_string(kExtensionSlots) +
-               " extensions";
+        return Format(kTooManyExtensions, {int64_t{kExtensionSlots}});
       }
       out->push_back(std::move(unit_text));
     }
     if (comma == std::string_view::npos) break;
     list.remove_prefix(comma + 1);
   }
-  return std::string();
+  return std::u16string();
+}
+
+enum LongOnly {
+  kOnProblem = 256,
+  kPasswordStdin,
+  kPasswordFile,
+  kPasswordFd,
+  kWhole,
+  kExtensions,
+};
+
+constexpr option kLongOptions[] = {
+    {"yes", no_argument, nullptr, 'y'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {"on-problem", required_argument, nullptr, kOnProblem},
+    {"password-stdin", no_argument, nullptr, kPasswordStdin},
+    {"password-file", required_argument, nullptr, kPasswordFile},
+    {"password-fd", required_argument, nullptr, kPasswordFd},
+    {"whole", no_argument, nullptr, kWhole},
+    {"extensions", required_argument, nullptr, kExtensions},
+    {nullptr, 0, nullptr, 0},
+};
+
+// Applies one option with its value; returns the reason it is refused.
+std::u16string Apply(int code, const char* value, Options* options) {
+  switch (code) {
+    case 'y':
+      options->yes = true;
+      break;
+    case kOnProblem: {
+      const std::string_view policy = value;
+      if (policy == "ask") {
+        options->on_problem = ProblemPolicy::kAsk;
+      } else if (policy == "skip") {
+        options->on_problem = ProblemPolicy::kSkip;
+      } else if (policy == "abort") {
+        options->on_problem = ProblemPolicy::kAbort;
+      } else {
+        return kBadOnProblem;
+      }
+      break;
+    }
+    case kPasswordStdin:
+      options->password_stdin = true;
+      break;
+    case kPasswordFile:
+      options->password_file = value;
+      if (options->password_file.empty()) {
+        return Format(kMissingValue, {u"--password-file"});
+      }
+      break;
+    case kPasswordFd: {
+      char* end = nullptr;
+      const long fd = std::strtol(value, &end, 10);
+      if (*value == '\0' || *end != '\0' || fd < 0 || fd > 1 << 20) {
+        return kBadFd;
+      }
+      options->password_fd = static_cast<int>(fd);
+      break;
+    }
+    case kWhole:
+      options->whole = true;
+      break;
+    case kExtensions: {
+      std::vector<std::u16string> table;
+      std::u16string problem = ParseExtensions(value, &table);
+      if (!problem.empty()) return problem;
+      options->extensions = std::move(table);
+      break;
+    }
+  }
+  return std::u16string();
 }
 
 }  // namespace
@@ -53,122 +175,85 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
   ParseResult result;
   Options& options = result.options;
 
-  // Help and version win over everything else, mistakes included.
-  for (const std::string& arg : args) {
-    if (arg == "--") break;
-    if (arg == "--help" || arg == "-h") {
-      options.command = Command::kHelp;
-      return result;
-    }
-    if (arg == "--version") {
-      options.command = Command::kVersion;
-      return result;
+  std::vector<std::string> storage;
+  storage.reserve(args.size() + 1);
+  storage.push_back("velmora-cli");
+  storage.insert(storage.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : storage) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const int argc = static_cast<int>(storage.size());
+
+  // '-': operands come back in order as code 1, whatever POSIXLY_CORRECT
+  // says; ':': a missing value is told apart from an unknown option. The
+  // messages are our own, in the user's language.
+  std::vector<std::string> operands;
+  std::u16string problem;
+  bool help = false;
+  bool version = false;
+  opterr = 0;
+  optind = 0;  // a full restart: glibc re-reads its state
+  while (true) {
+    const int code =
+        getopt_long(argc, argv.data(), "-:yhV", kLongOptions, nullptr);
+    if (code == -1) break;
+    if (code == 1) {
+      operands.emplace_back(optarg);
+    } else if (code == 'h') {
+      help = true;
+    } else if (code == 'V') {
+      version = true;
+    } else if (code == '?' || code == ':') {
+      if (!problem.empty()) continue;
+      const std::string_view given = argv[optind - 1];
+      const std::u16string name =
+          given.starts_with("--") || optopt == 0 || optopt >= 256
+              ? Bytes(given.substr(0, given.find('=')))
+              : std::u16string(u"-") + static_cast<char16_t>(optopt);
+      problem = Format(code == ':' ? kMissingValue : kBadOption, {name});
+    } else if (problem.empty()) {
+      problem = Apply(code, optarg, &options);
     }
   }
+  for (int i = optind; i < argc; ++i) operands.emplace_back(argv[i]);
 
-  if (args.empty()) {
-    result.error = "missing command";
+  // Help and version win over everything else, mistakes included.
+  if (help || version) {
+    options.command = help ? Command::kHelp : Command::kVersion;
     return result;
   }
-  const std::optional<Command> command = CommandFromName(args[0]);
+  if (!problem.empty()) {
+    result.error = std::move(problem);
+    return result;
+  }
+  if (operands.empty()) {
+    result.error = kMissingCommand;
+    return result;
+  }
+  const std::optional<Command> command = CommandFromName(operands[0]);
   if (!command) {
-    result.error = "unknown command \"" + args[0] + "\"";
+    result.error = Format(kUnknownCommand, {Bytes(operands[0])});
     return result;
   }
   options.command = *command;
-
-  bool have_directory = false;
-  bool options_ended = false;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    // "-" alone is a name like any other.
-    const bool is_option =
-        !options_ended && arg.size() > 1 && arg.front() == '-';
-    if (!is_option) {
-      if (have_directory) {
-        result.error = "more than one directory given";
-        return result;
-      }
-      options.directory = std::string(arg);
-      have_directory = true;
-      continue;
-    }
-    if (arg == "--") {
-      options_ended = true;
-    } else if (arg == "--password-stdin") {
-      options.password_stdin = true;
-    } else if (arg == "--yes") {
-      options.yes = true;
-    } else if (arg == "--whole") {
-      options.whole = true;
-    } else if (StartsWith(arg, "--on-problem=")) {
-      const std::string_view value = arg.substr(13);
-      if (value == "ask") {
-        options.on_problem = ProblemPolicy::kAsk;
-      } else if (value == "skip") {
-        options.on_problem = ProblemPolicy::kSkip;
-      } else if (value == "abort") {
-        options.on_problem = ProblemPolicy::kAbort;
-      } else {
-        result.error = "--on-problem takes ask, skip or abort";
-        return result;
-      }
-    } else if (StartsWith(arg, "--extensions=")) {
-      std::vector<std::u16string> table;
-      std::string problem = ParseExtensions(arg.substr(13), &table);
-      if (!problem.empty()) {
-        result.error = std::move(problem);
-        return result;
-      }
-      options.extensions = std::move(table);
-    } else {
-      result.error = "unknown option \"" + std::string(arg) + "\"";
-      return result;
-    }
-  }
-  if (!have_directory) {
-    result.error = "missing directory";
+  if (operands.size() < 2) {
+    result.error = kMissingDirectory;
     return result;
   }
+  if (operands.size() > 2) {
+    result.error = Format(kExtraArgument, {Bytes(operands[2])});
+    return result;
+  }
+  options.directory = operands[1];
+  const int sources = (options.password_stdin ? 1 : 0) +
+                      (options.password_file.empty() ? 0 : 1) +
+                      (options.password_fd >= 0 ? 1 : 0);
+  if (sources > 1) result.error = kTwoPasswordSources;
   return result;
 }
 
-const char* UsageText() {
-  return "Usage: velmora-cli encrypt|decrypt|open DIR [options]\n"
-         "\n"
-         "Protects the directory tree DIR with a password, in place.\n"
-         "  encrypt   encrypt every entry below DIR\n"
-         "  decrypt   decrypt every entry below DIR\n"
-         "  open      decrypt, wait for Enter (or end of input, Ctrl+C,\n"
-         "            SIGTERM, SIGHUP), then encrypt again with the same key\n"
-         "\n"
-         "A signal never stops a run half-way: it takes effect when the run "
-         "ends.\n"
-         "\n"
-         "Options (anywhere after the command):\n"
-         "  --password-stdin          read the password from the first line "
-         "of stdin\n"
-         "  --yes                     continue past mixed-tree warnings\n"
-         "  --on-problem=ask|skip|abort\n"
-         "                            answer per-entry problems (default: ask "
-         "on a\n"
-         "                            terminal, otherwise abort)\n"
-         "  --whole                   encipher whole files, whatever the "
-         "extension\n"
-         "  --extensions=LZH,ZIP,...  extensions whose files get only their "
-         "head\n"
-         "                            enciphered (replaces the built-in list)\n"
-         "  --help                    show this help\n"
-         "  --version                 show the version\n"
-         "\n"
-         "Exit status: 0 all done, 1 entries not done, 2 usage error or "
-         "nothing done,\n"
-         "3 a file too large for the cipher.\n";
-}
+std::u16string UsageText() { return kUsage; }
 
-const char* ShortUsageText() {
-  return "Usage: velmora-cli encrypt|decrypt|open DIR [options]\n"
-         "Try 'velmora-cli --help' for the options.\n";
-}
+std::u16string ShortUsageText() { return kShortUsage; }
 
 }  // namespace velmora::cli

@@ -1,11 +1,13 @@
 // The command line of velmora-cli, parsed into a plain struct.
 //
-// Grammar: velmora-cli COMMAND [options] DIR [options]
+// Grammar (getopt_long): velmora-cli [options] COMMAND DIR, options
+// anywhere; a value after '=' or as the next argument; "--" ends the
+// options, so a DIR that starts with '-' can still be named.
 //   COMMAND  encrypt | decrypt | open
-//   options  --password-stdin  --yes  --whole  --extensions=A,B,...
-//            --on-problem=ask|skip|abort  --help  --version  --
-// --help and --version are accepted anywhere, the command included. "--"
-// ends the options, so a DIR that starts with '-' can still be named.
+//   options  -y --yes  --on-problem=ask|skip|abort  --password-stdin
+//            --password-file=FILE  --password-fd=N  --whole
+//            --extensions=A,B,...  -h --help  -V --version
+// --help and --version win over everything else on the line.
 #ifndef VELMORA_CLI_OPTIONS_H_
 #define VELMORA_CLI_OPTIONS_H_
 
@@ -28,7 +30,10 @@ enum class ProblemPolicy {
 struct Options {
   Command command = Command::kNone;
   std::string directory;  // as given, bytes
+  // At most one password source; none means the terminal.
   bool password_stdin = false;
+  std::string password_file;
+  int password_fd = -1;
   bool yes = false;
   bool whole = false;
   ProblemPolicy on_problem = ProblemPolicy::kDefault;
@@ -38,7 +43,7 @@ struct Options {
 
 struct ParseResult {
   Options options;
-  std::string error;  // empty on success; otherwise a one-line reason
+  std::u16string error;  // empty on success; otherwise a one-line reason
   bool ok() const { return error.empty(); }
 };
 
@@ -46,10 +51,10 @@ struct ParseResult {
 // --version, whatever else is on the line.
 ParseResult ParseArguments(const std::vector<std::string>& args);
 
-// The help text, and the two lines shown after a usage error; both end with
-// a line feed.
-const char* UsageText();
-const char* ShortUsageText();
+// The help text, and the two lines shown after a usage error, in the user's
+// language; both end with a line feed.
+std::u16string UsageText();
+std::u16string ShortUsageText();
 
 }  // namespace velmora::cli
 

@@ -1,9 +1,12 @@
 #include "cli/progress_line.h"
 
+#include <locale.h>
 #include <unistd.h>
+#include <wchar.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 
 #include "cli/display_text.h"
 #include "cli/terminal.h"
@@ -30,21 +33,13 @@ std::u16string OneLine(std::u16string_view text) {
 }  // namespace
 
 int ColumnWidth(char32_t c) {
-  if (c < 0x20 || (c >= 0x7F && c < 0xA0)) return 0;
-  if ((c >= 0x0300 && c <= 0x036F) || (c >= 0x200B && c <= 0x200F) ||
-      (c >= 0x3099 && c <= 0x309A) || (c >= 0xFE00 && c <= 0xFE0F)) {
-    return 0;
-  }
-  if ((c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) ||
-      (c >= 0x3041 && c <= 0x33FF) || (c >= 0x3400 && c <= 0x4DBF) ||
-      (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
-      (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
-      (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
-      (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1F64F) ||
-      (c >= 0x1F900 && c <= 0x1F9FF) || (c >= 0x20000 && c <= 0x3FFFD)) {
-    return 2;
-  }
-  return 1;
+  // glibc's tables, read in a UTF-8 locale whatever the user's is: in "C"
+  // every non-ASCII character would be unprintable.
+  static const locale_t utf8 = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+  const locale_t previous = utf8 != nullptr ? ::uselocale(utf8) : nullptr;
+  const int width = ::wcwidth(static_cast<wchar_t>(c));
+  if (previous != nullptr) ::uselocale(previous);
+  return width < 0 ? 0 : width;
 }
 
 std::string FitToColumns(std::u16string_view text, int columns) {
@@ -71,7 +66,18 @@ std::string FitToColumns(std::u16string_view text, int columns) {
   return shown.substr(0, std::min(end, shown.size()));
 }
 
-ProgressLine::ProgressLine(int fd, bool enabled) : fd_(fd), enabled_(enabled) {}
+namespace {
+
+// A dumb terminal cannot go back to the start of a line and erase it.
+bool IsDumbTerminal() {
+  const char* term = std::getenv("TERM");
+  return term == nullptr || std::string_view(term) == "dumb";
+}
+
+}  // namespace
+
+ProgressLine::ProgressLine(int fd, bool enabled)
+    : fd_(fd), enabled_(enabled && !IsDumbTerminal()) {}
 
 ProgressLine::~ProgressLine() { Clear(); }
 

@@ -13,8 +13,8 @@
 
 namespace velmora::cli {
 
-// Terminal columns taken by |code_point|: 2 for East Asian wide and full
-// width characters, 0 for combining marks and controls, 1 otherwise.
+// Terminal columns taken by |code_point|, as glibc's wcwidth(3) tells:
+// 2 for wide characters and emoji, 0 for combining marks and controls.
 int ColumnWidth(char32_t code_point);
 
 // |text| as shown (see DisplayText), line ends turned into spaces, cut to at

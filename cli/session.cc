@@ -1,6 +1,9 @@
 #include "cli/session.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <cstdio>
@@ -48,6 +51,16 @@ bool IsPathRefusal(const std::u16string& status) {
   return status == text::kInvalidPath || status == text::kFileNotSupported;
 }
 
+// Why the target was refused, as the system says it.
+void PrintPathReason(ConsoleWindow& window, const std::string& path) {
+  struct stat status;
+  if (::stat(path.c_str(), &status) != 0) {
+    window.PrintReason(path, errno);
+  } else if (!S_ISDIR(status.st_mode)) {
+    window.PrintReason(path, ENOTDIR);
+  }
+}
+
 }  // namespace
 
 int ExitStatusFor(RunOutcome outcome) {
@@ -86,7 +99,10 @@ int RunSession(const Options& options) {
   settings.answers.yes_to_mixed = options.yes;
   settings.answers.person_present = person_present;
   settings.answers.policy = ResolvePolicy(options.on_problem, person_present);
-  settings.password_stdin = options.password_stdin;
+  settings.password_fd =
+      options.password_stdin ? STDIN_FILENO : options.password_fd;
+  settings.password_file = options.password_file;
+  settings.confirm_password = options.command == Command::kEncrypt;
   settings.progress = IsTerminal(STDERR_FILENO);
   ConsoleWindow window(settings, &signals);
 
@@ -104,6 +120,7 @@ int RunSession(const Options& options) {
   const std::u16string status = window.GetControlText(IDC_STATUS_SUB);
   if (IsPathRefusal(status)) {
     window.PrintError(status);
+    PrintPathReason(window, options.directory);
     return kExitNothingDone;
   }
   // The scan's message box has said which file.
@@ -111,6 +128,7 @@ int RunSession(const Options& options) {
   if (dialog.m_lastScanOutcome != ScanOutcome::kCompleted) {
     // The path check let nothing through without saying why ("/", say).
     window.PrintError(text::kInvalidPath);
+    PrintPathReason(window, options.directory);
     return kExitNothingDone;
   }
 
@@ -134,6 +152,9 @@ int RunSession(const Options& options) {
     // Entries the decryption left alone still count against the run.
     exit_status =
         std::max(exit_status, ExitStatusFor(dialog.m_lastRunOutcome.load()));
+  }
+  if (window.output_failed()) {
+    exit_status = std::max(exit_status, kExitSomeNotDone);
   }
   return exit_status;
 }

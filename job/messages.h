@@ -1,136 +1,140 @@
 // The program's own texts: message boxes, status lines and their formats.
 // "\r\n" separates lines; the window port converts line ends at its edge.
-// %s and %d are filled with Format() (platform/u16_format.h).
+// %s and %d are filled with Format() (platform/u16_format.h). Each is a
+// Text: its English is in po/en.po (see docs/translations.md).
 #ifndef VELMORA_JOB_MESSAGES_H_
 #define VELMORA_JOB_MESSAGES_H_
+
+#include "platform/catalogue.h"
+#include "platform/version.h"
 
 namespace velmora::text {
 
 // --- Run checks, warnings and summary --------------------------------------
-inline constexpr char16_t kPathMissing[] =  // P1
+inline constexpr Text kPathMissing =  // P1
     u"指定されたパスは存在しません。ディレクトリ名をお確かめ下さい。\r\n\r\n[入力文字]\r\n%s";
-inline constexpr char16_t kPathIsFile[] =  // P2
+inline constexpr Text kPathIsFile =  // P2
     u"ファイル指定には対応しておりません。ディレクトリ名を指定して下さい。\r\n\r\n[入力文字]\r\n%s";
-inline constexpr char16_t kNothingToEncrypt[] =  // E1
+inline constexpr Text kNothingToEncrypt =  // E1
     u"ファイルが存在しないか、又はすべてのファイルが暗号化されています。\r\n処理対象はありません。";
-inline constexpr char16_t kNothingToDecrypt[] =  // E2
+inline constexpr Text kNothingToDecrypt =  // E2
     u"ファイルが存在しないか、又はすべてファイルは暗号解除済みです。\r\n処理対象はありません。";
-inline constexpr char16_t kMixedEncrypted[] =  // W1
+inline constexpr Text kMixedEncrypted =  // W1
     u"ディレクトリには、既に暗号化されているファイルが%dファイル含まれています。"
     u"\r\nこれらのファイルに適用されているパスワードと今回のパスワードが同じであれば問題ありません。"
     u"\r\n１つのディレクトリに2種類のパスワードを使用すると、暗号[解除]に失敗します。"
     u"\r\n処理を継続しても良いですか？";
-inline constexpr char16_t kMixedPlain[] =  // W2
+inline constexpr Text kMixedPlain =  // W2
     u"ディレクトリには、暗号解除済みファイルが%dファイル含まれています。"
     u"\r\n処理を継続しますか？";
-inline constexpr char16_t kAllDone[] =  // S1
+inline constexpr Text kAllDone =  // S1
     u"全て正常に処理しました。\r\n%d / %dファイル";
-inline constexpr char16_t kSomeDone[] =  // S2
+inline constexpr Text kSomeDone =  // S2
     u"%d ファイル中 %d ファイル処理しました。";
-inline constexpr char16_t kWaiting[] =  // T
+inline constexpr Text kWaiting =  // T
     u"待機中（プログラム終了を合図として、対象ディレクトリの暗号化処理を行います。）";
-inline constexpr char16_t kProcessingComplete[] = u"処理完了";
+inline constexpr Text kProcessingComplete = u"処理完了";
 
 // --- Scan ------------------------------------------------------------------
-inline constexpr char16_t kSearching[] = u"ファイル検索中";
-inline constexpr char16_t kSearchingCount[] = u"ファイル検索中\u3000%d";
-inline constexpr char16_t kSearchComplete[] = u"検索完了";
-inline constexpr char16_t kFilesFound[] = u"%d\u3000ファイル見つかりました。";
-inline constexpr char16_t kFileTooLarge[] =
+inline constexpr Text kSearching = u"ファイル検索中";
+inline constexpr Text kSearchingCount = u"ファイル検索中\u3000%d";
+inline constexpr Text kSearchComplete = u"検索完了";
+inline constexpr Text kFilesFound = u"%d\u3000ファイル見つかりました。";
+inline constexpr Text kFileTooLarge =
     u"本バージョンでは、このファイルは対応できません。"
     u"\r\nファイルサイズが大きすぎます。";
-inline constexpr char16_t kFileOverWholeLimit[] =
+inline constexpr Text kFileOverWholeLimit =
     u"本バージョンでは、このファイルは対応できません。"
     u"\r\nファイルの拡張子を\"ZIP\"等に変更し暗号化範囲を変更するか、ファイルサイズを%dMバイト以下にして下さい。";
-inline constexpr char16_t kPathBlock[] =
+inline constexpr Text kPathBlock =
     u"\r\n\r\nファイルパス\r\n%s\r\nファイル名\r\n%s";
 
 // --- Per-entry operation ---------------------------------------------------
-inline constexpr char16_t kProcessing[] = u"処理中です\u3000%d / %d";
-inline constexpr char16_t kDetail[] =  // D
+inline constexpr Text kProcessing = u"処理中です\u3000%d / %d";
+inline constexpr Text kDetail =  // D
     u"ファイルパス\r\n%s\r\nファイル名\r\n%s";
-inline constexpr char16_t kAttributeFailed[] =  // F0
+inline constexpr Text kAttributeFailed =  // F0
     u"ファイルの属性変更に失敗しました。ファイルがロックされている可能性があります。\r\nリトライしますか？\r\n\r\n";
-inline constexpr char16_t kOpenFailed[] =  // F1
+inline constexpr Text kOpenFailed =  // F1
     u"ファイルオープンに失敗しました。ファイル内容の暗号化/暗号解除は行われていません。\r\nリトライしますか？\r\n\r\n";
-inline constexpr char16_t kContentFailed[] =  // F2
+inline constexpr Text kContentFailed =  // F2
     u"ファイル内容の暗号化/暗号解除に失敗しました。ファイルの内容は失われた可能性があります。\r\n\r\n";
-inline constexpr char16_t kStatusNotRestored[] =
+inline constexpr Text kStatusNotRestored =
     u"ファイルの属性と日時を元に戻せませんでした。ファイル名と内容の変換は完了しています。\r\n\r\n";
-inline constexpr char16_t kSourceGone[] =  // R1
+inline constexpr Text kSourceGone =  // R1
     u"ファイル名の変換エラー。\r\n対象ファイルは存在しません。\r\nリトライしますか？\r\n\r\n";
-inline constexpr char16_t kRenameFailed[] =  // R2
+inline constexpr Text kRenameFailed =  // R2
     u"ファイル名のリネームに失敗しました。ファイルがロックされている可能性があります。\r\nリトライしますか？\r\n\r\n";
-inline constexpr char16_t kTargetExists[] =  // R3: word, kind; then detail
+inline constexpr Text kTargetExists =  // R3: word, kind; then detail
     u"既に%s後の%sが存在しています。\r\n削除してリトライしますか？\r\n\r\n";
-inline constexpr char16_t kTargetExistsDetail[] =
+inline constexpr Text kTargetExistsDetail =
     u"%sパス\r\n%s\r\nディレクトリ名\r\n%s";
-inline constexpr char16_t kRemoveFailed[] =  // R4: kind; then detail
+inline constexpr Text kRemoveFailed =  // R4: kind; then detail
     u"%sの削除ができませんでした。\r\n\r\n";
-inline constexpr char16_t kRemoveFailedDetail[] =
+inline constexpr Text kRemoveFailedDetail =
     u"%sパス\r\n%s\r\nファイル名\r\n%s";
-inline constexpr char16_t kKindDirectory[] = u"ディレクトリ";
-inline constexpr char16_t kKindFile[] = u"ファイル";
-inline constexpr char16_t kWordEncryption[] = u"暗号化";
-inline constexpr char16_t kWordDecryption[] = u"暗号解除";
+inline constexpr Text kKindDirectory = u"ディレクトリ";
+inline constexpr Text kKindFile = u"ファイル";
+inline constexpr Text kWordEncryption = u"暗号化";
+inline constexpr Text kWordDecryption = u"暗号解除";
 
 // --- Problem prompts, by name-conversion error code -------------------------
 // Each reason is followed by kSkipQuestion.
-inline constexpr char16_t kSkipQuestion[] =
+inline constexpr Text kSkipQuestion =
     u"\r\nスキップして処理を継続しますか？\r\n\r\nファイルパス\r\n%s\r\nファイル名\r\n%s";
-inline constexpr char16_t kWrongPassword[] =  // 1
+inline constexpr Text kWrongPassword =  // 1
     u"次のファイルは、パスワードが一致しないため暗号解除できません。";
-inline constexpr char16_t kUnrepresentableName[] =  // 2
+inline constexpr Text kUnrepresentableName =  // 2
     u"次のファイルは、ファイル名に使用できない文字が含まれているため、暗号化できません。";
-inline constexpr char16_t kInvalidName[] =  // 3 and 7
+inline constexpr Text kInvalidName =  // 3 and 7
     u"次のファイルは不正なファイル名です。暗号解除できません。";
-inline constexpr char16_t kAlreadyEncrypted[] =  // 4
+inline constexpr Text kAlreadyEncrypted =  // 4
     u"次のファイルは既に暗号化されているので、暗号化できません。";
-inline constexpr char16_t kNameTooLong[] =  // 5
+inline constexpr Text kNameTooLong =  // 5
     u"次のファイルはファイル名が長すぎるので、ファイル名の置換ができません。";
-inline constexpr char16_t kNotEncrypted[] =  // 6
+inline constexpr Text kNotEncrypted =  // 6
     u"次のファイルは暗号化されていないファイルなので、暗号解除できません。";
-inline constexpr char16_t kUnsupportedVersion[] =  // 8
+inline constexpr Text kUnsupportedVersion =  // 8
     u"次のファイルは不正なバージョンを示しています。暗号解除できません。";
-inline constexpr char16_t kUnexpectedError[] =  // 9
+inline constexpr Text kUnexpectedError =  // 9
     u"予期せぬエラーです。暗号解除できません。";
-inline constexpr char16_t kDontShowAgain[] =
+inline constexpr Text kDontShowAgain =
     u"以降このメッセージを表示しないようにしますか？";
 
 // --- State kept outside the tree: journal, repair, run lock -------------------
-inline constexpr char16_t kHoldsStateFolder[] =  // state folder; input
+inline constexpr Text kHoldsStateFolder =  // state folder; input
     u"指定されたディレクトリには、Velmoraの作業記録を保存する状態フォルダが含まれているため、処理できません。"
     u"\r\n状態フォルダを含まないディレクトリを指定して下さい。\r\n\r\n状態フォルダ\r\n%s\r\n\r\n[入力文字]\r\n%s";
-inline constexpr char16_t kTreeInUse[] =  // the folder another run holds
+inline constexpr Text kTreeInUse =  // the folder another run holds
     u"指定されたディレクトリは、別のVelmoraの処理で使用中です。\r\nその処理が終わってから、もう一度実行して下さい。"
     u"\r\n\r\n使用中のディレクトリ\r\n%s";
-inline constexpr char16_t kStateFolderFailed[] =  // state folder
+inline constexpr Text kStateFolderFailed =  // state folder
     u"状態フォルダに作業記録を書き込めないため、処理を行いません。"
     u"\r\n\r\n状態フォルダ\r\n%s";
-inline constexpr char16_t kRepaired[] =  // one path per line
+inline constexpr Text kRepaired =  // one path per line
     u"前回中断された処理を修復しました。次のファイルを処理前の状態に戻しました。\r\n\r\n%s";
-inline constexpr char16_t kRepairWrongPassword[] =
+inline constexpr Text kRepairWrongPassword =
     u"前回中断された処理を修復できません。パスワードが、中断された処理のパスワードと一致しません。"
     u"\r\n中断された処理と同じパスワードで、もう一度実行して下さい。何も変更していません。";
-inline constexpr char16_t kRepairFailed[] =  // one path per line
+inline constexpr Text kRepairFailed =  // one path per line
     u"前回中断された処理を修復できませんでした。次のファイルはそのまま残しています。"
     u"\r\n同じパスワードで、もう一度実行して下さい。\r\n\r\n%s";
-inline constexpr char16_t kRepairTreeAbove[] =  // the folder
+inline constexpr Text kRepairTreeAbove =  // the folder
     u"上位のディレクトリで中断された処理があります。先にそのディレクトリを同じパスワードで処理して下さい。"
     u"\r\n\r\n中断されたディレクトリ\r\n%s";
-inline constexpr char16_t kContentLeftForRepair[] =  // then D
+inline constexpr Text kContentLeftForRepair =  // then D
     u"ファイル内容の暗号化/暗号解除に失敗し、元に戻すこともできませんでした。"
     u"\r\n次回、同じパスワードで実行すると修復されます。\r\n\r\n";
-inline constexpr char16_t kLeftDecrypted[] =  // the folder
+inline constexpr Text kLeftDecrypted =  // the folder
     u"次のディレクトリは、一時的暗号解除のまま終了したため、暗号解除されたままです。暗号化して下さい。"
     u"\r\n\r\n%s";
 
 // --- Main dialog -----------------------------------------------------------
-inline constexpr char16_t kStarted[] = u"Velmora起動しました。\r\nVersion %s";
-inline constexpr char16_t kVersion[] = u"1.10";
-inline constexpr char16_t kStartupComplete[] = u"起動完了";
-inline constexpr char16_t kInvalidPath[] = u"無効なパスです。";
-inline constexpr char16_t kFileNotSupported[] =
+inline constexpr Text kStarted = u"Velmora起動しました。\r\nVersion %s";
+inline constexpr Text kVersion = u"" VELMORA_VERSION_SHORT;
+inline constexpr Text kStartupComplete = u"起動完了";
+inline constexpr Text kInvalidPath = u"無効なパスです。";
+inline constexpr Text kFileNotSupported =
     u"ファイル指定はサポートしておりませんので、ディレクトリを指定して下さい。";
 
 }  // namespace velmora::text

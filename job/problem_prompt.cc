@@ -7,7 +7,7 @@ namespace velmora {
 namespace {
 
 struct Problem {
-  const char16_t* text;
+  std::u16string_view text;
   unsigned icon;
 };
 

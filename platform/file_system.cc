@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <string_view>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 #include <vector>
 
@@ -231,8 +230,8 @@ int RenameEntry(const std::u16string& from, const std::u16string& to) {
   // rename() would silently replace whatever is at |to|; RENAME_NOREPLACE
   // makes the kernel refuse atomically.
   fault_injection::CrashPoint();
-  if (::syscall(SYS_renameat2, AT_FDCWD, from_bytes.c_str(), AT_FDCWD,
-                to_bytes.c_str(), RENAME_NOREPLACE) == 0) {
+  if (::renameat2(AT_FDCWD, from_bytes.c_str(), AT_FDCWD, to_bytes.c_str(),
+                  RENAME_NOREPLACE) == 0) {
     return 0;
   }
   if (errno != EINVAL && errno != ENOSYS) return -1;

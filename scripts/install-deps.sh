@@ -6,8 +6,10 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev libxxhash-dev
+  qt6-base-dev qt6-translations-l10n libxxhash-dev
   fonts-noto-cjk
+  gettext locales
+  appstream desktop-file-utils dpkg-dev man-db
 )
 
 missing=()
@@ -16,11 +18,28 @@ for package in "${packages[@]}"; do
     missing+=("$package")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+# The locales the translation tests switch between.
+locales=(en_US.UTF-8 ja_JP.UTF-8)
+missing_locales=()
+for locale in "${locales[@]}"; do
+  if ! locale -a 2>/dev/null | grep -qix "${locale/UTF-8/utf8}"; then
+    missing_locales+=("$locale")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && [ ${#missing_locales[@]} -eq 0 ] && exit 0
 
-echo "Installing: ${missing[*]}" >&2
 sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
 export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -q
-"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -ne 0 ]; then
+  echo "Installing: ${missing[*]}" >&2
+  "${sudo_cmd[@]}" apt-get update -q
+  "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+for locale in "${missing_locales[@]}"; do
+  echo "Generating the locale $locale" >&2
+  "${sudo_cmd[@]}" sed -i "s/^# *\($locale UTF-8\)/\1/" /etc/locale.gen
+  grep -q "^$locale UTF-8" /etc/locale.gen ||
+    echo "$locale UTF-8" | "${sudo_cmd[@]}" tee -a /etc/locale.gen >/dev/null
+done
+[ ${#missing_locales[@]} -eq 0 ] || "${sudo_cmd[@]}" locale-gen

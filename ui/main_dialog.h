@@ -14,11 +14,12 @@
 
 #include "engine/text_sink.h"
 #include "job/job_host.h"
+#include "platform/catalogue.h"
 
 namespace velmora {
 
 // Placeholder of the path box; never checked as a path.
-inline constexpr char16_t kDropHereText[] = u"ここにドロップして下さい";
+inline constexpr Text kDropHereText = u"ここにドロップして下さい";
 
 class MainDialog : public JobHost {
  public:

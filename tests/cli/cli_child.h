@@ -31,7 +31,10 @@ struct Cli {
 // A running velmora-cli.
 class Child {
  public:
-  explicit Child(std::vector<std::string> args) {
+  // |env| adds or replaces variables of the child's environment. The child
+  // speaks Japanese whatever the caller's locale, unless |env| says else.
+  explicit Child(std::vector<std::string> args,
+                 std::vector<std::pair<const char*, const char*>> env = {}) {
     args.insert(args.begin(), VELMORA_CLI_PATH);
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
@@ -42,6 +45,9 @@ class Child {
     pid_ = ::fork();
     if (pid_ == 0) {
       ::setsid();  // no controlling terminal: /dev/tty cannot be opened
+      ::unsetenv("LANGUAGE");  // Japanese, whatever the caller's locale
+      ::setenv("LC_ALL", "C.UTF-8", 1);
+      for (const auto& [name, value] : env) ::setenv(name, value, 1);
       for (int fd = 0; fd < 3; ++fd) ::dup2(pipes[fd][fd == 0 ? 0 : 1], fd);
       ::execv(argv[0], argv.data());
       ::_exit(127);

@@ -73,6 +73,10 @@ TEST(DisplayTextTest, NothingReachesTheTerminalThatCouldDriveIt) {
   // The progress line: wide characters take two columns, line ends a space.
   EXPECT_EQ(FitToColumns(u"処理中です", 5), "処理");
   EXPECT_EQ(FitToColumns(u"ab処理", 3), "ab");
+  // Emoji are wide and combining marks take no column (glibc's wcwidth).
+  EXPECT_EQ(FitToColumns(u"a\U0001F600b", 2), "a");
+  EXPECT_EQ(FitToColumns(u"a\U0001F600b", 3), "a\xF0\x9F\x98\x80");
+  EXPECT_EQ(FitToColumns(u"e\u0301xy", 2), "e\xCC\x81x");
   EXPECT_EQ(FitToColumns(u"dir\r\n  12K\x1b", 80), "dir   12K\xEF\xBF\xBD");
 }
 

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -214,14 +215,86 @@ TEST_F(CliTest, UsageErrorsExitTwoAndChangeNothing) {
       {"encrypt", root_, "--force"},
       {"encrypt", "--on-problem=maybe", root_},
       {"encrypt", root_, "--extensions=ZIP,ABCDEFGHIJ"},
-      {"encrypt", root_, "--extensions=あいうえおかきくけこ"}};
+      {"encrypt", root_, "--extensions=あいうえおかきくけこ"},
+      {"encrypt", root_, "--on-problem"},
+      {"encrypt", root_, "extra"},
+      {"encrypt", root_, "--yes=1"},
+      {"encrypt", root_, "--password-fd=x"},
+      {"encrypt", root_, "--password-stdin", "--password-fd", "0"}};
   for (const std::vector<std::string>& args : lines) {
     const Cli result = RunCli(args, kPasswordLine);
     EXPECT_EQ(result.status, 2) << ::testing::PrintToString(args);
-    EXPECT_TRUE(Has(result.err, "Usage: velmora-cli")) << result.err;
+    EXPECT_TRUE(Has(result.err, "'velmora-cli --help'")) << result.err;
     EXPECT_EQ(result.out, "");
   }
   EXPECT_EQ(Snapshot(root_), plain);
+}
+
+TEST_F(CliTest, OptionsTakeEveryGetoptForm) {
+  const TreeSnapshot plain = Snapshot(root_);
+  // Before the command, a value after a space, short -y, and a password
+  // from a file and from an inherited descriptor.
+  const std::string file = base_.path() + "/pass";
+  WriteFile(file, kPasswordLine);
+  Cli result = RunCli({"--password-file", file, "-y", "encrypt", root_,
+                       "--on-problem", "skip"}, "");
+  ASSERT_EQ(result.status, 0) << result.err;
+  // Decrypt asks once: one line of input is enough on descriptor 0.
+  result = RunCli({"--password-fd=0", "decrypt", "--", root_}, kPasswordLine);
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(Snapshot(root_), plain);
+  // "--" makes a name that starts with '-' the directory.
+  result = RunCli({"encrypt", "--password-stdin", "--", "-h"}, kPasswordLine);
+  EXPECT_EQ(result.status, 2);
+  EXPECT_TRUE(Has(result.err, Shown(text::kInvalidPath))) << result.err;
+  // A password file that cannot be read names the file and the reason.
+  result = RunCli({"encrypt", root_, "--password-file=" + file + "x"}, "");
+  EXPECT_EQ(result.status, 2);
+  EXPECT_TRUE(Has(result.err, "velmora-cli: " + file + "x: No such file"))
+      << result.err;
+  EXPECT_EQ(Snapshot(root_), plain);
+}
+
+TEST_F(CliTest, SummaryThatCannotBeWrittenFailsTheRun) {
+  const std::string command = "printf 'secret\\n' | LC_ALL=C.UTF-8 " +
+                              std::string(VELMORA_CLI_PATH) +
+                              " encrypt --password-stdin '" + root_ +
+                              "' >/dev/full 2>/dev/null";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+}
+
+// The locales come from the install script; a missing one reads as C.
+TEST(CliLocaleTest, EnglishOnlyWhereTheLocaleAsksForIt) {
+  struct Row {
+    const char* language;
+    const char* all;
+    bool english;
+  } rows[] = {{"", "en_US.UTF-8", true},
+              {"en", "ja_JP.UTF-8", true},
+              {"ja:en", "en_US.UTF-8", false},
+              {"fr:en", "ja_JP.UTF-8", true},
+              {"", "ja_JP.UTF-8", false},
+              {"en", "C", false},
+              {"en", "POSIX", false}};
+  for (const Row& row : rows) {
+    TempDir dir;
+    WriteFile(dir.path() + "/a", "a");
+    Child child({"encrypt", dir.path(), "--password-stdin"},
+                {{"LANGUAGE", row.language}, {"LC_ALL", row.all}});
+    child.Write(kPasswordLine);
+    child.CloseInput();
+    const Cli result = child.Finish();
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, row.english ? "All done without problems.\n1 / 1 files\n"
+                                      : Shown(Format(text::kAllDone, {1, 1})) + "\n")
+        << row.language << " " << row.all;
+    Child help({"--help"}, {{"LANGUAGE", row.language}, {"LC_ALL", row.all}});
+    help.CloseInput();
+    EXPECT_EQ(Has(help.Finish().out, "Usage: velmora-cli"), row.english)
+        << row.language << " " << row.all;
+  }
 }
 
 TEST(CliRangeTest, WholeAndExtensionsChooseWhatIsEnciphered) {

@@ -39,7 +39,7 @@ class EntryFailureTest : public JobTest {
 TEST_F(EntryFailureTest, StatusChangeOrOpenFailureGivesTheOldNameBackAndRetryWorks) {
   const struct {
     void (*arm)();
-    const char16_t* message;
+    Text message;
   } cases[] = {{[] { fault_injection::FailNthSetStatus(1); }, text::kAttributeFailed},
                {[] { fault_injection::FailNthOpen(1); }, text::kOpenFailed}};
   for (const auto& c : cases) {

@@ -66,7 +66,7 @@ inline std::string Dump(const ScriptedWindow& window) {
 // the follow-up with |follow_up| (No: ask again next time).
 inline std::vector<std::pair<std::u16string, int>> SkipEachProblem(int follow_up = IDNO) {
   std::vector<std::pair<std::u16string, int>> answers = {{text::kDontShowAgain, follow_up}};
-  for (const char16_t* question :
+  for (const Text& question :
        {text::kMixedEncrypted, text::kMixedPlain, text::kWrongPassword, text::kUnrepresentableName,
         text::kInvalidName, text::kAlreadyEncrypted, text::kNotEncrypted}) {
     answers.emplace_back(Lead(question), IDYES);

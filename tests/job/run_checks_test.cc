@@ -18,7 +18,7 @@ TEST_F(RunChecksTest, RefusesEmptyMissingFileAndRootTargetsWithTheTextAsTyped) {
   std::vector<int> posted;  // should a check fail, the root is never scanned
   w().dispatch = [&posted](int command) { posted.push_back(command); };
   w().password = std::nullopt;  // nor walked
-  const std::pair<std::string, const char16_t*> cases[] = {
+  const std::pair<std::string, std::u16string_view> cases[] = {
       {"", text::kPathMissing},        {Path("missing"), text::kPathMissing},
       {"/", text::kPathMissing},       {"//", text::kPathMissing},
       {"/tmp/..", text::kPathMissing}, {Path("to-root/"), text::kPathMissing},
@@ -43,7 +43,7 @@ TEST_F(RunChecksTest, NothingToDoEndsTheRunBeforeThePassword) {
   const struct {
     std::string entry;  // the tree's one entry, if any
     int radio;
-    const char16_t* message;
+    std::u16string_view message;
   } cases[] = {
       {"", IDC_RADIO_ENCRYPT, text::kNothingToEncrypt},
       {Enc(u"f.txt"), IDC_RADIO_ENCRYPT, text::kNothingToEncrypt},
@@ -56,7 +56,7 @@ TEST_F(RunChecksTest, NothingToDoEndsTheRunBeforeThePassword) {
     const TreeSnapshot before = Snapshot(h_.root());
     h_.Choose(c.radio);
     h_.Execute(kPassword);
-    EXPECT_EQ(w().boxes, (Boxes{{c.message, MB_OK | MB_ICONEXCLAMATION, IDOK}}));
+    EXPECT_EQ(w().boxes, (Boxes{{std::u16string(c.message), MB_OK | MB_ICONEXCLAMATION, IDOK}}));
     EXPECT_EQ(Snapshot(h_.root()), before);
   }
   EXPECT_EQ(w().password_dialogs, 0);

@@ -13,6 +13,7 @@
 #include "ui/qt/app.h"
 #include "ui/qt/command_line.h"
 #include "ui/qt/dialog_units.h"
+#include "ui/qt/translations.h"
 
 int main(int argc, char** argv) {
   // Everything after the program name is the initial target. Qt gets none
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
   int qt_argc = 1;
   char* qt_argv[] = {argv[0], nullptr};
   QApplication application(qt_argc, qt_argv);
+  velmora::InstallTranslations(application);
   QApplication::setFont(velmora::DialogFont());
   QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
   // The program ends when MainDialog ends it and no worker is left, not when
