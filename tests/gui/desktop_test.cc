@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
@@ -35,6 +34,7 @@
 #include "platform/wtf8.h"
 #include "ui/qt/app.h"
 #include "ui/qt/dialog_script.h"
+#include "ui/qt/message_box.h"
 #include "ui/qt/password_dialog.h"
 
 namespace velmora {
@@ -101,7 +101,7 @@ struct Person {
       }
       QTest::mouseClick(dialog.findChild<QPushButton*>(ControlName(IDOK)),
                         Qt::LeftButton);
-    } else if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+    } else if (auto* box = qobject_cast<MessageBoxDialog*>(&dialog)) {
       boxes.push_back(box->text());
       for (int id : {IDOK, IDYES, IDABORT}) {
         if (auto* button = box->findChild<QPushButton*>(ControlName(id))) {

@@ -5,9 +5,9 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -167,42 +167,110 @@ TEST(OptionDialogTest, TextAndRuleRoundTrip) {
   }
 }
 
-TEST(MessageBoxTest, JapaneseButtonsAndTheSafeAnswerWhenLeftOpen) {
+// Keys go where a person's keys go: to the focused button, and from there
+// up to the box.
+void Press(QDialog& dialog, int key, Qt::KeyboardModifiers modifiers = {}) {
+  QWidget* target = dialog.focusWidget() != nullptr ? dialog.focusWidget()
+                                                     : &dialog;
+  QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
+}
+
+TEST(MessageBoxTest, ButtonsWithAccessKeysAndOnlyANoticeCanBeDismissed) {
   const struct {
     unsigned flags;
     QStringList buttons;  // left to right
-    int click;            // 0: left open
+    int click;            // a button to click; 0: none
+    int key;              // a key pressed after Esc and the close box; 0: none
+    Qt::KeyboardModifiers modifiers;
     int answer;
   } cases[] = {
-      {MB_OK, {"OK"}, 0, IDOK},
-      {MB_YESNO, {"はい", "いいえ"}, IDYES, IDYES},
-      {MB_YESNO, {"はい", "いいえ"}, 0, IDNO},
-      {MB_ABORTRETRYIGNORE, {"中止", "再試行", "無視"}, IDRETRY, IDRETRY},
-      {MB_ABORTIGNORE, {"中止", "無視"}, 0, IDABORT},
+      {MB_OK, {"OK"}, 0, 0, {}, IDOK},  // Esc dismisses a notice
+      {MB_OK | MB_ICONINFORMATION, {"OK"}, 0, Qt::Key_Return, {}, IDOK},
+      {MB_YESNO, {"はい(&Y)", "いいえ(&N)"}, IDYES, 0, {}, IDYES},
+      {MB_YESNO | MB_ICONERROR, {"はい(&Y)", "いいえ(&N)"}, 0, Qt::Key_Y, {},
+       IDYES},
+      {MB_YESNO, {"はい(&Y)", "いいえ(&N)"}, 0, Qt::Key_N, Qt::AltModifier,
+       IDNO},
+      {MB_YESNO, {"はい(&Y)", "いいえ(&N)"}, 0, Qt::Key_Return, {}, IDYES},
+      {MB_YESNO, {"はい(&Y)", "いいえ(&N)"}, 0, 0, {}, IDNO},  // left open
+      {MB_ABORTRETRYIGNORE, {"中止(&A)", "再試行(&R)", "無視(&I)"}, 0,
+       Qt::Key_R, {}, IDRETRY},
+      {MB_ABORTRETRYIGNORE | MB_ICONWARNING,
+       {"中止(&A)", "再試行(&R)", "無視(&I)"}, IDIGNORE, 0, {}, IDIGNORE},
+      {MB_ABORTIGNORE, {"中止(&A)", "無視(&I)"}, 0, Qt::Key_I, {}, IDIGNORE},
+      {MB_ABORTIGNORE, {"中止(&A)", "無視(&I)"}, 0, Qt::Key_A,
+       Qt::AltModifier, IDABORT},
+      {MB_ABORTIGNORE, {"中止(&A)", "無視(&I)"}, 0, 0, {}, IDABORT},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.flags);
+    SCOPED_TRACE(std::to_string(c.flags) + " " + std::to_string(c.key));
     QStringList buttons;
     EXPECT_EQ(
         RunWith([&] { return RunMessageBox(nullptr, u"<b>\r\n", c.flags); },
                 [&](QDialog& dialog) {
-                  auto* box = qobject_cast<QMessageBox*>(&dialog);
+                  auto* box = qobject_cast<MessageBoxDialog*>(&dialog);
                   ASSERT_NE(box, nullptr);
-                  EXPECT_EQ(box->text(), QStringLiteral("<b>\n"));
-                  EXPECT_EQ(box->textFormat(), Qt::PlainText);
-                  QList<QAbstractButton*> list = box->buttons();
+                  EXPECT_EQ(box->windowTitle(), QStringLiteral("Velmora"));
+                  EXPECT_EQ(box->textLabel()->text(), QStringLiteral("<b>\n"));
+                  EXPECT_EQ(box->textLabel()->textFormat(), Qt::PlainText);
+                  QList<QPushButton*> list = box->findChildren<QPushButton*>();
                   std::sort(list.begin(), list.end(),
                             [](auto* a, auto* b) { return a->x() < b->x(); });
-                  for (QAbstractButton* button : list) {
-                    buttons << button->text();
-                  }
+                  for (QPushButton* button : list) buttons << button->text();
                   if (c.click != 0) {
                     QTest::mouseClick(Find<QPushButton>(dialog, c.click),
                                       Qt::LeftButton);
+                    return;
+                  }
+                  const bool notice = (c.flags & MB_TYPEMASK) == MB_OK;
+                  Press(dialog, Qt::Key_Escape);
+                  EXPECT_NE(dialog.isVisible(), notice);
+                  if (notice) return;
+                  EXPECT_FALSE(dialog.close());
+                  EXPECT_TRUE(dialog.isVisible());
+                  if (c.key != 0) {
+                    Press(dialog, c.key, c.modifiers);
+                    EXPECT_FALSE(dialog.isVisible());
                   }
                 }),
         c.answer);
     EXPECT_EQ(buttons, c.buttons);
+  }
+}
+
+TEST(MessageBoxTest, EveryLineStaysOneLineUpToTheScreensWidth) {
+  // The longest lines the program shows, and a line no screen holds.
+  const std::u16string prompt =
+      u"次のファイルは、ファイル名に使用できない文字が含まれているため、"
+      u"暗号化できません。\r\nスキップして処理を継続しますか？\r\n\r\n"
+      u"ファイルパス\r\n/home/user/data/photos\r\nファイル名\r\nx";
+  const std::u16string too_long =
+      u"前\r\n" + std::u16string(400, u'長') + u"\r\n後";
+  for (const std::u16string& text : {prompt, too_long}) {
+    RunWith([&] { return RunMessageBox(nullptr, text, MB_YESNO | MB_ICONERROR); },
+            [&](QDialog& dialog) {
+              auto* box = qobject_cast<MessageBoxDialog*>(&dialog);
+              ASSERT_NE(box, nullptr);
+              const QLabel* label = box->textLabel();
+              const QFontMetrics metrics(label->font());
+              const QStringList lines = label->text().split('\n');
+              for (const QString& line : lines) {
+                EXPECT_LE(metrics.horizontalAdvance(line), label->width())
+                    << line.toStdString();
+              }
+              EXPECT_GE(label->height(),
+                        metrics.lineSpacing() * lines.size() -
+                            metrics.leading());
+              EXPECT_LE(box->frameGeometry().width(),
+                        box->screen()->availableGeometry().width());
+              QString joined = label->text();
+              EXPECT_EQ(joined.remove('\n'), QString(box->text()).remove('\n'));
+              const bool fits = text == prompt;
+              EXPECT_EQ(label->text() == box->text(), fits);
+              EXPECT_EQ(lines.size() == box->text().count('\n') + 1, fits);
+              QTest::mouseClick(Find<QPushButton>(dialog, IDNO),
+                                Qt::LeftButton);
+            });
   }
 }
 
