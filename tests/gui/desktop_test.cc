@@ -325,6 +325,29 @@ TEST_F(DesktopTest, BlockedInputLeavesTheControlsEnabled) {
   EXPECT_TRUE(app_->IsFinished());
 }
 
+TEST_F(DesktopTest, EnterRunsFromExecuteAndOpensNothingOnceItIsDisabled) {
+  Write(root() + "/a.txt", "a");
+  Person person;
+  std::vector<const QMetaObject*> opened;
+  person.look = [&](QDialog& dialog) { opened.push_back(dialog.metaObject()); };
+  Start(root());
+  ASSERT_TRUE(WaitForScan());
+  W(IDC_EXECUTE)->setFocus();
+  QTest::keyClick(app_->window().focusWidget(), Qt::Key_Return);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !app_->port().IsWorkerActive(); },
+                              kTimeoutMs));
+  EXPECT_EQ(person.password_dialogs, 1);
+  ASSERT_FALSE(W(IDC_EXECUTE)->isEnabled());
+  EXPECT_FALSE(qobject_cast<QPushButton*>(W(IDC_SETTINGS))->isDefault());
+
+  opened.clear();
+  QWidget* focus = app_->window().focusWidget();
+  QTest::keyClick(focus != nullptr ? focus : &app_->window(), Qt::Key_Return);
+  QTest::qWait(50);  // a click would have opened its dialog by now
+  EXPECT_TRUE(opened.empty());
+  EXPECT_FALSE(app_->port().IsWorkerActive());
+}
+
 TEST_F(DesktopTest, ExitAfterATemporaryDecryptionEncryptsBeforeClosing) {
   Person person;
   // While the worker runs the window takes no input, yet nothing is greyed,

@@ -153,7 +153,16 @@ void QtWindowPort::SetChecked(int id, bool checked) {
 void QtWindowPort::EnableControl(int id, bool enable) {
   Do([this, id, enable] {
     ApplyPendingTexts();
-    if (QWidget* control = Control(id)) control->setEnabled(enable);
+    QWidget* control = Control(id);
+    if (control == nullptr) return;
+    // Qt hands the focus of a control being disabled on to the next one,
+    // and a button that takes the focus becomes the default: Enter after a
+    // run would open the option dialog. The window keeps the focus itself,
+    // so Enter goes to "実行", which ignores it while disabled.
+    if (!enable && window_.focusWidget() == control) {
+      window_.setFocus(Qt::OtherFocusReason);
+    }
+    control->setEnabled(enable);
   });
 }
 
