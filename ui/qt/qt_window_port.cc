@@ -12,8 +12,10 @@
 #include <QRadioButton>
 #include <QString>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 
+#include <atomic>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -198,17 +200,47 @@ void QtWindowPort::UpdateInputBlock() {
   }
 }
 
+int QtWindowPort::RunModal(QDialog& dialog) {
+  open_dialogs_.emplace_back(&dialog);
+  if (unattended_) Unattend(dialog);
+  const int result = dialog.exec();
+  open_dialogs_.pop_back();
+  return result;
+}
+
+void QtWindowPort::Unattend(QDialog& dialog) {
+  if (auto* box = qobject_cast<MessageBoxDialog*>(&dialog)) {
+    box->AnswerAfter(kUnattendedWait);
+    return;
+  }
+  QTimer::singleShot(kUnattendedWait, &dialog,
+                     [&dialog] { dialog.done(QDialog::Rejected); });
+}
+
+void QtWindowPort::SetUnattended() {
+  if (unattended_) return;
+  unattended_ = true;
+  for (const QPointer<QDialog>& dialog : open_dialogs_) {
+    if (dialog) Unattend(*dialog);
+  }
+}
+
 int QtWindowPort::MessageBox(const std::u16string& text, unsigned flags) {
   return Ask(SafeAnswer(flags), [this, &text, flags] {
     ApplyPendingTexts();
-    return RunMessageBox(&window_, text, flags);
+    MessageBoxDialog box(&window_, text, flags);
+    RunModal(box);
+    return box.Answer();
   });
 }
 
 int QtWindowPort::RunPasswordDialog(std::u16string* password) {
   return Ask(IDCANCEL, [this, password] {
     ApplyPendingTexts();
-    return ::velmora::RunPasswordDialog(&window_, password);
+    PasswordDialog dialog(&window_);
+    if (RunModal(dialog) != QDialog::Accepted) return IDCANCEL;
+    *password = dialog.passwordInput();
+    return IDOK;
   });
 }
 
@@ -254,6 +286,38 @@ bool QtWindowPort::StartWorker(std::function<void()> job) {
     return false;
   }
   return true;
+}
+
+void QtWindowPort::RunAndWait(const std::function<void()>& job) {
+  if (!OnGuiThread() || worker_active_) {
+    job();
+    return;
+  }
+  worker_active_ = true;
+  UpdateInputBlock();
+  QEventLoop loop;
+  std::atomic<bool> done = false;
+  std::thread worker;
+  try {
+    worker = std::thread([&job, &done, &loop] {
+      job();
+      done = true;
+      QMetaObject::invokeMethod(
+          &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: the job still has to run, frozen window or not.
+    job();
+    done = true;
+  }
+  // The loop also returns when the application is told to quit; the job
+  // must still end before anything it uses goes away.
+  while (!done) loop.exec();
+  // Joined before |loop| goes: the worker may still be posting its quit.
+  if (worker.joinable()) worker.join();
+  ApplyPendingTexts();
+  worker_active_ = false;
+  UpdateInputBlock();
 }
 
 void QtWindowPort::OnWorkerFinished() {
