@@ -7,7 +7,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "platform/window_port.h"
+#include "ui/qt/about_box.h"
 #include "ui/qt/dialog_script.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/message_box.h"
@@ -274,13 +277,51 @@ TEST(MessageBoxTest, EveryLineStaysOneLineUpToTheScreensWidth) {
   }
 }
 
+// True when |control|'s own text is shown whole: measured with the font's
+// metrics, not with the control's size hints.
+void ExpectTextFits(const QWidget& control) {
+  const QFontMetrics metrics(control.font());
+  const QStyle& style = *control.style();
+  const QRect area = control.rect();
+  const auto fits = [&](const QRect& text, const QRect& room) {
+    EXPECT_LE(text.width(), room.width());
+    EXPECT_LE(text.height(), room.height());
+  };
+  if (const auto* label = qobject_cast<const QLabel*>(&control)) {
+    if (label->text().isEmpty()) return;
+    const int flags =
+        Qt::AlignLeft | Qt::AlignTop | (label->wordWrap() ? Qt::TextWordWrap : 0);
+    const QRect room = label->contentsRect();
+    fits(metrics.boundingRect(room, flags, label->text()), room);
+  } else if (const auto* box = qobject_cast<const QCheckBox*>(&control);
+             box != nullptr || qobject_cast<const QRadioButton*>(&control)) {
+    const auto* button = qobject_cast<const QAbstractButton*>(&control);
+    const int indicator =
+        box != nullptr ? style.pixelMetric(QStyle::PM_IndicatorWidth) +
+                             style.pixelMetric(QStyle::PM_CheckBoxLabelSpacing)
+                       : style.pixelMetric(QStyle::PM_ExclusiveIndicatorWidth) +
+                             style.pixelMetric(QStyle::PM_RadioButtonLabelSpacing);
+    const QRect room = area.adjusted(indicator, 0, 0, 0);
+    fits(metrics.boundingRect(room, Qt::TextWordWrap, button->text()), room);
+  } else if (const auto* button = qobject_cast<const QPushButton*>(&control)) {
+    const int frame = style.pixelMetric(QStyle::PM_DefaultFrameWidth);
+    const QRect room = area.adjusted(frame, frame, -frame, -frame);
+    fits(metrics.boundingRect(button->text()), room);
+  } else if (qobject_cast<const QLineEdit*>(&control) != nullptr) {
+    const int frame = style.pixelMetric(QStyle::PM_DefaultFrameWidth);
+    EXPECT_LE(metrics.height(), area.height() - 2 * frame);
+  }
+}
+
 // A horizontal dialog unit is a quarter of the font's mean letter width (in
-// whole pixels), a vertical one an eighth of its height; every window and
-// control sits at its units, so all of them scale together with the font.
-TEST(DialogLayoutTest, WindowsAndControlsSitAtTheirDialogUnits) {
+// whole pixels) and a vertical one is as long, as in the face the templates
+// were drawn in: each window keeps its template's shape in any face, and a
+// control that needs more height for its text grows evenly about its place.
+TEST(DialogLayoutTest, WindowsKeepTheirShapeAndShowEveryTextWhole) {
   PasswordDialog password(nullptr);
   OptionDialog option(nullptr, u"", 0);
   MainWindow main;
+  AboutBox about(nullptr);
   const struct {
     QWidget* window;
     int id;  // 0: the window itself
@@ -294,23 +335,34 @@ TEST(DialogLayoutTest, WindowsAndControlsSitAtTheirDialogUnits) {
       {&main, 0, QRect(0, 0, 389, 239)},
       {&main, IDC_PATH, QRect(148, 139, 200, 14)},
       {&main, IDC_STATUS_MAIN, QRect(0, 191, 389, 34)},
+      {&about, 0, QRect(0, 0, 235, 55)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.window->windowTitle().toStdString() + " " +
                  std::to_string(c.id));
     const QFontMetrics metrics(c.window->font());
-    const double x =
+    const double unit =
         qRound(metrics.horizontalAdvance(QStringLiteral(
                    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
                52.0) /
         4.0;
-    const double y = metrics.height() / 8.0;
     const QRect g = c.id == 0 ? QRect(QPoint(), c.window->size())
                               : Find<QWidget>(*c.window, c.id)->geometry();
-    EXPECT_NEAR(g.x(), c.units.x() * x, 0.5);
-    EXPECT_NEAR(g.y(), c.units.y() * y, 0.5);
-    EXPECT_NEAR(g.width(), c.units.width() * x, 0.5);
-    EXPECT_NEAR(g.height(), c.units.height() * y, 0.5);
+    EXPECT_NEAR(g.x(), c.units.x() * unit, 0.5);
+    EXPECT_NEAR(g.width(), c.units.width() * unit, 0.5);
+    EXPECT_NEAR(g.center().y() + 0.5, (c.units.y() + c.units.height() / 2.0) * unit,
+                1.0);
+    EXPECT_GE(g.height(), c.units.height() * unit - 0.5);
+    if (c.id != 0) continue;
+    const double shape = double(g.width()) / g.height();
+    EXPECT_NEAR(shape / (double(c.units.width()) / c.units.height()), 1.0,
+                0.05);
+    for (const QWidget* control : c.window->findChildren<QWidget*>(
+             QString(), Qt::FindDirectChildrenOnly)) {
+      SCOPED_TRACE(control->metaObject()->className());
+      EXPECT_TRUE(g.contains(control->geometry()));
+      ExpectTextFits(*control);
+    }
   }
 }
 

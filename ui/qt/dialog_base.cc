@@ -1,6 +1,9 @@
 #include "ui/qt/dialog_base.h"
 
+#include <QAbstractButton>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
 #include <QRect>
 #include <QShowEvent>
 #include <QWidget>
@@ -32,9 +35,34 @@ QLabel* MakeStatic(const QString& text, bool wrap, QWidget* parent) {
   return label;
 }
 
+namespace {
+
+// The height |control| needs at |width| to show its text unclipped; 0 for
+// controls without a line of text of their own.
+int TextHeight(const QWidget& control, int width) {
+  const auto* label = qobject_cast<const QLabel*>(&control);
+  if (label != nullptr && !label->pixmap().isNull()) return 0;
+  if (label == nullptr && qobject_cast<const QAbstractButton*>(&control) == nullptr &&
+      qobject_cast<const QLineEdit*>(&control) == nullptr) {
+    return 0;
+  }
+  return control.hasHeightForWidth() ? control.heightForWidth(width)
+                                     : control.minimumSizeHint().height();
+}
+
+}  // namespace
+
 void DialogBase::Place(QWidget* control, int x, int y, int width,
                        int height) const {
-  control->setGeometry(units_.ToPixels(QRect(x, y, width, height)));
+  QRect area = units_.ToPixels(QRect(x, y, width, height));
+  // A face taller than the template's gets the height it needs, shared out
+  // above and below so the control stays in line with its neighbours.
+  const int needed = TextHeight(*control, area.width());
+  if (needed > area.height()) {
+    area.translate(0, -(needed - area.height()) / 2);
+    area.setHeight(needed);
+  }
+  control->setGeometry(area);
 }
 
 void DialogBase::showEvent(QShowEvent* event) {
