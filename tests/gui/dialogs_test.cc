@@ -10,18 +10,24 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QStyle>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/window_port.h"
+#include "platform/wtf8.h"
 #include "ui/qt/about_box.h"
 #include "ui/qt/dialog_script.h"
+#include "ui/qt/folder_browser.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/message_box.h"
 #include "ui/qt/option_dialog.h"
@@ -277,6 +283,52 @@ TEST(MessageBoxTest, EveryLineStaysOneLineUpToTheScreensWidth) {
   }
 }
 
+TEST(FolderBrowserTest, ListsEveryFolderAndHandsBackTheChosenBytes) {
+  QTemporaryDir dir;
+  const std::string root = dir.path().toStdString();
+  const std::string sjis = "\x83\x65\x83\x58\x83\x67";  // テスト in Shift_JIS
+  std::filesystem::create_directory(root + "/" + sjis);
+  std::filesystem::create_directory(root + "/plain");
+  std::filesystem::create_directory(root + "/plain/inner");
+  std::ofstream(root + "/file.txt") << "x";
+  for (const bool ok : {true, false}) {
+    SCOPED_TRACE(ok);
+    std::u16string chosen = u"before";
+    QStringList listed;
+    const bool answer = RunWith(
+        [&] {
+          // Opens on the target, given with a trailing separator.
+          return RunFolderBrowser(nullptr, Utf16FromWtf8(root + "/plain/"),
+                                  &chosen);
+        },
+        [&](QDialog& dialog) {
+          auto* browser = qobject_cast<FolderBrowser*>(&dialog);
+          ASSERT_NE(browser, nullptr);
+          QTreeView* tree = browser->tree();
+          const QModelIndex start = tree->currentIndex();
+          EXPECT_EQ(start.data().toString(), QStringLiteral("plain"));
+          const QModelIndex parent = start.parent();
+          for (int row = 0; row < tree->model()->rowCount(parent); ++row) {
+            listed << tree->model()->index(row, 0, parent).data().toString();
+          }
+          // The person clicks the folder with the odd name, then OK.
+          const QModelIndex odd = tree->model()->index(
+              listed.indexOf(QStringLiteral("plain")) == 0 ? 1 : 0, 0, parent);
+          tree->scrollTo(odd);
+          QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                            tree->visualRect(odd).center());
+          EXPECT_EQ(tree->currentIndex(), odd);
+          QTest::mouseClick(Find<QPushButton>(dialog, ok ? IDOK : IDCANCEL),
+                            Qt::LeftButton);
+        });
+    EXPECT_EQ(answer, ok);
+    // Folders only, the undecodable name shown as best it can be.
+    EXPECT_EQ(listed, QStringList({QStringLiteral("plain"),
+                                   QStringLiteral("\uFFFDe\uFFFDX\uFFFDg")}));
+    EXPECT_EQ(Wtf8FromUtf16(chosen), ok ? root + "/" + sjis : "before");
+  }
+}
+
 // True when |control|'s own text is shown whole: measured with the font's
 // metrics, not with the control's size hints.
 void ExpectTextFits(const QWidget& control) {
@@ -322,6 +374,7 @@ TEST(DialogLayoutTest, WindowsKeepTheirShapeAndShowEveryTextWhole) {
   OptionDialog option(nullptr, u"", 0);
   MainWindow main;
   AboutBox about(nullptr);
+  FolderBrowser browser(nullptr, u"/");
   const struct {
     QWidget* window;
     int id;  // 0: the window itself
@@ -336,6 +389,7 @@ TEST(DialogLayoutTest, WindowsKeepTheirShapeAndShowEveryTextWhole) {
       {&main, IDC_PATH, QRect(148, 139, 200, 14)},
       {&main, IDC_STATUS_MAIN, QRect(0, 191, 389, 34)},
       {&about, 0, QRect(0, 0, 235, 55)},
+      {&browser, 0, QRect(0, 0, 227, 230)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.window->windowTitle().toStdString() + " " +

@@ -3,8 +3,6 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +19,7 @@
 #include <utility>
 
 #include "ui/main_dialog.h"
+#include "ui/qt/folder_browser.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/message_box.h"
 #include "ui/qt/option_dialog.h"
@@ -330,14 +329,8 @@ void QtWindowPort::OnWorkerFinished() {
 bool QtWindowPort::BrowseForFolder(const std::u16string& initial,
                                    std::u16string* chosen) {
   return Ask(false, [this, &initial, chosen] {
-    // The dialog opens on the current target when there is one.
-    QString start = QString::fromStdU16String(initial);
-    if (!QFileInfo(start).isDir()) start.clear();
-    const QString folder = QFileDialog::getExistingDirectory(
-        &window_, QStringLiteral("Select folder"), start);
-    if (folder.isEmpty()) return false;
-    *chosen = folder.toStdU16String();
-    return true;
+    // The browser opens on the current target when there is one.
+    return RunFolderBrowser(&window_, initial, chosen);
   });
 }
 
