@@ -1,5 +1,6 @@
 // The password dialog, the option dialog and the message boxes driven
 // through their widgets, and the dialog-unit layout every window is drawn in.
+#include <QAccessible>
 #include <QCheckBox>
 #include <QDialog>
 #include <QFontMetrics>
@@ -417,6 +418,36 @@ TEST(DialogLayoutTest, WindowsKeepTheirShapeAndShowEveryTextWhole) {
       EXPECT_TRUE(g.contains(control->geometry()));
       ExpectTextFits(*control);
     }
+  }
+}
+
+// What a screen reader says for each control: the text of its label.
+TEST(AccessibilityTest, ControlsAreNamedByWhatLabelsThem) {
+  PasswordDialog password(nullptr);
+  OptionDialog option(nullptr, u"", 1);
+  MainWindow main;
+  const struct {
+    QWidget* window;
+    int id;
+    QString name;
+  } cases[] = {
+      {&main, IDC_PATH, "対象ディレクトリ"},
+      {&main, IDC_BROWSE, "フォルダーの参照"},
+      {&main, IDC_EXECUTE, "実行"},
+      {&main, IDC_RADIO_TEMPORARY,
+       "一時的暗号解除（プログラムの終了時、自動的に暗号化処理を行います）"},
+      {&password, IDC_PASSWORD_INPUT, "パスワード"},
+      {&password, IDC_PASSWORD_CONFIRM, "パスワード（確認用）"},
+      {&password, IDC_PASSWORD_SHOW, "入力したパスワードを表示する。"},
+      {&option, IDC_EXTENSION_LIST, "登録されている拡張子"},
+      {&option, IDCANCEL, "キャンセル"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.id);
+    QAccessibleInterface* control =
+        QAccessible::queryAccessibleInterface(Find<QWidget>(*c.window, c.id));
+    ASSERT_NE(control, nullptr);
+    EXPECT_EQ(control->text(QAccessible::Name), c.name);
   }
 }
 
