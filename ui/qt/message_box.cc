@@ -214,7 +214,7 @@ void MessageBoxDialog::reject() {
 }
 
 void MessageBoxDialog::keyPressEvent(QKeyEvent* event) {
-  // As on the reference platform the access key works without Alt too; with
+  // As in the classic boxes the access key works without Alt too; with
   // Alt it normally arrives as the button's shortcut, but not while the box
   // is not the active window.
   const Qt::KeyboardModifiers held =
