@@ -150,7 +150,11 @@ void MainDialog::RunExitPass() {
   m_window.SetChecked(IDC_RADIO_ENCRYPT, true);
   m_window.SetChecked(IDC_RADIO_DECRYPT, false);
   m_window.SetChecked(IDC_RADIO_TEMPORARY, false);
-  RunJob(*this);
+  if (m_runExitPass) {
+    m_runExitPass([this] { RunJob(*this); });
+  } else {
+    RunJob(*this);
+  }
   m_window.EndDialog(IDOK);
 }
 

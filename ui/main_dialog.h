@@ -6,11 +6,14 @@
 // desktop and the terminal behave alike.
 //
 // All handlers run on the interface thread. Execute (OnOK) hands RunJob to
-// WindowPort::StartWorker; the exit pass runs RunJob on the interface thread.
+// WindowPort::StartWorker; the exit pass runs RunJob through the exit-pass
+// runner, which returns only when the pass is over.
 #ifndef VELMORA_UI_MAIN_DIALOG_H_
 #define VELMORA_UI_MAIN_DIALOG_H_
 
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "engine/text_sink.h"
 #include "job/job_host.h"
@@ -23,6 +26,9 @@ inline constexpr Text kDropHereText = u"ここにドロップして下さい";
 
 class MainDialog : public JobHost {
  public:
+  // Runs |pass| and returns once it is over.
+  using ExitPassRunner = std::function<void(const std::function<void()>& pass)>;
+
   // |command_line| is the initial target, taken verbatim (empty for none).
   MainDialog(WindowPort& window, Crypter& crypter,
              std::u16string command_line);
@@ -63,6 +69,12 @@ class MainDialog : public JobHost {
   // True while a temporary decryption waits for the exit pass.
   bool IsWaiting();
 
+  // By default the exit pass runs on the calling thread; a front end with a
+  // window to keep painting may run it elsewhere and wait.
+  void SetExitPassRunner(ExitPassRunner runner) {
+    m_runExitPass = std::move(runner);
+  }
+
  private:
   void RunExitPass();
 
@@ -81,6 +93,7 @@ class MainDialog : public JobHost {
 
   StatusLineSink m_statusSink;
   std::u16string m_pszCmdLine;
+  ExitPassRunner m_runExitPass;
 };
 
 }  // namespace velmora

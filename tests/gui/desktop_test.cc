@@ -3,24 +3,27 @@
 // the ways the program ends, and the velmora executable itself.
 #include <signal.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <QWindow>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -28,13 +31,17 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "job/job_host.h"
+#include "job/messages.h"
 #include "platform/window_port.h"
 #include "platform/wtf8.h"
 #include "ui/qt/app.h"
 #include "ui/qt/dialog_script.h"
+#include "ui/qt/message_box.h"
+#include "ui/qt/qt_window_port.h"
 #include "ui/qt/password_dialog.h"
 
 namespace velmora {
@@ -101,7 +108,7 @@ struct Person {
       }
       QTest::mouseClick(dialog.findChild<QPushButton*>(ControlName(IDOK)),
                         Qt::LeftButton);
-    } else if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+    } else if (auto* box = qobject_cast<MessageBoxDialog*>(&dialog)) {
       boxes.push_back(box->text());
       for (int id : {IDOK, IDYES, IDABORT}) {
         if (auto* button = box->findChild<QPushButton*>(ControlName(id))) {
@@ -181,12 +188,18 @@ class DesktopTest : public ::testing::Test {
     return root() + "/big";
   }
 
-  // a.txt and sub/b.bin, encrypted through the widgets and then decrypted
-  // for the time being; the program waits for its exit pass.
-  void OpenTemporarily(Person& person) {
+  // a.txt, sub/b.bin and |more| files more in sub/, encrypted through the
+  // widgets and then decrypted for the time being; the program waits for
+  // its exit pass.
+  void OpenTemporarily(Person& person, int more = 0) {
     Write(root() + "/a.txt", "plain text that should not stay readable");
     fs::create_directory(root() + "/sub");
     Write(root() + "/sub/b.bin", std::string(5000, '\x07'));
+    for (int i = 0; i < more; ++i) {
+      Write(root() + "/sub/c" + std::to_string(i), std::string(i * 97, 'c'));
+    }
+    kAllDone = QStringLiteral("全て正常に処理しました。\n%1 / %1ファイル")
+                   .arg(3 + more);
     original_ = Tree(root());
     Start(root());
     ASSERT_TRUE(WaitForScan());
@@ -211,8 +224,7 @@ class DesktopTest : public ::testing::Test {
     }
   }
 
-  const QString kAllDone =
-      QStringLiteral("全て正常に処理しました。\n3 / 3ファイル");
+  QString kAllDone;  // the summary of a run over the whole tree
   Crypter crypter_;
   QTemporaryDir dir_;
   std::unique_ptr<App> app_;
@@ -325,6 +337,29 @@ TEST_F(DesktopTest, BlockedInputLeavesTheControlsEnabled) {
   EXPECT_TRUE(app_->IsFinished());
 }
 
+TEST_F(DesktopTest, EnterRunsFromExecuteAndOpensNothingOnceItIsDisabled) {
+  Write(root() + "/a.txt", "a");
+  Person person;
+  std::vector<const QMetaObject*> opened;
+  person.look = [&](QDialog& dialog) { opened.push_back(dialog.metaObject()); };
+  Start(root());
+  ASSERT_TRUE(WaitForScan());
+  W(IDC_EXECUTE)->setFocus();
+  QTest::keyClick(app_->window().focusWidget(), Qt::Key_Return);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !app_->port().IsWorkerActive(); },
+                              kTimeoutMs));
+  EXPECT_EQ(person.password_dialogs, 1);
+  ASSERT_FALSE(W(IDC_EXECUTE)->isEnabled());
+  EXPECT_FALSE(qobject_cast<QPushButton*>(W(IDC_SETTINGS))->isDefault());
+
+  opened.clear();
+  QWidget* focus = app_->window().focusWidget();
+  QTest::keyClick(focus != nullptr ? focus : &app_->window(), Qt::Key_Return);
+  QTest::qWait(50);  // a click would have opened its dialog by now
+  EXPECT_TRUE(opened.empty());
+  EXPECT_FALSE(app_->port().IsWorkerActive());
+}
+
 TEST_F(DesktopTest, ExitAfterATemporaryDecryptionEncryptsBeforeClosing) {
   Person person;
   // While the worker runs the window takes no input, yet nothing is greyed,
@@ -339,8 +374,8 @@ TEST_F(DesktopTest, ExitAfterATemporaryDecryptionEncryptsBeforeClosing) {
   for (int id : kControls) EXPECT_EQ(W(id)->isEnabled(), id == IDC_EXIT) << id;
   EXPECT_EQ(app_->window().focusWidget(), W(IDC_EXIT));
 
-  // The exit pass runs on the GUI thread inside the click; its summary box
-  // comes through the port from there while the window still shows.
+  // The click returns once the exit pass is over; its summary box shows
+  // while the window still does.
   bool shown_at_summary = false;
   person.look = [&](QDialog&) {
     shown_at_summary = app_->window().isVisible();
@@ -360,14 +395,95 @@ TEST_F(DesktopTest, ExitAfterATemporaryDecryptionEncryptsBeforeClosing) {
   EXPECT_EQ(Tree(root()), original_);
 }
 
-TEST_F(DesktopTest, SigtermWhileWaitingEncryptsAndEnds) {
+// Notes what a status line shows each time it is painted while |when|.
+class PaintWatcher : public QObject {
+ public:
+  explicit PaintWatcher(std::function<bool()> when) : when_(std::move(when)) {}
+  std::vector<QString> seen;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && when_()) {
+      seen.push_back(qobject_cast<QLabel*>(watched)->text());
+    }
+    return false;
+  }
+
+ private:
+  std::function<bool()> when_;
+};
+
+TEST_F(DesktopTest, ExitPassKeepsPaintingItsProgressAndTakesNoInput) {
   Person person;
-  OpenTemporarily(person);
-  ASSERT_TRUE(app_->WatchTerminationSignals());
-  ASSERT_EQ(::raise(SIGTERM), 0);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return app_->IsFinished(); }, kTimeoutMs));
+  OpenTemporarily(person, 300);
+  // Painted during the pass itself, not only behind its summary box.
+  PaintWatcher watcher([&] {
+    return app_->dialog().m_job.m_bExitPass == 1 &&
+           QApplication::activeModalWidget() == nullptr;
+  });
+  W(IDC_STATUS_SUB)->installEventFilter(&watcher);
+  W(IDC_STATUS_MAIN)->installEventFilter(&watcher);
+  bool tried = false;
+  QTimer poke;  // the person presses Esc and the close box meanwhile
+  QObject::connect(&poke, &QTimer::timeout, [&] {
+    if (app_->dialog().m_job.m_bExitPass != 1 || tried) return;
+    tried = true;
+    QTest::keyClick(&app_->window(), Qt::Key_Escape);
+    EXPECT_FALSE(app_->window().close());
+  });
+  poke.start(0);
+  bool ended_at_summary = true;
+  person.look = [&](QDialog&) { ended_at_summary = app_->port().IsEnded(); };
+  Click(IDC_EXIT);
+  EXPECT_TRUE(app_->IsFinished());
+  EXPECT_TRUE(tried);
+  EXPECT_FALSE(ended_at_summary);
+  const QString processing =
+      QString::fromStdU16String(text::kProcessing).section('%', 0, 0);
+  EXPECT_TRUE(std::any_of(watcher.seen.begin(), watcher.seen.end(),
+                          [&](const QString& text) {
+                            return text.startsWith(processing);
+                          }))
+      << watcher.seen.size();
   EXPECT_EQ(person.boxes, std::vector<QString>{kAllDone});
+  EXPECT_EQ(person.password_dialogs, 2);
   ExpectEncrypted();
+}
+
+// After a signal nobody answers: the exit pass's summary closes by itself,
+// whether the signal came before the pass or while its summary showed.
+TEST_F(DesktopTest, SignalEncryptsAndEndsWithoutWaitingForOk) {
+  for (const bool during_summary : {false, true}) {
+    SCOPED_TRACE(during_summary);
+    fs::remove_all(root());
+    fs::create_directory(root());
+    Person person;
+    OpenTemporarily(person);
+    ASSERT_TRUE(app_->WatchTerminationSignals());
+    std::vector<QString> boxes;
+    bool closed_by_itself = false;
+    ScopedDialogScript watch([&](QDialog& dialog) {
+      auto* box = qobject_cast<MessageBoxDialog*>(&dialog);
+      ASSERT_NE(box, nullptr);
+      boxes.push_back(box->text());
+      if (during_summary) {
+        EXPECT_EQ(::raise(SIGHUP), 0);
+      }
+      closed_by_itself = QTest::qWaitFor(
+          [&] { return !dialog.isVisible(); },
+          4 * std::chrono::milliseconds(QtWindowPort::kUnattendedWait).count());
+    });
+    if (during_summary) {
+      Click(IDC_EXIT);
+    } else {
+      ASSERT_EQ(::raise(SIGTERM), 0);
+    }
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return app_->IsFinished(); }, kTimeoutMs));
+    EXPECT_TRUE(closed_by_itself);
+    EXPECT_EQ(boxes, std::vector<QString>{kAllDone});
+    ExpectEncrypted();
+  }
 }
 
 // True once process |pid| catches |signal|, that is, has its handler.

@@ -1,24 +1,34 @@
 // The password dialog, the option dialog and the message boxes driven
 // through their widgets, and the dialog-unit layout every window is drawn in.
+#include <QAccessible>
 #include <QCheckBox>
 #include <QDialog>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/window_port.h"
+#include "platform/wtf8.h"
+#include "ui/qt/about_box.h"
 #include "ui/qt/dialog_script.h"
+#include "ui/qt/folder_browser.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/message_box.h"
 #include "ui/qt/option_dialog.h"
@@ -167,38 +177,70 @@ TEST(OptionDialogTest, TextAndRuleRoundTrip) {
   }
 }
 
-TEST(MessageBoxTest, JapaneseButtonsAndTheSafeAnswerWhenLeftOpen) {
+// Keys go where a person's keys go: to the focused button, and from there
+// up to the box.
+void Press(QDialog& dialog, int key, Qt::KeyboardModifiers modifiers = {}) {
+  QWidget* target = dialog.focusWidget() != nullptr ? dialog.focusWidget()
+                                                     : &dialog;
+  QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
+}
+
+TEST(MessageBoxTest, ButtonsWithAccessKeysAndOnlyANoticeCanBeDismissed) {
   const struct {
     unsigned flags;
     QStringList buttons;  // left to right
-    int click;            // 0: left open
+    int click;            // a button to click; 0: none
+    int key;              // a key pressed after Esc and the close box; 0: none
+    Qt::KeyboardModifiers modifiers;
     int answer;
   } cases[] = {
-      {MB_OK, {"OK"}, 0, IDOK},
-      {MB_YESNO, {"はい", "いいえ"}, IDYES, IDYES},
-      {MB_YESNO, {"はい", "いいえ"}, 0, IDNO},
-      {MB_ABORTRETRYIGNORE, {"中止", "再試行", "無視"}, IDRETRY, IDRETRY},
-      {MB_ABORTIGNORE, {"中止", "無視"}, 0, IDABORT},
+      {MB_OK, {"OK"}, 0, 0, {}, IDOK},  // Esc dismisses a notice
+      {MB_OK | MB_ICONINFORMATION, {"OK"}, 0, Qt::Key_Return, {}, IDOK},
+      {MB_YESNO, {"はい(&Y)", "いいえ(&N)"}, IDYES, 0, {}, IDYES},
+      {MB_YESNO | MB_ICONERROR, {"はい(&Y)", "いいえ(&N)"}, 0, Qt::Key_Y, {},
+       IDYES},
+      {MB_YESNO, {"はい(&Y)", "いいえ(&N)"}, 0, Qt::Key_N, Qt::AltModifier,
+       IDNO},
+      {MB_YESNO, {"はい(&Y)", "いいえ(&N)"}, 0, Qt::Key_Return, {}, IDYES},
+      {MB_YESNO, {"はい(&Y)", "いいえ(&N)"}, 0, 0, {}, IDNO},  // left open
+      {MB_ABORTRETRYIGNORE, {"中止(&A)", "再試行(&R)", "無視(&I)"}, 0,
+       Qt::Key_R, {}, IDRETRY},
+      {MB_ABORTRETRYIGNORE | MB_ICONWARNING,
+       {"中止(&A)", "再試行(&R)", "無視(&I)"}, IDIGNORE, 0, {}, IDIGNORE},
+      {MB_ABORTIGNORE, {"中止(&A)", "無視(&I)"}, 0, Qt::Key_I, {}, IDIGNORE},
+      {MB_ABORTIGNORE, {"中止(&A)", "無視(&I)"}, 0, Qt::Key_A,
+       Qt::AltModifier, IDABORT},
+      {MB_ABORTIGNORE, {"中止(&A)", "無視(&I)"}, 0, 0, {}, IDABORT},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.flags);
+    SCOPED_TRACE(std::to_string(c.flags) + " " + std::to_string(c.key));
     QStringList buttons;
     EXPECT_EQ(
         RunWith([&] { return RunMessageBox(nullptr, u"<b>\r\n", c.flags); },
                 [&](QDialog& dialog) {
-                  auto* box = qobject_cast<QMessageBox*>(&dialog);
+                  auto* box = qobject_cast<MessageBoxDialog*>(&dialog);
                   ASSERT_NE(box, nullptr);
-                  EXPECT_EQ(box->text(), QStringLiteral("<b>\n"));
-                  EXPECT_EQ(box->textFormat(), Qt::PlainText);
-                  QList<QAbstractButton*> list = box->buttons();
+                  EXPECT_EQ(box->windowTitle(), QStringLiteral("Velmora"));
+                  EXPECT_EQ(box->textLabel()->text(), QStringLiteral("<b>\n"));
+                  EXPECT_EQ(box->textLabel()->textFormat(), Qt::PlainText);
+                  QList<QPushButton*> list = box->findChildren<QPushButton*>();
                   std::sort(list.begin(), list.end(),
                             [](auto* a, auto* b) { return a->x() < b->x(); });
-                  for (QAbstractButton* button : list) {
-                    buttons << button->text();
-                  }
+                  for (QPushButton* button : list) buttons << button->text();
                   if (c.click != 0) {
                     QTest::mouseClick(Find<QPushButton>(dialog, c.click),
                                       Qt::LeftButton);
+                    return;
+                  }
+                  const bool notice = (c.flags & MB_TYPEMASK) == MB_OK;
+                  Press(dialog, Qt::Key_Escape);
+                  EXPECT_NE(dialog.isVisible(), notice);
+                  if (notice) return;
+                  EXPECT_FALSE(dialog.close());
+                  EXPECT_TRUE(dialog.isVisible());
+                  if (c.key != 0) {
+                    Press(dialog, c.key, c.modifiers);
+                    EXPECT_FALSE(dialog.isVisible());
                   }
                 }),
         c.answer);
@@ -206,13 +248,134 @@ TEST(MessageBoxTest, JapaneseButtonsAndTheSafeAnswerWhenLeftOpen) {
   }
 }
 
+TEST(MessageBoxTest, EveryLineStaysOneLineUpToTheScreensWidth) {
+  // The longest lines the program shows, and a line no screen holds.
+  const std::u16string prompt =
+      u"次のファイルは、ファイル名に使用できない文字が含まれているため、"
+      u"暗号化できません。\r\nスキップして処理を継続しますか？\r\n\r\n"
+      u"ファイルパス\r\n/home/user/data/photos\r\nファイル名\r\nx";
+  const std::u16string too_long =
+      u"前\r\n" + std::u16string(400, u'長') + u"\r\n後";
+  for (const std::u16string& text : {prompt, too_long}) {
+    RunWith([&] { return RunMessageBox(nullptr, text, MB_YESNO | MB_ICONERROR); },
+            [&](QDialog& dialog) {
+              auto* box = qobject_cast<MessageBoxDialog*>(&dialog);
+              ASSERT_NE(box, nullptr);
+              const QLabel* label = box->textLabel();
+              const QFontMetrics metrics(label->font());
+              const QStringList lines = label->text().split('\n');
+              for (const QString& line : lines) {
+                EXPECT_LE(metrics.horizontalAdvance(line), label->width())
+                    << line.toStdString();
+              }
+              EXPECT_GE(label->height(),
+                        metrics.lineSpacing() * lines.size() -
+                            metrics.leading());
+              EXPECT_LE(box->frameGeometry().width(),
+                        box->screen()->availableGeometry().width());
+              QString joined = label->text();
+              EXPECT_EQ(joined.remove('\n'), QString(box->text()).remove('\n'));
+              const bool fits = text == prompt;
+              EXPECT_EQ(label->text() == box->text(), fits);
+              EXPECT_EQ(lines.size() == box->text().count('\n') + 1, fits);
+              QTest::mouseClick(Find<QPushButton>(dialog, IDNO),
+                                Qt::LeftButton);
+            });
+  }
+}
+
+TEST(FolderBrowserTest, ListsEveryFolderAndHandsBackTheChosenBytes) {
+  QTemporaryDir dir;
+  const std::string root = dir.path().toStdString();
+  const std::string sjis = "\x83\x65\x83\x58\x83\x67";  // テスト in Shift_JIS
+  std::filesystem::create_directory(root + "/" + sjis);
+  std::filesystem::create_directory(root + "/plain");
+  std::filesystem::create_directory(root + "/plain/inner");
+  std::ofstream(root + "/file.txt") << "x";
+  for (const bool ok : {true, false}) {
+    SCOPED_TRACE(ok);
+    std::u16string chosen = u"before";
+    QStringList listed;
+    const bool answer = RunWith(
+        [&] {
+          // Opens on the target, given with a trailing separator.
+          return RunFolderBrowser(nullptr, Utf16FromWtf8(root + "/plain/"),
+                                  &chosen);
+        },
+        [&](QDialog& dialog) {
+          auto* browser = qobject_cast<FolderBrowser*>(&dialog);
+          ASSERT_NE(browser, nullptr);
+          QTreeView* tree = browser->tree();
+          const QModelIndex start = tree->currentIndex();
+          EXPECT_EQ(start.data().toString(), QStringLiteral("plain"));
+          const QModelIndex parent = start.parent();
+          for (int row = 0; row < tree->model()->rowCount(parent); ++row) {
+            listed << tree->model()->index(row, 0, parent).data().toString();
+          }
+          // The person clicks the folder with the odd name, then OK.
+          const QModelIndex odd = tree->model()->index(
+              listed.indexOf(QStringLiteral("plain")) == 0 ? 1 : 0, 0, parent);
+          tree->scrollTo(odd);
+          QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                            tree->visualRect(odd).center());
+          EXPECT_EQ(tree->currentIndex(), odd);
+          QTest::mouseClick(Find<QPushButton>(dialog, ok ? IDOK : IDCANCEL),
+                            Qt::LeftButton);
+        });
+    EXPECT_EQ(answer, ok);
+    // Folders only, the undecodable name shown as best it can be.
+    EXPECT_EQ(listed, QStringList({QStringLiteral("plain"),
+                                   QStringLiteral("\uFFFDe\uFFFDX\uFFFDg")}));
+    EXPECT_EQ(Wtf8FromUtf16(chosen), ok ? root + "/" + sjis : "before");
+  }
+}
+
+// True when |control|'s own text is shown whole: measured with the font's
+// metrics, not with the control's size hints.
+void ExpectTextFits(const QWidget& control) {
+  const QFontMetrics metrics(control.font());
+  const QStyle& style = *control.style();
+  const QRect area = control.rect();
+  const auto fits = [&](const QRect& text, const QRect& room) {
+    EXPECT_LE(text.width(), room.width());
+    EXPECT_LE(text.height(), room.height());
+  };
+  if (const auto* label = qobject_cast<const QLabel*>(&control)) {
+    if (label->text().isEmpty()) return;
+    const int flags =
+        Qt::AlignLeft | Qt::AlignTop | (label->wordWrap() ? Qt::TextWordWrap : 0);
+    const QRect room = label->contentsRect();
+    fits(metrics.boundingRect(room, flags, label->text()), room);
+  } else if (const auto* box = qobject_cast<const QCheckBox*>(&control);
+             box != nullptr || qobject_cast<const QRadioButton*>(&control)) {
+    const auto* button = qobject_cast<const QAbstractButton*>(&control);
+    const int indicator =
+        box != nullptr ? style.pixelMetric(QStyle::PM_IndicatorWidth) +
+                             style.pixelMetric(QStyle::PM_CheckBoxLabelSpacing)
+                       : style.pixelMetric(QStyle::PM_ExclusiveIndicatorWidth) +
+                             style.pixelMetric(QStyle::PM_RadioButtonLabelSpacing);
+    const QRect room = area.adjusted(indicator, 0, 0, 0);
+    fits(metrics.boundingRect(room, Qt::TextWordWrap, button->text()), room);
+  } else if (const auto* button = qobject_cast<const QPushButton*>(&control)) {
+    const int frame = style.pixelMetric(QStyle::PM_DefaultFrameWidth);
+    const QRect room = area.adjusted(frame, frame, -frame, -frame);
+    fits(metrics.boundingRect(button->text()), room);
+  } else if (qobject_cast<const QLineEdit*>(&control) != nullptr) {
+    const int frame = style.pixelMetric(QStyle::PM_DefaultFrameWidth);
+    EXPECT_LE(metrics.height(), area.height() - 2 * frame);
+  }
+}
+
 // A horizontal dialog unit is a quarter of the font's mean letter width (in
-// whole pixels), a vertical one an eighth of its height; every window and
-// control sits at its units, so all of them scale together with the font.
-TEST(DialogLayoutTest, WindowsAndControlsSitAtTheirDialogUnits) {
+// whole pixels) and a vertical one is as long, as in the face the templates
+// were drawn in: each window keeps its template's shape in any face, and a
+// control that needs more height for its text grows evenly about its place.
+TEST(DialogLayoutTest, WindowsKeepTheirShapeAndShowEveryTextWhole) {
   PasswordDialog password(nullptr);
   OptionDialog option(nullptr, u"", 0);
   MainWindow main;
+  AboutBox about(nullptr);
+  FolderBrowser browser(nullptr, u"/");
   const struct {
     QWidget* window;
     int id;  // 0: the window itself
@@ -226,23 +389,65 @@ TEST(DialogLayoutTest, WindowsAndControlsSitAtTheirDialogUnits) {
       {&main, 0, QRect(0, 0, 389, 239)},
       {&main, IDC_PATH, QRect(148, 139, 200, 14)},
       {&main, IDC_STATUS_MAIN, QRect(0, 191, 389, 34)},
+      {&about, 0, QRect(0, 0, 235, 55)},
+      {&browser, 0, QRect(0, 0, 227, 230)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.window->windowTitle().toStdString() + " " +
                  std::to_string(c.id));
     const QFontMetrics metrics(c.window->font());
-    const double x =
+    const double unit =
         qRound(metrics.horizontalAdvance(QStringLiteral(
                    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
                52.0) /
         4.0;
-    const double y = metrics.height() / 8.0;
     const QRect g = c.id == 0 ? QRect(QPoint(), c.window->size())
                               : Find<QWidget>(*c.window, c.id)->geometry();
-    EXPECT_NEAR(g.x(), c.units.x() * x, 0.5);
-    EXPECT_NEAR(g.y(), c.units.y() * y, 0.5);
-    EXPECT_NEAR(g.width(), c.units.width() * x, 0.5);
-    EXPECT_NEAR(g.height(), c.units.height() * y, 0.5);
+    EXPECT_NEAR(g.x(), c.units.x() * unit, 0.5);
+    EXPECT_NEAR(g.width(), c.units.width() * unit, 0.5);
+    EXPECT_NEAR(g.center().y() + 0.5, (c.units.y() + c.units.height() / 2.0) * unit,
+                1.0);
+    EXPECT_GE(g.height(), c.units.height() * unit - 0.5);
+    if (c.id != 0) continue;
+    const double shape = double(g.width()) / g.height();
+    EXPECT_NEAR(shape / (double(c.units.width()) / c.units.height()), 1.0,
+                0.05);
+    for (const QWidget* control : c.window->findChildren<QWidget*>(
+             QString(), Qt::FindDirectChildrenOnly)) {
+      SCOPED_TRACE(control->metaObject()->className());
+      EXPECT_TRUE(g.contains(control->geometry()));
+      ExpectTextFits(*control);
+    }
+  }
+}
+
+// What a screen reader says for each control: the text of its label.
+TEST(AccessibilityTest, ControlsAreNamedByWhatLabelsThem) {
+  PasswordDialog password(nullptr);
+  OptionDialog option(nullptr, u"", 1);
+  MainWindow main;
+  const struct {
+    QWidget* window;
+    int id;
+    QString name;
+  } cases[] = {
+      {&main, IDC_PATH, "対象ディレクトリ"},
+      {&main, IDC_BROWSE, "フォルダーの参照"},
+      {&main, IDC_EXECUTE, "実行"},
+      {&main, IDC_RADIO_TEMPORARY,
+       "一時的暗号解除（プログラムの終了時、自動的に暗号化処理を行います）"},
+      {&password, IDC_PASSWORD_INPUT, "パスワード"},
+      {&password, IDC_PASSWORD_CONFIRM, "パスワード（確認用）"},
+      {&password, IDC_PASSWORD_SHOW, "入力したパスワードを表示する。"},
+      {&option, IDC_EXTENSION_LIST, "登録されている拡張子"},
+      {&option, IDCANCEL, "キャンセル"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.id);
+    QAccessibleInterface* control =
+        QAccessible::queryAccessibleInterface(Find<QWidget>(*c.window, c.id));
+    ASSERT_NE(control, nullptr);
+    EXPECT_EQ(control->text(QAccessible::Name), c.name);
   }
 }
 

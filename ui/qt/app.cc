@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QSessionManager>
 
+#include <functional>
 #include <utility>
 
 #include "ui/qt/program_resources.h"
@@ -16,6 +17,11 @@ App::App(std::u16string command_line, Crypter& crypter)
       port_(window_),
       dialog_(port_, crypter, std::move(command_line)) {
   port_.AttachDialog(&dialog_);
+  // The exit pass re-encrypts on a worker so that the window keeps painting
+  // its progress: a window that stops answering invites a force quit, which
+  // would cut the encryption short.
+  dialog_.SetExitPassRunner(
+      [this](const std::function<void()>& pass) { port_.RunAndWait(pass); });
   const QIcon icon = ProgramIcon();
   QGuiApplication::setWindowIcon(icon);
   window_.setWindowIcon(icon);
@@ -72,17 +78,26 @@ void App::OnCommitData(QSessionManager& manager) {
   // A new session would start the program on an empty target; nothing in
   // it is worth restoring.
   manager.setRestartHint(QSessionManager::RestartNever);
+  // Nobody answers boxes while the session goes; a run's or the exit
+  // pass's boxes close by themselves. A session end that is then cancelled
+  // with nothing to do leaves the boxes as they were.
   if (port_.IsWorkerActive()) {
+    port_.SetUnattended();
     session_end_pending_ = true;
     return;
   }
   // The exit pass ends with its summary box; ask leave to show it. The tree
   // is encrypted again whatever the answer.
-  if (dialog_.IsWaiting()) manager.allowsInteraction();
+  if (dialog_.IsWaiting()) {
+    port_.SetUnattended();
+    manager.allowsInteraction();
+  }
   dialog_.OnSessionEnd();
 }
 
 void App::OnTerminationRequested() {
+  // Whoever sent the signal waits for the program to end, not for a click.
+  port_.SetUnattended();
   if (port_.IsEnded()) return;
   if (port_.IsWorkerActive()) {
     exit_pending_ = true;

@@ -6,7 +6,9 @@
 // worker runs is remembered and carried out once the worker has finished;
 // the temporary decryption it may have left is encrypted again by the exit
 // pass first. finished() says when nothing is left to do and the event loop
-// may stop; the caller keeps the App alive until then.
+// may stop; the caller keeps the App alive until then. After a signal or
+// the session's end nobody answers boxes any more: each closes by itself
+// after a few seconds (QtWindowPort::SetUnattended).
 //
 // Needs a QApplication. GUI thread only.
 #ifndef VELMORA_UI_QT_APP_H_

@@ -33,7 +33,8 @@ class DialogBase : public QDialog {
 
  protected:
   // Puts |control| (a child of this dialog) at the given dialog-unit
-  // rectangle.
+  // rectangle, made taller where its text would not fit. Set its text
+  // first.
   void Place(QWidget* control, int x, int y, int width, int height) const;
 
   // Hands the dialog to the test script, if one is installed.

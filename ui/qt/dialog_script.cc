@@ -30,7 +30,8 @@ void ScheduleDialogScript(QDialog* dialog) {
   QTimer::singleShot(0, dialog, [dialog, script = std::move(script)] {
     QPointer<QDialog> guard(dialog);
     script(*dialog);
-    if (guard && guard->isVisible()) guard->reject();
+    // done() rather than reject(): a question refuses to be dismissed.
+    if (guard && guard->isVisible()) guard->done(QDialog::Rejected);
   });
 }
 

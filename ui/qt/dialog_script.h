@@ -43,8 +43,8 @@ class ScopedDialogScript {
 // Called by a dialog each time it is shown. When a script is installed, it
 // is queued to run on |dialog| as soon as control is back in the event loop
 // (inside exec()). If the dialog is still open when the script returns it is
-// rejected, so a script that forgets to close it cannot hang a test. Other
-// dialogs of the program (message boxes, say) may call this too.
+// closed unanswered (rejected), so a script that forgets to close it cannot
+// hang a test. Other dialogs of the program (message boxes, say) may call this too.
 void ScheduleDialogScript(QDialog* dialog);
 
 }  // namespace velmora

@@ -1,5 +1,6 @@
 #include "ui/qt/dialog_units.h"
 
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QString>
 #include <QStringList>
@@ -27,8 +28,14 @@ QFont DialogFont() {
       QStringLiteral("Takao Gothic"),
   });
   font.setStyleHint(QFont::SansSerif);
-  font.setPointSize(9);
+  font.setPointSizeF(DialogPointSize(
+      QFontDatabase::systemFont(QFontDatabase::GeneralFont).pointSizeF()));
   return font;
+}
+
+qreal DialogPointSize(qreal desktop_points) {
+  constexpr qreal kDesigned = 9;
+  return desktop_points > kDesigned ? desktop_points : kDesigned;
 }
 
 DialogUnits::DialogUnits(int base_x, int base_y)
@@ -40,7 +47,7 @@ DialogUnits DialogUnits::ForFont(const QFont& font) {
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   // Average over 52 letters, rounded to nearest.
   const int average = (letters / 26 + 1) / 2;
-  return DialogUnits(average, metrics.height());
+  return DialogUnits(average, 2 * average);
 }
 
 int DialogUnits::ToPixelsX(int units) const { return Scale(units, base_x_, 4); }

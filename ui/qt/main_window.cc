@@ -87,12 +87,15 @@ MainWindow::MainWindow(QWidget* parent)
 
   auto* path = new QLineEdit(this);
   path->setObjectName(ControlName(IDC_PATH));
+  path->setAccessibleName(target->title());
   // A drop anywhere, the path box included, goes to the window; the box
   // would otherwise insert the dragged URL as text.
   path->setAcceptDrops(false);
   Place(path, 148, 139, 200, 14);
 
   auto* browse = MakeButton(IDC_BROWSE, QStringLiteral(".."), this);
+  // ".." says nothing to a screen reader.
+  browse->setAccessibleName(QStringLiteral("フォルダーの参照"));
   Place(browse, 355, 137, 11, 18);
 
   auto* execute = MakeButton(IDC_EXECUTE, QStringLiteral("実行"), this);

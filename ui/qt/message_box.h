@@ -2,10 +2,14 @@
 #ifndef VELMORA_UI_QT_MESSAGE_BOX_H_
 #define VELMORA_UI_QT_MESSAGE_BOX_H_
 
-#include <QMessageBox>
+#include <QDialog>
+#include <QString>
 
+#include <chrono>
 #include <string>
 
+class QKeyEvent;
+class QLabel;
 class QShowEvent;
 class QWidget;
 
@@ -15,26 +19,52 @@ namespace velmora {
 // a yes/no question, Abort for the abort choices.
 int SafeAnswer(unsigned flags);
 
-// A QMessageBox with the caption "Velmora", the buttons and icon of |flags|
-// in Japanese (はい/いいえ, 中止/再試行/無視, OK; MB_ABORTIGNORE offers only
-// 中止 and 無視) and |text| with "\r\n" shown as line breaks. The first
-// button is the default one, and Esc gives the safe answer. Each button's
-// object name is ControlName() of its answer (IDYES, IDABORT, ...), and the
-// box joins the dialog test script when shown.
-class MessageBoxDialog : public QMessageBox {
+// The answer a box gives by itself when nobody is there to answer it: OK,
+// Ignore for the abort choices (the entry is skipped, the run goes on), No
+// for a yes/no question (nothing is overwritten).
+int UnattendedAnswer(unsigned flags);
+
+// A modal box with the caption "Velmora", the icon and the buttons of
+// |flags| in Japanese, each with its access key (はい(&Y)/いいえ(&N),
+// 中止(&A)/再試行(&R)/無視(&I), OK; MB_ABORTIGNORE offers only 中止 and 無視),
+// and |text| with "\r\n" shown as line breaks. The first button is the
+// default one. Only a box with OK alone can be dismissed (Esc, the close
+// box): a question waits for a choice. Each line of the text stays one line
+// as long as the screen is wide enough. Each button's object name is
+// ControlName() of its answer (IDYES, IDABORT, ...), and the box joins the
+// dialog test script when shown.
+class MessageBoxDialog : public QDialog {
   Q_OBJECT
 
  public:
   MessageBoxDialog(QWidget* owner, const std::u16string& text, unsigned flags);
 
+  // The text as given, with "\n" line ends.
+  const QString& text() const { return text_; }
+  // The label that shows the text.
+  QLabel* textLabel() const { return label_; }
+
   // The answer of the button that closed the box, or SafeAnswer().
   int Answer() const;
 
+  // Closes the box with UnattendedAnswer() once |delay| has passed, unless
+  // it has been answered by then.
+  void AnswerAfter(std::chrono::milliseconds delay);
+
+ public slots:
+  void reject() override;
+
  protected:
+  void keyPressEvent(QKeyEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:
+  void Finish(int answer);
+
   unsigned flags_;
+  QString text_;
+  QLabel* label_;
+  int answer_;
 };
 
 // Shows the box modally over |owner| (may be null) and returns its answer.

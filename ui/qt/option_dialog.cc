@@ -33,11 +33,15 @@ OptionDialog::OptionDialog(QWidget* owner, const std::u16string& extension_text,
   auto* group = new QGroupBox(QStringLiteral("高速化設定"), this);
   Place(group, 7, 7, 237, 116);
 
-  Place(MakeStatic(QStringLiteral("登録されている拡張子"), false, this), 32, 88,
-        69, 9);
+  QLabel* list_label =
+      MakeStatic(QStringLiteral("登録されている拡張子"), false, this);
+  Place(list_label, 32, 88, 69, 9);
 
   list_edit_ = new QPlainTextEdit(this);
   list_edit_->setObjectName(ControlName(IDC_EXTENSION_LIST));
+  // Named by the text beside it.
+  list_label->setBuddy(list_edit_);
+  list_edit_->setAccessibleName(list_label->text());
   list_edit_->setTabChangesFocus(true);
   list_edit_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Place(list_edit_, 102, 71, 100, 42);

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <utility>
+
 #include "platform/window_port.h"
 #include "ui/password_rules.h"
 #include "ui/qt/wrapping_check_box.h"
@@ -58,9 +60,18 @@ PasswordDialog::PasswordDialog(QWidget* owner)
   message_->setObjectName(ControlName(IDC_PASSWORD_MESSAGE));
   Place(message_, 99, 86, 143, 13);
 
-  Place(MakeStatic(QStringLiteral("パスワード"), false, this), 26, 41, 43, 10);
-  Place(MakeStatic(QStringLiteral("パスワード（確認用）"), true, this), 26, 63,
-        47, 18);
+  QLabel* password_label = MakeStatic(QStringLiteral("パスワード"), false, this);
+  Place(password_label, 26, 41, 43, 10);
+  QLabel* confirm_label =
+      MakeStatic(QStringLiteral("パスワード（確認用）"), true, this);
+  Place(confirm_label, 26, 63, 47, 18);
+  // Each box is named by the text beside it.
+  for (const auto& [label, edit] :
+       {std::pair{password_label, password_edit_},
+        std::pair{confirm_label, confirm_edit_}}) {
+    label->setBuddy(edit);
+    edit->setAccessibleName(label->text());
+  }
   Place(MakeStatic(QStringLiteral("★★★パスワードを間違えた場合、データは"
                                   "失われます。ご注意下さい★★★"),
                    false, this),

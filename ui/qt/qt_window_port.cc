@@ -3,8 +3,6 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,13 +10,16 @@
 #include <QRadioButton>
 #include <QString>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 
+#include <atomic>
 #include <system_error>
 #include <thread>
 #include <utility>
 
 #include "ui/main_dialog.h"
+#include "ui/qt/folder_browser.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/message_box.h"
 #include "ui/qt/option_dialog.h"
@@ -153,7 +154,16 @@ void QtWindowPort::SetChecked(int id, bool checked) {
 void QtWindowPort::EnableControl(int id, bool enable) {
   Do([this, id, enable] {
     ApplyPendingTexts();
-    if (QWidget* control = Control(id)) control->setEnabled(enable);
+    QWidget* control = Control(id);
+    if (control == nullptr) return;
+    // Qt hands the focus of a control being disabled on to the next one,
+    // and a button that takes the focus becomes the default: Enter after a
+    // run would open the option dialog. The window keeps the focus itself,
+    // so Enter goes to "実行", which ignores it while disabled.
+    if (!enable && window_.focusWidget() == control) {
+      window_.setFocus(Qt::OtherFocusReason);
+    }
+    control->setEnabled(enable);
   });
 }
 
@@ -189,17 +199,47 @@ void QtWindowPort::UpdateInputBlock() {
   }
 }
 
+int QtWindowPort::RunModal(QDialog& dialog) {
+  open_dialogs_.emplace_back(&dialog);
+  if (unattended_) Unattend(dialog);
+  const int result = dialog.exec();
+  open_dialogs_.pop_back();
+  return result;
+}
+
+void QtWindowPort::Unattend(QDialog& dialog) {
+  if (auto* box = qobject_cast<MessageBoxDialog*>(&dialog)) {
+    box->AnswerAfter(kUnattendedWait);
+    return;
+  }
+  QTimer::singleShot(kUnattendedWait, &dialog,
+                     [&dialog] { dialog.done(QDialog::Rejected); });
+}
+
+void QtWindowPort::SetUnattended() {
+  if (unattended_) return;
+  unattended_ = true;
+  for (const QPointer<QDialog>& dialog : open_dialogs_) {
+    if (dialog) Unattend(*dialog);
+  }
+}
+
 int QtWindowPort::MessageBox(const std::u16string& text, unsigned flags) {
   return Ask(SafeAnswer(flags), [this, &text, flags] {
     ApplyPendingTexts();
-    return RunMessageBox(&window_, text, flags);
+    MessageBoxDialog box(&window_, text, flags);
+    RunModal(box);
+    return box.Answer();
   });
 }
 
 int QtWindowPort::RunPasswordDialog(std::u16string* password) {
   return Ask(IDCANCEL, [this, password] {
     ApplyPendingTexts();
-    return ::velmora::RunPasswordDialog(&window_, password);
+    PasswordDialog dialog(&window_);
+    if (RunModal(dialog) != QDialog::Accepted) return IDCANCEL;
+    *password = dialog.passwordInput();
+    return IDOK;
   });
 }
 
@@ -247,6 +287,38 @@ bool QtWindowPort::StartWorker(std::function<void()> job) {
   return true;
 }
 
+void QtWindowPort::RunAndWait(const std::function<void()>& job) {
+  if (!OnGuiThread() || worker_active_) {
+    job();
+    return;
+  }
+  worker_active_ = true;
+  UpdateInputBlock();
+  QEventLoop loop;
+  std::atomic<bool> done = false;
+  std::thread worker;
+  try {
+    worker = std::thread([&job, &done, &loop] {
+      job();
+      done = true;
+      QMetaObject::invokeMethod(
+          &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: the job still has to run, frozen window or not.
+    job();
+    done = true;
+  }
+  // The loop also returns when the application is told to quit; the job
+  // must still end before anything it uses goes away.
+  while (!done) loop.exec();
+  // Joined before |loop| goes: the worker may still be posting its quit.
+  if (worker.joinable()) worker.join();
+  ApplyPendingTexts();
+  worker_active_ = false;
+  UpdateInputBlock();
+}
+
 void QtWindowPort::OnWorkerFinished() {
   ApplyPendingTexts();
   worker_active_ = false;
@@ -257,14 +329,8 @@ void QtWindowPort::OnWorkerFinished() {
 bool QtWindowPort::BrowseForFolder(const std::u16string& initial,
                                    std::u16string* chosen) {
   return Ask(false, [this, &initial, chosen] {
-    // The dialog opens on the current target when there is one.
-    QString start = QString::fromStdU16String(initial);
-    if (!QFileInfo(start).isDir()) start.clear();
-    const QString folder = QFileDialog::getExistingDirectory(
-        &window_, QStringLiteral("Select folder"), start);
-    if (folder.isEmpty()) return false;
-    *chosen = folder.toStdU16String();
-    return true;
+    // The browser opens on the current target when there is one.
+    return RunFolderBrowser(&window_, initial, chosen);
   });
 }
 

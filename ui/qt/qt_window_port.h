@@ -10,6 +10,10 @@
 // The window takes no input from Execute until the worker has finished, and
 // during the walk itself (SetInputBlocked), without greying its controls.
 //
+// Once nobody is left to answer (SetUnattended: a signal, the session
+// ending), every message box and password dialog answers itself after five
+// seconds, so that the program ends in bounded time.
+//
 // The port, the window, MainDialog and the Crypter must outlive the worker:
 // destroy them only while IsWorkerActive() is false.
 #ifndef VELMORA_UI_QT_QT_WINDOW_PORT_H_
@@ -17,13 +21,18 @@
 
 #include <QObject>
 
+#include <QPointer>
+
+#include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/window_port.h"
 #include "ui/qt/input_blocker.h"
 #include "ui/qt/pending_texts.h"
 
+class QDialog;
 class QWidget;
 
 namespace velmora {
@@ -47,6 +56,22 @@ class QtWindowPort : public QObject, public WindowPort {
   bool IsWorkerActive() const { return worker_active_; }
   bool IsInputBlocked() const { return blocker_.IsBlocked(); }
   bool IsEnded() const { return ended_; }
+  bool IsUnattended() const { return unattended_; }
+
+  // How long a box waits for an answer once nobody is there.
+  static constexpr std::chrono::seconds kUnattendedWait{5};
+
+  // Runs |job| on a worker thread and returns when it has finished; the
+  // window meanwhile keeps painting and showing the job's texts, but takes
+  // no input and cannot be closed (IsWorkerActive() is true). Runs |job|
+  // directly when called off the GUI thread or while a worker runs. For
+  // the exit pass, which must not leave the window frozen.
+  void RunAndWait(const std::function<void()>& job);
+
+  // From now on every message box and password dialog, the open ones
+  // included, answers itself after kUnattendedWait (see UnattendedAnswer;
+  // the password dialog is cancelled). GUI thread only.
+  void SetUnattended();
 
   // --- WindowPort ----------------------------------------------------------
   std::u16string GetControlText(int id) override;
@@ -89,6 +114,9 @@ class QtWindowPort : public QObject, public WindowPort {
   void UpdateInputBlock();
   void OnWorkerFinished();
   QWidget* Control(int id) const;
+  // exec() of |dialog|, which is made to answer itself when unattended.
+  int RunModal(QDialog& dialog);
+  void Unattend(QDialog& dialog);
 
   MainWindow& window_;
   MainDialog* dialog_ = nullptr;
@@ -97,6 +125,9 @@ class QtWindowPort : public QObject, public WindowPort {
   bool walk_blocked_ = false;
   bool worker_active_ = false;
   bool ended_ = false;
+  bool unattended_ = false;
+  // The modal dialogs open now, innermost last.
+  std::vector<QPointer<QDialog>> open_dialogs_;
 };
 
 }  // namespace velmora

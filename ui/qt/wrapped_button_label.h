@@ -1,6 +1,7 @@
 // Paints a check box or radio button whose label word-wraps within the
-// button's width: the style draws the indicator (and the focus frame) for an
-// empty label, and the label is laid out beside it.
+// button's width: the style draws the indicator for an empty label, the
+// label is laid out beside it, and the focus frame goes around the label
+// as the style puts it around any other button's text.
 #ifndef VELMORA_UI_QT_WRAPPED_BUTTON_LABEL_H_
 #define VELMORA_UI_QT_WRAPPED_BUTTON_LABEL_H_
 
@@ -16,6 +17,11 @@ namespace velmora {
 void PaintWrappedButton(QAbstractButton& button, QStyleOptionButton option,
                         QStyle::ControlElement control,
                         QStyle::SubElement contents);
+
+// The height the button needs at |width| to show its whole label.
+int WrappedButtonHeight(const QAbstractButton& button,
+                        QStyleOptionButton option, QStyle::SubElement contents,
+                        int width);
 
 }  // namespace velmora
 

@@ -16,6 +16,12 @@ void WrappingCheckBox::paintEvent(QPaintEvent* /*event*/) {
   PaintWrappedButton(*this, option, QStyle::CE_CheckBox, QStyle::SE_CheckBoxContents);
 }
 
+int WrappingCheckBox::heightForWidth(int width) const {
+  QStyleOptionButton option;
+  initStyleOption(&option);
+  return WrappedButtonHeight(*this, option, QStyle::SE_CheckBoxContents, width);
+}
+
 bool WrappingCheckBox::hitButton(const QPoint& pos) const {
   return rect().contains(pos);
 }

@@ -17,6 +17,12 @@ void WrappingRadioButton::paintEvent(QPaintEvent* /*event*/) {
                      QStyle::SE_RadioButtonContents);
 }
 
+int WrappingRadioButton::heightForWidth(int width) const {
+  QStyleOptionButton option;
+  initStyleOption(&option);
+  return WrappedButtonHeight(*this, option, QStyle::SE_RadioButtonContents, width);
+}
+
 bool WrappingRadioButton::hitButton(const QPoint& pos) const {
   return rect().contains(pos);
 }

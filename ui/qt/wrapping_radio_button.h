@@ -19,6 +19,10 @@ class WrappingRadioButton : public QRadioButton {
  public:
   WrappingRadioButton(const QString& text, QWidget* parent);
 
+  // Tall enough for the whole wrapped label.
+  bool hasHeightForWidth() const override { return true; }
+  int heightForWidth(int width) const override;
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   bool hitButton(const QPoint& pos) const override;
