@@ -38,6 +38,9 @@ struct JobState {
   int32_t m_nScanPlain = 0;
   int32_t m_nFound = 0;
   int32_t m_nDone = 0;
+  // Entries the exit pass found enciphered already (a stop, or a skip,
+  // left them so): not done by it, yet as they should be.
+  int32_t m_nAlreadyEnciphered = 0;
   std::u16string m_strPassword;
 };
 

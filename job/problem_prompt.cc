@@ -32,6 +32,12 @@ EntryResult PromptProblem(JobHost& host, int32_t code,
                           const std::u16string& name) {
   const bool known = code >= 0 && code < 10;
   if (known && host.m_job.m_bDontShowAgain[code] == 1) return Skipped;
+  // The exit pass encrypts what the temporary decryption deciphered; an
+  // entry it left enciphered (skipped, or after a stop) is as it should be.
+  if (code == ERR_ALREADY_ENCRYPTED && host.m_job.m_bExitPass == 1) {
+    ++host.m_job.m_nAlreadyEnciphered;
+    return Skipped;
+  }
   const Problem problem = ProblemFor(code);
   const int answer = host.m_window.MessageBox(
       Format(std::u16string(problem.text) + text::kSkipQuestion, {directory, name}), MB_YESNO | problem.icon);

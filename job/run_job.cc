@@ -226,6 +226,7 @@ void RunJob(JobHost& host) {
   window.SetInputBlocked(true);
   job.m_nDone = 0;
   job.m_nFound = 0;
+  job.m_nAlreadyEnciphered = 0;
   if (job.m_nMode == 0) {
     LevelLists levels;
     EncryptWalk(host, levels, target + u"/*", 0);
@@ -238,7 +239,10 @@ void RunJob(JobHost& host) {
 
   const bool all_done = job.m_nFound == job.m_nDone;
   host.m_journal->Commit();
-  if (job.m_nMode == 0 && all_done) state::ClearLeftDecrypted(host.m_treeRealPath);
+  // Every entry enciphered now: the tree is no longer left decrypted.
+  if (job.m_nMode == 0 && job.m_nFound == job.m_nDone + job.m_nAlreadyEnciphered) {
+    state::ClearLeftDecrypted(host.m_treeRealPath);
+  }
   const bool waiting = window.IsChecked(IDC_RADIO_TEMPORARY);
   if (!waiting) {
     // The journal stays on disk for the next run to retire; the tree is

@@ -44,6 +44,11 @@ std::vector<std::string> TreesLeftDecrypted() {
     std::string tree;
     std::string holder;
     if (!ReadWholeFile(folder + "/" + name, &tree) || tree.empty()) continue;
+    if (RealPath(tree).empty()) {
+      // The tree itself is gone: nothing is left to encrypt.
+      ::unlink((folder + "/" + name).c_str());
+      continue;
+    }
     if (RunLock::IsHeld(tree, &holder)) continue;
     trees.push_back(tree);
   }

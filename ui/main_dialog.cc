@@ -1,6 +1,7 @@
 #include "ui/main_dialog.h"
 
 #include <utility>
+#include <vector>
 
 #include "job/messages.h"
 #include "job/run_job.h"
@@ -8,6 +9,8 @@
 #include "job/wide_list_buffer.h"
 #include "platform/file_system.h"
 #include "platform/u16_format.h"
+#include "platform/wtf8.h"
+#include "state/left_decrypted.h"
 
 namespace velmora {
 
@@ -42,6 +45,24 @@ void MainDialog::OnInitDialog() {
   m_window.SetChecked(IDC_RADIO_TEMPORARY, false);
   m_job.m_bRunning = 0;
   m_job.m_bExitPass = 0;
+  CheckTargetPath();
+}
+
+void MainDialog::OfferTreesLeftDecrypted() {
+  const std::vector<std::string> trees = state::TreesLeftDecrypted();
+  if (trees.empty()) return;
+  std::u16string folders;
+  for (const std::string& tree : trees) {
+    if (!folders.empty()) folders += u"\r\n";
+    folders += Utf16FromWtf8(tree);
+  }
+  m_window.MessageBox(Format(text::kLeftDecrypted, {folders}),
+                      MB_OK | MB_ICONWARNING);
+  m_window.SetControlText(IDC_PATH, Utf16FromWtf8(trees.front()));
+  for (int id : {IDC_RADIO_ENCRYPT, IDC_RADIO_DECRYPT, IDC_RADIO_TEMPORARY}) {
+    m_window.SetChecked(id, id == IDC_RADIO_ENCRYPT);
+  }
+  m_job.m_nMode = 0;
   CheckTargetPath();
 }
 

@@ -38,6 +38,11 @@ class MainDialog : public JobHost {
   // Start-up: status lines, initial target, defaults, first path check.
   void OnInitDialog();
 
+  // After start-up, with the window shown: when a temporary decryption left
+  // a tree decrypted (its program was killed, or the machine went down),
+  // says so and makes that tree the target, with encrypt selected.
+  void OfferTreesLeftDecrypted();
+
   // The path box changed (typing, browsing, a drop, start-up).
   void CheckTargetPath();
   // A radio button was clicked, even the one already selected.

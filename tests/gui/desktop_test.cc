@@ -36,8 +36,12 @@
 
 #include "job/job_host.h"
 #include "job/messages.h"
+#include "platform/u16_format.h"
 #include "platform/window_port.h"
 #include "platform/wtf8.h"
+#include "state/left_decrypted.h"
+#include "state/state_folder.h"
+#include "tests/support/state_home.h"
 #include "ui/qt/app.h"
 #include "ui/qt/dialog_script.h"
 #include "ui/qt/message_box.h"
@@ -130,6 +134,9 @@ class DesktopTest : public ::testing::Test {
     EXPECT_TRUE(QTest::qWaitFor(
         [this] { return !app_->port().IsWorkerActive(); }, kTimeoutMs));
     app_.reset();
+    // Enciphered names are not valid UTF-8: QTemporaryDir cannot remove them.
+    std::error_code ignored;
+    fs::remove_all(root(), ignored);
   }
 
   std::string root() const { return dir_.path().toStdString(); }
@@ -225,6 +232,7 @@ class DesktopTest : public ::testing::Test {
   }
 
   QString kAllDone;  // the summary of a run over the whole tree
+  testing::ScopedStateHome state_home_;
   Crypter crypter_;
   QTemporaryDir dir_;
   std::unique_ptr<App> app_;
@@ -484,6 +492,62 @@ TEST_F(DesktopTest, SignalEncryptsAndEndsWithoutWaitingForOk) {
     EXPECT_EQ(boxes, std::vector<QString>{kAllDone});
     ExpectEncrypted();
   }
+}
+
+// A signal during the walk of a temporary decryption stops it after the
+// entry it is on; what it deciphered is encrypted again before the end.
+TEST_F(DesktopTest, SignalDuringATemporaryDecryptionStopsItAndEncryptsAgain) {
+  Person person;
+  Write(root() + "/a.txt", "plain text that should not stay readable");
+  fs::create_directory(root() + "/sub");
+  Write(root() + "/sub/b.bin", std::string(5000, '\x07'));
+  for (int i = 0; i < 300; ++i) Write(root() + "/c" + std::to_string(i), "c");
+  original_ = Tree(root());
+  Start(root());
+  ASSERT_TRUE(WaitForScan());
+  ASSERT_TRUE(Run(IDC_RADIO_ENCRYPT));
+  person.boxes.clear();
+  ASSERT_TRUE(app_->WatchTerminationSignals());
+  bool raised = false;
+  QTimer watch;  // a few entries into the walk
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (raised || app_->dialog().m_job.m_bRunning == 0 ||
+        app_->dialog().m_job.m_nDone < 5) {
+      return;
+    }
+    raised = true;
+    EXPECT_EQ(::raise(SIGTERM), 0);
+  });
+  watch.start(0);
+  Click(IDC_RADIO_TEMPORARY);
+  ASSERT_TRUE(WaitForScan());
+  Click(IDC_EXECUTE);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return app_->IsFinished(); }, kTimeoutMs));
+  EXPECT_TRUE(raised);
+  ASSERT_FALSE(person.boxes.empty());
+  // The walk stopped early: its summary is not the whole tree's.
+  EXPECT_NE(person.boxes.front(), kAllDone);
+  ExpectEncrypted();
+  EXPECT_TRUE(state::TreesLeftDecrypted().empty());
+}
+
+// A tree a killed temporary decryption left behind is named at start and
+// becomes the target, with encrypt selected.
+TEST_F(DesktopTest, TreeLeftDecryptedIsOfferedForEncryptionAtStart) {
+  Write(root() + "/a.txt", "left plain");
+  const std::string tree = state::RealPath(root());
+  ASSERT_TRUE(state::RecordLeftDecrypted(tree));
+  Person person;
+  Start("");
+  ASSERT_EQ(person.boxes.size(), 1u);
+  EXPECT_EQ(person.boxes.front(),
+            QString::fromStdU16String(Format(text::kLeftDecrypted, {Utf16FromWtf8(tree)}))
+                .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+  EXPECT_EQ(Text(IDC_PATH), QString::fromStdString(tree));
+  EXPECT_TRUE(Checked(IDC_RADIO_ENCRYPT));
+  ASSERT_TRUE(WaitForScan());
+  ASSERT_TRUE(Run(IDC_RADIO_ENCRYPT));
+  EXPECT_TRUE(state::TreesLeftDecrypted().empty());
 }
 
 // True once process |pid| catches |signal|, that is, has its handler.

@@ -63,6 +63,7 @@ App::~App() = default;
 void App::Start() {
   dialog_.OnInitDialog();
   window_.show();
+  dialog_.OfferTreesLeftDecrypted();
 }
 
 bool App::WatchTerminationSignals() {
@@ -83,6 +84,8 @@ void App::OnCommitData(QSessionManager& manager) {
   // with nothing to do leaves the boxes as they were.
   if (port_.IsWorkerActive()) {
     port_.SetUnattended();
+    // A walk stops after the entry it is on; the exit pass runs on.
+    dialog_.m_stopRequested = true;
     session_end_pending_ = true;
     return;
   }
@@ -100,6 +103,9 @@ void App::OnTerminationRequested() {
   port_.SetUnattended();
   if (port_.IsEnded()) return;
   if (port_.IsWorkerActive()) {
+    // A walk stops after the entry it is on (the exit pass runs on); then
+    // Exit re-encrypts what a temporary decryption deciphered.
+    dialog_.m_stopRequested = true;
     exit_pending_ = true;
     return;
   }
