@@ -39,7 +39,7 @@ constexpr Text kUsage =
     u"  open      暗号解除し、Enter（入力の終わり、Ctrl+C、SIGTERM、SIGHUP）を\n"
     u"            待って同じ鍵で再び暗号化する\n"
     u"\n"
-    u"シグナルは処理を途中で止めません。処理の終わりに効きます。\n"
+    u"シグナル（Ctrl+C、SIGTERM、SIGHUP）は、処理中のファイルを終えてから処理を止めます。\n"
     u"\n"
     u"オプション（コマンドの前後どこでも。値は '=' の後か次の引数に）:\n"
     u"  -y, --yes                 暗号化済みと未暗号化の混在の警告で続行する\n"
@@ -57,7 +57,9 @@ constexpr Text kUsage =
     u"  --                        オプションの終わり\n"
     u"\n"
     u"終了ステータス: 0 すべて完了、1 処理されなかったファイルがある、\n"
-    u"2 使い方の誤りか何も処理しなかった、3 暗号化できない大きさのファイル。\n";
+    u"2 使い方の誤りか何も処理しなかった、3 暗号化できない大きさのファイル、\n"
+    u"5 中断された処理の修復にパスワードが一致しない、6 別の処理が使用中、\n"
+    u"128+N シグナル N で停止した。\n";
 constexpr Text kShortUsage =
     u"使い方: velmora-cli [オプション]... encrypt|decrypt|open DIR\n"
     u"詳しくは 'velmora-cli --help' を実行して下さい。\n";

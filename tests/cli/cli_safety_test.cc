@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <filesystem>
 #include <random>
 #include <thread>
 
@@ -71,6 +72,13 @@ TEST_F(CliSafetyTest, KilledAtRandomInstantsOneDecryptGivesTheTreeBack) {
   ASSERT_EQ(DecryptAll().status, 0);
   ASSERT_EQ(Snapshot(root_), original);
 
+  // The only folder of the tree, whatever its name is now.
+  const auto media = [&] {
+    for (const std::string& name : Names(root_)) {
+      if (std::filesystem::is_directory(Path(name))) return Path(name);
+    }
+    return std::string();
+  };
   std::mt19937 random(7);
   int repairs = 0;
   for (int trial = 0; trial < 8; ++trial) {
@@ -81,10 +89,17 @@ TEST_F(CliSafetyTest, KilledAtRandomInstantsOneDecryptGivesTheTreeBack) {
     Child child({decrypting ? "decrypt" : "encrypt", root_, "--password-stdin"});
     child.Write(kPasswordLine);
     child.CloseInput();
-    std::this_thread::sleep_for(span * (random() % 1000) / 1000);
+    // Wait for the first clip to get its new name, then kill within the
+    // time the clips take: mostly inside one of them.
+    const auto started = std::chrono::steady_clock::now();
+    for (bool renamed = false; !renamed && std::chrono::steady_clock::now() - started < span;) {
+      for (const std::string& name : Names(media())) {
+        renamed = renamed || name.starts_with(kMarker) != decrypting;
+      }
+    }
+    std::this_thread::sleep_for(span * (random() % 1000) / 2000);
     child.Signal(SIGKILL);
     child.Finish();
-
     const Cli repaired = DecryptAll();
     EXPECT_EQ(Snapshot(root_), original) << "trial " << trial << "\n" << repaired.err;
     repairs += Has(repaired.err, "前回中断された処理を修復しました") ? 1 : 0;
@@ -112,6 +127,29 @@ TEST_F(CliSafetyTest, ASignalStopsTheRunAfterTheCurrentEntry) {
     const Cli back = DecryptAll();
     EXPECT_EQ(Snapshot(root_), original) << back.err;
   }
+}
+
+TEST_F(CliSafetyTest, ASignalDuringOpenDecryptsNoFurtherAndEncryptsAgain) {
+  for (int i = 0; i < 400; ++i) {
+    WriteFile(Path("f" + std::to_string(i)), RandomContents(20000, i));
+  }
+  ASSERT_EQ(Run({"encrypt", root_, "--password-stdin"}).status, 0);
+  Child open({"open", root_, "--password-stdin"});
+  open.Write(kPasswordLine);
+  // Once the first entry is plain again, the decryption is under way.
+  const auto any_plain = [&] {
+    for (const std::string& name : Names(root_)) {
+      if (!name.starts_with(kMarker)) return true;
+    }
+    return false;
+  };
+  while (!any_plain()) std::this_thread::sleep_for(1ms);
+  open.Signal(SIGINT);
+  const Cli stopped = open.Finish();
+  EXPECT_NE(stopped.status, -1) << stopped.err;  // it ended by itself
+  EXPECT_FALSE(any_plain()) << stopped.err;
+  EXPECT_FALSE(Has(Run({"--version"}, "").err,
+                   Shown(Format(text::kLeftDecrypted, {Utf16FromWtf8(root_)}))));
 }
 
 TEST_F(CliSafetyTest, ATreeInUseIsRefusedAboveInsideAndItself) {
