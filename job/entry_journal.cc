@@ -56,7 +56,6 @@ state::EntryRecord MakeEntryRecord(const JobHost& host,
 
 void IntentBatch::Prepare(JobHost& host, const std::vector<std::u16string>& paths) {
   Crypter& crypter = host.m_crypter;
-  std::vector<uint8_t> contents;
   for (const std::u16string& path : paths) {
     const std::size_t slash = path.rfind(u'/');
     if (slash == std::u16string::npos) continue;
@@ -69,21 +68,32 @@ void IntentBatch::Prepare(JobHost& host, const std::vector<std::u16string>& path
     if (!GetFileStatus(path, &status)) continue;
     EntryIntent intent{MakeEntryRecord(host, directory, crypter.GetSourceName(),
                                        crypter.GetTargetName(), status),
+                       nullptr,
                        {}};
     const int64_t end = std::min<int64_t>(intent.record.range_bytes, status.size);
-    if (status.is_regular && end > 0 && end <= kPrepareContentsUpTo) {
-      InPlaceFile file(path, InPlaceFile::kReadOnly);
-      contents.resize(static_cast<std::size_t>(end));
-      if (file.IsOpen() && file.Size() == status.size &&
-          file.ReadAt(contents.data(), end, 0) == end) {
-        state::EncipheredPageDigests(crypter, intent.record, contents.data(), end,
-                                     0, &intent.durable_digests);
+    // Opened now, the file serves its transform too: one open, one read.
+    // Files the owner may not write keep their mode until their turn.
+    if (status.is_regular && end <= kPrepareContentsUpTo &&
+        (status.mode & 0600) == 0600) {
+      auto file = std::make_shared<InPlaceFile>(path, InPlaceFile::kReadWriteAhead);
+      std::vector<uint8_t>& bytes = intent.contents.bytes;
+      bytes.resize(static_cast<std::size_t>(std::max<int64_t>(end, 0)));
+      if (file->IsOpen() && file->Size() == status.size &&
+          (end <= 0 || file->ReadAt(bytes.data(), end, 0) == end)) {
+        if (end > 0) {
+          state::EncipheredPageDigests(crypter, intent.record, bytes.data(), end, 0,
+                                       &intent.contents.durable_digests);
+        }
+        intent.file = std::move(file);
+        intent.contents.file = intent.file.get();
+      } else {
+        bytes.clear();
       }
     }
     intent.record.id = host.m_journal->Begin(intent.record);
-    if (!intent.durable_digests.empty()) {
-      host.m_journal->Pages(intent.record.id, 0, intent.durable_digests.data(),
-                            intent.durable_digests.size());
+    const std::vector<uint64_t>& digests = intent.contents.durable_digests;
+    if (!digests.empty()) {
+      host.m_journal->Pages(intent.record.id, 0, digests.data(), digests.size());
     }
     prepared_[path] = std::move(intent);
   }
@@ -100,7 +110,7 @@ EntryIntent IntentBatch::Take(JobHost& host, const state::EntryRecord& record) {
     if (SameEntry(intent.record, record)) return intent;
     host.m_journal->End(intent.record.id);  // changed since: nothing done
   }
-  EntryIntent intent{record, {}};
+  EntryIntent intent{record, nullptr, {}};
   intent.record.id = host.m_journal->Begin(record);
   return intent;
 }

@@ -10,20 +10,26 @@
 #define VELMORA_JOB_ENTRY_JOURNAL_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "job/job_host.h"
 #include "platform/file_system.h"
+#include "platform/in_place_file.h"
 #include "state/journal_format.h"
+#include "state/journaled_transform.h"
 
 namespace velmora {
 
-// The intention for one entry, with the page digests already durable.
+// The intention for one entry, with what was prepared ahead: page digests
+// already durable and, for a small file its owner may read and write, the
+// file opened and its range read.
 struct EntryIntent {
   state::EntryRecord record;
-  std::vector<uint64_t> durable_digests;
+  std::shared_ptr<InPlaceFile> file;
+  state::PreparedContents contents;
 };
 
 // The record of renaming |directory|/|source| to |target| and transforming

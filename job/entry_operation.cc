@@ -109,7 +109,10 @@ Outcome AttemptEntry(JobHost& host, const std::u16string& path) {
   }
 
   const FileStatus original = status;
-  if (!SetFileStatus(target_path, WithOwnerReadWrite(status))) {
+  // The owner needs read and write permission for the transform; only a
+  // file without it has its mode changed (and put back afterwards).
+  const bool owner_may_update = (status.mode & 0600) == 0600;
+  if (!owner_may_update && !SetFileStatus(target_path, WithOwnerReadWrite(status))) {
     RenameEntry(target_path, source_path);
     SetFileStatus(source_path, original);
     journal.End(id);
@@ -119,7 +122,7 @@ Outcome AttemptEntry(JobHost& host, const std::u16string& path) {
   }
 
   const state::TransformOutcome transformed = state::TransformJournaled(
-      crypter, journal, intent.record, target_path, intent.durable_digests);
+      crypter, journal, intent.record, target_path, intent.contents);
   const bool restored = SetFileStatus(target_path, original);
 
   switch (transformed) {

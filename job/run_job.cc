@@ -84,10 +84,9 @@ std::u16string PathLines(const std::vector<std::string>& paths) {
 
 // Brings entries an interrupted run left half-done back to a consistent
 // state, with this run's password.
-bool RepairInterruptedRun(JobHost& host) {
+bool RepairInterruptedRun(JobHost& host, state::PendingRepair& repair) {
   WindowPort& window = host.m_window;
-  const state::RepairReport report =
-      state::RepairTree(host.m_treeRealPath, host.m_crypter);
+  const state::RepairReport report = repair.Run(host.m_crypter);
   if (!report.repaired.empty()) {
     // Not a summary: a warning that the last run did not finish.
     window.MessageBox(Format(text::kRepaired, {PathLines(report.repaired)}),
@@ -150,7 +149,8 @@ bool PrepareRun(JobHost& host, std::u16string* target) {
 
   // An interrupted run may have left the tree looking done: its repair
   // needs the password, so nothing counts as nothing to do then.
-  const bool repair_pending = state::HasPendingRepair(host.m_treeRealPath);
+  state::PendingRepair repair = state::PendingRepair::Load(host.m_treeRealPath);
+  const bool repair_pending = repair.needed();
   if (!repair_pending && job.m_nMode == 0 && job.m_nScanPlain == 0) {
     window.MessageBox(text::kNothingToEncrypt, MB_OK | MB_ICONEXCLAMATION);
     return Finish(host, RunOutcome::kNothingToDo);
@@ -166,7 +166,7 @@ bool PrepareRun(JobHost& host, std::u16string* target) {
   }
   job.m_strPassword = password;
   crypter.SetPassword(job.m_strPassword);
-  if (!RepairInterruptedRun(host)) return false;
+  if (!RepairInterruptedRun(host, repair)) return false;
 
   if (job.m_nMode == 0 && job.m_nScanEncrypted != 0 &&
       window.MessageBox(Format(text::kMixedEncrypted, {job.m_nScanEncrypted}),

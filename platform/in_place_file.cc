@@ -14,14 +14,15 @@ InPlaceFile::InPlaceFile(const std::u16string& path, Access access) {
   // The seams count only opens and reads for update: the ones that can
   // leave a file half-transformed.
   if (access == kReadWrite && fault_injection::ShouldFailOpen()) return;
-  for_update_ = access == kReadWrite;
+  for_update_ = access != kReadOnly;
   const std::string bytes = Wtf8FromUtf16(path);
-  // O_NONBLOCK keeps a FIFO that slipped in from blocking the open.
+  // O_NONBLOCK keeps a FIFO that slipped in from blocking the open; on the
+  // regular file that is all this goes on to accept, it changes nothing.
   const int flags = (access == kReadOnly ? O_RDONLY : O_RDWR) | O_NOFOLLOW |
                     O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
   // A look that changes nothing should not change the access time either;
   // only the owner may ask for that.
-  int fd = access == kReadOnly ? ::open(bytes.c_str(), flags | O_NOATIME) : -1;
+  int fd = access != kReadWrite ? ::open(bytes.c_str(), flags | O_NOATIME) : -1;
   if (fd < 0) fd = ::open(bytes.c_str(), flags);
   if (fd < 0) return;
   struct stat st {};
@@ -29,8 +30,6 @@ InPlaceFile::InPlaceFile(const std::u16string& path, Access access) {
     ::close(fd);
     return;
   }
-  const int status_flags = ::fcntl(fd, F_GETFL);
-  if (status_flags >= 0) ::fcntl(fd, F_SETFL, status_flags & ~O_NONBLOCK);
   fd_ = fd;
   size_ = static_cast<int64_t>(st.st_size);
 }
@@ -68,6 +67,8 @@ bool InPlaceFile::WriteAt(const void* buffer, int64_t count, int64_t offset) {
   }
   return true;
 }
+
+bool InPlaceFile::Reused() { return !fault_injection::ShouldFailOpen(); }
 
 bool InPlaceFile::Sync() { return fd_ >= 0 && ::fdatasync(fd_) == 0; }
 

@@ -13,7 +13,10 @@ namespace velmora {
 
 class InPlaceFile {
  public:
-  enum Access { kReadWrite, kReadOnly };
+  // kReadWriteAhead opens for update like kReadWrite, ahead of the
+  // transform that will use it; the fault seams count the transform's use
+  // instead (see Reused()).
+  enum Access { kReadWrite, kReadOnly, kReadWriteAhead };
 
   // Opens |path| (UTF-16, escaped bytes allowed) for update, or only for
   // reading. IsOpen() tells whether it worked.
@@ -36,6 +39,10 @@ class InPlaceFile {
 
   // Flushes the file's data to the disk; false on failure.
   bool Sync();
+
+  // A file opened ahead is about to be used for the transform: where the
+  // fault seams would fail that open, it fails here (false).
+  static bool Reused();
 
  private:
   int fd_ = -1;

@@ -11,6 +11,11 @@
 #include "state/state_folder.h"
 
 namespace velmora::state {
+namespace {
+
+constexpr std::size_t kPendingEndBytes = 65536;
+
+}  // namespace
 
 std::string NewJournalPath(const std::string& tree) {
   const std::string folder = EnsureStateSubfolder("journal");
@@ -86,6 +91,9 @@ bool Journal::WritePending() {
 }
 
 bool Journal::Commit() {
+  // End frames alone wait for the next intention (or the end of the run):
+  // a lost End only costs the next run a look at that entry.
+  if (!needs_sync_ && pending_.size() < kPendingEndBytes) return !failed_;
   if (!WritePending()) return false;
   if (!needs_sync_) return true;
   fault_injection::CrashPoint();

@@ -1,7 +1,8 @@
 // The journal's records and how they are laid out in the file.
 //
 // A journal file is a sequence of frames:
-//   u32 payload length | u32 CRC-32 of (type, payload) | u8 type | payload
+//   u32 payload length | u32 check of (type, payload) | u8 type | payload
+// (the check is the low 32 bits of XXH3-64)
 // all little-endian. A reader stops at the first frame that is cut short
 // or fails its check: that is where a crash ended the writing.
 #ifndef VELMORA_STATE_JOURNAL_FORMAT_H_

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "platform/in_place_file.h"
 #include "state/page_digest.h"
@@ -33,11 +34,14 @@ class Transform {
         buffer_bytes_(std::min(end, kGroupBytes)),
         buffer_(new uint8_t[static_cast<std::size_t>(buffer_bytes_)]) {}
 
-  TransformOutcome Run(const std::vector<uint64_t>& durable) {
+  TransformOutcome Run(const std::vector<uint64_t>& durable,
+                       const std::vector<uint8_t>& read_ahead) {
     std::vector<uint64_t> digests;
     for (int64_t offset = 0; offset < end_; offset += buffer_bytes_) {
       const int64_t count = std::min(buffer_bytes_, end_ - offset);
-      if (file_.ReadAt(buffer_.get(), count, offset) != count) {
+      if (offset == 0 && static_cast<int64_t>(read_ahead.size()) == count) {
+        std::copy(read_ahead.begin(), read_ahead.end(), buffer_.get());
+      } else if (file_.ReadAt(buffer_.get(), count, offset) != count) {
         return Fail(offset, 0, TransformOutcome::kReversed);
       }
       digests.clear();
@@ -134,16 +138,22 @@ void EncipheredPageDigests(Crypter& crypter, const EntryRecord& record,
 TransformOutcome TransformJournaled(Crypter& crypter, Journal& journal,
                                     const EntryRecord& record,
                                     const std::u16string& path,
-                                    const std::vector<uint64_t>& durable) {
-  InPlaceFile file(path);
-  if (!file.IsOpen()) return TransformOutcome::kUntouched;
+                                    const PreparedContents& prepared) {
+  std::optional<InPlaceFile> opened;
+  InPlaceFile* file = prepared.file;
+  if (file != nullptr) {
+    if (!InPlaceFile::Reused()) return TransformOutcome::kUntouched;
+  } else {
+    file = &opened.emplace(path);
+  }
+  if (!file->IsOpen()) return TransformOutcome::kUntouched;
   // Changed since it was recorded: the key would not be the recorded one.
-  if (file.Size() != record.size) return TransformOutcome::kUntouched;
+  if (file->Size() != record.size) return TransformOutcome::kUntouched;
   crypter.ShowProgress(0, record.cipher_size);
   const int64_t end = std::min<int64_t>(record.range_bytes, record.size);
   if (end <= 0) return TransformOutcome::kDone;
-  Transform transform(crypter, journal, record, file, end);
-  return transform.Run(durable);
+  Transform transform(crypter, journal, record, *file, end);
+  return transform.Run(prepared.durable_digests, prepared.bytes);
 }
 
 }  // namespace velmora::state

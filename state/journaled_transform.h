@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/crypter.h"
+#include "platform/in_place_file.h"
 #include "state/journal.h"
 
 namespace velmora::state {
@@ -28,15 +29,23 @@ enum class TransformOutcome {
 // covers for a large file.
 constexpr int64_t kGroupBytes = 8 * 1048576;
 
+// What was prepared for an entry ahead of its turn.
+struct PreparedContents {
+  std::vector<uint64_t> durable_digests;  // from page 0, already durable
+  InPlaceFile* file = nullptr;            // opened ahead, or null
+  std::vector<uint8_t> bytes;             // the range as read ahead, or empty
+};
+
 // Transforms the file at |path| over the range of |crypter|'s current class,
 // in the direction of |record.operation|, writing the progress line.
-// |record| is the entry's journal record (its id, size and cipher size);
-// |durable_digests| are page digests from page 0 on that an earlier
-// Commit() already made durable for this entry (none is fine).
+// |record| is the entry's journal record (its id, size and cipher size).
+// With |prepared|, the file opened ahead is used instead of opening |path|,
+// and bytes read ahead instead of reading them again; the caller has made
+// sure the file is still what was recorded.
 TransformOutcome TransformJournaled(Crypter& crypter, Journal& journal,
                                     const EntryRecord& record,
                                     const std::u16string& path,
-                                    const std::vector<uint64_t>& durable_digests);
+                                    const PreparedContents& prepared);
 
 // Digests of the enciphered form of |count| bytes at file offset |offset|
 // (a page boundary) of a file whose record is |record|, as they are now in

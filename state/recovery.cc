@@ -280,23 +280,44 @@ double AgeSeconds(const std::string& path) {
 
 }  // namespace
 
-bool HasPendingRepair(const std::string& target) {
-  const std::string folder = StateFolderPath() + "/journal";
+struct PendingRepair::Journals {
+  std::string target;
+  std::string folder;
   std::string tree_above;
-  for (const LoadedJournal& journal : LoadJournals(folder, target, &tree_above)) {
-    if (!journal.to_check.empty()) return true;
+  std::vector<LoadedJournal> loaded;
+};
+
+PendingRepair::PendingRepair(std::unique_ptr<Journals> journals)
+    : journals_(std::move(journals)) {}
+PendingRepair::PendingRepair(PendingRepair&&) noexcept = default;
+PendingRepair& PendingRepair::operator=(PendingRepair&&) noexcept = default;
+PendingRepair::~PendingRepair() = default;
+
+PendingRepair PendingRepair::Load(const std::string& target) {
+  auto journals = std::make_unique<Journals>();
+  journals->target = target;
+  journals->folder = EnsureStateSubfolder("journal");
+  if (!journals->folder.empty()) {
+    journals->loaded = LoadJournals(journals->folder, target, &journals->tree_above);
   }
-  return !tree_above.empty();
+  return PendingRepair(std::move(journals));
 }
 
-RepairReport RepairTree(const std::string& target, Crypter& crypter) {
+bool PendingRepair::needed() const {
+  if (!journals_->tree_above.empty()) return true;
+  return std::any_of(journals_->loaded.begin(), journals_->loaded.end(),
+                     [](const LoadedJournal& j) { return !j.to_check.empty(); });
+}
+
+RepairReport PendingRepair::Run(Crypter& crypter) {
   RepairReport report;
-  const std::string folder = EnsureStateSubfolder("journal");
+  const std::string& target = journals_->target;
+  const std::string& folder = journals_->folder;
+  std::vector<LoadedJournal>& journals = journals_->loaded;
   if (folder.empty()) return report;
-  std::vector<LoadedJournal> journals =
-      LoadJournals(folder, target, &report.tree_above);
-  if (!report.tree_above.empty()) {
+  if (!journals_->tree_above.empty()) {
     report.status = RepairReport::Status::kTreeAbove;
+    report.tree_above = journals_->tree_above;
     return report;
   }
 
@@ -355,6 +376,7 @@ RepairReport RepairTree(const std::string& target, Crypter& crypter) {
     ::unlink(journal.path.c_str());
   }
   SyncFolder(folder);
+  journals.clear();
   return report;
 }
 

@@ -13,6 +13,7 @@
 #ifndef VELMORA_STATE_RECOVERY_H_
 #define VELMORA_STATE_RECOVERY_H_
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,14 +34,29 @@ struct RepairReport {
   std::string tree_above;             // for kTreeAbove
 };
 
-// True when a journal of |target| (a real path), of a folder below it or of
-// a folder above it has entries that a repair must look at.
-bool HasPendingRepair(const std::string& target);
+// The journals a run on |target| (a real path) must look at: those of the
+// tree itself, of the folders below it and of the folders above it, read
+// once. The caller holds the run lock on |target|.
+class PendingRepair {
+ public:
+  static PendingRepair Load(const std::string& target);
+  PendingRepair(PendingRepair&&) noexcept;
+  PendingRepair& operator=(PendingRepair&&) noexcept;
+  ~PendingRepair();
 
-// Repairs what the journals of |target| (a real path) and of the folders
-// below it record, with |crypter|'s current key schedule. The caller holds
-// the run lock on |target|.
-RepairReport RepairTree(const std::string& target, Crypter& crypter);
+  // True when some entry needs a look (or a tree above was interrupted):
+  // the run must not decide there is nothing to do before Run().
+  bool needed() const;
+
+  // Repairs what the journals record, with |crypter|'s current key
+  // schedule, and retires the journals that are done with.
+  RepairReport Run(Crypter& crypter);
+
+ private:
+  struct Journals;
+  explicit PendingRepair(std::unique_ptr<Journals> journals);
+  std::unique_ptr<Journals> journals_;
+};
 
 }  // namespace velmora::state
 
