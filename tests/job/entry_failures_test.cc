@@ -72,7 +72,7 @@ TEST_F(EntryFailureTest, ContentFailureIsPutBackAndRetryWorks) {
   void (*const arms[])() = {[] { fault_injection::FailNthRead(1); },   // at offset 0
                             [] { fault_injection::FailNthWrite(1); },
                             [] { fault_injection::FailNthWrite(2); },  // mid-group
-                            [] { fault_injection::FailNthRead(2); }};  // after 8 MiB
+                            [] { fault_injection::FailNthRead(2); }};  // after a whole group
   for (const auto arm : arms) {
     Empty();
     WriteFile(Path("big.dat"), contents);
