@@ -47,12 +47,25 @@ std::unique_ptr<Journal> Journal::Start(const std::string& tree) {
 }
 
 Journal::~Journal() {
-  WritePending();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  if (flusher_.joinable()) flusher_.join();
+  // What is left (End frames) needs no flush.
+  const bool written = !failed_ && WriteOut(pending_, false);
   ::close(fd_);
+  if (written && open_.empty()) {
+    const std::string done = path_.substr(0, path_.size() - 4) + kDoneSuffix;
+    ::rename(path_.c_str(), done.c_str());
+  }
 }
 
 uint64_t Journal::Begin(EntryRecord record) {
   record.id = next_id_++;
+  open_.insert(record.id);
+  std::lock_guard<std::mutex> lock(mutex_);
   EncodeBegin(record, &pending_);
   needs_sync_ = true;
   return record.id;
@@ -60,51 +73,71 @@ uint64_t Journal::Begin(EntryRecord record) {
 
 void Journal::Pages(uint64_t id, uint64_t first_page, const uint64_t* digests,
                     std::size_t count) {
+  std::lock_guard<std::mutex> lock(mutex_);
   EncodePages(id, first_page, digests, count, &pending_);
   needs_sync_ = true;
 }
 
-void Journal::End(uint64_t id) { EncodeEnd(id, &pending_); }
+void Journal::End(uint64_t id) {
+  open_.erase(id);
+  std::lock_guard<std::mutex> lock(mutex_);
+  EncodeEnd(id, &pending_);
+}
 
-bool Journal::WritePending() {
-  if (failed_) return false;
+bool Journal::WriteOut(const std::string& bytes, bool sync) {
   std::size_t done = 0;
-  while (done < pending_.size()) {
+  while (done < bytes.size()) {
     fault_injection::CrashPoint();
-    if (fault_injection::ShouldFailJournal()) {
-      failed_ = true;
-      return false;
-    }
-    const ssize_t n =
-        ::write(fd_, pending_.data() + done, pending_.size() - done);
+    if (fault_injection::ShouldFailJournal()) return false;
+    const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      // A torn frame at the end is ignored by readers; nothing after it may
-      // be written, or it would be lost behind the tear.
-      failed_ = true;
-      return false;
-    }
+    // A torn frame at the end is ignored by readers; nothing after it may
+    // be written, or it would be lost behind the tear.
+    if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
   }
-  pending_.clear();
-  return true;
+  if (!sync) return true;
+  fault_injection::CrashPoint();
+  return !durable_ || ::fdatasync(fd_) == 0;
 }
 
-bool Journal::Commit() {
+void Journal::FlushLoop() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return stopping_ || requested_ > durable_up_to_; });
+    if (requested_ == durable_up_to_) return;  // stopping, nothing asked
+    const uint64_t ticket = requested_;
+    std::string bytes;
+    bytes.swap(pending_);
+    const bool sync = needs_sync_;
+    needs_sync_ = false;
+    bool ok = !failed_;
+    lock.unlock();
+    ok = ok && WriteOut(bytes, sync);
+    lock.lock();
+    if (!ok) failed_ = true;
+    durable_up_to_ = ticket;
+    changed_.notify_all();
+  }
+}
+
+uint64_t Journal::CommitAsync() {
+  std::lock_guard<std::mutex> lock(mutex_);
   // End frames alone wait for the next intention (or the end of the run):
   // a lost End only costs the next run a look at that entry.
-  if (!needs_sync_ && pending_.size() < kPendingEndBytes) return !failed_;
-  if (!WritePending()) return false;
-  if (!needs_sync_) return true;
-  fault_injection::CrashPoint();
-  if (durable_) {
-    if (::fdatasync(fd_) != 0) {
-      failed_ = true;
-      return false;
-    }
-  }
-  needs_sync_ = false;
-  return true;
+  if (!needs_sync_ && pending_.size() < kPendingEndBytes) return durable_up_to_;
+  const uint64_t ticket = ++requested_;
+  if (!flusher_.joinable()) flusher_ = std::thread([this] { FlushLoop(); });
+  changed_.notify_all();
+  return ticket;
 }
+
+bool Journal::WaitDurable(uint64_t ticket) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [&] { return durable_up_to_ >= ticket; });
+  return !failed_;
+}
+
+bool Journal::Commit() { return WaitDurable(CommitAsync()); }
 
 }  // namespace velmora::state

@@ -8,6 +8,8 @@
 // no Commit(): a lost End only makes the next run check that entry again.
 //
 // One journal per run, state-folder/journal/<tree key>-<start time>-<pid>.log.
+// When the run ends with every entry it began ended, the file is renamed to
+// .done, so later runs in the same boot need read no more than its header.
 // A run's journal stays behind after the run: its entries' bytes may still
 // be only in the page cache, and a later run on the tree retires it once
 // they are surely on the disk (recovery.h).
@@ -16,7 +18,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <condition_variable>
+#include <mutex>
+#include <set>
 #include <string>
+#include <thread>
 
 #include "state/journal_format.h"
 
@@ -27,7 +33,8 @@ class Journal {
   // Starts a new journal for a run on the tree at the real path |tree|.
   // Null when the state folder cannot hold it.
   static std::unique_ptr<Journal> Start(const std::string& tree);
-  // Writes what is still buffered.
+  // Writes what is still buffered; marks the journal done when every entry
+  // begun was ended.
   ~Journal();
   Journal(const Journal&) = delete;
   Journal& operator=(const Journal&) = delete;
@@ -45,21 +52,42 @@ class Journal {
   // nothing recorded since the last Commit() may then be acted on.
   bool Commit();
 
+  // The same, on the journal's own thread, so that the caller can go on
+  // preparing work while the disk flushes: returns a ticket for
+  // WaitDurable(), which returns once everything recorded before the call
+  // is durable (false when the journal could not be written).
+  uint64_t CommitAsync();
+  bool WaitDurable(uint64_t ticket);
+
   const std::string& path() const { return path_; }
 
  private:
   Journal(std::string path, int fd, bool durable)
       : path_(std::move(path)), fd_(fd), durable_(durable) {}
-  bool WritePending();
+  void FlushLoop();
+  // Writes |bytes| and, with |sync|, flushes them; false on failure.
+  bool WriteOut(const std::string& bytes, bool sync);
 
-  std::string path_;
-  int fd_;
-  bool durable_;
-  bool failed_ = false;
-  bool needs_sync_ = false;
+  const std::string path_;
+  const int fd_;
+  const bool durable_;
   uint64_t next_id_ = 1;
+  std::set<uint64_t> open_;  // begun, not ended
+
+  // Shared with the flushing thread.
+  std::mutex mutex_;
+  std::condition_variable changed_;
   std::string pending_;
+  bool needs_sync_ = false;
+  bool failed_ = false;
+  bool stopping_ = false;
+  uint64_t requested_ = 0;  // tickets handed out
+  uint64_t durable_up_to_ = 0;  // tickets done
+  std::thread flusher_;
 };
+
+// The name ending of a journal whose entries all ended.
+inline constexpr char kDoneSuffix[] = ".done";
 
 // A new journal file's path for a run on |tree|.
 std::string NewJournalPath(const std::string& tree);

@@ -22,6 +22,9 @@ bool AlreadyRecorded(const std::vector<uint64_t>& durable, int64_t first_page,
   return std::equal(digests.begin(), digests.end(), durable.begin() + first);
 }
 
+// Two buffers: while the journal flushes one group's digests on its own
+// thread, the next group is read and transformed; a group is written only
+// once its digests are durable.
 class Transform {
  public:
   Transform(Crypter& crypter, Journal& journal, const EntryRecord& record,
@@ -31,71 +34,103 @@ class Transform {
         record_(record),
         file_(file),
         end_(end),
-        buffer_bytes_(std::min(end, kGroupBytes)),
-        buffer_(new uint8_t[static_cast<std::size_t>(buffer_bytes_)]) {}
+        group_bytes_(std::min(end, kGroupBytes)) {
+    for (Group& group : groups_) {
+      group.bytes.reset(new uint8_t[static_cast<std::size_t>(group_bytes_)]);
+    }
+  }
 
   TransformOutcome Run(const std::vector<uint64_t>& durable,
                        const std::vector<uint8_t>& read_ahead) {
     std::vector<uint64_t> digests;
-    for (int64_t offset = 0; offset < end_; offset += buffer_bytes_) {
-      const int64_t count = std::min(buffer_bytes_, end_ - offset);
-      if (offset == 0 && static_cast<int64_t>(read_ahead.size()) == count) {
-        std::copy(read_ahead.begin(), read_ahead.end(), buffer_.get());
-      } else if (file_.ReadAt(buffer_.get(), count, offset) != count) {
-        return Fail(offset, 0, TransformOutcome::kReversed);
+    Group* waiting = nullptr;  // transformed, to be written once durable
+    int next = 0;
+    for (int64_t offset = 0; offset < end_; offset += group_bytes_) {
+      Group& group = groups_[next];
+      next = 1 - next;
+      group.offset = offset;
+      group.count = std::min(group_bytes_, end_ - offset);
+      uint8_t* bytes = group.bytes.get();
+      if (offset == 0 && static_cast<int64_t>(read_ahead.size()) == group.count) {
+        std::copy(read_ahead.begin(), read_ahead.end(), bytes);
+      } else if (file_.ReadAt(bytes, group.count, offset) != group.count) {
+        // Nothing of the waiting group is written yet.
+        return Fail(waiting != nullptr ? waiting->offset : offset, nullptr, 0,
+                    TransformOutcome::kReversed);
       }
       digests.clear();
       const bool encrypt = record_.operation == OP_ENCRYPT;
-      if (!encrypt) AppendPageDigests(buffer_.get(), count, &digests);
-      Apply(record_.operation, buffer_.get(), count, offset);
-      if (encrypt) AppendPageDigests(buffer_.get(), count, &digests);
+      if (!encrypt) AppendPageDigests(bytes, group.count, &digests);
+      Apply(record_.operation, bytes, group.count, offset);
+      if (encrypt) AppendPageDigests(bytes, group.count, &digests);
       const int64_t first_page = offset / kPageBytes;
+      group.ticket = 0;
       if (!AlreadyRecorded(durable, first_page, digests)) {
         journal_.Pages(record_.id, static_cast<uint64_t>(first_page),
                        digests.data(), digests.size());
-        if (!journal_.Commit()) {
-          Apply(Opposite(record_.operation), buffer_.get(), count, offset);
-          return Fail(offset, 0, TransformOutcome::kJournalFailed);
-        }
+        group.ticket = journal_.CommitAsync();
       }
-      for (int64_t at = 0; at < count; at += kChunkBytes) {
-        const int64_t piece = std::min<int64_t>(kChunkBytes, count - at);
-        if (!file_.WriteAt(buffer_.get() + at, piece, offset + at)) {
-          // The group's bytes back in their old state, for the reversal.
-          Apply(Opposite(record_.operation), buffer_.get(), count, offset);
-          return Fail(offset, at + piece, TransformOutcome::kReversed);
-        }
-        crypter_.ShowProgress(offset + at + piece, record_.cipher_size);
+      if (waiting != nullptr) {
+        const TransformOutcome written = Write(*waiting);
+        if (written != TransformOutcome::kDone) return written;
       }
+      waiting = &group;
     }
-    return TransformOutcome::kDone;
+    return waiting != nullptr ? Write(*waiting) : TransformOutcome::kDone;
   }
 
  private:
+  struct Group {
+    std::unique_ptr<uint8_t[]> bytes;
+    int64_t offset = 0;
+    int64_t count = 0;
+    uint64_t ticket = 0;
+  };
+
   void Apply(uint32_t operation, uint8_t* bytes, int64_t count, int64_t offset) {
     ApplyCipher(crypter_, operation, bytes, count, offset, record_.cipher_size);
   }
 
-  // Puts back the groups before |group_offset| and the first |attempted|
-  // bytes of the group there, whose old state the buffer holds.
-  TransformOutcome Fail(int64_t group_offset, int64_t attempted,
-                        TransformOutcome reversed) {
+  // Writes a transformed group once its digests are durable.
+  TransformOutcome Write(Group& group) {
+    if (group.ticket != 0 && !journal_.WaitDurable(group.ticket)) {
+      return Fail(group.offset, nullptr, 0, TransformOutcome::kJournalFailed);
+    }
+    for (int64_t at = 0; at < group.count; at += kChunkBytes) {
+      const int64_t piece = std::min<int64_t>(kChunkBytes, group.count - at);
+      if (!file_.WriteAt(group.bytes.get() + at, piece, group.offset + at)) {
+        // The group's bytes back in their old state, for the reversal.
+        Apply(Opposite(record_.operation), group.bytes.get(), group.count,
+              group.offset);
+        return Fail(group.offset, group.bytes.get(), at + piece,
+                    TransformOutcome::kReversed);
+      }
+      crypter_.ShowProgress(group.offset + at + piece, record_.cipher_size);
+    }
+    return TransformOutcome::kDone;
+  }
+
+  // Puts back every group before |group_offset| and the first |attempted|
+  // bytes from there, whose old state |old_bytes| holds.
+  TransformOutcome Fail(int64_t group_offset, const uint8_t* old_bytes,
+                        int64_t attempted, TransformOutcome reversed) {
     if (group_offset == 0 && attempted == 0) {
       return reversed == TransformOutcome::kJournalFailed
                  ? TransformOutcome::kJournalFailed
                  : TransformOutcome::kUntouched;
     }
-    if (attempted > 0 &&
-        !file_.WriteAt(buffer_.get(), attempted, group_offset)) {
+    if (attempted > 0 && !file_.WriteAt(old_bytes, attempted, group_offset)) {
       return TransformOutcome::kLeftForRepair;
     }
-    for (int64_t offset = 0; offset < group_offset; offset += buffer_bytes_) {
-      const int64_t count = std::min(buffer_bytes_, group_offset - offset);
-      if (file_.ReadAt(buffer_.get(), count, offset) != count) {
+    uint8_t* bytes = groups_[0].bytes.get();
+    if (bytes == old_bytes) bytes = groups_[1].bytes.get();
+    for (int64_t offset = 0; offset < group_offset; offset += group_bytes_) {
+      const int64_t count = std::min(group_bytes_, group_offset - offset);
+      if (file_.ReadAt(bytes, count, offset) != count) {
         return TransformOutcome::kLeftForRepair;
       }
-      Apply(Opposite(record_.operation), buffer_.get(), count, offset);
-      if (!file_.WriteAt(buffer_.get(), count, offset)) {
+      Apply(Opposite(record_.operation), bytes, count, offset);
+      if (!file_.WriteAt(bytes, count, offset)) {
         return TransformOutcome::kLeftForRepair;
       }
     }
@@ -108,8 +143,8 @@ class Transform {
   const EntryRecord& record_;
   InPlaceFile& file_;
   const int64_t end_;
-  const int64_t buffer_bytes_;
-  std::unique_ptr<uint8_t[]> buffer_;
+  const int64_t group_bytes_;
+  Group groups_[2];
 };
 
 }  // namespace

@@ -26,8 +26,8 @@ enum class TransformOutcome {
 };
 
 // Bytes read and transformed at a time, and the most that one journal flush
-// covers for a large file. Larger groups mean fewer flushes but a buffer
-// that no longer stays in the processor's cache; 2 MiB measured fastest.
+// covers for a large file. Larger groups mean fewer flushes but buffers
+// that no longer stay in the processor's cache; 2 MiB measured fastest.
 constexpr int64_t kGroupBytes = 2 * 1048576;
 
 // What was prepared for an entry ahead of its turn.

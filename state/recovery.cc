@@ -225,10 +225,27 @@ std::vector<LoadedJournal> LoadJournals(const std::string& folder,
   if (dir == nullptr) return journals;
   while (const dirent* item = ::readdir(dir)) {
     const std::string name = item->d_name;
-    if (name.size() <= 4 || !name.ends_with(".log")) continue;
+    const bool done = name.ends_with(kDoneSuffix);
+    if (!done && !name.ends_with(".log")) continue;
     LoadedJournal loaded;
     loaded.path = folder + "/" + name;
+    // The header alone tells whose journal it is, and for one marked done
+    // in this boot (every entry ended) it is all there is to read.
     std::string bytes;
+    if (ReadFileHead(loaded.path, 4096, &bytes)) {
+      const JournalContents head = DecodeJournal(bytes);
+      if (head.has_header) {
+        const std::string& tree = head.header.tree;
+        const bool below = IsSameOrBelow(tree, target);
+        if (!below && !IsSameOrBelow(target, tree)) continue;
+        if (done && head.header.boot_id == boot) {
+          loaded.same_boot = true;
+          loaded.contents = head;
+          if (below) journals.push_back(std::move(loaded));
+          continue;
+        }
+      }
+    }
     if (!ReadWholeFile(loaded.path, &bytes)) continue;
     loaded.contents = DecodeJournal(bytes);
     if (!loaded.contents.has_header) {

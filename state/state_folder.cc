@@ -122,17 +122,36 @@ bool WriteFileDurably(const std::string& path, const std::string& bytes) {
 bool ReadWholeFile(const std::string& path, std::string* bytes) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return false;
+  struct stat st {};
+  // Journals run to megabytes: read them in one go where the size is known.
+  const std::size_t chunk =
+      ::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 4096;
   bytes->clear();
-  char buffer[4096];
+  std::size_t used = 0;
   for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    bytes->resize(used + chunk);
+    const ssize_t n = ::read(fd, bytes->data() + used, chunk);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       ::close(fd);
+      bytes->resize(used);
       return n == 0;
     }
-    bytes->append(buffer, static_cast<std::size_t>(n));
+    used += static_cast<std::size_t>(n);
   }
+}
+
+bool ReadFileHead(const std::string& path, std::size_t limit, std::string* bytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return false;
+  bytes->resize(limit);
+  ssize_t n;
+  do {
+    n = ::pread(fd, bytes->data(), limit, 0);
+  } while (n < 0 && errno == EINTR);
+  ::close(fd);
+  bytes->resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  return n >= 0;
 }
 
 void SyncFolder(const std::string& path) {

@@ -46,8 +46,11 @@ bool SyncEnabled();
 // the file and its folder entry. False when any step fails.
 bool WriteFileDurably(const std::string& path, const std::string& bytes);
 
-// Reads a whole small file; false when it cannot be read.
+// Reads a whole file; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string* bytes);
+
+// Reads at most |limit| bytes from the start of a file.
+bool ReadFileHead(const std::string& path, std::size_t limit, std::string* bytes);
 
 // Makes a folder's entries (creations, removals) durable.
 void SyncFolder(const std::string& path);
