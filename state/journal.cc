@@ -125,7 +125,9 @@ uint64_t Journal::CommitAsync() {
   std::lock_guard<std::mutex> lock(mutex_);
   // End frames alone wait for the next intention (or the end of the run):
   // a lost End only costs the next run a look at that entry.
-  if (!needs_sync_ && pending_.size() < kPendingEndBytes) return durable_up_to_;
+  // A commit still in flight may carry an intention of the caller's: wait
+  // for it too.
+  if (!needs_sync_ && pending_.size() < kPendingEndBytes) return requested_;
   const uint64_t ticket = ++requested_;
   if (!flusher_.joinable()) flusher_ = std::thread([this] { FlushLoop(); });
   changed_.notify_all();

@@ -1,6 +1,8 @@
 // Digests of file pages, for telling after a crash which state each page of
-// a file is in. 64 bits of XXH3 per 4 KiB page: fast enough to cost little
-// next to the cipher, and far too wide for two states to collide by chance.
+// a file is in, old or new, and for seeing a page torn between the two.
+// 64 bits of XXH3 per 4 KiB page, over the first 16 bytes of each of its
+// 512-byte sectors: a sixteenth of the bytes, so it costs next to nothing
+// beside the cipher, yet no page can be in two states with one digest.
 #ifndef VELMORA_STATE_PAGE_DIGEST_H_
 #define VELMORA_STATE_PAGE_DIGEST_H_
 
@@ -11,7 +13,8 @@
 
 namespace velmora::state {
 
-// The digest of |count| bytes (a page, or the last part of one).
+// The digest of |count| bytes (a page, or the last part of one; |count| at
+// most kPageBytes).
 uint64_t PageDigest(const uint8_t* bytes, int64_t count);
 
 // Appends the digests of |count| bytes, cut into pages from |bytes| on;

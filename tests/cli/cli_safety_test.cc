@@ -31,6 +31,23 @@ bool AnyEnciphered(const std::string& directory) {
   return false;
 }
 
+// The entries in which two snapshots differ, for failure messages.
+std::string Difference(const TreeSnapshot& now, const TreeSnapshot& expected) {
+  std::string lines;
+  for (const auto& [path, entry] : now) {
+    const auto it = expected.find(path);
+    if (it == expected.end()) {
+      lines += "\n  unexpected " + path;
+    } else if (!(it->second == entry)) {
+      lines += "\n  changed " + path + (it->second.contents == entry.contents ? " (status)" : " (bytes)");
+    }
+  }
+  for (const auto& [path, entry] : expected) {
+    if (now.count(path) == 0) lines += "\n  missing " + path;
+  }
+  return lines;
+}
+
 class CliSafetyTest : public ::testing::Test {
  protected:
   CliSafetyTest() : root_(base_.path() + "/tree") { MakeDirectory(root_); }
@@ -101,7 +118,8 @@ TEST_F(CliSafetyTest, KilledAtRandomInstantsOneDecryptGivesTheTreeBack) {
     child.Signal(SIGKILL);
     child.Finish();
     const Cli repaired = DecryptAll();
-    EXPECT_EQ(Snapshot(root_), original) << "trial " << trial << "\n" << repaired.err;
+    const TreeSnapshot now = Snapshot(root_);
+    EXPECT_TRUE(now == original) << "trial " << trial << "\n" << repaired.err << Difference(now, original);
     repairs += Has(repaired.err, "前回中断された処理を修復しました") ? 1 : 0;
   }
   ::unsetenv("VELMORA_SYNC");
