@@ -20,8 +20,14 @@ namespace velmora {
 
 void Crypter::TransformBuffer(uint8_t* buffer, int32_t count, int32_t offset,
                               int32_t size) const {
+  TransformBufferAs(m_nOperation, buffer, count, offset, size);
+}
+
+void Crypter::TransformBufferAs(uint32_t operation, uint8_t* buffer,
+                                int32_t count, int32_t offset,
+                                int32_t size) const {
   if (count <= 0 || m_nPasswordLen <= 0) return;
-  const bool encrypt = m_nOperation == OP_ENCRYPT;
+  const bool encrypt = operation == OP_ENCRYPT;
   const uint32_t length = static_cast<uint32_t>(m_nPasswordLen);
   int64_t i = 0;
   while (i < count) {

@@ -115,6 +115,10 @@ class Crypter {
   // buffer may span chunks); |size| the file size.
   void TransformBuffer(uint8_t* buffer, int32_t count, int32_t offset,
                        int32_t size) const;
+  // The same in the direction |operation| (OP_ENCRYPT or OP_DECRYPT),
+  // whatever m_nOperation says; safe from several threads at once.
+  void TransformBufferAs(uint32_t operation, uint8_t* buffer, int32_t count,
+                         int32_t offset, int32_t size) const;
   // Transforms the file at GetTargetPath() over the range of m_wClass.
   // 0 done, -1 could not be opened (nothing changed), -2 a read or write
   // failed part-way.

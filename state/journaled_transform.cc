@@ -3,12 +3,17 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include "platform/in_place_file.h"
+#include "state/helper_thread.h"
 #include "state/page_digest.h"
 
 namespace velmora::state {
 namespace {
+
+// Files from this size on are transformed on two threads.
+constexpr int64_t kSplitFrom = 1048576;
 
 uint32_t Opposite(uint32_t operation) {
   return operation == OP_ENCRYPT ? OP_DECRYPT : OP_ENCRYPT;
@@ -38,6 +43,11 @@ class Transform {
     for (Group& group : groups_) {
       group.bytes.reset(new uint8_t[static_cast<std::size_t>(group_bytes_)]);
     }
+    // A second core reads and transforms half of each group of a large
+    // file; starting a thread is not worth it for a small one.
+    if (end >= kSplitFrom && std::thread::hardware_concurrency() > 1) {
+      helper_ = std::make_unique<HelperThread>();
+    }
   }
 
   TransformOutcome Run(const std::vector<uint64_t>& durable,
@@ -50,19 +60,15 @@ class Transform {
       next = 1 - next;
       group.offset = offset;
       group.count = std::min(group_bytes_, end_ - offset);
-      uint8_t* bytes = group.bytes.get();
+      digests.clear();
       if (offset == 0 && static_cast<int64_t>(read_ahead.size()) == group.count) {
-        std::copy(read_ahead.begin(), read_ahead.end(), bytes);
-      } else if (file_.ReadAt(bytes, group.count, offset) != group.count) {
+        std::copy(read_ahead.begin(), read_ahead.end(), group.bytes.get());
+        TransformRange(group, 0, group.count, false, &digests);
+      } else if (!ReadAndTransform(group, &digests)) {
         // Nothing of the waiting group is written yet.
         return Fail(waiting != nullptr ? waiting->offset : offset, nullptr, 0,
                     TransformOutcome::kReversed);
       }
-      digests.clear();
-      const bool encrypt = record_.operation == OP_ENCRYPT;
-      if (!encrypt) AppendPageDigests(bytes, group.count, &digests);
-      Apply(record_.operation, bytes, group.count, offset);
-      if (encrypt) AppendPageDigests(bytes, group.count, &digests);
       const int64_t first_page = offset / kPageBytes;
       group.ticket = 0;
       if (!AlreadyRecorded(durable, first_page, digests)) {
@@ -89,6 +95,38 @@ class Transform {
 
   void Apply(uint32_t operation, uint8_t* bytes, int64_t count, int64_t offset) {
     ApplyCipher(crypter_, operation, bytes, count, offset, record_.cipher_size);
+  }
+
+  // Bytes [from, to) of |group| (page-aligned |from|): read them unless
+  // they are there, transform them, append their pages' digests (of the
+  // enciphered form). False when the read fails.
+  bool TransformRange(Group& group, int64_t from, int64_t to, bool read,
+                 std::vector<uint64_t>* digests) {
+    uint8_t* bytes = group.bytes.get() + from;
+    const int64_t count = to - from;
+    const int64_t offset = group.offset + from;
+    if (read && file_.ReadAt(bytes, count, offset) != count) return false;
+    const bool encrypt = record_.operation == OP_ENCRYPT;
+    if (!encrypt) AppendPageDigests(bytes, count, digests);
+    Apply(record_.operation, bytes, count, offset);
+    if (encrypt) AppendPageDigests(bytes, count, digests);
+    return true;
+  }
+
+  // The whole group, split between this thread and the helper where there
+  // is one: a byte's key depends only on its position, so the halves are
+  // independent.
+  bool ReadAndTransform(Group& group, std::vector<uint64_t>* digests) {
+    const int64_t half = group.count / 2 / kPageBytes * kPageBytes;
+    if (!helper_ || half == 0) return TransformRange(group, 0, group.count, true, digests);
+    std::vector<uint64_t>& second = second_digests_;
+    second.clear();
+    bool second_read = false;
+    helper_->Start([&] { second_read = TransformRange(group, half, group.count, true, &second); });
+    const bool first_read = TransformRange(group, 0, half, true, digests);
+    helper_->Wait();
+    digests->insert(digests->end(), second.begin(), second.end());
+    return first_read && second_read;
   }
 
   // Writes a transformed group once its digests are durable.
@@ -145,17 +183,16 @@ class Transform {
   const int64_t end_;
   const int64_t group_bytes_;
   Group groups_[2];
+  std::unique_ptr<HelperThread> helper_;
+  std::vector<uint64_t> second_digests_;
 };
 
 }  // namespace
 
-void ApplyCipher(Crypter& crypter, uint32_t operation, uint8_t* bytes,
+void ApplyCipher(const Crypter& crypter, uint32_t operation, uint8_t* bytes,
                  int64_t count, int64_t offset, int32_t cipher_size) {
-  const uint32_t saved = crypter.m_nOperation;
-  crypter.m_nOperation = operation;
-  crypter.TransformBuffer(bytes, static_cast<int32_t>(count),
-                          static_cast<int32_t>(offset), cipher_size);
-  crypter.m_nOperation = saved;
+  crypter.TransformBufferAs(operation, bytes, static_cast<int32_t>(count),
+                            static_cast<int32_t>(offset), cipher_size);
 }
 
 void EncipheredPageDigests(Crypter& crypter, const EntryRecord& record,

@@ -58,7 +58,7 @@ void EncipheredPageDigests(Crypter& crypter, const EntryRecord& record,
 
 // Applies the cipher in direction |operation| to |count| bytes at file
 // |offset| of a file of key size |cipher_size|.
-void ApplyCipher(Crypter& crypter, uint32_t operation, uint8_t* bytes,
+void ApplyCipher(const Crypter& crypter, uint32_t operation, uint8_t* bytes,
                  int64_t count, int64_t offset, int32_t cipher_size);
 
 }  // namespace velmora::state
