@@ -5,16 +5,13 @@
 #include "platform/in_place_file.h"
 #include "platform/wtf8.h"
 #include "state/journaled_transform.h"
+#include "state/state_folder.h"
 
 namespace velmora {
 namespace {
 
 // Files up to this size have their pages digested ahead of their turn.
 constexpr int64_t kPrepareContentsUpTo = 65536;
-
-std::u16string Key(const state::EntryRecord& r) {
-  return Utf16FromWtf8(r.folder + "/" + r.source);
-}
 
 bool SameEntry(const state::EntryRecord& a, const state::EntryRecord& b) {
   return a.operation == b.operation && a.kind == b.kind &&
@@ -23,6 +20,19 @@ bool SameEntry(const state::EntryRecord& a, const state::EntryRecord& b) {
          a.modify_time.tv_sec == b.modify_time.tv_sec &&
          a.modify_time.tv_nsec == b.modify_time.tv_nsec &&
          a.folder == b.folder && a.source == b.source && a.target == b.target;
+}
+
+// The real path of |directory|, so that a record names it whatever the
+// working directory or the spelling of the next run. Entries come folder by
+// folder: one remembered answer saves nearly every lookup.
+std::string RealFolder(const std::u16string& directory) {
+  thread_local std::u16string last_directory;
+  thread_local std::string last_real;
+  if (directory != last_directory || last_real.empty()) {
+    last_directory = directory;
+    last_real = state::RealPath(Wtf8FromUtf16(directory));
+  }
+  return last_real.empty() ? Wtf8FromUtf16(directory) : last_real;
 }
 
 }  // namespace
@@ -48,7 +58,7 @@ state::EntryRecord MakeEntryRecord(const JobHost& host,
   r.modify_time = status.modify_time;
   r.device = status.device;
   r.inode = status.inode;
-  r.folder = Wtf8FromUtf16(directory);
+  r.folder = RealFolder(directory);
   r.source = Wtf8FromUtf16(source);
   r.target = Wtf8FromUtf16(target);
   return r;
@@ -102,8 +112,9 @@ void IntentBatch::Prepare(JobHost& host, const std::vector<std::u16string>& path
   if (!host.m_journal->Commit()) prepared_.clear();
 }
 
-EntryIntent IntentBatch::Take(JobHost& host, const state::EntryRecord& record) {
-  auto it = prepared_.find(Key(record));
+EntryIntent IntentBatch::Take(JobHost& host, const std::u16string& path,
+                              const state::EntryRecord& record) {
+  auto it = prepared_.find(path);
   if (it != prepared_.end()) {
     EntryIntent intent = std::move(it->second);
     prepared_.erase(it);

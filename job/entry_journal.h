@@ -48,9 +48,10 @@ class IntentBatch {
   // convert are left out: nothing will be done to them.
   void Prepare(JobHost& host, const std::vector<std::u16string>& paths);
 
-  // The prepared intention for |record|'s entry if it still matches
+  // The prepared intention for the entry at |path| if it still matches
   // |record|; else |record| itself, recorded now but not yet durable.
-  EntryIntent Take(JobHost& host, const state::EntryRecord& record);
+  EntryIntent Take(JobHost& host, const std::u16string& path,
+                   const state::EntryRecord& record);
 
   // Ends the intentions not taken: nothing was done to those entries.
   void Clear(JobHost& host);

@@ -91,7 +91,7 @@ Outcome AttemptEntry(JobHost& host, const std::u16string& path) {
   }
   // Recorded, and durable, before the entry changes.
   const EntryIntent intent = g_intents.Take(
-      host, MakeEntryRecord(host, directory, source, target, status));
+      host, source_path, MakeEntryRecord(host, directory, source, target, status));
   const uint64_t id = intent.record.id;
   // The times from before anything of this run looked at the file.
   status.access_time = intent.record.access_time;
@@ -113,9 +113,10 @@ Outcome AttemptEntry(JobHost& host, const std::u16string& path) {
   // file without it has its mode changed (and put back afterwards).
   const bool owner_may_update = (status.mode & 0600) == 0600;
   if (!owner_may_update && !SetFileStatus(target_path, WithOwnerReadWrite(status))) {
-    RenameEntry(target_path, source_path);
+    // Unchanged contents: the old name is right again. Where it cannot be
+    // given back, the entry stays in the journal for the repair.
+    if (RenameEntry(target_path, source_path) == 0) journal.End(id);
     SetFileStatus(source_path, original);
-    journal.End(id);
     const EntryResult result =
         Ask(window, text::kAttributeFailed + Detail(directory, source));
     return {result == Done ? Step::kRetry : Step::kFinished, result};
@@ -146,7 +147,7 @@ Outcome AttemptEntry(JobHost& host, const std::u16string& path) {
             Ask(window, text::kOpenFailed + Detail(directory, source));
         return {result == Done ? Step::kRetry : Step::kFinished, result};
       }
-      journal.End(id);
+      // Old bytes under the new name: left for the repair to rename.
       return {Step::kFinished,
               Ask(window, text::kOpenFailed + Detail(directory, target),
                   MB_ABORTIGNORE)};

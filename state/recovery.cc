@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <ctime>
 #include <map>
+#include <utility>
 #include <set>
 
 #include "platform/file_system.h"
@@ -30,9 +31,39 @@ struct Entry {
   bool ended = false;
 };
 
+// A folder renamed by a recorded run: entries recorded inside it name it by
+// whichever name it had when they were recorded.
+struct FolderRename {
+  std::string from;  // folder/source
+  std::string to;    // folder/target
+};
+
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// |folder| as it is on disk now: followed through the recorded folder
+// renames, either way, when it no longer exists under the recorded name.
+std::string ResolveFolder(const std::string& folder,
+                          const std::vector<FolderRename>& renames, int depth = 0) {
+  if (IsFolder(folder) || depth > 16) return folder;
+  for (const FolderRename& rename : renames) {
+    for (const auto& [from, to] : {std::pair(rename.from, rename.to),
+                                   std::pair(rename.to, rename.from)}) {
+      if (folder != from && !folder.starts_with(from + "/")) continue;
+      const std::string moved = to + folder.substr(from.size());
+      const std::string resolved = ResolveFolder(moved, renames, depth + 1);
+      if (IsFolder(resolved)) return resolved;
+    }
+  }
+  return folder;
+}
+
 struct LoadedJournal {
   std::string path;
   bool same_boot = false;
+  bool skip = false;  // made with another password; all its entries ended
   JournalContents contents;
   std::vector<Entry> to_check;  // in the order begun
 };
@@ -82,8 +113,12 @@ enum class Verdict { kGone, kConsistent, kRepaired, kFailed, kForeign };
 
 class EntryRepair {
  public:
-  EntryRepair(Crypter& crypter, const Entry& entry)
-      : crypter_(crypter), entry_(entry), r_(entry.record) {}
+  EntryRepair(Crypter& crypter, const Entry& entry,
+              const std::vector<FolderRename>& renames)
+      : crypter_(crypter),
+        entry_(entry),
+        r_(entry.record),
+        folder_(ResolveFolder(entry.record.folder, renames)) {}
 
   Verdict Run() {
     FileStatus at_source{}, at_target{};
@@ -93,14 +128,16 @@ class EntryRepair {
     const bool renamed = target_is_ours && !source_is_ours;
     const std::string& name = renamed ? r_.target : r_.source;
     const FileStatus now = renamed ? at_target : at_source;
-    path_ = Wide(EntryPath(r_, name));
+    path_ = Wide(folder_ + "/" + name);
 
     const int64_t end = std::min<int64_t>(r_.range_bytes, r_.size);
     if (r_.kind != EntryKind::kRegular || end <= 0) {
       // Only the name changed, and either name is consistent.
       return RestoreStatus(now) ? Verdict::kConsistent : Verdict::kFailed;
     }
-    if (now.size != r_.size) return Verdict::kForeign;
+    // Another size: written by someone else since. For an entry the run
+    // was still on that cannot be told from damage.
+    if (now.size != r_.size) return entry_.ended ? Verdict::kForeign : Verdict::kFailed;
 
     InPlaceFile reader(path_, InPlaceFile::kReadOnly);
     if (!reader.IsOpen()) return Verdict::kFailed;
@@ -123,7 +160,10 @@ class EntryRepair {
     if (recorded < end) any_old = true;  // pages never recorded were never written
     if (any_unknown) {
       // A page in neither state: torn, or written by someone else.
-      return new_pages.empty() && !any_old ? Verdict::kForeign : Verdict::kFailed;
+      // Every page so for an entry that was finished: changed since, by
+      // someone else. For one the run was on: damage, reported.
+      return entry_.ended && new_pages.empty() && !any_old ? Verdict::kForeign
+                                                           : Verdict::kFailed;
     }
     const bool all_new = !any_old;
     if ((renamed && all_new) || (!renamed && new_pages.empty())) {
@@ -146,8 +186,9 @@ class EntryRepair {
     }
     if (SyncEnabled() && !file.Sync()) return Verdict::kFailed;
     if (renamed) {
-      const std::u16string source = Wide(EntryPath(r_, r_.source));
+      const std::u16string source = Wide(folder_ + "/" + r_.source);
       if (RenameEntry(path_, source) != 0) return Verdict::kFailed;
+      SyncFolder(folder_);
       path_ = source;
     }
     // Writing moved the times: always put them back.
@@ -157,10 +198,11 @@ class EntryRepair {
   const std::u16string& path() const { return path_; }
 
  private:
-  // True when |name| in the record's folder is the recorded entry.
+  // True when |name| in the entry's folder is the recorded entry. The
+  // device number is not compared: it may change between boots or mounts.
   bool Matches(const std::string& name, FileStatus* status) {
-    return GetFileStatus(Wide(EntryPath(r_, name)), status) &&
-           status->device == r_.device && status->inode == r_.inode;
+    return GetFileStatus(Wide(folder_ + "/" + name), status) &&
+           status->inode == r_.inode;
   }
 
   PageState Classify(const uint8_t* bytes, int64_t count, int64_t offset,
@@ -194,6 +236,7 @@ class EntryRepair {
   Crypter& crypter_;
   const Entry& entry_;
   const EntryRecord& r_;
+  const std::string folder_;
   std::u16string path_;
 };
 
@@ -206,11 +249,12 @@ bool HasUnfinished(const JournalContents& contents, bool same_boot) {
 
 // Flushes the target's file system, so that what the retired journals
 // described is on the disk before they go.
-void SyncFileSystem(const std::string& target) {
+bool SyncFileSystem(const std::string& target) {
   const int fd = ::open(target.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::syncfs(fd);
+  if (fd < 0) return false;
+  const bool ok = ::syncfs(fd) == 0;
   ::close(fd);
+  return ok;
 }
 
 // The journals of |target| and the trees below it, with the entries each
@@ -338,23 +382,40 @@ RepairReport PendingRepair::Run(Crypter& crypter) {
     return report;
   }
 
-  // Every record must fit the password before anything is touched.
-  for (const LoadedJournal& journal : journals) {
+  // Every record must fit the password before anything is touched. A
+  // journal whose entries all finished, made with another password, is
+  // left for a run with that password; an unfinished one refuses the run.
+  for (LoadedJournal& journal : journals) {
     for (const Entry& entry : journal.to_check) {
-      if (!PasswordFits(crypter, entry.record)) {
+      if (PasswordFits(crypter, entry.record)) continue;
+      const bool all_ended =
+          std::all_of(journal.to_check.begin(), journal.to_check.end(),
+                      [](const Entry& e) { return e.ended; });
+      if (!all_ended) {
         report.status = RepairReport::Status::kWrongPassword;
         return report;
+      }
+      journal.skip = true;
+      break;
+    }
+  }
+  std::vector<FolderRename> renames;
+  for (const LoadedJournal& journal : journals) {
+    for (const EntryRecord& r : journal.contents.entries) {
+      if (r.kind == EntryKind::kDirectory) {
+        renames.push_back({r.folder + "/" + r.source, r.folder + "/" + r.target});
       }
     }
   }
 
   bool synced = false;
   for (LoadedJournal& journal : journals) {
+    if (journal.skip) continue;
     bool all_consistent = true;
     // Newest entry first: an entry renamed later may lie inside a folder
     // renamed earlier.
     for (auto it = journal.to_check.rbegin(); it != journal.to_check.rend(); ++it) {
-      EntryRepair repair(crypter, *it);
+      EntryRepair repair(crypter, *it, renames);
       switch (repair.Run()) {
         case Verdict::kRepaired:
           report.repaired.push_back(Wtf8FromUtf16(repair.path()));
@@ -387,7 +448,7 @@ RepairReport PendingRepair::Run(Crypter& crypter) {
     // flush of the file system costs little and makes sure.
     if (AgeSeconds(journal.path) < kRetireAfterSeconds) continue;
     if (!synced && SyncEnabled()) {
-      SyncFileSystem(target);
+      if (!SyncFileSystem(target)) continue;  // kept: not known to be on disk
       synced = true;
     }
     ::unlink(journal.path.c_str());

@@ -94,9 +94,12 @@ TEST_F(EntryFailureTest, ContentFailureIsPutBackAndRetryWorks) {
   }
 }
 
+// The file lies in a folder that the same run renames afterwards: the
+// repair must follow the folder to its new name.
 TEST_F(EntryFailureTest, ContentThatCannotBePutBackIsRepairedByTheNextRun) {
   const std::string contents = RandomContents(3 * 1048576 + 7, 10);
-  WriteFile(Path("big.dat"), contents);
+  Make({"S/"});
+  WriteFile(Path("S/big.dat"), contents);
   const TreeSnapshot before = Snapshot(h_.root());
   const std::string target = Enc(u"big.dat");
   w().answers = {{Lead(text::kContentLeftForRepair), IDIGNORE}};
@@ -104,9 +107,10 @@ TEST_F(EntryFailureTest, ContentThatCannotBePutBackIsRepairedByTheNextRun) {
   h_.Encrypt(kPassword);
   fault_injection::Reset();
   EXPECT_EQ(w().boxes.front(), (ScriptedWindow::Box{text::kContentLeftForRepair +
-                                                        Detail(h_.root(), target),
+                                                        Detail(Path("S"), target),
                                                     MB_ABORTIGNORE | MB_ICONERROR, IDIGNORE}));
-  EXPECT_NE(ReadFile(Path(target)), contents);
+  const std::string garbled_file = Path(Enc(u"S") + "/" + target);
+  ASSERT_NE(ReadFile(garbled_file), contents);
 
   // A wrong password repairs nothing and changes nothing.
   const TreeSnapshot garbled = Snapshot(h_.root());
@@ -119,8 +123,32 @@ TEST_F(EntryFailureTest, ContentThatCannotBePutBackIsRepairedByTheNextRun) {
 
   w().boxes.clear();
   h_.Decrypt(kPassword);
-  EXPECT_EQ(w().boxes.front().text, Format(text::kRepaired, {U16(Path("big.dat"))}));
+  EXPECT_EQ(w().boxes.front().text,
+            Format(text::kRepaired, {U16(Path(Enc(u"S") + "/big.dat"))}));
   EXPECT_EQ(Snapshot(h_.root()), before) << Dump(w());
+}
+
+// A page in neither state is never guessed at: reported, nothing changed,
+// until the page is as one of its states again.
+TEST_F(EntryFailureTest, APageInNeitherStateIsReportedNotGuessed) {
+  const std::string contents = RandomContents(3 * 1048576 + 7, 11);
+  WriteFile(Path("big.dat"), contents);
+  const std::string target = Path(Enc(u"big.dat"));
+  w().answers = {{Lead(text::kContentLeftForRepair), IDIGNORE}};
+  fault_injection::FailWritesFrom(2);
+  h_.Encrypt(kPassword);
+  fault_injection::Reset();
+  std::string torn = ReadFile(target);
+  torn.replace(0, 512, contents.substr(0, 512));  // half the page back, half not
+  WriteFile(target, torn);
+  const TreeSnapshot damaged = Snapshot(h_.root());
+
+  w().boxes.clear();
+  w().answers = SkipEachProblem();
+  h_.Decrypt(kPassword);
+  EXPECT_EQ(w().boxes.front().text, Format(text::kRepairFailed, {U16(Path("big.dat"))}));
+  EXPECT_EQ(Snapshot(h_.root()), damaged);
+  EXPECT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kStateFailed);
 }
 
 TEST_F(EntryFailureTest, StatusNotRestoredIsReportedAndTheFileIsStillDone) {
