@@ -44,11 +44,9 @@ std::vector<std::string> TreesLeftDecrypted() {
     std::string tree;
     std::string holder;
     if (!ReadWholeFile(folder + "/" + name, &tree) || tree.empty()) continue;
-    if (RealPath(tree).empty()) {
-      // The tree itself is gone: nothing is left to encrypt.
-      ::unlink((folder + "/" + name).c_str());
-      continue;
-    }
+    // Not there now (deleted, or on a drive not mounted): nothing to
+    // encrypt today; the record stays for the day it is back.
+    if (RealPath(tree).empty()) continue;
     if (RunLock::IsHeld(tree, &holder)) continue;
     trees.push_back(tree);
   }

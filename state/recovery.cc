@@ -133,7 +133,7 @@ class EntryRepair {
     const int64_t end = std::min<int64_t>(r_.range_bytes, r_.size);
     if (r_.kind != EntryKind::kRegular || end <= 0) {
       // Only the name changed, and either name is consistent.
-      return RestoreStatus(now) ? Verdict::kConsistent : Verdict::kFailed;
+      return Settle(now);
     }
     // Another size: written by someone else since. For an entry the run
     // was still on that cannot be told from damage.
@@ -166,9 +166,7 @@ class EntryRepair {
                                                            : Verdict::kFailed;
     }
     const bool all_new = !any_old;
-    if ((renamed && all_new) || (!renamed && new_pages.empty())) {
-      return RestoreStatus(now) ? Verdict::kConsistent : Verdict::kFailed;
-    }
+    if ((renamed && all_new) || (!renamed && new_pages.empty())) return Settle(now);
 
     // Back to the old state: the pages, then the name. The owner may need
     // write permission for that; the recorded mode is put back at the end.
@@ -218,6 +216,14 @@ class EntryRepair {
     if (matches_as_is) return encrypt ? PageState::kNew : PageState::kOld;
     if (matches_enciphered) return encrypt ? PageState::kOld : PageState::kNew;
     return PageState::kUnknown;
+  }
+
+  // A consistent entry: one the run was on gets its recorded mode and times
+  // back (the run may have stopped before it put them back); a finished one
+  // keeps whatever its owner has done to it since.
+  Verdict Settle(const FileStatus& now) {
+    if (entry_.ended) return Verdict::kConsistent;
+    return RestoreStatus(now) ? Verdict::kConsistent : Verdict::kFailed;
   }
 
   bool RestoreStatus(const FileStatus& now, bool always = false) {
