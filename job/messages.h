@@ -105,6 +105,12 @@ inline constexpr Text kDontShowAgain =
 inline constexpr Text kHoldsStateFolder =  // state folder; input
     u"指定されたディレクトリには、Velmoraの作業記録を保存する状態フォルダが含まれているため、処理できません。"
     u"\r\n状態フォルダを含まないディレクトリを指定して下さい。\r\n\r\n状態フォルダ\r\n%s\r\n\r\n[入力文字]\r\n%s";
+inline constexpr Text kSystemFolder =  // input
+    u"システムのフォルダ、またはその中のフォルダは処理できません。"
+    u"\r\n\r\n[入力文字]\r\n%s";
+inline constexpr Text kTopFolder =  // input
+    u"このフォルダ自体は処理できません。その中のフォルダを指定して下さい。"
+    u"\r\n\r\n[入力文字]\r\n%s";
 inline constexpr Text kTreeInUse =  // the folder another run holds
     u"指定されたディレクトリは、別のVelmoraの処理で使用中です。\r\nその処理が終わってから、もう一度実行して下さい。"
     u"\r\n\r\n使用中のディレクトリ\r\n%s";

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "job/messages.h"
+#include "job/target_policy.h"
 #include "job/walks.h"
 #include "platform/file_system.h"
 #include "platform/u16_format.h"
@@ -49,6 +50,17 @@ bool HoldTree(JobHost& host, const std::u16string& typed) {
   if (real.empty()) {
     window.MessageBox(Format(text::kPathMissing, {typed}), MB_OK | MB_ICONEXCLAMATION);
     return Finish(host, RunOutcome::kInvalidTarget);
+  }
+  const char* home = std::getenv("HOME");
+  switch (JudgeTarget(real, home != nullptr ? state::RealPath(home) : std::string())) {
+    case TargetPolicy::kSystemFolder:
+      window.MessageBox(Format(text::kSystemFolder, {typed}), MB_OK | MB_ICONEXCLAMATION);
+      return Finish(host, RunOutcome::kInvalidTarget);
+    case TargetPolicy::kTopFolder:
+      window.MessageBox(Format(text::kTopFolder, {typed}), MB_OK | MB_ICONEXCLAMATION);
+      return Finish(host, RunOutcome::kInvalidTarget);
+    case TargetPolicy::kAllowed:
+      break;
   }
   if (state::HoldsStateFolder(real)) {
     window.MessageBox(Format(text::kHoldsStateFolder, {StateFolderText(), typed}),

@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include "job/run_job.h"
 #include "tests/job/job_test_util.h"
 
@@ -10,6 +12,30 @@ namespace velmora::testing {
 namespace {
 
 using RunChecksTest = JobTest;
+
+// The system's folders and everything below them, the folders that hold
+// everybody's data and the home folder itself: refused before a password.
+TEST_F(RunChecksTest, RefusesSystemFoldersTopFoldersAndTheHomeFolder) {
+  const char* previous_home = std::getenv("HOME");
+  const std::string saved_home = previous_home != nullptr ? previous_home : "";
+  ::setenv("HOME", h_.root().c_str(), 1);
+  w().password = std::nullopt;
+  const std::pair<std::string, Text> cases[] = {
+      {"/dev", text::kSystemFolder},  {"/usr/share", text::kSystemFolder},
+      {"/etc/", text::kSystemFolder}, {"/tmp", text::kTopFolder},
+      {"/var/tmp", text::kTopFolder}, {h_.root(), text::kTopFolder},
+  };
+  for (const auto& [typed, message] : cases) {
+    SCOPED_TRACE(typed);
+    w().boxes.clear();
+    w().SetControlText(IDC_PATH, U16(typed));
+    RunJob(h_.dialog());
+    const std::string shown = typed.ends_with('/') ? typed.substr(0, typed.size() - 1) : typed;
+    EXPECT_EQ(w().boxes, (Boxes{{Format(message, {U16(shown)}), MB_OK | MB_ICONEXCLAMATION, IDOK}}));
+  }
+  EXPECT_EQ(w().password_dialogs, 0);
+  ::setenv("HOME", saved_home.c_str(), 1);
+}
 
 TEST_F(RunChecksTest, RefusesEmptyMissingFileAndRootTargetsWithTheTextAsTyped) {
   Make({"file.txt"});

@@ -1,0 +1,36 @@
+#include "job/target_policy.h"
+
+#include <string_view>
+
+namespace velmora {
+namespace {
+
+// Everything below these belongs to the system.
+constexpr std::string_view kSystemFolders[] = {
+    "/bin", "/boot", "/dev", "/etc", "/lib", "/lib64", "/proc",
+    "/run", "/sbin", "/sys", "/usr"};
+
+// These hold other folders; only those may be targets.
+constexpr std::string_view kTopFolders[] = {
+    "/home", "/media", "/mnt", "/opt", "/srv", "/tmp", "/var", "/var/tmp"};
+
+bool IsSameOrBelow(std::string_view path, std::string_view folder) {
+  return path == folder ||
+         (path.starts_with(folder) && path.size() > folder.size() &&
+          path[folder.size()] == '/');
+}
+
+}  // namespace
+
+TargetPolicy JudgeTarget(const std::string& target, const std::string& home) {
+  for (std::string_view folder : kSystemFolders) {
+    if (IsSameOrBelow(target, folder)) return TargetPolicy::kSystemFolder;
+  }
+  for (std::string_view folder : kTopFolders) {
+    if (target == folder) return TargetPolicy::kTopFolder;
+  }
+  if (!home.empty() && target == home) return TargetPolicy::kTopFolder;
+  return TargetPolicy::kAllowed;
+}
+
+}  // namespace velmora
