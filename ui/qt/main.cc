@@ -10,12 +10,16 @@
 #include <utility>
 
 #include "engine/crypter.h"
+#include "platform/secret_memory.h"
 #include "ui/qt/app.h"
 #include "ui/qt/command_line.h"
 #include "ui/qt/dialog_units.h"
 #include "ui/qt/translations.h"
 
 int main(int argc, char** argv) {
+  // The password and the keys live in this process for the whole run.
+  velmora::ProtectProcessMemory();
+  velmora::KeepInMemory(&velmora::TheCrypter(), sizeof(velmora::Crypter));
   // Everything after the program name is the initial target. Qt gets none
   // of it, so that a target such as "-reverse" cannot change how the
   // program runs; Qt's own settings come from the environment
