@@ -79,10 +79,11 @@ int32_t ScanTree(JobHost& host, const std::u16string& pattern,
       RefuseFile(host, text::kFileTooLarge, entry);
       return -1;
     }
-    if (crypter.FindExtension(entry.name) != -1 ||
-        entry.size <= kWholeFileLimit || enciphered) {
-      continue;
-    }
+    // Only a file that gets the head class is exempt: enciphered whole, a
+    // larger one would keep everything past the limit plain.
+    const bool head_only =
+        host.m_nExtRule == 1 && crypter.FindExtension(entry.name) != -1;
+    if (head_only || entry.size <= kWholeFileLimit || enciphered) continue;
     RefuseFile(host, Format(text::kFileOverWholeLimit, {kWholeFileLimitMiB}),
                entry);
     return -1;

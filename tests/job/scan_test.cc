@@ -29,6 +29,7 @@ TEST_F(ScanTest, RefusesFilesPastEitherSizeLimit) {
     std::string path;
     int64_t size;
     std::u16string refusal;  // empty: the scan completes
+    int32_t extension_rule = 1;
   } cases[] = {
       {"huge.bin", k4GiB, too_large},
       {"huge.zip", k4GiB, too_large},
@@ -39,6 +40,7 @@ TEST_F(ScanTest, RefusesFilesPastEitherSizeLimit) {
       {"at-limit.bin", kOverWholeRange - 1, u""},
       {"movie.ZIP", kOverWholeRange, u""},
       {"S/movie.zip", kOverWholeRange, u""},
+      {"movie.zip", kOverWholeRange, over_whole, 0},  // enciphered whole
       {Enc(u"movie.bin"), 3 * 1073741824LL, u""},
   };
   for (const auto& c : cases) {
@@ -47,6 +49,7 @@ TEST_F(ScanTest, RefusesFilesPastEitherSizeLimit) {
     Make({"a"});
     std::filesystem::create_directories(std::filesystem::path(Path(c.path)).parent_path());
     MakeSparseFile(Path(c.path), c.size);
+    h_.dialog().m_nExtRule = c.extension_rule;
     Rescan();
     const bool refused = !c.refusal.empty();
     const std::size_t slash = c.path.rfind('/') + 1;  // 0 at the top
