@@ -249,7 +249,9 @@ EntryResult RenameWithRetry(JobHost& host, const std::u16string& directory,
         Format(text::kTargetExists, {word, kind}) +
             Format(text::kTargetExistsDetail, {kind, directory, target}),
         MB_YESNO | MB_ICONEXCLAMATION);
-    if (answer != IDYES) return AbortRun;
+    // In the exit pass a No skips only this entry: stopping there would
+    // leave the rest of the tree decrypted.
+    if (answer != IDYES) return host.m_job.m_bExitPass == 1 ? Skipped : AbortRun;
     const int removed = existing.is_directory ? RemoveEmptyDirectory(target_path)
                                               : RemoveFile(target_path);
     if (removed == 0) continue;

@@ -9,6 +9,7 @@
 #include <random>
 #include <thread>
 
+#include "engine/crypter.h"
 #include "job/messages.h"
 #include "platform/u16_format.h"
 #include "tests/cli/cli_child.h"
@@ -168,6 +169,32 @@ TEST_F(CliSafetyTest, ASignalDuringOpenDecryptsNoFurtherAndEncryptsAgain) {
   EXPECT_FALSE(any_plain()) << stopped.err;
   EXPECT_FALSE(Has(Run({"--version"}, "").err,
                    Shown(Format(text::kLeftDecrypted, {Utf16FromWtf8(root_)}))));
+}
+
+// The exit pass meets an entry whose enciphered name is taken meanwhile:
+// it passes over that entry and encrypts the rest.
+TEST_F(CliSafetyTest, ATakenNameInTheExitPassSkipsOnlyThatEntry) {
+  for (int i = 0; i < 4; ++i) WriteFile(Path("f" + std::to_string(i)), "f");
+  ASSERT_EQ(Run({"encrypt", root_, "--password-stdin"}).status, 0);
+  Child open({"open", root_, "--password-stdin"});
+  open.Write(kPasswordLine);
+  ASSERT_TRUE(open.ReadUntil(Shown(text::kWaiting).c_str()));
+  // The first entry the exit pass will meet; the others come after it.
+  const std::string first = ListingOrder(root_).front();
+  Crypter crypter;
+  crypter.SetPassword(u"correct horse \u3042");
+  crypter.m_nExtMode = 1;
+  const std::string taken = Wtf8FromUtf16(crypter.ConvertName(Utf16FromWtf8(first), OP_ENCRYPT));
+  WriteFile(Path(taken), "someone else's");
+  open.Write("\n");
+  const Cli ended = open.Finish();
+  EXPECT_EQ(ended.status, 1) << ended.err;
+  std::vector<std::string> plain;
+  for (const std::string& name : Names(root_)) {
+    if (!name.starts_with(kMarker)) plain.push_back(name);
+  }
+  EXPECT_EQ(plain, std::vector<std::string>{first}) << ended.err;
+  EXPECT_EQ(ReadFile(Path(taken)), "someone else's");
 }
 
 TEST_F(CliSafetyTest, ATreeInUseIsRefusedAboveInsideAndItself) {
