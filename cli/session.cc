@@ -72,10 +72,12 @@ int ExitStatusFor(RunOutcome outcome) {
     case RunOutcome::kInUse:
       return kExitInUse;
     case RunOutcome::kRepairRefused:
+    case RunOutcome::kWrongPassword:
       return kExitWrongPassword;
+    case RunOutcome::kNothingToDo:
+      return kExitNothingToDo;
     case RunOutcome::kStateFailed:
     case RunOutcome::kInvalidTarget:
-    case RunOutcome::kNothingToDo:
     case RunOutcome::kCancelled:
     case RunOutcome::kDeclined:
     case RunOutcome::kNotRun:

@@ -2,12 +2,12 @@
 // person would drive it, and the exit status.
 //
 // Exit status: 0 every entry done; 1 the run ended with entries not done
-// (aborts included); 2 an invalid or refused target, nothing to do, a
-// declined warning, no password, or a state folder that cannot be used; 3
-// the scan refused the tree (a file too large); 5 the password does not fit
-// an interrupted run's repair; 6 another run holds the tree; 128 + the
-// signal's number when a signal stopped encrypt or decrypt. Usage errors
-// (2) are the caller's.
+// (aborts included); 2 an invalid or refused target, a declined warning, no
+// password, or a state folder that cannot be used; 3 the scan refused the
+// tree (a file too large); 4 nothing to do; 5 a wrong password (nothing
+// done and entries refused for it, or it does not fit an interrupted run's
+// repair); 6 another run holds the tree; 128 + the signal's number when a
+// signal stopped encrypt or decrypt. Usage errors (2) are the caller's.
 #ifndef VELMORA_CLI_SESSION_H_
 #define VELMORA_CLI_SESSION_H_
 
@@ -21,6 +21,7 @@ constexpr int kExitSomeNotDone = 1;
 constexpr int kExitNothingDone = 2;
 constexpr int kExitUsage = 2;
 constexpr int kExitRefused = 3;
+constexpr int kExitNothingToDo = 4;
 constexpr int kExitWrongPassword = 5;
 constexpr int kExitInUse = 6;
 constexpr int kExitSignalBase = 128;

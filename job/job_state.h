@@ -41,6 +41,8 @@ struct JobState {
   // Entries the exit pass found enciphered already (a stop, or a skip,
   // left them so): not done by it, yet as they should be.
   int32_t m_nAlreadyEnciphered = 0;
+  // Entries refused because the password does not fit their names.
+  int32_t m_nWrongPassword = 0;
   std::u16string m_strPassword;
 };
 

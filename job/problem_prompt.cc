@@ -31,6 +31,7 @@ EntryResult PromptProblem(JobHost& host, int32_t code,
                           const std::u16string& directory,
                           const std::u16string& name) {
   const bool known = code >= 0 && code < 10;
+  if (code == ERR_WRONG_PASSWORD) ++host.m_job.m_nWrongPassword;
   if (known && host.m_job.m_bDontShowAgain[code] == 1) return Skipped;
   // The exit pass encrypts what the temporary decryption deciphered; an
   // entry it left enciphered (skipped, or after a stop) is as it should be.

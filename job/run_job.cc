@@ -239,6 +239,7 @@ void RunJob(JobHost& host) {
   job.m_nDone = 0;
   job.m_nFound = 0;
   job.m_nAlreadyEnciphered = 0;
+  job.m_nWrongPassword = 0;
   if (job.m_nMode == 0) {
     LevelLists levels;
     EncryptWalk(host, levels, target + u"/*", 0);
@@ -267,7 +268,9 @@ void RunJob(JobHost& host) {
                : Format(text::kSomeDone, {job.m_nFound, job.m_nDone});
   window.SetControlText(IDC_STATUS_MAIN, summary);
   window.SetControlText(IDC_STATUS_SUB, text::kProcessingComplete);
-  host.m_lastRunOutcome = all_done ? RunOutcome::kAllDone : RunOutcome::kSomeDone;
+  host.m_lastRunOutcome = all_done                                    ? RunOutcome::kAllDone
+                          : job.m_nDone == 0 && job.m_nWrongPassword > 0 ? RunOutcome::kWrongPassword
+                                                                         : RunOutcome::kSomeDone;
   window.MessageBox(summary, MB_OK | MB_ICONINFORMATION);
 
   if (waiting) {

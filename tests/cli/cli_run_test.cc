@@ -68,10 +68,11 @@ TEST_F(CliTest, EncryptThenDecryptRestoresEveryNameAndByte) {
   EXPECT_EQ(Snapshot(root_), plain);
 }
 
-TEST_F(CliTest, RefusalsBeforeAnyChangeExitTwo) {
+TEST_F(CliTest, RefusalsBeforeAnyChangeExitTwoOrFourForNothingToDo) {
   const TreeSnapshot plain = Snapshot(root_);
   struct Row {
     std::string command, path, input, message;
+    int status = 2;
   };
   const Row rows[] = {
       {"encrypt", base_.path() + "/missing", kPasswordLine, "無効なパスです。"},
@@ -79,8 +80,8 @@ TEST_F(CliTest, RefusalsBeforeAnyChangeExitTwo) {
       {"encrypt", root_ + "/a.txt", kPasswordLine,
        Shown(text::kFileNotSupported)},
       // Nothing to do is found before a password is read.
-      {"decrypt", root_, "", Shown(text::kNothingToDecrypt)},
-      {"open", root_, "", Shown(text::kNothingToDecrypt)},
+      {"decrypt", root_, "", Shown(text::kNothingToDecrypt), 4},
+      {"open", root_, "", Shown(text::kNothingToDecrypt), 4},
       // No password, or an empty one.
       {"encrypt", root_, "", "パスワードが入力されませんでした。"},
       {"encrypt", root_, "\n", "パスワードが短すぎます。"},
@@ -88,7 +89,7 @@ TEST_F(CliTest, RefusalsBeforeAnyChangeExitTwo) {
   for (const Row& row : rows) {
     const Cli result =
         RunCli({row.command, row.path, "--password-stdin"}, row.input);
-    EXPECT_EQ(result.status, 2) << row.path;
+    EXPECT_EQ(result.status, row.status) << row.path;
     EXPECT_TRUE(Has(result.err, row.message + "\n")) << result.err;
     EXPECT_EQ(result.out, "");
   }
@@ -101,7 +102,7 @@ TEST_F(CliTest, EncryptedTreeHasNothingToEncryptWithoutReadingAPassword) {
   ASSERT_EQ(Encrypt().status, 0);
   const TreeSnapshot encrypted = Snapshot(root_);
   const Cli result = Encrypt("");
-  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.status, 4);
   EXPECT_TRUE(Has(result.err, Shown(text::kNothingToEncrypt))) << result.err;
   EXPECT_FALSE(Has(result.err, "パスワード")) << result.err;
   EXPECT_EQ(Snapshot(root_), encrypted);
@@ -117,7 +118,7 @@ TEST_F(CliTest, WrongPasswordFollowsTheProblemPolicy) {
     if (!policy.empty())
       args.insert(args.begin() + 1, "--on-problem=" + policy);
     const Cli result = RunCli(args, "wrong\n");
-    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_EQ(result.status, 5) << result.err;  // nothing done: the password
     EXPECT_TRUE(Has(result.err, Shown(text::kWrongPassword))) << result.err;
     if (policy == "skip") {  // one prompt, then every entry skipped
       EXPECT_TRUE(Has(result.err, "-> はい\n" + skip_all)) << result.err;
@@ -202,7 +203,7 @@ TEST_F(CliTest, OpenEncryptsAgainAtTheEndOfInputEnterOrASignal) {
     EXPECT_EQ(Snapshot(root_), encrypted) << end;
   }
   // Refused at once: the exit pass must leave the tree as it is.
-  EXPECT_EQ(RunCli({"open", root_, "--password-stdin"}, "wrong\n").status, 1);
+  EXPECT_EQ(RunCli({"open", root_, "--password-stdin"}, "wrong\n").status, 5);
   EXPECT_EQ(Snapshot(root_), encrypted);
 }
 
