@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <ctime>
 #include <map>
-#include <utility>
 #include <set>
+#include <utility>
 
 #include "platform/file_system.h"
 #include "platform/in_place_file.h"
@@ -205,16 +205,18 @@ class EntryRepair {
 
   PageState Classify(const uint8_t* bytes, int64_t count, int64_t offset,
                      uint64_t digest) {
-    const bool matches_as_is = PageDigest(bytes, count) == digest;
-    std::vector<uint8_t> enciphered(bytes, bytes + count);
-    ApplyCipher(crypter_, OP_ENCRYPT, enciphered.data(), count, offset,
-                r_.cipher_size);
-    const bool matches_enciphered = PageDigest(enciphered.data(), count) == digest;
     // The digest is of the enciphered form: as is when the page is
     // enciphered, after enciphering when it is plain.
     const bool encrypt = r_.operation == OP_ENCRYPT;
-    if (matches_as_is) return encrypt ? PageState::kNew : PageState::kOld;
-    if (matches_enciphered) return encrypt ? PageState::kOld : PageState::kNew;
+    if (PageDigest(bytes, count) == digest) {
+      return encrypt ? PageState::kNew : PageState::kOld;
+    }
+    uint8_t enciphered[kPageBytes];
+    std::copy(bytes, bytes + count, enciphered);
+    ApplyCipher(crypter_, OP_ENCRYPT, enciphered, count, offset, r_.cipher_size);
+    if (PageDigest(enciphered, count) == digest) {
+      return encrypt ? PageState::kOld : PageState::kNew;
+    }
     return PageState::kUnknown;
   }
 
@@ -315,11 +317,14 @@ std::vector<LoadedJournal> LoadJournals(const std::string& folder,
     }
   }
   ::closedir(dir);
-  // Oldest run first: names hold the start time after the tree key.
+  // Oldest run first: names hold the start time after "<tree key>-".
+  const auto started = [](const std::string& path) {
+    const std::string name = path.substr(path.rfind('/') + 1);
+    return name.substr(name.find('-') + 1);
+  };
   std::sort(journals.begin(), journals.end(),
-            [](const LoadedJournal& a, const LoadedJournal& b) {
-              return a.path.substr(a.path.rfind('/') + 18) <
-                     b.path.substr(b.path.rfind('/') + 18);
+            [&](const LoadedJournal& a, const LoadedJournal& b) {
+              return started(a.path) < started(b.path);
             });
   return journals;
 }
