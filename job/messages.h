@@ -57,8 +57,6 @@ inline constexpr Text kAttributeFailed =  // F0
     u"ファイルの属性変更に失敗しました。ファイルがロックされている可能性があります。\r\nリトライしますか？\r\n\r\n";
 inline constexpr Text kOpenFailed =  // F1
     u"ファイルオープンに失敗しました。ファイル内容の暗号化/暗号解除は行われていません。\r\nリトライしますか？\r\n\r\n";
-inline constexpr Text kContentFailed =  // F2
-    u"ファイル内容の暗号化/暗号解除に失敗しました。ファイルの内容は失われた可能性があります。\r\n\r\n";
 inline constexpr Text kStatusNotRestored =
     u"ファイルの属性と日時を元に戻せませんでした。ファイル名と内容の変換は完了しています。\r\n\r\n";
 inline constexpr Text kSourceGone =  // R1

@@ -40,7 +40,6 @@ void FailWritesFrom(int n) { g_write.Arm(n, true); }
 void FailNthSetStatus(int n) { g_status.Arm(n); }
 void FailNthJournalWrite(int n) { g_journal.Arm(n); }
 void CrashAtNthMutation(int n) { g_crash.Arm(n); }
-int MutationsSeen() { return g_crash.count; }
 
 bool ShouldFailOpen() { return g_open.Tick(); }
 bool ShouldFailRead() { return g_read.Tick(); }

@@ -22,8 +22,6 @@ void FailNthJournalWrite(int n);
 // journal write and journal flush counts.
 constexpr int kCrashExitStatus = 86;
 void CrashAtNthMutation(int n);
-// Mutating steps seen since the last Reset() or CrashAtNthMutation().
-int MutationsSeen();
 
 // Called by the file layer before each read or write; true means "fail it".
 bool ShouldFailOpen();

@@ -43,10 +43,10 @@ TEST(AnswerPolicyTest, FlagsDecideOnlyWhatTheyMay) {
       {wrong, kYesNo, {true, P::kSkip}, IDYES},
       {t::kDontShowAgain, kYesNo, {false, P::kSkip}, IDYES},
       {t::kOpenFailed, kAri, {false, P::kSkip}, IDIGNORE},
-      {t::kContentFailed, kAi, {false, P::kSkip}, IDIGNORE},
+      {t::kContentLeftForRepair, kAi, {false, P::kSkip}, IDIGNORE},
       {wrong, kYesNo, {true, P::kAbort, true}, IDNO},
       {t::kOpenFailed, kAri, {false, P::kAbort}, IDABORT},
-      {t::kContentFailed, kAi, {false, P::kAbort}, IDABORT},
+      {t::kContentLeftForRepair, kAi, {false, P::kAbort}, IDABORT},
       {wrong, kYesNo, {false, P::kAsk}, kAskPerson},
       {t::kOpenFailed, kAri, {false, P::kAsk, true}, kAskPerson},
       // Stopping the exit pass would leave the rest decrypted: skip instead.
