@@ -11,7 +11,18 @@
 namespace velmora::testing {
 namespace {
 
-using RunChecksTest = JobTest;
+class RunChecksTest : public JobTest {
+ protected:
+  // Runs with |typed| in the path box: the one box shown is |message| with
+  // the text as typed (less a trailing '/').
+  void ExpectRefusal(const std::string& typed, std::u16string_view message) {
+    w().boxes.clear();
+    w().SetControlText(IDC_PATH, U16(typed));
+    RunJob(h_.dialog());
+    const std::string shown = typed.ends_with('/') ? typed.substr(0, typed.size() - 1) : typed;
+    EXPECT_EQ(w().boxes, (Boxes{{Format(message, {U16(shown)}), MB_OK | MB_ICONEXCLAMATION, IDOK}}));
+  }
+};
 
 // The system's folders and everything below them, the folders that hold
 // everybody's data and the home folder itself: refused before a password.
@@ -20,18 +31,14 @@ TEST_F(RunChecksTest, RefusesSystemFoldersTopFoldersAndTheHomeFolder) {
   const std::string saved_home = previous_home != nullptr ? previous_home : "";
   ::setenv("HOME", h_.root().c_str(), 1);
   w().password = std::nullopt;
-  const std::pair<std::string, Text> cases[] = {
+  const std::pair<std::string, std::u16string_view> cases[] = {
       {"/dev", text::kSystemFolder},  {"/usr/share", text::kSystemFolder},
       {"/etc/", text::kSystemFolder}, {"/tmp", text::kTopFolder},
       {"/var/tmp", text::kTopFolder}, {h_.root(), text::kTopFolder},
   };
   for (const auto& [typed, message] : cases) {
     SCOPED_TRACE(typed);
-    w().boxes.clear();
-    w().SetControlText(IDC_PATH, U16(typed));
-    RunJob(h_.dialog());
-    const std::string shown = typed.ends_with('/') ? typed.substr(0, typed.size() - 1) : typed;
-    EXPECT_EQ(w().boxes, (Boxes{{Format(message, {U16(shown)}), MB_OK | MB_ICONEXCLAMATION, IDOK}}));
+    ExpectRefusal(typed, message);
   }
   EXPECT_EQ(w().password_dialogs, 0);
   ::setenv("HOME", saved_home.c_str(), 1);
@@ -52,11 +59,7 @@ TEST_F(RunChecksTest, RefusesEmptyMissingFileAndRootTargetsWithTheTextAsTyped) {
   };
   for (const auto& [typed, message] : cases) {
     SCOPED_TRACE(typed);
-    w().boxes.clear();
-    w().SetControlText(IDC_PATH, U16(typed));
-    RunJob(h_.dialog());
-    const std::string shown = typed.ends_with('/') ? typed.substr(0, typed.size() - 1) : typed;
-    EXPECT_EQ(w().boxes, (Boxes{{Format(message, {U16(shown)}), MB_OK | MB_ICONEXCLAMATION, IDOK}}));
+    ExpectRefusal(typed, message);
     h_.TypePath(U16(typed));
     EXPECT_FALSE(w().IsControlEnabled(IDC_EXECUTE));
   }
