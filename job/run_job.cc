@@ -1,8 +1,6 @@
 #include "job/run_job.h"
 
-#include <climits>
 #include <cstdlib>
-#include <memory>
 
 #include "job/messages.h"
 #include "job/target_policy.h"
@@ -19,10 +17,7 @@ namespace {
 
 // The root of the file system is never a target, however it is spelled.
 bool IsFileSystemRoot(const std::u16string& path) {
-  const std::string bytes = Wtf8FromUtf16(path);
-  std::unique_ptr<char, decltype(&std::free)> resolved(
-      ::realpath(bytes.c_str(), nullptr), &std::free);
-  return resolved != nullptr && std::string(resolved.get()) == "/";
+  return state::RealPath(Wtf8FromUtf16(path)) == "/";
 }
 
 bool Finish(JobHost& host, RunOutcome outcome) {
