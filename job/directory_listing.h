@@ -17,6 +17,9 @@ struct DirectoryEntry {
   std::u16string path;  // directory + '/' + name
   bool is_directory = false;  // a real directory, never a link to one
   int64_t size = 0;
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  uint64_t links = 1;
 };
 
 // Reads the entries of the directory named by |pattern| (a directory path

@@ -5,7 +5,6 @@
 #include "platform/in_place_file.h"
 #include "platform/wtf8.h"
 #include "state/journaled_transform.h"
-#include "state/state_folder.h"
 
 namespace velmora {
 namespace {
@@ -22,23 +21,9 @@ bool SameEntry(const state::EntryRecord& a, const state::EntryRecord& b) {
          a.folder == b.folder && a.source == b.source && a.target == b.target;
 }
 
-// The real path of |directory|, so that a record names it whatever the
-// working directory or the spelling of the next run. Entries come folder by
-// folder: one remembered answer saves nearly every lookup.
-std::string RealFolder(const std::u16string& directory) {
-  thread_local std::u16string last_directory;
-  thread_local std::string last_real;
-  if (directory != last_directory || last_real.empty()) {
-    last_directory = directory;
-    last_real = state::RealPath(Wtf8FromUtf16(directory));
-  }
-  return last_real.empty() ? Wtf8FromUtf16(directory) : last_real;
-}
-
 }  // namespace
 
-state::EntryRecord MakeEntryRecord(const JobHost& host,
-                                   const std::u16string& directory,
+state::EntryRecord MakeEntryRecord(const JobHost& host, const Folder& folder,
                                    const std::u16string& source,
                                    const std::u16string& target,
                                    const FileStatus& status) {
@@ -58,13 +43,16 @@ state::EntryRecord MakeEntryRecord(const JobHost& host,
   r.modify_time = status.modify_time;
   r.device = status.device;
   r.inode = status.inode;
-  r.folder = RealFolder(directory);
+  // The real path, so that a record names the folder whatever the working
+  // folder or the spelling of the next run.
+  r.folder = folder.RealPath();
   r.source = Wtf8FromUtf16(source);
   r.target = Wtf8FromUtf16(target);
   return r;
 }
 
-void IntentBatch::Prepare(JobHost& host, const std::vector<std::u16string>& paths) {
+void IntentBatch::Prepare(JobHost& host, const Folder& folder,
+                          const std::vector<std::u16string>& paths) {
   Crypter& crypter = host.m_crypter;
   for (const std::u16string& path : paths) {
     const std::size_t slash = path.rfind(u'/');
@@ -74,9 +62,13 @@ void IntentBatch::Prepare(JobHost& host, const std::vector<std::u16string>& path
     crypter.ConvertName(path.substr(slash + 1),
                         static_cast<uint32_t>(host.m_job.m_nMode));
     if (crypter.m_nError != ERR_NONE) continue;
+    const std::u16string source = crypter.GetSourceName();
     FileStatus status{};
-    if (!GetFileStatus(path, &status)) continue;
-    EntryIntent intent{MakeEntryRecord(host, directory, crypter.GetSourceName(),
+    if (!folder.Status(source, &status) || status.device != host.m_treeDevice ||
+        status.links > 1) {
+      continue;  // left to the entry's own checks
+    }
+    EntryIntent intent{MakeEntryRecord(host, folder, source,
                                        crypter.GetTargetName(), status),
                        nullptr,
                        {}};
@@ -85,7 +77,8 @@ void IntentBatch::Prepare(JobHost& host, const std::vector<std::u16string>& path
     // Files the owner may not write keep their mode until their turn.
     if (status.is_regular && end <= kPrepareContentsUpTo &&
         (status.mode & 0600) == 0600) {
-      auto file = std::make_shared<InPlaceFile>(path, InPlaceFile::kReadWriteAhead);
+      auto file = std::make_shared<InPlaceFile>(folder, source,
+                                                InPlaceFile::kReadWriteAhead);
       std::vector<uint8_t>& bytes = intent.contents.bytes;
       bytes.resize(static_cast<std::size_t>(std::max<int64_t>(end, 0)));
       if (file->IsOpen() && file->Size() == status.size &&

@@ -17,6 +17,7 @@
 
 #include "job/job_host.h"
 #include "platform/file_system.h"
+#include "platform/folder.h"
 #include "platform/in_place_file.h"
 #include "state/journal_format.h"
 #include "state/journaled_transform.h"
@@ -32,21 +33,22 @@ struct EntryIntent {
   state::PreparedContents contents;
 };
 
-// The record of renaming |directory|/|source| to |target| and transforming
+// The record of renaming |source| to |target| in |folder| and transforming
 // it over the crypter's current class range, for an entry whose status is
 // |status|.
-state::EntryRecord MakeEntryRecord(const JobHost& host,
-                                   const std::u16string& directory,
+state::EntryRecord MakeEntryRecord(const JobHost& host, const Folder& folder,
                                    const std::u16string& source,
                                    const std::u16string& target,
                                    const FileStatus& status);
 
 class IntentBatch {
  public:
-  // Records the intentions of the entries at |paths| (not yet processed)
-  // and makes them durable with one flush. Entries whose name does not
-  // convert are left out: nothing will be done to them.
-  void Prepare(JobHost& host, const std::vector<std::u16string>& paths);
+  // Records the intentions of the entries at |paths| (not yet processed,
+  // all of them in |folder|) and makes them durable with one flush.
+  // Entries whose name does not convert are left out: nothing will be done
+  // to them.
+  void Prepare(JobHost& host, const Folder& folder,
+               const std::vector<std::u16string>& paths);
 
   // The prepared intention for the entry at |path| if it still matches
   // |record|; else |record| itself, recorded now but not yet durable.

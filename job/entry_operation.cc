@@ -1,12 +1,17 @@
 #include "job/entry_operation.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <memory>
 #include <vector>
 
 #include "job/entry_journal.h"
 #include "job/messages.h"
 #include "job/problem_prompt.h"
+#include "platform/fault_injection.h"
 #include "platform/file_system.h"
+#include "platform/folder.h"
+#include "platform/in_place_file.h"
 #include "platform/u16_format.h"
 #include "platform/wtf8.h"
 #include "state/journaled_transform.h"
@@ -18,11 +23,6 @@ namespace {
 std::u16string Detail(const std::u16string& directory,
                       const std::u16string& name) {
   return Format(text::kDetail, {directory, name});
-}
-
-std::u16string JoinPath(const std::u16string& directory,
-                        const std::u16string& name) {
-  return directory + u"/" + name;
 }
 
 // Maps an Abort/Retry/Ignore (or Abort/Ignore) answer; Retry comes back as
@@ -60,8 +60,26 @@ EntryResult JournalFailed(JobHost& host) {
   return AbortRun;
 }
 
+constexpr int64_t kAbsoluteSizeLimit = 4294967295;  // bytes
+
+// Names of the file inside the tree, as the scan counted them.
+uint64_t LinksInside(const JobHost& host, const FileStatus& status) {
+  const auto it = host.m_linksInside.find({status.device, status.inode});
+  return it == host.m_linksInside.end() ? 0 : it->second;
+}
+
+// The file opened for the transform is still the one whose status was
+// read: the same inode, size and modification time.
+bool Unchanged(const FileStatus& was, const FileStatus& now) {
+  return was.device == now.device && was.inode == now.inode &&
+         was.size == now.size &&
+         was.modify_time.tv_sec == now.modify_time.tv_sec &&
+         was.modify_time.tv_nsec == now.modify_time.tv_nsec;
+}
+
 // One attempt at the whole operation; kRetry asks the caller to start over.
-Outcome AttemptEntry(JobHost& host, const std::u16string& path) {
+Outcome AttemptEntry(JobHost& host, const Folder& folder,
+                     const std::u16string& path) {
   Crypter& crypter = host.m_crypter;
   WindowPort& window = host.m_window;
   state::Journal& journal = *host.m_journal;
@@ -80,24 +98,40 @@ Outcome AttemptEntry(JobHost& host, const std::u16string& path) {
   }
   const std::u16string source = crypter.GetSourceName();
   const std::u16string target = crypter.GetTargetName();
-  const std::u16string source_path = JoinPath(directory, source);
-  const std::u16string target_path = JoinPath(directory, target);
 
   FileStatus status{};
-  if (!GetFileStatus(source_path, &status)) {
+  if (!folder.Status(source, &status)) {
     const EntryResult result =
         Ask(window, text::kSourceGone + Detail(directory, source));
     return {result == Done ? Step::kRetry : Step::kFinished, result};
   }
+  fault_injection::BeforeEntry(path);
+  if (status.device != host.m_treeDevice) {
+    return {Step::kFinished,
+            Ask(window, text::kOtherFileSystem + Detail(directory, source),
+                MB_ABORTIGNORE)};
+  }
+  if (status.is_regular && status.links > 1 &&
+      LinksInside(host, status) < status.links) {
+    return {Step::kFinished,
+            Ask(window, text::kLinkedOutside + Detail(directory, source),
+                MB_ABORTIGNORE)};
+  }
+  if (status.is_regular && status.size > kAbsoluteSizeLimit) {
+    window.MessageBox(std::u16string(text::kFileTooLarge) +
+                          Format(text::kPathBlock, {directory + u"/", source}),
+                      MB_OK | MB_ICONERROR);
+    return {Step::kFinished, AbortRun};
+  }
   // Recorded, and durable, before the entry changes.
   const EntryIntent intent = g_intents.Take(
-      host, source_path, MakeEntryRecord(host, directory, source, target, status));
+      host, path, MakeEntryRecord(host, folder, source, target, status));
   const uint64_t id = intent.record.id;
   // The times from before anything of this run looked at the file.
   status.access_time = intent.record.access_time;
   if (!journal.Commit()) return {Step::kFinished, JournalFailed(host)};
 
-  const EntryResult renamed = RenameWithRetry(host, directory, source, target);
+  const EntryResult renamed = RenameWithRetry(host, folder, directory, source, target);
   if (renamed != Done) {
     journal.End(id);
     return {Step::kFinished, renamed};
@@ -108,23 +142,70 @@ Outcome AttemptEntry(JobHost& host, const std::u16string& path) {
     return {Step::kFinished, Done};
   }
 
-  const FileStatus original = status;
-  // The owner needs read and write permission for the transform; only a
-  // file without it has its mode changed (and put back afterwards).
-  const bool owner_may_update = (status.mode & 0600) == 0600;
-  if (!owner_may_update && !SetFileStatus(target_path, WithOwnerReadWrite(status))) {
-    // Unchanged contents: the old name is right again. Where it cannot be
-    // given back, the entry stays in the journal for the repair.
-    if (RenameEntry(target_path, source_path) == 0) journal.End(id);
-    SetFileStatus(source_path, original);
-    const EntryResult result =
-        Ask(window, text::kAttributeFailed + Detail(directory, source));
-    return {result == Done ? Step::kRetry : Step::kFinished, result};
+  // Nothing is written yet: the old name is right again. Where it cannot
+  // be given back, the entry stays in the journal for the repair.
+  auto give_back = [&](std::u16string_view message) {
+    if (folder.Rename(target, source) == 0) journal.End(id);
+    const EntryResult result = Ask(window, std::u16string(message) + Detail(directory, source));
+    return Outcome{result == Done ? Step::kRetry : Step::kFinished, result};
+  };
+
+  // A file that may be written as it is (its owner's, or another's that
+  // grants it) keeps its mode; only where that fails is owner read and
+  // write permission added, and put back afterwards.
+  std::shared_ptr<InPlaceFile> file = intent.file;
+  bool granted = false;
+  if (file == nullptr) {
+    file = std::make_shared<InPlaceFile>(folder, target, InPlaceFile::kReadWriteAhead);
+    if (!file->IsOpen() && file->OpenError() == ELOOP) {
+      // A link swapped in for the file since its status was read.
+      return give_back(text::kChangedDuringRun);
+    }
+    if (!file->IsOpen() && file->OpenError() == EACCES) {
+      if (ChangeMode(folder, target, status, status.mode | 0600) != 0) {
+        return give_back(text::kAttributeFailed);
+      }
+      granted = true;
+      file = std::make_shared<InPlaceFile>(folder, target,
+                                           InPlaceFile::kReadWriteAhead);
+    }
+  }
+  FileStatus opened{};
+  if (!file->IsOpen() || !file->Status(&opened)) {
+    if (granted) ChangeMode(folder, target, status, status.mode);
+    return give_back(text::kOpenFailed);
+  }
+  if (!Unchanged(status, opened)) {
+    file->RestoreStatus(status);
+    return give_back(text::kChangedDuringRun);
   }
 
-  const state::TransformOutcome transformed = state::TransformJournaled(
-      crypter, journal, intent.record, target_path, intent.contents);
-  const bool restored = SetFileStatus(target_path, original);
+  state::PreparedContents contents = intent.contents;
+  contents.file = file.get();
+  state::TransformOutcome transformed = state::TransformJournaled(
+      crypter, journal, intent.record, u"", contents);
+
+  // Appended, truncated or replaced meanwhile: the bytes written are put
+  // back, and the file keeps its old name.
+  FileStatus after{};
+  FileStatus named{};
+  const bool changed =
+      transformed == state::TransformOutcome::kDone &&
+      (!file->Status(&after) || after.size != status.size ||
+       !folder.Status(target, &named) || named.inode != status.inode);
+  if (changed) {
+    state::EntryRecord back = intent.record;
+    back.operation = back.operation == OP_ENCRYPT ? OP_DECRYPT : OP_ENCRYPT;
+    contents.durable_digests.clear();
+    contents.bytes.clear();
+    transformed = state::TransformJournaled(crypter, journal, back, u"", contents);
+    if (transformed == state::TransformOutcome::kDone) {
+      file->RestoreStatus(status);
+      return give_back(text::kChangedDuringRun);
+    }
+    transformed = state::TransformOutcome::kLeftForRepair;
+  }
+  const bool restored = file->RestoreStatus(status);
 
   switch (transformed) {
     case state::TransformOutcome::kDone:
@@ -141,7 +222,7 @@ Outcome AttemptEntry(JobHost& host, const std::u16string& path) {
     case state::TransformOutcome::kReversed: {
       // The contents are as they were: the old name is right again, and a
       // retry is safe.
-      if (RenameEntry(target_path, source_path) == 0) {
+      if (folder.Rename(target, source) == 0) {
         journal.End(id);
         const EntryResult result =
             Ask(window, text::kOpenFailed + Detail(directory, source));
@@ -153,7 +234,7 @@ Outcome AttemptEntry(JobHost& host, const std::u16string& path) {
                   MB_ABORTIGNORE)};
     }
     case state::TransformOutcome::kJournalFailed:
-      if (RenameEntry(target_path, source_path) == 0) journal.End(id);
+      if (folder.Rename(target, source) == 0) journal.End(id);
       return {Step::kFinished, JournalFailed(host)};
     case state::TransformOutcome::kLeftForRepair:
       break;
@@ -174,7 +255,8 @@ void AppendEntry(WideListBuffer& list, const std::u16string& path) {
   list.Append(&terminator, sizeof terminator);
 }
 
-EntryResult ProcessEntryList(JobHost& host, WideListBuffer& list) {
+EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
+                             WideListBuffer& list) {
   WideListBuffer::ResetSeparators();
   WideListBuffer::AddSeparator(u"");
   std::vector<std::u16string> entries;
@@ -195,12 +277,12 @@ EntryResult ProcessEntryList(JobHost& host, WideListBuffer& list) {
     if (index % kBatchEntries == 0) {
       g_intents.Clear(host);
       const std::size_t end = std::min(entries.size(), index + kBatchEntries);
-      g_intents.Prepare(host, {entries.begin() + static_cast<std::ptrdiff_t>(index),
+      g_intents.Prepare(host, folder, {entries.begin() + static_cast<std::ptrdiff_t>(index),
                                entries.begin() + static_cast<std::ptrdiff_t>(end)});
     }
     host.m_window.SetControlText(
         IDC_STATUS_SUB, Format(text::kProcessing, {job.m_nDone, job.m_nScanTotal}));
-    const EntryResult result = ProcessEntry(host, entries[index]);
+    const EntryResult result = ProcessEntry(host, folder, entries[index]);
     if (result == Done) ++job.m_nDone;
     if (result == AbortRun) {
       outcome = AbortRun;
@@ -211,28 +293,28 @@ EntryResult ProcessEntryList(JobHost& host, WideListBuffer& list) {
   return outcome;
 }
 
-EntryResult ProcessEntry(JobHost& host, const std::u16string& path) {
+EntryResult ProcessEntry(JobHost& host, const Folder& folder,
+                         const std::u16string& path) {
   for (;;) {
-    const Outcome outcome = AttemptEntry(host, path);
+    const Outcome outcome = AttemptEntry(host, folder, path);
     if (outcome.step == Step::kFinished) return outcome.result;
   }
 }
 
-EntryResult RenameWithRetry(JobHost& host, const std::u16string& directory,
+EntryResult RenameWithRetry(JobHost& host, const Folder& folder,
+                            const std::u16string& directory,
                             const std::u16string& source,
                             const std::u16string& target) {
   WindowPort& window = host.m_window;
-  const std::u16string source_path = JoinPath(directory, source);
-  const std::u16string target_path = JoinPath(directory, target);
   for (;;) {
-    if (RenameEntry(source_path, target_path) == 0) return Done;
+    if (folder.Rename(source, target) == 0) return Done;
 
     FileStatus status{};
     // Diagnose in this order: the entry is gone, nothing carries the target
     // name (a lock or a permission), or something does (a collision).
-    const bool source_exists = GetFileStatus(source_path, &status);
+    const bool source_exists = folder.Status(source, &status);
     FileStatus existing{};
-    if (!source_exists || !GetFileStatus(target_path, &existing)) {
+    if (!source_exists || !folder.Status(target, &existing)) {
       const EntryResult result =
           Ask(window, (source_exists ? text::kRenameFailed : text::kSourceGone) +
                           Detail(directory, source));
@@ -252,8 +334,8 @@ EntryResult RenameWithRetry(JobHost& host, const std::u16string& directory,
     // In the exit pass a No skips only this entry: stopping there would
     // leave the rest of the tree decrypted.
     if (answer != IDYES) return host.m_job.m_bExitPass == 1 ? Skipped : AbortRun;
-    const int removed = existing.is_directory ? RemoveEmptyDirectory(target_path)
-                                              : RemoveFile(target_path);
+    const int removed = existing.is_directory ? folder.RemoveEmptyFolder(target)
+                                              : folder.RemoveFile(target);
     if (removed == 0) continue;
     const EntryResult result =
         Ask(window, Format(text::kRemoveFailed, {kind}) +

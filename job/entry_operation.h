@@ -15,6 +15,7 @@
 
 #include "job/job_host.h"
 #include "job/wide_list_buffer.h"
+#include "platform/folder.h"
 
 namespace velmora {
 
@@ -25,15 +26,19 @@ void AppendEntry(WideListBuffer& list, const std::u16string& path);
 // Runs ProcessEntry over every entry of |list|, counting each Done in
 // m_nDone. Returns AbortRun as soon as an entry answers it (the remaining
 // entries stay untouched), else Done.
-EntryResult ProcessEntryList(JobHost& host, WideListBuffer& list);
+EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
+                             WideListBuffer& list);
 
-// The whole operation on the entry at |path|, in the host's mode.
-EntryResult ProcessEntry(JobHost& host, const std::u16string& path);
+// The whole operation on the entry at |path| (its last name being an entry
+// of |folder|), in the host's mode.
+EntryResult ProcessEntry(JobHost& host, const Folder& folder,
+                         const std::u16string& path);
 
-// Renames |directory|/|source| to |directory|/|target|, asking the user
-// about every failure; an entry that already carries the target name is
-// removed only after the user agrees.
-EntryResult RenameWithRetry(JobHost& host, const std::u16string& directory,
+// Renames |source| to |target| in |folder| (shown as |directory|), asking
+// the user about every failure; an entry that already carries the target
+// name is removed only after the user agrees.
+EntryResult RenameWithRetry(JobHost& host, const Folder& folder,
+                            const std::u16string& directory,
                             const std::u16string& source,
                             const std::u16string& target);
 

@@ -5,8 +5,10 @@
 #define VELMORA_JOB_JOB_HOST_H_
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "engine/crypter.h"
 #include "job/job_state.h"
@@ -63,6 +65,11 @@ class JobHost {
   // the wait of a temporary decryption): the tree's real path, its lock
   // and its journal.
   std::string m_treeRealPath;
+  // The target's file system: nothing on another one is entered or changed.
+  uint64_t m_treeDevice = 0;
+  // From the scan: how many names inside the tree each file with more
+  // than one hard link has. A file with a name outside is left alone.
+  std::map<std::pair<uint64_t, uint64_t>, uint64_t> m_linksInside;
   std::unique_ptr<state::RunLock> m_runLock;
   std::unique_ptr<state::Journal> m_journal;
   ScanOutcome m_lastScanOutcome = ScanOutcome::kNotRun;

@@ -59,6 +59,20 @@ inline constexpr Text kOpenFailed =  // F1
     u"ファイルオープンに失敗しました。ファイル内容の暗号化/暗号解除は行われていません。\r\nリトライしますか？\r\n\r\n";
 inline constexpr Text kStatusNotRestored =
     u"ファイルの属性と日時を元に戻せませんでした。ファイル名と内容の変換は完了しています。\r\n\r\n";
+inline constexpr Text kFolderUnreadable =  // then D, then kReason
+    u"フォルダの内容を読み取れないため、このフォルダとその中身は処理していません。"
+    u"\r\nリトライしますか？\r\n\r\n";
+inline constexpr Text kReason =  // the system's reason
+    u"\r\n\r\n理由\r\n%s";
+inline constexpr Text kOtherFileSystem =  // then D
+    u"このフォルダは対象フォルダとは別のファイルシステム (マウントポイント) にあるため、"
+    u"このフォルダとその中身は処理していません。\r\n\r\n";
+inline constexpr Text kLinkedOutside =  // then D
+    u"このファイルには対象フォルダの外にも名前 (ハードリンク) があります。"
+    u"内容を変えると外の名前の内容も変わるため、処理していません。\r\n\r\n";
+inline constexpr Text kChangedDuringRun =  // then D
+    u"処理中にファイルが変更されました (サイズ、日時またはファイルそのもの)。"
+    u"ファイルは元の名前と内容のままです。\r\nリトライしますか？\r\n\r\n";
 inline constexpr Text kSourceGone =  // R1
     u"ファイル名の変換エラー。\r\n対象ファイルは存在しません。\r\nリトライしますか？\r\n\r\n";
 inline constexpr Text kRenameFailed =  // R2

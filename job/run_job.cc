@@ -237,9 +237,9 @@ void RunJob(JobHost& host) {
   job.m_nWrongPassword = 0;
   if (job.m_nMode == 0) {
     LevelLists levels;
-    EncryptWalk(host, levels, target + u"/*", 0);
+    EncryptWalk(host, levels, target);
   } else {
-    DecryptWalk(host, target + u"/*", 0);
+    DecryptWalk(host, target);
   }
   window.SetInputBlocked(false);
   window.SetControlText(IDC_STATUS_SUB, u"");

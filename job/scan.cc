@@ -4,6 +4,7 @@
 
 #include "job/directory_listing.h"
 #include "job/messages.h"
+#include "platform/folder.h"
 #include "platform/u16_format.h"
 
 namespace velmora {
@@ -32,6 +33,10 @@ void OnStartScan(JobHost& host) {
   job.m_nScanEncrypted = 0;
   job.m_nScanPlain = 0;
   host.m_lastScanOutcome = ScanOutcome::kStopped;
+  host.m_linksInside.clear();
+  FileStatus target{};
+  host.m_treeDevice =
+      Folder::Open(job.m_strScanDir).Status(&target) ? target.device : 0;
   window.SetControlText(IDC_STATUS_SUB, text::kSearching);
   const int32_t found = ScanTree(host, job.m_strScanDir + u"/*", generation, 0);
   if (found == -1) return;
@@ -68,6 +73,8 @@ int32_t ScanTree(JobHost& host, const std::u16string& pattern,
       ++job.m_nScanPlain;
     }
     ++found;
+    // Another file system is left alone by the walk: nothing of it counts.
+    if (entry.is_directory && entry.device != host.m_treeDevice) continue;
     if (entry.is_directory) {
       const int32_t below =
           ScanTree(host, entry.path + u"/*", generation, base + found);
@@ -75,6 +82,7 @@ int32_t ScanTree(JobHost& host, const std::u16string& pattern,
       found += below;
       continue;
     }
+    if (entry.links > 1) ++host.m_linksInside[{entry.device, entry.inode}];
     if (entry.size > kAbsoluteSizeLimit) {
       RefuseFile(host, text::kFileTooLarge, entry);
       return -1;

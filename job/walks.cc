@@ -1,72 +1,196 @@
 #include "job/walks.h"
 
-#include "job/directory_listing.h"
+#include <cerrno>
+#include <cstring>
+#include <set>
+
 #include "job/entry_operation.h"
 #include "job/messages.h"
+#include "platform/fault_injection.h"
 #include "platform/u16_format.h"
+#include "platform/wtf8.h"
 
 namespace velmora {
 namespace {
 
-constexpr int64_t kAbsoluteSizeLimit = 4294967295;  // bytes
+std::u16string ParentOf(const std::u16string& path) {
+  const std::size_t slash = path.rfind(u'/');
+  return slash == std::u16string::npos ? std::u16string() : path.substr(0, slash);
+}
 
-}  // namespace
+std::u16string NameOf(const std::u16string& path) {
+  const std::size_t slash = path.rfind(u'/');
+  return slash == std::u16string::npos ? path : path.substr(slash + 1);
+}
 
-EntryResult EncryptWalk(JobHost& host, LevelLists& levels,
-                        const std::u16string& pattern, std::size_t depth) {
-  if (depth == 0) {
-    for (WideListBuffer& list : levels) list.Clear();
+std::u16string FolderDetail(const std::u16string& path) {
+  return Format(text::kDetail, {ParentOf(path), NameOf(path)});
+}
+
+// Asks about a folder that is left out; Retry comes back as Done.
+EntryResult AskAboutFolder(JobHost& host, std::u16string_view message,
+                           const std::u16string& path, int error,
+                           unsigned buttons) {
+  std::u16string text = std::u16string(message) + FolderDetail(path);
+  if (error != 0) {
+    text += Format(text::kReason, {Utf16FromWtf8(std::strerror(error))});
   }
-  if (levels.size() < depth + 2) levels.resize(depth + 2);
+  const int answer = host.m_window.MessageBox(text, buttons | MB_ICONERROR);
+  if (answer == IDRETRY) return Done;
+  if (answer == IDIGNORE) return Skipped;
+  return AbortRun;
+}
 
-  std::vector<DirectoryEntry> entries;
-  ListDirectory(pattern, &entries);
-  for (const DirectoryEntry& entry : entries) {
+// What entering a folder found: the folder opened and, when |list| was
+// asked for, its entries.
+struct Entered {
+  EntryResult result = AbortRun;
+  Folder folder;
+  std::vector<FolderEntry> entries;
+};
+
+// Opens the folder |name| of |parent| (at |path|) and lists it, asking
+// about every failure: Done with the folder, Skipped when it is to be left
+// alone, AbortRun. With |list| false only whether it could be listed is
+// judged, from the permissions.
+Entered Enter(JobHost& host, const Folder& parent, const std::u16string& path,
+              bool list) {
+  Entered entered;
+  for (;;) {
+    fault_injection::BeforeEntry(path);
+    entered.folder = parent.OpenChild(NameOf(path));
+    FileStatus status{};
+    int error = 0;
+    if (!entered.folder.IsOpen() || !entered.folder.Status(&status)) {
+      error = errno;
+    } else if (status.device != host.m_treeDevice) {
+      entered.result = AskAboutFolder(host, text::kOtherFileSystem, path, 0,
+                                      MB_ABORTIGNORE);
+      return entered;
+    } else if (list ? !entered.folder.List(&entered.entries)
+                    : !entered.folder.MayList()) {
+      error = errno;
+    } else {
+      entered.result = Done;
+      return entered;
+    }
+    entered.result = AskAboutFolder(host, text::kFolderUnreadable, path, error,
+                                    MB_ABORTRETRYIGNORE);
+    if (entered.result != Done) return entered;
+  }
+}
+
+// Everything below |folder| (at |directory|, listed as |entries|), then the
+// entries themselves: each folder's contents before the folder's name.
+EntryResult EncryptFolder(JobHost& host, LevelLists& levels, const Folder& folder,
+                          const std::u16string& directory,
+                          const std::vector<FolderEntry>& entries,
+                          std::size_t depth) {
+  if (levels.size() < depth + 2) levels.resize(depth + 2);
+  for (const FolderEntry& entry : entries) {
     ++host.m_job.m_nFound;
-    AppendEntry(levels[depth], entry.path);
+    const std::u16string path = directory + u"/" + entry.name;
     if (entry.is_directory) {
-      if (EncryptWalk(host, levels, entry.path + u"/*", depth + 1) == AbortRun) {
+      Entered child = Enter(host, folder, path, true);
+      if (child.result == AbortRun) return AbortRun;
+      if (child.result == Skipped) continue;  // left as it is, not done
+      if (EncryptFolder(host, levels, child.folder, path, child.entries,
+                        depth + 1) == AbortRun) {
         return AbortRun;
       }
-      const EntryResult result = ProcessEntryList(host, levels[depth + 1]);
+      const EntryResult result =
+          ProcessEntryList(host, child.folder, levels[depth + 1]);
       levels[depth + 1].Clear();
       if (result == AbortRun) return AbortRun;
-    } else if (entry.size > kAbsoluteSizeLimit) {
-      host.m_window.MessageBox(
-          std::u16string(text::kFileTooLarge) +
-              Format(text::kPathBlock,
-                     {DirectoryWithSeparator(entry.path, entry.name), entry.name}),
-          MB_OK | MB_ICONERROR);
-      return AbortRun;
     }
-  }
-  if (depth == 0) {
-    return ProcessEntryList(host, levels[0]) == AbortRun ? AbortRun : Done;
+    AppendEntry(levels[depth], path);
   }
   return Done;
 }
 
-EntryResult DecryptWalk(JobHost& host, const std::u16string& pattern,
-                        std::size_t depth) {
-  std::vector<DirectoryEntry> entries;
-  if (ListDirectory(pattern, &entries)) {
-    WideListBuffer list;
-    for (const DirectoryEntry& entry : entries) {
-      ++host.m_job.m_nFound;
-      AppendEntry(list, entry.path);
-    }
-    if (ProcessEntryList(host, list) == AbortRun) return AbortRun;
-  }
-  // Read again: the entries now carry the names just given to them.
-  if (ListDirectory(pattern, &entries)) {
-    for (const DirectoryEntry& entry : entries) {
-      if (!entry.is_directory) continue;
-      if (DecryptWalk(host, entry.path + u"/*", depth + 1) == AbortRun) {
-        return AbortRun;
+EntryResult DecryptFolder(JobHost& host, const Folder& folder,
+                          const std::u16string& directory,
+                          const std::vector<FolderEntry>& entries) {
+  // A folder that cannot be entered keeps its enciphered name: it is
+  // judged before the names change.
+  std::set<std::u16string> left_alone;
+  WideListBuffer list;
+  for (const FolderEntry& entry : entries) {
+    ++host.m_job.m_nFound;
+    const std::u16string path = directory + u"/" + entry.name;
+    if (entry.is_directory) {
+      const EntryResult probe = Enter(host, folder, path, false).result;
+      if (probe == AbortRun) return AbortRun;
+      if (probe == Skipped) {
+        left_alone.insert(entry.name);
+        continue;
       }
+    }
+    AppendEntry(list, path);
+  }
+  if (ProcessEntryList(host, folder, list) == AbortRun) return AbortRun;
+
+  // Read again: the entries now carry the names just given to them.
+  std::vector<FolderEntry> renamed;
+  if (!folder.List(&renamed)) {
+    return AskAboutFolder(host, text::kFolderUnreadable, directory, errno,
+                          MB_ABORTIGNORE);
+  }
+  for (const FolderEntry& entry : renamed) {
+    if (!entry.is_directory || left_alone.count(entry.name) != 0) continue;
+    const std::u16string path = directory + u"/" + entry.name;
+    Entered child = Enter(host, folder, path, true);
+    if (child.result == AbortRun) return AbortRun;
+    if (child.result == Skipped) {
+      ++host.m_job.m_nFound;  // its contents count as not done
+      continue;
+    }
+    if (DecryptFolder(host, child.folder, path, child.entries) == AbortRun) {
+      return AbortRun;
     }
   }
   return Done;
+}
+
+// The target itself, opened and listed; AbortRun when it cannot be.
+Entered EnterTarget(JobHost& host, const std::u16string& directory) {
+  Entered entered;
+  for (;;) {
+    entered.folder = Folder::Open(directory);
+    FileStatus status{};
+    if (entered.folder.IsOpen() && entered.folder.Status(&status) &&
+        entered.folder.List(&entered.entries)) {
+      host.m_treeDevice = status.device;
+      entered.result = Done;
+      return entered;
+    }
+    ++host.m_job.m_nFound;  // the run cannot end as all done
+    entered.result = AskAboutFolder(host, text::kFolderUnreadable, directory,
+                                    errno, MB_ABORTRETRYIGNORE);
+    if (entered.result != Done) return entered;
+    --host.m_job.m_nFound;
+  }
+}
+
+}  // namespace
+
+EntryResult EncryptWalk(JobHost& host, LevelLists& levels,
+                        const std::u16string& directory) {
+  for (WideListBuffer& list : levels) list.Clear();
+  Entered target = EnterTarget(host, directory);
+  if (target.result != Done) return AbortRun;
+  if (EncryptFolder(host, levels, target.folder, directory, target.entries, 0) ==
+      AbortRun) {
+    return AbortRun;
+  }
+  return ProcessEntryList(host, target.folder, levels[0]) == AbortRun ? AbortRun
+                                                                      : Done;
+}
+
+EntryResult DecryptWalk(JobHost& host, const std::u16string& directory) {
+  Entered target = EnterTarget(host, directory);
+  if (target.result != Done) return AbortRun;
+  return DecryptFolder(host, target.folder, directory, target.entries);
 }
 
 }  // namespace velmora

@@ -1,13 +1,19 @@
 // The two walks over the target tree. The order is what keeps every path
 // valid while names change: encryption handles everything inside a
-// directory before the directory's own name (post-order); decryption
-// deciphers a directory's name before it descends (pre-order), reading the
-// directory again after its entries have their new names.
+// folder before the folder's own name (post-order); decryption deciphers a
+// folder's name before it descends (pre-order), reading the folder again
+// after its entries have their new names.
 //
-// Both count every listed entry in m_nFound and hand each directory's
-// entries to ProcessEntryList. Symbolic links are never descended into.
-// They return Done, or AbortRun as soon as an entry's operation stops the
-// run; the target directory's own name never changes.
+// Every folder is entered through its parent's descriptor without following
+// a link, so a folder swapped for a link while the walk runs is never
+// entered. A folder that cannot be read, or that lies on another file
+// system than the target (a mount point), is a problem entry: it is left
+// unchanged with everything in it, and never counted as done.
+//
+// Both count every listed entry in m_nFound and hand each folder's
+// entries to ProcessEntryList. They return Done, or AbortRun as soon as an
+// entry's operation stops the run; the target folder's own name never
+// changes.
 #ifndef VELMORA_JOB_WALKS_H_
 #define VELMORA_JOB_WALKS_H_
 
@@ -16,19 +22,17 @@
 
 #include "job/job_host.h"
 #include "job/wide_list_buffer.h"
+#include "platform/folder.h"
 
 namespace velmora {
 
-// One entry list per open directory level, grown as deep as the tree.
+// One entry list per open folder level, grown as deep as the tree.
 using LevelLists = std::vector<WideListBuffer>;
 
-// |pattern| is a directory path followed by "/*"; |depth| 0 for the target.
-// A file of 4 GiB or more stops the run with a message.
+// Walks the tree below |directory|, the target.
 EntryResult EncryptWalk(JobHost& host, LevelLists& levels,
-                        const std::u16string& pattern, std::size_t depth);
-
-EntryResult DecryptWalk(JobHost& host, const std::u16string& pattern,
-                        std::size_t depth);
+                        const std::u16string& directory);
+EntryResult DecryptWalk(JobHost& host, const std::u16string& directory);
 
 }  // namespace velmora
 

@@ -26,11 +26,13 @@ struct Fault {
 };
 
 Fault g_open, g_read, g_write, g_status, g_journal, g_crash;
+std::function<void(const std::u16string&)> g_entry_hook;
 
 }  // namespace
 
 void Reset() {
   for (Fault* fault : {&g_open, &g_read, &g_write, &g_status, &g_journal, &g_crash}) fault->Arm(0);
+  g_entry_hook = nullptr;
 }
 
 void FailNthOpen(int n) { g_open.Arm(n); }
@@ -49,6 +51,14 @@ bool ShouldFailJournal() { return g_journal.Tick(); }
 
 void CrashPoint() {
   if (g_crash.Tick()) ::_exit(kCrashExitStatus);
+}
+
+void SetEntryHook(std::function<void(const std::u16string& path)> hook) {
+  g_entry_hook = std::move(hook);
+}
+
+void BeforeEntry(const std::u16string& path) {
+  if (g_entry_hook) g_entry_hook(path);
 }
 
 }  // namespace velmora::fault_injection

@@ -6,6 +6,9 @@
 #ifndef VELMORA_PLATFORM_FAULT_INJECTION_H_
 #define VELMORA_PLATFORM_FAULT_INJECTION_H_
 
+#include <functional>
+#include <string>
+
 namespace velmora::fault_injection {
 
 void Reset();
@@ -32,6 +35,12 @@ bool ShouldFailJournal();
 
 // Called by the file layer and the journal before each mutating step.
 void CrashPoint();
+
+// Runs |hook| with an entry's path after the walk has listed the entry and
+// read its status, just before it is entered or changed: a test swaps the
+// entry for something else there. An empty hook removes it (so does Reset).
+void SetEntryHook(std::function<void(const std::u16string& path)> hook);
+void BeforeEntry(const std::u16string& path);
 
 }  // namespace velmora::fault_injection
 

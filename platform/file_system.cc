@@ -59,6 +59,7 @@ struct DirectoryFinder::Rep {
   std::u16string name;
   mode_t mode = 0;
   int64_t size = 0;
+  FileStatus status;
 };
 
 DirectoryFinder::DirectoryFinder() : rep_(std::make_unique<Rep>()) {}
@@ -111,6 +112,7 @@ bool DirectoryFinder::FindNextFile() {
         0) {
       r.mode = st.st_mode;
       r.size = static_cast<int64_t>(st.st_size);
+      FileStatusFromStat(st, &r.status);
     } else if (errno == ENOENT) {
       continue;  // removed since readdir() listed it
     } else {
@@ -118,6 +120,11 @@ bool DirectoryFinder::FindNextFile() {
       // it, so the directory does not look emptier than it is.
       r.mode = ModeFromDirentType(entry->d_type);
       r.size = 0;
+      r.status = FileStatus{};
+      r.status.mode = r.mode;
+      r.status.is_directory = S_ISDIR(r.mode);
+      r.status.is_regular = S_ISREG(r.mode);
+      r.status.is_symlink = S_ISLNK(r.mode);
     }
     r.dots = name == "." || name == "..";
     r.name = Utf16FromWtf8(name);
@@ -160,6 +167,11 @@ int64_t DirectoryFinder::GetLength64() const {
   return rep_->size;
 }
 
+FileStatus DirectoryFinder::Status() const {
+  if (!rep_ || !rep_->has_entry) return {};
+  return rep_->status;
+}
+
 void DirectoryFinder::Close() {
   if (rep_) rep_->CloseDir();
 }
@@ -170,16 +182,21 @@ bool GetFileStatus(const std::u16string& path, FileStatus* status) {
   if (!ToBytes(path, &bytes) || ::lstat(bytes.c_str(), &st) != 0) {
     return false;
   }
+  FileStatusFromStat(st, status);
+  return true;
+}
+
+void FileStatusFromStat(const struct stat& st, FileStatus* status) {
   status->mode = static_cast<uint32_t>(st.st_mode);
   status->access_time = st.st_atim;
   status->modify_time = st.st_mtim;
   status->size = static_cast<int64_t>(st.st_size);
   status->device = static_cast<uint64_t>(st.st_dev);
   status->inode = static_cast<uint64_t>(st.st_ino);
+  status->links = static_cast<uint64_t>(st.st_nlink);
   status->is_directory = S_ISDIR(st.st_mode);
   status->is_regular = S_ISREG(st.st_mode);
   status->is_symlink = S_ISLNK(st.st_mode);
-  return true;
 }
 
 bool SetFileStatus(const std::u16string& path, const FileStatus& status) {

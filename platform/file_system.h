@@ -20,7 +20,11 @@
 #include <memory>
 #include <string>
 
+struct stat;
+
 namespace velmora {
+
+struct FileStatus;
 
 // Walks the entries of one directory, one at a time:
 //
@@ -70,6 +74,9 @@ class DirectoryFinder {
   std::u16string GetFilePath() const;
   // Logical size in bytes (a sparse file reports its full length).
   int64_t GetLength64() const;
+  // The whole status as read (mode, size, device, inode, links); only the
+  // file type is known when the status could not be read.
+  FileStatus Status() const;
 
   void Close();
 
@@ -87,10 +94,14 @@ struct FileStatus {
   int64_t size = 0;
   uint64_t device = 0;
   uint64_t inode = 0;
+  uint64_t links = 1;  // hard links to a file
   bool is_directory = false;
   bool is_regular = false;
   bool is_symlink = false;
 };
+
+// |st| as a FileStatus.
+void FileStatusFromStat(const struct stat& st, FileStatus* status);
 
 // Reads the status of the entry at |path| itself (a link is not followed).
 // Returns false and leaves |*status| untouched when it cannot be read.

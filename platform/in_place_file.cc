@@ -6,32 +6,80 @@
 #include <unistd.h>
 
 #include "platform/fault_injection.h"
+#include "platform/folder.h"
 #include "platform/wtf8.h"
 
 namespace velmora {
 
 InPlaceFile::InPlaceFile(const std::u16string& path, Access access) {
+  if (path.find(u'\0') != std::u16string::npos) {
+    open_error_ = EINVAL;
+    return;
+  }
+  Open(AT_FDCWD, Wtf8FromUtf16(path), access);
+}
+
+InPlaceFile::InPlaceFile(const Folder& folder, const std::u16string& name,
+                         Access access) {
+  if (name.empty() || name.find(u'\0') != std::u16string::npos ||
+      name.find(u'/') != std::u16string::npos) {
+    open_error_ = EINVAL;
+    return;
+  }
+  Open(folder.Descriptor(), Wtf8FromUtf16(name), access);
+}
+
+void InPlaceFile::Open(int folder_fd, const std::string& path, Access access) {
   // The seams count only opens and reads for update: the ones that can
   // leave a file half-transformed.
-  if (access == kReadWrite && fault_injection::ShouldFailOpen()) return;
+  if (access == kReadWrite && fault_injection::ShouldFailOpen()) {
+    open_error_ = EIO;
+    return;
+  }
   for_update_ = access != kReadOnly;
-  const std::string bytes = Wtf8FromUtf16(path);
   // O_NONBLOCK keeps a FIFO that slipped in from blocking the open; on the
   // regular file that is all this goes on to accept, it changes nothing.
   const int flags = (access == kReadOnly ? O_RDONLY : O_RDWR) | O_NOFOLLOW |
                     O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
   // A look that changes nothing should not change the access time either;
   // only the owner may ask for that.
-  int fd = access != kReadWrite ? ::open(bytes.c_str(), flags | O_NOATIME) : -1;
-  if (fd < 0) fd = ::open(bytes.c_str(), flags);
-  if (fd < 0) return;
+  int fd = access != kReadWrite ? ::openat(folder_fd, path.c_str(), flags | O_NOATIME)
+                                : -1;
+  if (fd < 0) fd = ::openat(folder_fd, path.c_str(), flags);
+  if (fd < 0) {
+    open_error_ = errno;
+    return;
+  }
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
+    open_error_ = EINVAL;
     return;
   }
   fd_ = fd;
   size_ = static_cast<int64_t>(st.st_size);
+}
+
+bool InPlaceFile::Status(FileStatus* status) const {
+  struct stat st {};
+  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return false;
+  FileStatusFromStat(st, status);
+  return true;
+}
+
+bool InPlaceFile::RestoreStatus(const FileStatus& status) {
+  if (fd_ < 0 || fault_injection::ShouldFailSetStatus()) return false;
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) return false;
+  const mode_t permissions = static_cast<mode_t>(status.mode & 07777);
+  if ((st.st_mode & 07777) != permissions) {
+    fault_injection::CrashPoint();
+    if (::fchmod(fd_, permissions) != 0) return false;
+  }
+  // Times last, so that nothing done here afterwards can disturb them.
+  const timespec times[2] = {status.access_time, status.modify_time};
+  fault_injection::CrashPoint();
+  return ::futimens(fd_, times) == 0;
 }
 
 InPlaceFile::~InPlaceFile() {

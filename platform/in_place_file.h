@@ -9,7 +9,11 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/file_system.h"
+
 namespace velmora {
+
+class Folder;
 
 class InPlaceFile {
  public:
@@ -21,11 +25,25 @@ class InPlaceFile {
   // Opens |path| (UTF-16, escaped bytes allowed) for update, or only for
   // reading. IsOpen() tells whether it worked.
   explicit InPlaceFile(const std::u16string& path, Access access = kReadWrite);
+  // Opens the entry |name| of |folder|, never through a link.
+  InPlaceFile(const Folder& folder, const std::u16string& name,
+              Access access = kReadWrite);
   ~InPlaceFile();
   InPlaceFile(const InPlaceFile&) = delete;
   InPlaceFile& operator=(const InPlaceFile&) = delete;
 
   bool IsOpen() const { return fd_ >= 0; }
+  // Why the open failed (an errno value), or 0.
+  int OpenError() const { return open_error_; }
+
+  // The status of the open file now; false when it cannot be read.
+  bool Status(FileStatus* status) const;
+
+  // Puts back the permission bits (where they differ from the file's now)
+  // and both times of |status| on the open file. False when any part fails:
+  // a file the user may write but does not own keeps the times of the
+  // transform, say.
+  bool RestoreStatus(const FileStatus& status);
 
   // Size of the file in bytes at the time of opening, or -1 when unknown.
   int64_t Size() const { return size_; }
@@ -45,7 +63,10 @@ class InPlaceFile {
   static bool Reused();
 
  private:
+  void Open(int folder_fd, const std::string& path, Access access);
+
   int fd_ = -1;
+  int open_error_ = 0;
   int64_t size_ = -1;
   bool for_update_ = false;
 };

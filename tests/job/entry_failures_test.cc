@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/fault_injection.h"
+#include "tests/support/unprivileged.h"
 #include "tests/job/job_test_util.h"
 
 namespace velmora::testing {
@@ -45,22 +46,28 @@ TEST_F(EntryFailureTest, StatusChangeOrOpenFailureGivesTheOldNameBackAndRetryWor
   for (const auto& c : cases) {
     Empty();
     Make({"a.txt"});
-    // Read-only: only such a file has its mode changed for the transform.
+    // Read-only: only a file that cannot be opened for writing as it is
+    // has its mode changed for the transform, and root opens anything.
     ASSERT_EQ(::chmod(Path("a.txt").c_str(), 0444), 0);
+    HandOver(h_.root());
+    HandOver(h_.state_home().path());
     const TreeSnapshot before = Snapshot(h_.root());
-    TreeSnapshot at_the_box;  // the first one's
-    w().on_box = [&](const std::u16string&) {
-      if (at_the_box.empty()) at_the_box = Snapshot(h_.root());
-    };
-    w().answers = {{Lead(c.message), IDRETRY}};
-    c.arm();
-    h_.Encrypt(kPassword);
-    EXPECT_EQ(w().boxes.front(),
-              (ScriptedWindow::Box{c.message + Detail(h_.root(), "a.txt"), kRetryable, IDRETRY}));
-    EXPECT_EQ(at_the_box, before);  // the old name back, nothing changed
-    EXPECT_EQ(Names(h_.root()), std::vector<std::string>{Enc(u"a.txt")});
-    h_.Decrypt(kPassword);
-    EXPECT_EQ(Snapshot(h_.root()), before);
+    RunUnprivileged([&] {
+      TreeSnapshot at_the_box;  // the first one's
+      w().on_box = [&](const std::u16string&) {
+        if (at_the_box.empty()) at_the_box = Snapshot(h_.root());
+      };
+      w().answers = {{Lead(c.message), IDRETRY}};
+      c.arm();
+      h_.Encrypt(kPassword);
+      EXPECT_EQ(w().boxes.front(),
+                (ScriptedWindow::Box{c.message + Detail(h_.root(), "a.txt"), kRetryable, IDRETRY}));
+      EXPECT_EQ(at_the_box, before);  // the old name back, nothing changed
+      EXPECT_EQ(Names(h_.root()), std::vector<std::string>{Enc(u"a.txt")});
+      h_.Decrypt(kPassword);
+      EXPECT_EQ(Snapshot(h_.root()), before);
+      EXPECT_EQ(w().unexpected_boxes, 0) << Dump(w());
+    });
   }
 }
 

@@ -1,0 +1,223 @@
+#include "platform/folder.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <utility>
+
+#include "platform/fault_injection.h"
+#include "platform/wtf8.h"
+
+namespace velmora {
+namespace {
+
+// The kernel's form of an entry's name: one component, never a path.
+bool NameBytes(const std::u16string& name, std::string* bytes) {
+  if (name.empty() || name.find(u'\0') != std::u16string::npos ||
+      name.find(u'/') != std::u16string::npos) {
+    errno = EINVAL;
+    return false;
+  }
+  *bytes = Wtf8FromUtf16(name);
+  return true;
+}
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+}  // namespace
+
+Folder::~Folder() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+Folder::Folder(Folder&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), real_path_(std::move(other.real_path_)) {}
+
+Folder& Folder::operator=(Folder&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+    real_path_ = std::move(other.real_path_);
+  }
+  return *this;
+}
+
+Folder Folder::Open(const std::u16string& path) {
+  if (path.empty() || path.find(u'\0') != std::u16string::npos) {
+    errno = EINVAL;
+    return Folder();
+  }
+  return Folder(::open(Wtf8FromUtf16(path).c_str(), kFolderFlags));
+}
+
+Folder Folder::OpenChild(const std::u16string& name) const {
+  std::string bytes;
+  if (fd_ < 0) {
+    errno = EBADF;
+    return Folder();
+  }
+  if (!NameBytes(name, &bytes)) return Folder();
+  return Folder(::openat(fd_, bytes.c_str(), kFolderFlags | O_NOFOLLOW));
+}
+
+bool Folder::List(std::vector<FolderEntry>* entries) const {
+  entries->clear();
+  if (fd_ < 0) {
+    errno = EBADF;
+    return false;
+  }
+  // A listing of its own: the descriptor's position stays where it is.
+  const int fd = ::openat(fd_, ".", kFolderFlags);
+  if (fd < 0) return false;
+  DIR* dir = ::fdopendir(fd);
+  if (dir == nullptr) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return false;
+  }
+  bool ok = true;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir);
+    if (entry == nullptr) {
+      ok = errno == 0;
+      break;
+    }
+    const std::string_view name(entry->d_name);
+    if (name == "." || name == "..") continue;
+    unsigned char type = entry->d_type;
+    if (type == DT_UNKNOWN) {
+      // Some file systems leave the kind to a status call.
+      struct stat st {};
+      if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT) continue;  // removed since it was listed
+        ok = false;
+        break;
+      }
+      type = S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
+    }
+    entries->push_back({Utf16FromWtf8(name), type == DT_DIR});
+  }
+  const int error = errno;
+  ::closedir(dir);
+  // Names without the right to look them up cannot be processed: a
+  // folder that may be read but not searched counts as unreadable.
+  if (ok && !entries->empty() && ::faccessat(fd_, ".", X_OK, AT_EACCESS) != 0) {
+    ok = false;
+  } else {
+    errno = error;
+  }
+  if (!ok) entries->clear();
+  return ok;
+}
+
+bool Folder::MayList() const {
+  return fd_ >= 0 && ::faccessat(fd_, ".", X_OK, AT_EACCESS) == 0;
+}
+
+bool Folder::Status(FileStatus* status) const {
+  struct stat st {};
+  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return false;
+  FileStatusFromStat(st, status);
+  return true;
+}
+
+bool Folder::Status(const std::u16string& name, FileStatus* status) const {
+  std::string bytes;
+  struct stat st {};
+  if (!NameBytes(name, &bytes) ||
+      ::fstatat(fd_, bytes.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    return false;
+  }
+  FileStatusFromStat(st, status);
+  return true;
+}
+
+int Folder::Rename(const std::u16string& from, const std::u16string& to) const {
+  std::string from_bytes;
+  std::string to_bytes;
+  if (!NameBytes(from, &from_bytes) || !NameBytes(to, &to_bytes)) return -1;
+  fault_injection::CrashPoint();
+  // RENAME_NOREPLACE: the kernel refuses atomically where rename() would
+  // silently replace whatever carries the new name.
+  if (::renameat2(fd_, from_bytes.c_str(), fd_, to_bytes.c_str(),
+                  RENAME_NOREPLACE) == 0) {
+    return 0;
+  }
+  if (errno != EINVAL && errno != ENOSYS) return -1;
+  // A file system without the flag: check, then rename. Nothing else
+  // should be writing inside the tree being processed, so the window
+  // between the two is accepted.
+  struct stat st {};
+  if (::fstatat(fd_, to_bytes.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    errno = EEXIST;
+    return -1;
+  }
+  if (errno != ENOENT) return -1;
+  return ::renameat(fd_, from_bytes.c_str(), fd_, to_bytes.c_str()) == 0 ? 0 : -1;
+}
+
+int Folder::RemoveFile(const std::u16string& name) const {
+  std::string bytes;
+  if (!NameBytes(name, &bytes)) return -1;
+  fault_injection::CrashPoint();
+  return ::unlinkat(fd_, bytes.c_str(), 0) == 0 ? 0 : -1;
+}
+
+int Folder::RemoveEmptyFolder(const std::u16string& name) const {
+  std::string bytes;
+  if (!NameBytes(name, &bytes)) return -1;
+  fault_injection::CrashPoint();
+  return ::unlinkat(fd_, bytes.c_str(), AT_REMOVEDIR) == 0 ? 0 : -1;
+}
+
+const std::string& Folder::RealPath() const {
+  if (real_path_.empty() && fd_ >= 0) {
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd_);
+    char buffer[PATH_MAX];
+    const ssize_t length = ::readlink(link, buffer, sizeof buffer);
+    if (length > 0 && static_cast<std::size_t>(length) < sizeof buffer) {
+      real_path_.assign(buffer, static_cast<std::size_t>(length));
+    }
+  }
+  return real_path_;
+}
+
+int ChangeMode(const Folder& folder, const std::u16string& name,
+               const FileStatus& expected, uint32_t mode) {
+  std::string bytes;
+  if (!NameBytes(name, &bytes)) return -1;
+  // O_PATH opens even a file nobody may read, without following a link;
+  // the change then goes to exactly the inode that was checked.
+  const int fd =
+      ::openat(folder.Descriptor(), bytes.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st {};
+  int rc = -1;
+  if (::fstat(fd, &st) != 0) {
+    // errno from fstat
+  } else if (!S_ISREG(st.st_mode) ||
+             static_cast<uint64_t>(st.st_dev) != expected.device ||
+             static_cast<uint64_t>(st.st_ino) != expected.inode) {
+    errno = ESTALE;
+  } else if (fault_injection::ShouldFailSetStatus()) {
+    errno = EPERM;
+  } else {
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    fault_injection::CrashPoint();
+    rc = ::chmod(link, static_cast<mode_t>(mode & 07777));
+  }
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+  return rc;
+}
+
+}  // namespace velmora
