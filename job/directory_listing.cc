@@ -16,10 +16,7 @@ bool ListDirectory(const std::u16string& pattern,
     entry.path = finder.GetFilePath();
     entry.is_directory = finder.IsDirectory();
     entry.size = finder.GetLength64();
-    const FileStatus status = finder.Status();
-    entry.device = status.device;
-    entry.inode = status.inode;
-    entry.links = status.links;
+    entry.status = finder.Status();
     entries->push_back(std::move(entry));
   }
   return true;

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
+
 namespace velmora {
 
 struct DirectoryEntry {
@@ -17,9 +19,7 @@ struct DirectoryEntry {
   std::u16string path;  // directory + '/' + name
   bool is_directory = false;  // a real directory, never a link to one
   int64_t size = 0;
-  uint64_t device = 0;
-  uint64_t inode = 0;
-  uint64_t links = 1;
+  FileStatus status;  // as read when listed
 };
 
 // Reads the entries of the directory named by |pattern| (a directory path

@@ -64,7 +64,7 @@ void IntentBatch::Prepare(JobHost& host, const Folder& folder,
     if (crypter.m_nError != ERR_NONE) continue;
     const std::u16string source = crypter.GetSourceName();
     FileStatus status{};
-    if (!folder.Status(source, &status) || status.device != host.m_treeDevice ||
+    if (!folder.Status(source, &status) || !SameMount(status, host.m_treeStatus) ||
         status.links > 1) {
       continue;  // left to the entry's own checks
     }

@@ -106,7 +106,7 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
     return {result == Done ? Step::kRetry : Step::kFinished, result};
   }
   fault_injection::BeforeEntry(path);
-  if (status.device != host.m_treeDevice) {
+  if (!SameMount(status, host.m_treeStatus)) {
     return {Step::kFinished,
             Ask(window, text::kOtherFileSystem + Detail(directory, source),
                 MB_ABORTIGNORE)};

@@ -12,6 +12,7 @@
 
 #include "engine/crypter.h"
 #include "job/job_state.h"
+#include "platform/file_system.h"
 #include "platform/window_port.h"
 #include "state/journal.h"
 #include "state/run_lock.h"
@@ -65,8 +66,9 @@ class JobHost {
   // the wait of a temporary decryption): the tree's real path, its lock
   // and its journal.
   std::string m_treeRealPath;
-  // The target's file system: nothing on another one is entered or changed.
-  uint64_t m_treeDevice = 0;
+  // The target's status: nothing on another file system or mount is
+  // entered or changed.
+  FileStatus m_treeStatus;
   // From the scan: how many names inside the tree each file with more
   // than one hard link has. A file with a name outside is left alone.
   std::map<std::pair<uint64_t, uint64_t>, uint64_t> m_linksInside;

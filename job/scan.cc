@@ -34,9 +34,8 @@ void OnStartScan(JobHost& host) {
   job.m_nScanPlain = 0;
   host.m_lastScanOutcome = ScanOutcome::kStopped;
   host.m_linksInside.clear();
-  FileStatus target{};
-  host.m_treeDevice =
-      Folder::Open(job.m_strScanDir).Status(&target) ? target.device : 0;
+  host.m_treeStatus = FileStatus{};
+  Folder::Open(job.m_strScanDir).Status(&host.m_treeStatus);
   window.SetControlText(IDC_STATUS_SUB, text::kSearching);
   const int32_t found = ScanTree(host, job.m_strScanDir + u"/*", generation, 0);
   if (found == -1) return;
@@ -74,7 +73,7 @@ int32_t ScanTree(JobHost& host, const std::u16string& pattern,
     }
     ++found;
     // Another file system is left alone by the walk: nothing of it counts.
-    if (entry.is_directory && entry.device != host.m_treeDevice) continue;
+    if (entry.is_directory && !SameMount(entry.status, host.m_treeStatus)) continue;
     if (entry.is_directory) {
       const int32_t below =
           ScanTree(host, entry.path + u"/*", generation, base + found);
@@ -82,7 +81,9 @@ int32_t ScanTree(JobHost& host, const std::u16string& pattern,
       found += below;
       continue;
     }
-    if (entry.links > 1) ++host.m_linksInside[{entry.device, entry.inode}];
+    if (entry.status.links > 1) {
+      ++host.m_linksInside[{entry.status.device, entry.status.inode}];
+    }
     if (entry.size > kAbsoluteSizeLimit) {
       RefuseFile(host, text::kFileTooLarge, entry);
       return -1;

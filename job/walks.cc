@@ -63,7 +63,7 @@ Entered Enter(JobHost& host, const Folder& parent, const std::u16string& path,
     int error = 0;
     if (!entered.folder.IsOpen() || !entered.folder.Status(&status)) {
       error = errno;
-    } else if (status.device != host.m_treeDevice) {
+    } else if (!SameMount(status, host.m_treeStatus)) {
       entered.result = AskAboutFolder(host, text::kOtherFileSystem, path, 0,
                                       MB_ABORTIGNORE);
       return entered;
@@ -160,7 +160,7 @@ Entered EnterTarget(JobHost& host, const std::u16string& directory) {
     FileStatus status{};
     if (entered.folder.IsOpen() && entered.folder.Status(&status) &&
         entered.folder.List(&entered.entries)) {
-      host.m_treeDevice = status.device;
+      host.m_treeStatus = status;
       entered.result = Done;
       return entered;
     }

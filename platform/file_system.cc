@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <string_view>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <vector>
 
@@ -106,13 +107,10 @@ bool DirectoryFinder::FindNextFile() {
     if (entry == nullptr) return false;  // the end, or a read error
 
     const std::string_view name(entry->d_name);
-    struct stat st {};
     // Relative to the open directory: constant cost, whatever the depth.
-    if (::fstatat(::dirfd(r.dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) ==
-        0) {
-      r.mode = st.st_mode;
-      r.size = static_cast<int64_t>(st.st_size);
-      FileStatusFromStat(st, &r.status);
+    if (StatusAt(::dirfd(r.dir), entry->d_name, &r.status)) {
+      r.mode = static_cast<mode_t>(r.status.mode);
+      r.size = r.status.size;
     } else if (errno == ENOENT) {
       continue;  // removed since readdir() listed it
     } else {
@@ -178,12 +176,33 @@ void DirectoryFinder::Close() {
 
 bool GetFileStatus(const std::u16string& path, FileStatus* status) {
   std::string bytes;
-  struct stat st {};
-  if (!ToBytes(path, &bytes) || ::lstat(bytes.c_str(), &st) != 0) {
+  return ToBytes(path, &bytes) && StatusAt(AT_FDCWD, bytes.c_str(), status);
+}
+
+bool StatusAt(int folder_fd, const char* name, FileStatus* status) {
+  struct statx sx {};
+  // An empty name means the folder itself.
+  const int empty = name[0] == '\0' ? AT_EMPTY_PATH : 0;
+  if (::statx(folder_fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | empty,
+              STATX_BASIC_STATS | STATX_MNT_ID, &sx) != 0) {
     return false;
   }
+  struct stat st {};
+  st.st_mode = sx.stx_mode;
+  st.st_size = static_cast<off_t>(sx.stx_size);
+  st.st_dev = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+  st.st_ino = static_cast<ino_t>(sx.stx_ino);
+  st.st_nlink = sx.stx_nlink;
+  st.st_atim = {static_cast<time_t>(sx.stx_atime.tv_sec), sx.stx_atime.tv_nsec};
+  st.st_mtim = {static_cast<time_t>(sx.stx_mtime.tv_sec), sx.stx_mtime.tv_nsec};
   FileStatusFromStat(st, status);
+  status->mount_id = (sx.stx_mask & STATX_MNT_ID) != 0 ? sx.stx_mnt_id : 0;
   return true;
+}
+
+bool SameMount(const FileStatus& a, const FileStatus& b) {
+  if (a.device != b.device) return false;
+  return a.mount_id == 0 || b.mount_id == 0 || a.mount_id == b.mount_id;
 }
 
 void FileStatusFromStat(const struct stat& st, FileStatus* status) {
@@ -194,6 +213,7 @@ void FileStatusFromStat(const struct stat& st, FileStatus* status) {
   status->device = static_cast<uint64_t>(st.st_dev);
   status->inode = static_cast<uint64_t>(st.st_ino);
   status->links = static_cast<uint64_t>(st.st_nlink);
+  status->mount_id = 0;
   status->is_directory = S_ISDIR(st.st_mode);
   status->is_regular = S_ISREG(st.st_mode);
   status->is_symlink = S_ISLNK(st.st_mode);

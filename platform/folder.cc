@@ -121,21 +121,16 @@ bool Folder::MayList() const {
 }
 
 bool Folder::Status(FileStatus* status) const {
-  struct stat st {};
-  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return false;
-  FileStatusFromStat(st, status);
-  return true;
+  if (fd_ < 0) {
+    errno = EBADF;
+    return false;
+  }
+  return StatusAt(fd_, "", status);
 }
 
 bool Folder::Status(const std::u16string& name, FileStatus* status) const {
   std::string bytes;
-  struct stat st {};
-  if (!NameBytes(name, &bytes) ||
-      ::fstatat(fd_, bytes.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-    return false;
-  }
-  FileStatusFromStat(st, status);
-  return true;
+  return NameBytes(name, &bytes) && StatusAt(fd_, bytes.c_str(), status);
 }
 
 int Folder::Rename(const std::u16string& from, const std::u16string& to) const {

@@ -1,0 +1,189 @@
+// Entries a run must leave alone, and report, instead of counting them as
+// done: folders it cannot read, files with a name outside the tree, other
+// file systems, and entries changed or swapped for links while it runs.
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "tests/job/job_test_util.h"
+#include "platform/fault_injection.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/unprivileged.h"
+
+namespace velmora::testing {
+namespace {
+
+class HonestOutcomeTest : public JobTest {
+ protected:
+  void TearDown() override {
+    fault_injection::Reset();
+    JobTest::TearDown();
+  }
+  RunOutcome Outcome() { return h_.dialog().m_lastRunOutcome; }
+  int BoxesStartingWith(Text text) {
+    int count = 0;
+    for (const auto& box : w().boxes) count += box.text.starts_with(Lead(text));
+    return count;
+  }
+  std::string Mode(const std::string& path) {
+    struct stat st {};
+    ::lstat(path.c_str(), &st);
+    return std::to_string(st.st_mode & 07777);
+  }
+};
+
+TEST_F(HonestOutcomeTest, AFolderThatCannotBeReadIsLeftAsItIsAndNeverDone) {
+  Make({"a.txt", "shut/", "shut/b.txt", "peek/", "peek/c.txt"});
+  HandOver(h_.root());
+  HandOver(h_.state_home().path());
+  ASSERT_EQ(::chmod(Path("shut").c_str(), 0), 0);
+  ASSERT_EQ(::chmod(Path("peek").c_str(), 0600), 0);  // listed, not searched
+  RunUnprivileged([&] {
+    w().answers = {{Lead(text::kFolderUnreadable), IDIGNORE}};
+    h_.Encrypt(kPassword);
+    EXPECT_EQ(BoxesStartingWith(text::kFolderUnreadable), 2) << Dump(w());
+    EXPECT_TRUE(w().boxes[0].text.find(u"\r\n理由\r\n") != std::u16string::npos);
+    EXPECT_EQ(Names(h_.root()), (std::vector<std::string>{"peek", "shut", Enc(u"a.txt")}));
+    EXPECT_EQ(Outcome(), RunOutcome::kSomeDone);
+    EXPECT_EQ(w().boxes.back().text, Format(text::kSomeDone, {3, 1}));
+  });
+  ::chmod(Path("shut").c_str(), 0755);
+  ::chmod(Path("peek").c_str(), 0755);
+  EXPECT_EQ(ReadFile(Path("shut/b.txt")), "shut/b.txt");
+  EXPECT_EQ(ReadFile(Path("peek/c.txt")), "peek/c.txt");
+
+  // Decrypting: the folder keeps its enciphered name, judged before any
+  // name changes.
+  w().answers = SkipEachProblem();
+  h_.Encrypt(kPassword);
+  const std::string shut = Path(Enc(u"shut"));
+  ASSERT_EQ(::chmod(shut.c_str(), 0), 0);
+  RunUnprivileged([&] {
+    w().boxes.clear();
+    w().answers = {{Lead(text::kFolderUnreadable), IDIGNORE}};
+    h_.Decrypt(kPassword);
+    EXPECT_EQ(BoxesStartingWith(text::kFolderUnreadable), 1) << Dump(w());
+    EXPECT_EQ(Names(h_.root()), (std::vector<std::string>{"a.txt", "peek", Enc(u"shut")}));
+    EXPECT_EQ(Outcome(), RunOutcome::kSomeDone);
+  });
+  ::chmod(shut.c_str(), 0755);
+}
+
+TEST_F(HonestOutcomeTest, AFileWithANameOutsideIsLeftAloneAndLinksInsideRoundTrip) {
+  TempDir outside;
+  Make({"in.txt", "pair1.txt"});
+  ASSERT_EQ(::link(Path("in.txt").c_str(), (outside.path() + "/out.txt").c_str()), 0);
+  ASSERT_EQ(::link(Path("pair1.txt").c_str(), Path("pair2.txt").c_str()), 0);
+  const TreeSnapshot outside_before = Snapshot(outside.path());
+  const TreeSnapshot before = Snapshot(h_.root());
+
+  w().answers = {{Lead(text::kLinkedOutside), IDIGNORE}};
+  h_.Encrypt(kPassword);
+  EXPECT_EQ(BoxesStartingWith(text::kLinkedOutside), 1) << Dump(w());
+  EXPECT_EQ(Snapshot(outside.path()), outside_before);
+  EXPECT_EQ(ReadFile(Path("in.txt")), "in.txt");
+  EXPECT_EQ(Outcome(), RunOutcome::kSomeDone);
+
+  w().answers = SkipEachProblem();
+  w().answers.emplace_back(Lead(text::kLinkedOutside), IDIGNORE);
+  h_.Decrypt(kPassword);
+  EXPECT_EQ(Snapshot(h_.root()), before);
+  EXPECT_EQ(Snapshot(outside.path()), outside_before);
+}
+
+TEST_F(HonestOutcomeTest, AnotherFileSystemIsNeitherEnteredNorRenamed) {
+  TempDir outside;
+  WriteFile(outside.path() + "/x.txt", "x");
+  Make({"a.txt", "mnt/", "f.txt"});
+  if (::mount(outside.path().c_str(), Path("mnt").c_str(), nullptr, MS_BIND, nullptr) != 0) {
+    GTEST_SKIP() << "bind mounts are not allowed here";
+  }
+  const bool file_mounted = ::mount((outside.path() + "/x.txt").c_str(), Path("f.txt").c_str(),
+                                    nullptr, MS_BIND, nullptr) == 0;
+  const TreeSnapshot outside_before = Snapshot(outside.path());
+  w().answers = {{Lead(text::kOtherFileSystem), IDIGNORE}};
+  h_.Encrypt(kPassword);
+  EXPECT_EQ(BoxesStartingWith(text::kOtherFileSystem), file_mounted ? 2 : 1) << Dump(w());
+  EXPECT_EQ(ReadFile(Path("mnt/x.txt")), "x");
+  EXPECT_EQ(Outcome(), RunOutcome::kSomeDone);
+  if (file_mounted) ::umount2(Path("f.txt").c_str(), MNT_DETACH);
+  ::umount2(Path("mnt").c_str(), MNT_DETACH);
+  EXPECT_EQ(Snapshot(outside.path()), outside_before);
+  EXPECT_TRUE(std::filesystem::is_directory(Path("mnt")));
+}
+
+TEST_F(HonestOutcomeTest, AWritableFileOfAnotherOwnerIsTransformedWithAWarningForItsTimes) {
+  if (::geteuid() != 0) GTEST_SKIP() << "making a file of another owner needs root";
+  Make({"theirs.txt"});
+  const TreeSnapshot before = Snapshot(h_.root());
+  HandOver(h_.root());
+  HandOver(h_.state_home().path());
+  ASSERT_EQ(::chown(Path("theirs.txt").c_str(), 0, 0), 0);
+  ASSERT_EQ(::chmod(Path("theirs.txt").c_str(), 0666), 0);
+  RunUnprivileged([&] {
+    h_.Encrypt(kPassword);
+    EXPECT_EQ(w().boxes.front().text,
+              text::kStatusNotRestored + Detail(h_.root(), Enc(u"theirs.txt")));
+    EXPECT_EQ(Outcome(), RunOutcome::kAllDone);
+    EXPECT_NE(ReadFile(Path(Enc(u"theirs.txt"))), "theirs.txt");
+    h_.Decrypt(kPassword);
+    EXPECT_EQ(ReadFile(Path("theirs.txt")), "theirs.txt");
+    EXPECT_EQ(Outcome(), RunOutcome::kAllDone);
+  });
+  EXPECT_EQ(Mode(Path("theirs.txt")), "438");  // 0666, never changed
+}
+
+TEST_F(HonestOutcomeTest, AFileChangedBeforeItsTurnKeepsItsContentsAndCanBeRetried) {
+  Make({"grow.txt"});
+  bool grown = false;
+  fault_injection::SetEntryHook([&](const std::u16string& path) {
+    if (path.ends_with(u"grow.txt") && !std::exchange(grown, true)) {
+      std::FILE* file = std::fopen(Path("grow.txt").c_str(), "a");
+      std::fputs(" and more", file);
+      std::fclose(file);
+    }
+  });
+  w().answers = {{Lead(text::kChangedDuringRun), IDRETRY}};
+  h_.Encrypt(kPassword);
+  EXPECT_EQ(w().boxes.front().text, text::kChangedDuringRun + Detail(h_.root(), "grow.txt"));
+  EXPECT_EQ(Outcome(), RunOutcome::kAllDone);
+  h_.Decrypt(kPassword);
+  EXPECT_EQ(ReadFile(Path("grow.txt")), "grow.txt and more");
+}
+
+TEST_F(HonestOutcomeTest, EntriesSwappedForLinksNeverLeadOutsideTheTree) {
+  TempDir outside;
+  WriteFile(outside.path() + "/secret.txt", "secret");
+  ASSERT_EQ(::chmod((outside.path() + "/secret.txt").c_str(), 0644), 0);
+  MakeDirectory(outside.path() + "/folder");
+  WriteFile(outside.path() + "/folder/inner.txt", "inner");
+  Make({"dir/", "dir/x.txt", "ro.txt"});
+  ASSERT_EQ(::chmod(Path("ro.txt").c_str(), 0400), 0);
+  const TreeSnapshot outside_before = Snapshot(outside.path());
+
+  TempDir parked;  // where the swapped-out entries go
+  fault_injection::SetEntryHook([&](const std::u16string& path) {
+    for (const char* name : {"dir", "ro.txt"}) {
+      if (path != U16(Path(name))) continue;
+      std::rename(Path(name).c_str(), (parked.path() + "/" + name).c_str());
+      const std::string to = outside.path() + (name == std::string("dir") ? "/folder" : "/secret.txt");
+      ASSERT_EQ(::symlink(to.c_str(), Path(name).c_str()), 0);
+    }
+  });
+  w().answers = {{Lead(text::kFolderUnreadable), IDIGNORE},
+                 {Lead(text::kChangedDuringRun), IDIGNORE}};
+  h_.Encrypt(kPassword);
+  EXPECT_EQ(BoxesStartingWith(text::kFolderUnreadable), 1) << Dump(w());
+  EXPECT_EQ(BoxesStartingWith(text::kChangedDuringRun), 1) << Dump(w());
+  EXPECT_EQ(Snapshot(outside.path()), outside_before);
+  EXPECT_EQ(Mode(outside.path() + "/secret.txt"), "420");  // 0644
+  EXPECT_EQ(Outcome(), RunOutcome::kSomeDone);
+}
+
+}  // namespace
+}  // namespace velmora::testing
