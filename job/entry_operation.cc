@@ -249,24 +249,12 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
 
 }  // namespace
 
-void AppendEntry(WideListBuffer& list, const std::u16string& path) {
-  list.AppendString(path);
-  const char16_t terminator = u'\0';
-  list.Append(&terminator, sizeof terminator);
-}
-
 EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
-                             WideListBuffer& list) {
-  WideListBuffer::ResetSeparators();
-  WideListBuffer::AddSeparator(u"");
-  std::vector<std::u16string> entries;
-  for (int32_t index = 0;; ++index) {
-    std::u16string entry = list.NextToken(index);
-    if (entry.empty()) break;
-    entries.push_back(std::move(entry));
-  }
+                             const std::u16string& directory,
+                             const FolderListing& entries) {
   JobState& job = host.m_job;
   EntryResult outcome = Done;
+  std::vector<std::u16string> batch;  // the paths recorded ahead
   for (std::size_t index = 0; index < entries.size(); ++index) {
     // A stop request ends the run between entries, never inside one; the
     // exit pass always runs to its end.
@@ -276,13 +264,20 @@ EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
     }
     if (index % kBatchEntries == 0) {
       g_intents.Clear(host);
+      batch.clear();
       const std::size_t end = std::min(entries.size(), index + kBatchEntries);
-      g_intents.Prepare(host, folder, {entries.begin() + static_cast<std::ptrdiff_t>(index),
-                               entries.begin() + static_cast<std::ptrdiff_t>(end)});
+      for (std::size_t next = index; next < end; ++next) {
+        if (!entries.LeftAlone(next)) {
+          batch.push_back(directory + u"/" + std::u16string(entries.Name(next)));
+        }
+      }
+      g_intents.Prepare(host, folder, batch);
     }
+    if (entries.LeftAlone(index)) continue;
     host.m_window.SetControlText(
         IDC_STATUS_SUB, Format(text::kProcessing, {job.m_nDone, job.m_nScanTotal}));
-    const EntryResult result = ProcessEntry(host, folder, entries[index]);
+    const EntryResult result =
+        ProcessEntry(host, folder, directory + u"/" + std::u16string(entries.Name(index)));
     if (result == Done) ++job.m_nDone;
     if (result == AbortRun) {
       outcome = AbortRun;

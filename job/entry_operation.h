@@ -14,20 +14,18 @@
 #include <string>
 
 #include "job/job_host.h"
-#include "job/wide_list_buffer.h"
+#include "job/folder_listing.h"
 #include "platform/folder.h"
 
 namespace velmora {
 
-// Appends one full path to an entry list. Entries end with U+0000, since a
-// Linux name may hold carriage returns and line feeds but never U+0000.
-void AppendEntry(WideListBuffer& list, const std::u16string& path);
-
-// Runs ProcessEntry over every entry of |list|, counting each Done in
-// m_nDone. Returns AbortRun as soon as an entry answers it (the remaining
-// entries stay untouched), else Done.
+// Runs ProcessEntry over every entry of |entries| (the listing of |folder|,
+// at |directory|) not left alone, counting each Done in m_nDone. Returns
+// AbortRun as soon as an entry answers it (the remaining entries stay
+// untouched), else Done.
 EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
-                             WideListBuffer& list);
+                             const std::u16string& directory,
+                             const FolderListing& entries);
 
 // The whole operation on the entry at |path| (its last name being an entry
 // of |folder|), in the host's mode.

@@ -236,8 +236,7 @@ void RunJob(JobHost& host) {
   job.m_nAlreadyEnciphered = 0;
   job.m_nWrongPassword = 0;
   if (job.m_nMode == 0) {
-    LevelLists levels;
-    EncryptWalk(host, levels, target);
+    EncryptWalk(host, target);
   } else {
     DecryptWalk(host, target);
   }

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "job/directory_listing.h"
+#include "platform/file_system.h"
 #include "job/messages.h"
 #include "platform/folder.h"
 #include "platform/u16_format.h"
@@ -15,12 +15,16 @@ constexpr int64_t kWholeFileLimit = kWholeRangeBytes;
 constexpr int64_t kWholeFileLimitMiB = kWholeRangeBytes / 1048576;
 
 void RefuseFile(JobHost& host, const std::u16string& message,
-                const DirectoryEntry& entry) {
+                const std::u16string& directory, const std::u16string& name) {
   host.m_lastScanOutcome = ScanOutcome::kRefused;
   host.m_window.MessageBox(
-      message + Format(text::kPathBlock,
-                       {DirectoryWithSeparator(entry.path, entry.name), entry.name}),
+      message + Format(text::kPathBlock, {directory + u"/", name}),
       MB_OK | MB_ICONERROR);
+}
+
+// The folder part of a "dir/*" pattern.
+std::u16string FolderOf(const std::u16string& pattern) {
+  return pattern.ends_with(u"/*") ? pattern.substr(0, pattern.size() - 2) : pattern;
 }
 
 }  // namespace
@@ -52,50 +56,63 @@ int32_t ScanTree(JobHost& host, const std::u16string& pattern,
   WindowPort& window = host.m_window;
   const Crypter& crypter = host.m_crypter;
   window.SetControlText(IDC_STATUS_MAIN, pattern);
+  const std::u16string directory = FolderOf(pattern);
 
-  std::vector<DirectoryEntry> entries;
-  ListDirectory(pattern, &entries);
+  // Counted as they are read; only the subfolders' names are kept, to be
+  // entered once this folder is closed (one open folder at a time).
+  std::vector<std::u16string> folders;
   int32_t found = 0;
-  for (std::size_t next = 0;; ++next) {
-    if (job.m_nScanGeneration != generation) return -1;
-    window.SetControlText(IDC_STATUS_SUB,
-                          Format(text::kSearchingCount, {base + found}));
-    window.PumpMessages();  // may stop this scan, or run a whole newer one
-    if (job.m_nScanGeneration != generation) return -1;
-    if (next >= entries.size()) break;
+  {
+    DirectoryFinder finder;
+    bool more = finder.FindFile(pattern);
+    for (;;) {
+      if (job.m_nScanGeneration != generation) return -1;
+      window.SetControlText(IDC_STATUS_SUB,
+                            Format(text::kSearchingCount, {base + found}));
+      window.PumpMessages();  // may stop this scan, or run a whole newer one
+      if (job.m_nScanGeneration != generation) return -1;
+      do {
+        more = more && finder.FindNextFile();
+      } while (more && finder.IsDots());
+      if (!more) break;
 
-    const DirectoryEntry& entry = entries[next];
-    const bool enciphered = crypter.IsEncryptedName(entry.name) != -1;
-    if (enciphered) {
-      ++job.m_nScanEncrypted;
-    } else {
-      ++job.m_nScanPlain;
-    }
-    ++found;
-    // Another file system is left alone by the walk: nothing of it counts.
-    if (entry.is_directory && !SameMount(entry.status, host.m_treeStatus)) continue;
-    if (entry.is_directory) {
-      const int32_t below =
-          ScanTree(host, entry.path + u"/*", generation, base + found);
-      if (below == -1) return -1;
-      found += below;
-      continue;
-    }
-    if (entry.status.links > 1) {
-      ++host.m_linksInside[{entry.status.device, entry.status.inode}];
-    }
-    if (entry.size > kAbsoluteSizeLimit) {
-      RefuseFile(host, text::kFileTooLarge, entry);
+      const std::u16string name = finder.GetFileName();
+      const FileStatus status = finder.Status();
+      const bool enciphered = crypter.IsEncryptedName(name) != -1;
+      if (enciphered) {
+        ++job.m_nScanEncrypted;
+      } else {
+        ++job.m_nScanPlain;
+      }
+      ++found;
+      if (status.is_directory) {
+        // Another mount is left alone by the walk: nothing of it counts.
+        if (SameMount(status, host.m_treeStatus)) folders.push_back(name);
+        continue;
+      }
+      if (status.links > 1) ++host.m_linksInside[{status.device, status.inode}];
+      const int64_t size = finder.GetLength64();
+      if (size > kAbsoluteSizeLimit) {
+        RefuseFile(host, text::kFileTooLarge, directory, name);
+        return -1;
+      }
+      // Only a file that gets the head class is exempt: enciphered whole, a
+      // larger one would keep everything past the limit plain.
+      const bool head_only =
+          host.m_nExtRule == 1 && crypter.FindExtension(name) != -1;
+      if (head_only || size <= kWholeFileLimit || enciphered) {
+        continue;
+      }
+      RefuseFile(host, Format(text::kFileOverWholeLimit, {kWholeFileLimitMiB}),
+                 directory, name);
       return -1;
     }
-    // Only a file that gets the head class is exempt: enciphered whole, a
-    // larger one would keep everything past the limit plain.
-    const bool head_only =
-        host.m_nExtRule == 1 && crypter.FindExtension(entry.name) != -1;
-    if (head_only || entry.size <= kWholeFileLimit || enciphered) continue;
-    RefuseFile(host, Format(text::kFileOverWholeLimit, {kWholeFileLimitMiB}),
-               entry);
-    return -1;
+  }
+  for (const std::u16string& folder : folders) {
+    const int32_t below =
+        ScanTree(host, directory + u"/" + folder + u"/*", generation, base + found);
+    if (below == -1) return -1;
+    found += below;
   }
   return job.m_nScanGeneration != generation ? -1 : found;
 }

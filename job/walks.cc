@@ -5,6 +5,7 @@
 #include <set>
 
 #include "job/entry_operation.h"
+#include "job/folder_listing.h"
 #include "job/messages.h"
 #include "platform/fault_injection.h"
 #include "platform/u16_format.h"
@@ -12,6 +13,12 @@
 
 namespace velmora {
 namespace {
+
+std::u16string JoinPath(const std::u16string& directory, std::u16string_view name) {
+  std::u16string path;
+  path.reserve(directory.size() + 1 + name.size());
+  return path.append(directory).append(1, u'/').append(name);
+}
 
 std::u16string ParentOf(const std::u16string& path) {
   const std::size_t slash = path.rfind(u'/');
@@ -46,7 +53,7 @@ EntryResult AskAboutFolder(JobHost& host, std::u16string_view message,
 struct Entered {
   EntryResult result = AbortRun;
   Folder folder;
-  std::vector<FolderEntry> entries;
+  FolderListing entries;
 };
 
 // Opens the folder |name| of |parent| (at |path|) and lists it, asking
@@ -67,7 +74,7 @@ Entered Enter(JobHost& host, const Folder& parent, const std::u16string& path,
       entered.result = AskAboutFolder(host, text::kOtherFileSystem, path, 0,
                                       MB_ABORTIGNORE);
       return entered;
-    } else if (list ? !entered.folder.List(&entered.entries)
+    } else if (list ? !entered.entries.Read(entered.folder)
                     : !entered.folder.MayList()) {
       error = errno;
     } else {
@@ -80,65 +87,58 @@ Entered Enter(JobHost& host, const Folder& parent, const std::u16string& path,
   }
 }
 
-// Everything below |folder| (at |directory|, listed as |entries|), then the
-// entries themselves: each folder's contents before the folder's name.
-EntryResult EncryptFolder(JobHost& host, LevelLists& levels, const Folder& folder,
-                          const std::u16string& directory,
-                          const std::vector<FolderEntry>& entries,
-                          std::size_t depth) {
-  if (levels.size() < depth + 2) levels.resize(depth + 2);
-  for (const FolderEntry& entry : entries) {
+// Everything below |folder| (at |directory|, listed as |entries|): each
+// folder's contents before the folder's own name. The entries of |folder|
+// itself are left to the caller.
+EntryResult EncryptBelow(JobHost& host, const Folder& folder,
+                         const std::u16string& directory, FolderListing& entries) {
+  for (std::size_t index = 0; index < entries.size(); ++index) {
     ++host.m_job.m_nFound;
-    const std::u16string path = directory + u"/" + entry.name;
-    if (entry.is_directory) {
-      Entered child = Enter(host, folder, path, true);
-      if (child.result == AbortRun) return AbortRun;
-      if (child.result == Skipped) continue;  // left as it is, not done
-      if (EncryptFolder(host, levels, child.folder, path, child.entries,
-                        depth + 1) == AbortRun) {
-        return AbortRun;
-      }
-      const EntryResult result =
-          ProcessEntryList(host, child.folder, levels[depth + 1]);
-      levels[depth + 1].Clear();
-      if (result == AbortRun) return AbortRun;
+    if (!entries.IsDirectory(index)) continue;
+    const std::u16string path = JoinPath(directory, entries.Name(index));
+    Entered child = Enter(host, folder, path, true);
+    if (child.result == AbortRun) return AbortRun;
+    if (child.result == Skipped) {
+      entries.LeaveAlone(index);  // as it is, and not done
+      continue;
     }
-    AppendEntry(levels[depth], path);
+    if (EncryptBelow(host, child.folder, path, child.entries) == AbortRun ||
+        ProcessEntryList(host, child.folder, path, child.entries) == AbortRun) {
+      return AbortRun;
+    }
   }
   return Done;
 }
 
 EntryResult DecryptFolder(JobHost& host, const Folder& folder,
                           const std::u16string& directory,
-                          const std::vector<FolderEntry>& entries) {
+                          FolderListing& entries) {
   // A folder that cannot be entered keeps its enciphered name: it is
   // judged before the names change.
   std::set<std::u16string> left_alone;
-  WideListBuffer list;
-  for (const FolderEntry& entry : entries) {
+  for (std::size_t index = 0; index < entries.size(); ++index) {
     ++host.m_job.m_nFound;
-    const std::u16string path = directory + u"/" + entry.name;
-    if (entry.is_directory) {
-      const EntryResult probe = Enter(host, folder, path, false).result;
-      if (probe == AbortRun) return AbortRun;
-      if (probe == Skipped) {
-        left_alone.insert(entry.name);
-        continue;
-      }
+    if (!entries.IsDirectory(index)) continue;
+    const std::u16string path = JoinPath(directory, entries.Name(index));
+    const EntryResult probe = Enter(host, folder, path, false).result;
+    if (probe == AbortRun) return AbortRun;
+    if (probe == Skipped) {
+      entries.LeaveAlone(index);
+      left_alone.emplace(entries.Name(index));
     }
-    AppendEntry(list, path);
   }
-  if (ProcessEntryList(host, folder, list) == AbortRun) return AbortRun;
+  if (ProcessEntryList(host, folder, directory, entries) == AbortRun) return AbortRun;
 
   // Read again: the entries now carry the names just given to them.
-  std::vector<FolderEntry> renamed;
-  if (!folder.List(&renamed)) {
+  if (!entries.Read(folder)) {
     return AskAboutFolder(host, text::kFolderUnreadable, directory, errno,
                           MB_ABORTIGNORE);
   }
-  for (const FolderEntry& entry : renamed) {
-    if (!entry.is_directory || left_alone.count(entry.name) != 0) continue;
-    const std::u16string path = directory + u"/" + entry.name;
+  for (std::size_t index = 0; index < entries.size(); ++index) {
+    if (!entries.IsDirectory(index)) continue;
+    const std::u16string name(entries.Name(index));
+    if (left_alone.count(name) != 0) continue;
+    const std::u16string path = JoinPath(directory, name);
     Entered child = Enter(host, folder, path, true);
     if (child.result == AbortRun) return AbortRun;
     if (child.result == Skipped) {
@@ -159,7 +159,7 @@ Entered EnterTarget(JobHost& host, const std::u16string& directory) {
     entered.folder = Folder::Open(directory);
     FileStatus status{};
     if (entered.folder.IsOpen() && entered.folder.Status(&status) &&
-        entered.folder.List(&entered.entries)) {
+        entered.entries.Read(entered.folder)) {
       host.m_treeStatus = status;
       entered.result = Done;
       return entered;
@@ -174,17 +174,13 @@ Entered EnterTarget(JobHost& host, const std::u16string& directory) {
 
 }  // namespace
 
-EntryResult EncryptWalk(JobHost& host, LevelLists& levels,
-                        const std::u16string& directory) {
-  for (WideListBuffer& list : levels) list.Clear();
+EntryResult EncryptWalk(JobHost& host, const std::u16string& directory) {
   Entered target = EnterTarget(host, directory);
   if (target.result != Done) return AbortRun;
-  if (EncryptFolder(host, levels, target.folder, directory, target.entries, 0) ==
-      AbortRun) {
+  if (EncryptBelow(host, target.folder, directory, target.entries) == AbortRun) {
     return AbortRun;
   }
-  return ProcessEntryList(host, target.folder, levels[0]) == AbortRun ? AbortRun
-                                                                      : Done;
+  return ProcessEntryList(host, target.folder, directory, target.entries);
 }
 
 EntryResult DecryptWalk(JobHost& host, const std::u16string& directory) {

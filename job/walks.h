@@ -18,20 +18,14 @@
 #define VELMORA_JOB_WALKS_H_
 
 #include <string>
-#include <vector>
 
 #include "job/job_host.h"
-#include "job/wide_list_buffer.h"
-#include "platform/folder.h"
 
 namespace velmora {
 
-// One entry list per open folder level, grown as deep as the tree.
-using LevelLists = std::vector<WideListBuffer>;
-
-// Walks the tree below |directory|, the target.
-EntryResult EncryptWalk(JobHost& host, LevelLists& levels,
-                        const std::u16string& directory);
+// Walk the tree below |directory|, the target. Memory grows with the
+// largest folder's listing times the depth, not with the tree.
+EntryResult EncryptWalk(JobHost& host, const std::u16string& directory);
 EntryResult DecryptWalk(JobHost& host, const std::u16string& directory);
 
 }  // namespace velmora

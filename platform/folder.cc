@@ -64,12 +64,16 @@ Folder Folder::OpenChild(const std::u16string& name) const {
   return Folder(::openat(fd_, bytes.c_str(), kFolderFlags | O_NOFOLLOW));
 }
 
-bool Folder::List(std::vector<FolderEntry>* entries) const {
-  entries->clear();
+bool Folder::List(
+    const std::function<void(std::u16string_view name, bool is_directory)>& each)
+    const {
   if (fd_ < 0) {
     errno = EBADF;
     return false;
   }
+  // Names without the right to look them up cannot be processed: a
+  // folder that may be read but not searched counts as unreadable.
+  if (!MayList()) return false;
   // A listing of its own: the descriptor's position stays where it is.
   const int fd = ::openat(fd_, ".", kFolderFlags);
   if (fd < 0) return false;
@@ -101,18 +105,11 @@ bool Folder::List(std::vector<FolderEntry>* entries) const {
       }
       type = S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
     }
-    entries->push_back({Utf16FromWtf8(name), type == DT_DIR});
+    each(Utf16FromWtf8(name), type == DT_DIR);
   }
   const int error = errno;
   ::closedir(dir);
-  // Names without the right to look them up cannot be processed: a
-  // folder that may be read but not searched counts as unreadable.
-  if (ok && !entries->empty() && ::faccessat(fd_, ".", X_OK, AT_EACCESS) != 0) {
-    ok = false;
-  } else {
-    errno = error;
-  }
-  if (!ok) entries->clear();
+  errno = error;
   return ok;
 }
 

@@ -11,17 +11,13 @@
 #ifndef VELMORA_PLATFORM_FOLDER_H_
 #define VELMORA_PLATFORM_FOLDER_H_
 
+#include <functional>
 #include <string>
-#include <vector>
+#include <string_view>
 
 #include "platform/file_system.h"
 
 namespace velmora {
-
-struct FolderEntry {
-  std::u16string name;
-  bool is_directory = false;  // a real folder, never a link to one
-};
 
 class Folder {
  public:
@@ -43,10 +39,13 @@ class Folder {
   bool IsOpen() const { return fd_ >= 0; }
   int Descriptor() const { return fd_; }
 
-  // The entries without "." and "..", in the file system's order. False
-  // with errno set when the folder cannot be read, or when an entry's kind
-  // cannot be told (a folder that may be read but not searched).
-  bool List(std::vector<FolderEntry>* entries) const;
+  // Hands each entry but "." and ".." to |each| with whether it is a real
+  // folder (never a link to one), in the file system's order. False with
+  // errno set when the folder cannot be read, or its entries cannot be
+  // looked up (a folder that may be read but not searched); entries handed
+  // over before then are to be discarded.
+  bool List(const std::function<void(std::u16string_view name, bool is_directory)>&
+                each) const;
 
   // Whether the folder's entries may be looked up and opened (search
   // permission), judged without reading it.
