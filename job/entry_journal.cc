@@ -70,12 +70,13 @@ void IntentBatch::Prepare(JobHost& host, const Folder& folder,
     }
     EntryIntent intent{MakeEntryRecord(host, folder, source,
                                        crypter.GetTargetName(), status),
+                       status,
                        nullptr,
                        {}};
     const int64_t end = std::min<int64_t>(intent.record.range_bytes, status.size);
     // Opened now, the file serves its transform too: one open, one read.
     // Files the owner may not write keep their mode until their turn.
-    if (status.is_regular && end <= kPrepareContentsUpTo &&
+    if (status.is_regular && end > 0 && end <= kPrepareContentsUpTo &&
         (status.mode & 0600) == 0600) {
       auto file = std::make_shared<InPlaceFile>(folder, source,
                                                 InPlaceFile::kReadWriteAhead);
@@ -114,7 +115,7 @@ EntryIntent IntentBatch::Take(JobHost& host, const std::u16string& path,
     if (SameEntry(intent.record, record)) return intent;
     host.m_journal->End(intent.record.id);  // changed since: nothing done
   }
-  EntryIntent intent{record, nullptr, {}};
+  EntryIntent intent{record, {}, nullptr, {}};
   intent.record.id = host.m_journal->Begin(record);
   return intent;
 }
@@ -122,6 +123,13 @@ EntryIntent IntentBatch::Take(JobHost& host, const std::u16string& path,
 }  // namespace velmora
 
 namespace velmora {
+
+bool IntentBatch::PreparedStatus(const std::u16string& path, FileStatus* status) const {
+  const auto it = prepared_.find(path);
+  if (it == prepared_.end()) return false;
+  *status = it->second.status;
+  return true;
+}
 
 void IntentBatch::Clear(JobHost& host) {
   for (const auto& [path, intent] : prepared_) host.m_journal->End(intent.record.id);

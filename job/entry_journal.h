@@ -29,6 +29,7 @@ namespace velmora {
 // file opened and its range read.
 struct EntryIntent {
   state::EntryRecord record;
+  FileStatus status;  // as read when it was recorded
   std::shared_ptr<InPlaceFile> file;
   state::PreparedContents contents;
 };
@@ -54,6 +55,10 @@ class IntentBatch {
   // |record|; else |record| itself, recorded now but not yet durable.
   EntryIntent Take(JobHost& host, const std::u16string& path,
                    const state::EntryRecord& record);
+
+  // The status the prepared intention for |path| was recorded from; false
+  // when there is none.
+  bool PreparedStatus(const std::u16string& path, FileStatus* status) const;
 
   // Ends the intentions not taken: nothing was done to those entries.
   void Clear(JobHost& host);

@@ -100,7 +100,7 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
   const std::u16string target = crypter.GetTargetName();
 
   FileStatus status{};
-  if (!folder.Status(source, &status)) {
+  if (!g_intents.PreparedStatus(path, &status) && !folder.Status(source, &status)) {
     const EntryResult result =
         Ask(window, text::kSourceGone + Detail(directory, source));
     return {result == Done ? Step::kRetry : Step::kFinished, result};
@@ -136,8 +136,10 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
     journal.End(id);
     return {Step::kFinished, renamed};
   }
-  // Directories, links, FIFOs, sockets and devices only change their names.
-  if (status.is_directory || !status.is_regular) {
+  // Directories, links, FIFOs, sockets, devices and empty files only change
+  // their names.
+  if (status.is_directory || !status.is_regular || status.size == 0 ||
+      intent.record.range_bytes <= 0) {
     journal.End(id);
     return {Step::kFinished, Done};
   }
@@ -170,13 +172,12 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
                                            InPlaceFile::kReadWriteAhead);
     }
   }
-  FileStatus opened{};
-  if (!file->IsOpen() || !file->Status(&opened)) {
+  if (!file->IsOpen()) {
     if (granted) ChangeMode(folder, target, status, status.mode);
     return give_back(text::kOpenFailed);
   }
-  if (!Unchanged(status, opened)) {
-    file->RestoreStatus(status);
+  if (!Unchanged(status, file->StatusAtOpen())) {
+    file->RestoreStatus(status, granted);
     return give_back(text::kChangedDuringRun);
   }
 
@@ -200,12 +201,12 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
     contents.bytes.clear();
     transformed = state::TransformJournaled(crypter, journal, back, u"", contents);
     if (transformed == state::TransformOutcome::kDone) {
-      file->RestoreStatus(status);
+      file->RestoreStatus(status, granted);
       return give_back(text::kChangedDuringRun);
     }
     transformed = state::TransformOutcome::kLeftForRepair;
   }
-  const bool restored = file->RestoreStatus(status);
+  const bool restored = file->RestoreStatus(status, granted);
 
   switch (transformed) {
     case state::TransformOutcome::kDone:

@@ -58,6 +58,7 @@ void InPlaceFile::Open(int folder_fd, const std::string& path, Access access) {
   }
   fd_ = fd;
   size_ = static_cast<int64_t>(st.st_size);
+  FileStatusFromStat(st, &status_at_open_);
 }
 
 bool InPlaceFile::Status(FileStatus* status) const {
@@ -67,14 +68,11 @@ bool InPlaceFile::Status(FileStatus* status) const {
   return true;
 }
 
-bool InPlaceFile::RestoreStatus(const FileStatus& status) {
+bool InPlaceFile::RestoreStatus(const FileStatus& status, bool with_mode) {
   if (fd_ < 0 || fault_injection::ShouldFailSetStatus()) return false;
-  struct stat st {};
-  if (::fstat(fd_, &st) != 0) return false;
-  const mode_t permissions = static_cast<mode_t>(status.mode & 07777);
-  if ((st.st_mode & 07777) != permissions) {
+  if (with_mode) {
     fault_injection::CrashPoint();
-    if (::fchmod(fd_, permissions) != 0) return false;
+    if (::fchmod(fd_, static_cast<mode_t>(status.mode & 07777)) != 0) return false;
   }
   // Times last, so that nothing done here afterwards can disturb them.
   const timespec times[2] = {status.access_time, status.modify_time};

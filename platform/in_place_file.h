@@ -38,12 +38,14 @@ class InPlaceFile {
 
   // The status of the open file now; false when it cannot be read.
   bool Status(FileStatus* status) const;
+  // The status as the open found it.
+  const FileStatus& StatusAtOpen() const { return status_at_open_; }
 
-  // Puts back the permission bits (where they differ from the file's now)
-  // and both times of |status| on the open file. False when any part fails:
-  // a file the user may write but does not own keeps the times of the
+  // Puts back both times of |status| on the open file, and with
+  // |with_mode| its permission bits first. False when any part fails: a
+  // file the user may write but does not own keeps the times of the
   // transform, say.
-  bool RestoreStatus(const FileStatus& status);
+  bool RestoreStatus(const FileStatus& status, bool with_mode);
 
   // Size of the file in bytes at the time of opening, or -1 when unknown.
   int64_t Size() const { return size_; }
@@ -68,6 +70,7 @@ class InPlaceFile {
   int fd_ = -1;
   int open_error_ = 0;
   int64_t size_ = -1;
+  FileStatus status_at_open_;
   bool for_update_ = false;
 };
 
