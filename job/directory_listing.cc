@@ -15,6 +15,7 @@ bool ListDirectory(const std::u16string& pattern,
     entry.name = finder.GetFileName();
     entry.path = finder.GetFilePath();
     entry.is_directory = finder.IsDirectory();
+    entry.is_regular = finder.IsRegularFile();
     entry.size = finder.GetLength64();
     entries->push_back(std::move(entry));
   }

@@ -16,6 +16,7 @@ struct DirectoryEntry {
   std::u16string name;
   std::u16string path;  // directory + '/' + name
   bool is_directory = false;  // a real directory, never a link to one
+  bool is_regular = false;
   int64_t size = 0;
 };
 

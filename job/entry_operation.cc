@@ -129,6 +129,7 @@ Outcome AttemptEntry(JobHost& host, const std::u16string& path) {
   switch (transformed) {
     case state::TransformOutcome::kDone:
       journal.End(id);
+      host.m_job.m_nBytesDone += original.size;
       if (!restored) {
         // Name and contents agree; only the mode or times are off. Say
         // which file, and count it as done.
@@ -198,6 +199,7 @@ EntryResult ProcessEntryList(JobHost& host, WideListBuffer& list) {
       g_intents.Prepare(host, {entries.begin() + static_cast<std::ptrdiff_t>(index),
                                entries.begin() + static_cast<std::ptrdiff_t>(end)});
     }
+    job.m_strCurrentEntry = entries[index];
     host.m_window.SetControlText(
         IDC_STATUS_SUB, Format(text::kProcessing, {job.m_nDone, job.m_nScanTotal}));
     const EntryResult result = ProcessEntry(host, entries[index]);

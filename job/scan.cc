@@ -31,6 +31,8 @@ void OnStartScan(JobHost& host) {
   job.m_nScanTotal = 0;
   job.m_nScanEncrypted = 0;
   job.m_nScanPlain = 0;
+  job.m_nScanBytes = 0;
+  job.m_nScanBytesEncrypted = 0;
   host.m_lastScanOutcome = ScanOutcome::kStopped;
   window.SetControlText(IDC_STATUS_SUB, text::kSearching);
   const int32_t found = ScanTree(host, job.m_strScanDir + u"/*", generation, 0);
@@ -68,6 +70,10 @@ int32_t ScanTree(JobHost& host, const std::u16string& pattern,
       ++job.m_nScanPlain;
     }
     ++found;
+    if (entry.is_regular) {
+      job.m_nScanBytes += entry.size;
+      if (enciphered) job.m_nScanBytesEncrypted += entry.size;
+    }
     if (entry.is_directory) {
       const int32_t below =
           ScanTree(host, entry.path + u"/*", generation, base + found);
