@@ -219,8 +219,9 @@ void ProgressLine::Show(const ProgressFigures& figures) {
   std::lock_guard<std::mutex> lock(mutex_);
   figures_ = figures;
   live_ = true;
+  // An empty line is drawn at once: only redraws wait.
   const auto now = Clock::now();
-  if (now - last_draw_ >= kRedrawInterval) DrawLocked(now);
+  if (!shown_ || now - last_draw_ >= kRedrawInterval) DrawLocked(now);
 }
 
 void ProgressLine::StartWalk(const std::atomic<int64_t>* bytes_done) {
