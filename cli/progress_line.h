@@ -64,7 +64,8 @@ class ProgressLine {
   ProgressLine& operator=(const ProgressLine&) = delete;
 
   // New figures (the walk's bytes and throughput are read here, not taken
-  // from |figures|); drawn unless the last drawing is too recent.
+  // from |figures|). An empty line is drawn at once, a redraw only when the
+  // last drawing is a tenth of a second old.
   void Show(const ProgressFigures& figures);
   // From now until StopWalk(), the line is redrawn with |*bytes_done| (the
   // job's counter, advanced by the thread that runs it) between Show()s.
