@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Whole runs of velmora-cli next to cp -a of the same data on the same disk:
-# a tree of 20,000 small files, and one 1 GiB file.
+# a tree of 20,000 small files (also with the progress line on a terminal),
+# and one 1 GiB file.
 #
 #   bench/tree_bench.sh [path/to/velmora-cli] [work directory]
 set -euo pipefail
@@ -15,6 +16,10 @@ seconds() {  # runs "$@", prints the wall time in seconds
   "$@" >/dev/null 2>&1
   end=$(date +%s.%N)
   awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", b - a }'
+}
+
+on_terminal() {  # runs a shell command line on a pseudo-terminal (script(1))
+  TERM=xterm script -qec "$1" /dev/null
 }
 
 echo "Building a tree of 20,000 files of 1 KiB in 100 directories..." >&2
@@ -33,6 +38,11 @@ printf '%-34s %8s\n' "velmora-cli encrypt tree" \
   "$(seconds sh -c "echo benchpass | '$cli' encrypt '$work/tree' --password-stdin")"
 printf '%-34s %8s\n' "velmora-cli decrypt tree" \
   "$(seconds sh -c "echo benchpass | '$cli' decrypt '$work/tree' --password-stdin")"
+# The same with stderr on a terminal, where the progress line is drawn.
+printf '%-34s %8s\n' "  encrypt, progress line drawn" "$(seconds on_terminal \
+  "echo benchpass | '$cli' encrypt '$work/tree' --password-stdin")"
+printf '%-34s %8s\n' "  decrypt, progress line drawn" "$(seconds on_terminal \
+  "echo benchpass | '$cli' decrypt '$work/tree' --password-stdin")"
 rm -rf "$work/tree"
 
 echo "Writing a 1 GiB file..." >&2

@@ -40,6 +40,12 @@ inline constexpr Text kWaitingHint =
 // After the warning about a tree left decrypted: how to encrypt it.
 inline constexpr Text kEncryptItWith = u"暗号化するには: velmora-cli encrypt %s";
 
+// The progress line: entries found while scanning; entries done of those
+// found while walking; the time left ("0:03").
+inline constexpr Text kProgressScanning = u"検索中 %d 件";
+inline constexpr Text kProgressEntries = u"%d/%d 件";
+inline constexpr Text kProgressLeft = u"残り %s";
+
 }  // namespace velmora::cli::console_text
 
 #endif  // VELMORA_CLI_CONSOLE_TEXTS_H_

@@ -104,7 +104,10 @@ void ConsoleWindow::RunPostedCommands() {
   while (!posted_.empty()) {
     const int command = posted_.front();
     posted_.pop_front();
+    scanning_ = command == ID_START_SCAN;
     if (handler_) handler_(command);
+    if (scanning_) progress_.Clear();
+    scanning_ = false;
   }
   dispatching_ = false;
 }
@@ -131,9 +134,47 @@ std::u16string ConsoleWindow::GetControlText(int id) {
 
 void ConsoleWindow::SetControlText(int id, const std::u16string& text) {
   texts_[id] = text;
-  if (id == IDC_STATUS_MAIN || id == IDC_STATUS_SUB) {
-    progress_.Show(texts_[IDC_STATUS_MAIN], texts_[IDC_STATUS_SUB]);
+  // The scan and the walk say where they are with each entry.
+  if ((id == IDC_STATUS_MAIN || id == IDC_STATUS_SUB) && job_ != nullptr &&
+      (scanning_ || walking_)) {
+    progress_.Show(Figures());
   }
+}
+
+ProgressFigures ConsoleWindow::Figures() {
+  ProgressFigures figures;
+  const JobState& job = *job_;
+  if (walking_) {
+    figures.walking = true;
+    figures.entries = job.m_nDone;
+    figures.entries_total = job.m_nScanTotal;
+    // What this walk transforms: the plain files when encrypting (all of
+    // them in the exit pass, which follows a decryption), the enciphered
+    // ones when decrypting.
+    figures.bytes_total =
+        job.m_bExitPass == 1 ? job.m_nScanBytes
+        : job.m_nMode == 0   ? job.m_nScanBytes - job.m_nScanBytesEncrypted
+                             : job.m_nScanBytesEncrypted;
+    figures.current = BelowTarget(job.m_strCurrentEntry);
+  } else {
+    figures.entries = job.m_nScanEncrypted + job.m_nScanPlain;
+    figures.bytes = job.m_nScanBytes;
+    // The scan names the directory it reads as "path/*".
+    std::u16string_view pattern = texts_[IDC_STATUS_MAIN];
+    if (pattern.ends_with(u"/*")) pattern.remove_suffix(2);
+    figures.current = BelowTarget(pattern);
+  }
+  return figures;
+}
+
+std::u16string ConsoleWindow::BelowTarget(std::u16string_view path) const {
+  const std::u16string& root = job_->m_strScanDir;
+  if (!root.empty() && path.starts_with(root) &&
+      (path.size() == root.size() || path[root.size()] == u'/')) {
+    path.remove_prefix(root.size());
+    while (!path.empty() && path.front() == u'/') path.remove_prefix(1);
+  }
+  return std::u16string(path);
 }
 
 bool ConsoleWindow::IsChecked(int id) { return checked_.count(id) != 0; }
@@ -164,7 +205,15 @@ bool ConsoleWindow::IsControlEnabled(int id) {
 
 void ConsoleWindow::SetFocusTo(int) {}
 
-void ConsoleWindow::SetInputBlocked(bool) {}
+// The input is blocked exactly while a walk runs.
+void ConsoleWindow::SetInputBlocked(bool blocked) {
+  walking_ = blocked && job_ != nullptr;
+  if (walking_) {
+    progress_.StartWalk(&job_->m_nBytesDone);
+  } else {
+    progress_.StopWalk();
+  }
+}
 
 int ConsoleWindow::MessageBox(const std::u16string& text, unsigned flags) {
   const Buttons buttons = ButtonsOf(flags);

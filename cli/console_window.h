@@ -1,8 +1,9 @@
 // ConsoleWindow: the main window of velmora-cli, a WindowPort on a terminal
 // and standard streams.
 //
-// Control texts, checks and enabled states are kept in memory; the two
-// status lines drive a one-line progress display when stderr is a terminal.
+// Control texts, checks and enabled states are kept in memory; while the
+// scan or the walk runs, their status updates redraw a one-line progress
+// display from the job's counters when stderr is a terminal.
 // Message boxes are printed: the run summary on stdout, everything else on
 // stderr. Questions are answered by the options (see answer_policy.h) or by
 // the person at the terminal, and the answer taken is printed below the
@@ -22,6 +23,7 @@
 #include "cli/progress_line.h"
 #include "cli/signal_wait.h"
 #include "cli/terminal.h"
+#include "job/job_state.h"
 #include "platform/window_port.h"
 
 namespace velmora::cli {
@@ -53,6 +55,9 @@ class ConsoleWindow : public WindowPort {
   bool ended() const { return ended_; }
   // A summary could not be written to stdout.
   bool output_failed() const { return output_failed_; }
+
+  // The job whose scans and walks the progress line follows.
+  void WatchJob(const JobState* job) { job_ = job; }
 
   // Set while the exit pass of a temporary decryption runs.
   void SetExitPass(bool exit_pass) { settings_.answers.exit_pass = exit_pass; }
@@ -90,10 +95,17 @@ class ConsoleWindow : public WindowPort {
   int ReadPasswordFrom(int fd, std::u16string* password);
   int ReadPasswordFile(std::u16string* password);
   int ReadPasswordFromTerminal(std::u16string* password);
+  // The progress line's figures from the job, on the thread that runs it.
+  ProgressFigures Figures();
+  // |path| below the scanned folder.
+  std::u16string BelowTarget(std::u16string_view path) const;
 
   ConsoleSettings settings_;
   SignalWatcher* const signals_;
   ProgressLine progress_;
+  const JobState* job_ = nullptr;
+  bool scanning_ = false;
+  bool walking_ = false;
   std::unique_ptr<Terminal> terminal_;
 
   std::map<int, std::u16string> texts_;

@@ -109,6 +109,7 @@ int RunSession(const Options& options) {
   ConsoleWindow window(settings, &signals);
 
   MainDialog dialog(window, TheCrypter(), Utf16FromWtf8(options.directory));
+  window.WatchJob(&dialog.m_job);
   window.SetCommandHandler([&dialog](int command) {
     if (command == ID_START_SCAN) dialog.OnStartScan();
   });

@@ -211,6 +211,7 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
   switch (transformed) {
     case state::TransformOutcome::kDone:
       journal.End(id);
+      host.m_job.m_nBytesDone += status.size;
       if (!restored) {
         // Name and contents agree; only the mode or times are off. Say
         // which file, and count it as done.
@@ -275,10 +276,10 @@ EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
       g_intents.Prepare(host, folder, batch);
     }
     if (entries.LeftAlone(index)) continue;
+    job.m_strCurrentEntry = directory + u"/" + std::u16string(entries.Name(index));
     host.m_window.SetControlText(
         IDC_STATUS_SUB, Format(text::kProcessing, {job.m_nDone, job.m_nScanTotal}));
-    const EntryResult result =
-        ProcessEntry(host, folder, directory + u"/" + std::u16string(entries.Name(index)));
+    const EntryResult result = ProcessEntry(host, folder, job.m_strCurrentEntry);
     if (result == Done) ++job.m_nDone;
     if (result == AbortRun) {
       outcome = AbortRun;

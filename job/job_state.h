@@ -3,11 +3,12 @@
 // step.
 //
 // No field is locked: each has one writer at a time. The thread that runs a
-// job writes m_bRunning, m_nMode, m_nFound, m_nDone, m_bDontShowAgain and
-// m_strPassword; the interface thread writes m_bExitPass, m_nScanGeneration,
-// m_strScanDir and the scan counts. The window takes no input while a walk
-// runs, so no scan can overlap a walk. The fields the other thread reads
-// while its owner writes them are atomic.
+// job writes m_bRunning, m_nMode, m_nFound, m_nDone, m_nBytesDone,
+// m_strCurrentEntry, m_bDontShowAgain and m_strPassword; the interface thread
+// writes m_bExitPass, m_nScanGeneration, m_strScanDir and the scan counts
+// and sizes. The window takes no input while a walk runs, so no scan can
+// overlap a walk. The fields the other thread reads while its owner writes
+// them are atomic.
 #ifndef VELMORA_JOB_JOB_STATE_H_
 #define VELMORA_JOB_JOB_STATE_H_
 
@@ -36,8 +37,17 @@ struct JobState {
   int32_t m_nScanTotal = 0;
   int32_t m_nScanEncrypted = 0;
   int32_t m_nScanPlain = 0;
+  // Sizes of the regular files the scan found, and of those among them
+  // under enciphered names: what a run has to transform.
+  int64_t m_nScanBytes = 0;
+  int64_t m_nScanBytesEncrypted = 0;
   int32_t m_nFound = 0;
   int32_t m_nDone = 0;
+  // Bytes of file contents this run has transformed; a progress display
+  // reads it from another thread while a file is being transformed.
+  std::atomic<int64_t> m_nBytesDone{0};
+  // The full path of the entry the walk is on.
+  std::u16string m_strCurrentEntry;
   // Entries the exit pass found enciphered already (a stop, or a skip,
   // left them so): not done by it, yet as they should be.
   int32_t m_nAlreadyEnciphered = 0;

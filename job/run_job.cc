@@ -232,6 +232,7 @@ void RunJob(JobHost& host) {
   job.m_bRunning = 1;
   window.SetInputBlocked(true);
   job.m_nDone = 0;
+  job.m_nBytesDone = 0;
   job.m_nFound = 0;
   job.m_nAlreadyEnciphered = 0;
   job.m_nWrongPassword = 0;

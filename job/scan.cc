@@ -36,6 +36,8 @@ void OnStartScan(JobHost& host) {
   job.m_nScanTotal = 0;
   job.m_nScanEncrypted = 0;
   job.m_nScanPlain = 0;
+  job.m_nScanBytes = 0;
+  job.m_nScanBytesEncrypted = 0;
   host.m_lastScanOutcome = ScanOutcome::kStopped;
   host.m_linksInside.clear();
   host.m_treeStatus = FileStatus{};
@@ -85,6 +87,10 @@ int32_t ScanTree(JobHost& host, const std::u16string& pattern,
         ++job.m_nScanPlain;
       }
       ++found;
+      if (status.is_regular) {
+        job.m_nScanBytes += status.size;
+        if (enciphered) job.m_nScanBytesEncrypted += status.size;
+      }
       if (status.is_directory) {
         // Another mount is left alone by the walk: nothing of it counts.
         if (SameMount(status, host.m_treeStatus)) folders.push_back(name);

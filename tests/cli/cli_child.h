@@ -117,6 +117,25 @@ inline std::string Shown(std::u16string_view text) {
   return bytes;
 }
 
+// Columns |utf8| takes on a terminal that draws every emoji wide: none for
+// combining marks and the emoji selector, two for anything from U+1100 up
+// (CJK, emoji) but the replacement character.
+inline int TerminalColumnsOf(std::string_view utf8) {
+  int columns = 0;
+  for (std::size_t at = 0; at < utf8.size();) {
+    const unsigned char lead = static_cast<unsigned char>(utf8[at]);
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length && at + k < utf8.size(); ++k) {
+      c = (c << 6) | (static_cast<unsigned char>(utf8[at + k]) & 0x3F);
+    }
+    at += length;
+    if ((c >= 0x300 && c < 0x370) || c == 0xFE0F) continue;
+    columns += c >= 0x1100 && c != 0xFFFD ? 2 : 1;
+  }
+  return columns;
+}
+
 inline bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }

@@ -9,6 +9,7 @@
 #include "job/messages.h"
 #include "platform/u16_format.h"
 #include "platform/window_port.h"
+#include "tests/cli/cli_child.h"
 
 namespace velmora::cli {
 namespace {
@@ -78,6 +79,48 @@ TEST(DisplayTextTest, NothingReachesTheTerminalThatCouldDriveIt) {
   EXPECT_EQ(FitToColumns(u"a\U0001F600b", 3), "a\xF0\x9F\x98\x80");
   EXPECT_EQ(FitToColumns(u"e\u0301xy", 2), "e\xCC\x81x");
   EXPECT_EQ(FitToColumns(u"dir\r\n  12K\x1b", 80), "dir   12K\xEF\xBF\xBD");
+  // What glibc does not tell: the emoji form of a narrow character, an emoji
+  // newer than its tables, a tab.
+  EXPECT_EQ(FitToColumns(u"\u2764\uFE0Fx", 2), "\u2764\uFE0F");
+  EXPECT_EQ(FitToColumns(u"a\U0001FAE8b", 2), "a");
+  EXPECT_EQ(FitToColumns(u"a\tb", 2), "a ");
+}
+
+TEST(ProgressTextTest, FiguresFirstThenTheEndOfThePathWithinTheWidth) {
+  EXPECT_EQ(ByteSize(1023), "1023 B");
+  EXPECT_EQ(ByteSize(1048575), "1.0 MiB");
+  EXPECT_EQ(ClockTime(3), "0:03");
+  EXPECT_EQ(ClockTime(3723), "1:02:03");
+  ProgressFigures scan;
+  scan.entries = 12;
+  scan.bytes = 5000;
+  scan.current = u"sub";
+  EXPECT_EQ(ProgressText(scan, 80), "検索中 12 件  4.9 KiB  sub");
+
+  ProgressFigures walk;
+  walk.walking = true;
+  walk.entries = 1234;
+  walk.entries_total = 20000;
+  walk.bytes = 58826752;
+  walk.bytes_total = 268435456;
+  walk.bytes_per_second = 410 * 1048576.0;
+  walk.current = u"sub/報告\U0001F600e\u0301.txt";
+  const std::string figures =
+      "1234/20000 件  56.1 MiB / 256.0 MiB (21%)  410.0 MiB/s  残り 0:01";
+  EXPECT_EQ(ProgressText(walk, 100), figures + "  sub/報告😀e\u0301.txt");
+  EXPECT_EQ(ProgressText(walk, 75), figures + "  ...e\u0301.txt");
+  // The tail never starts with a mark that would join the dots.
+  EXPECT_EQ(ProgressText(walk, 74), figures + "  ....txt");
+  walk.current = u"\u2764\uFE0F\U0001FAE8写真/\u2764\uFE0F\U0001FAE8e\u0301.txt";
+  for (int columns = 0; columns <= 100; ++columns) {
+    EXPECT_LE(testing::TerminalColumnsOf(ProgressText(walk, columns)), columns);
+  }
+  // Files grown since the scan, and a walk with no bytes to go by.
+  walk.bytes_total = 1000;
+  EXPECT_TRUE(ProgressText(walk, 200).find("(100%)") != std::string::npos);
+  walk.bytes = walk.bytes_total = 0;
+  walk.bytes_per_second = 0;
+  EXPECT_EQ(ProgressText(walk, 30), "1234/20000 件  0 B / 0 B (6%)");
 }
 
 }  // namespace
