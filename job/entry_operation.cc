@@ -176,7 +176,9 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
     if (granted) ChangeMode(folder, target, status, status.mode);
     return give_back(text::kOpenFailed);
   }
-  if (!Unchanged(status, file->StatusAtOpen())) {
+  // A file opened ahead is looked at again: it may have changed since.
+  FileStatus now = file->StatusAtOpen();
+  if ((intent.file != nullptr && !file->Status(&now)) || !Unchanged(status, now)) {
     file->RestoreStatus(status, granted);
     return give_back(text::kChangedDuringRun);
   }

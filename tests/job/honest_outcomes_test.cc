@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <set>
 #include <string>
 
 #include "tests/job/job_test_util.h"
@@ -139,21 +140,25 @@ TEST_F(HonestOutcomeTest, AWritableFileOfAnotherOwnerIsTransformedWithAWarningFo
 }
 
 TEST_F(HonestOutcomeTest, AFileChangedBeforeItsTurnKeepsItsContentsAndCanBeRetried) {
-  Make({"grow.txt"});
-  bool grown = false;
+  Make({"grow.txt", "same.txt"});
+  std::set<std::string> changed;
   fault_injection::SetEntryHook([&](const std::u16string& path) {
-    if (path.ends_with(u"grow.txt") && !std::exchange(grown, true)) {
-      std::FILE* file = std::fopen(Path("grow.txt").c_str(), "a");
-      std::fputs(" and more", file);
+    for (const char* name : {"grow.txt", "same.txt"}) {
+      if (path != U16(Path(name)) || !changed.insert(name).second) continue;
+      // Appended to, or rewritten at the same size after it was recorded.
+      std::FILE* file = std::fopen(Path(name).c_str(), name[0] == 'g' ? "a" : "r+");
+      std::fputs(name[0] == 'g' ? " and more" : "SAME.TXT", file);
       std::fclose(file);
     }
   });
   w().answers = {{Lead(text::kChangedDuringRun), IDRETRY}};
   h_.Encrypt(kPassword);
-  EXPECT_EQ(w().boxes.front().text, text::kChangedDuringRun + Detail(h_.root(), "grow.txt"));
+  EXPECT_EQ(DetailsOf(w(), Lead(text::kChangedDuringRun)),
+            (std::vector<std::u16string>{Detail(h_.root(), "grow.txt"), Detail(h_.root(), "same.txt")}));
   EXPECT_EQ(Outcome(), RunOutcome::kAllDone);
   h_.Decrypt(kPassword);
   EXPECT_EQ(ReadFile(Path("grow.txt")), "grow.txt and more");
+  EXPECT_EQ(ReadFile(Path("same.txt")), "SAME.TXT");
 }
 
 TEST_F(HonestOutcomeTest, EntriesSwappedForLinksNeverLeadOutsideTheTree) {
