@@ -71,6 +71,7 @@ void IntentBatch::Prepare(JobHost& host, const Folder& folder,
     EntryIntent intent{MakeEntryRecord(host, folder, source,
                                        crypter.GetTargetName(), status),
                        status,
+                       false,
                        nullptr,
                        {}};
     const int64_t end = std::min<int64_t>(intent.record.range_bytes, status.size);
@@ -101,9 +102,17 @@ void IntentBatch::Prepare(JobHost& host, const Folder& folder,
     }
     prepared_[path] = std::move(intent);
   }
-  // A failed flush leaves nothing prepared: each entry then records itself,
-  // and its own flush reports the failure.
-  if (!host.m_journal->Commit()) prepared_.clear();
+  durable_ = false;
+  ticket_ = host.m_journal->CommitAsync();
+}
+
+void IntentBatch::WaitDurable(JobHost& host) {
+  if (durable_) return;
+  durable_ = true;
+  if (!host.m_journal->WaitDurable(ticket_)) {
+    for (const auto& [path, intent] : prepared_) host.m_journal->End(intent.record.id);
+    prepared_.clear();
+  }
 }
 
 EntryIntent IntentBatch::Take(JobHost& host, const std::u16string& path,
@@ -112,10 +121,13 @@ EntryIntent IntentBatch::Take(JobHost& host, const std::u16string& path,
   if (it != prepared_.end()) {
     EntryIntent intent = std::move(it->second);
     prepared_.erase(it);
-    if (SameEntry(intent.record, record)) return intent;
+    if (SameEntry(intent.record, record)) {
+      intent.durable = durable_;
+      return intent;
+    }
     host.m_journal->End(intent.record.id);  // changed since: nothing done
   }
-  EntryIntent intent{record, {}, nullptr, {}};
+  EntryIntent intent{record, {}, false, nullptr, {}};
   intent.record.id = host.m_journal->Begin(record);
   return intent;
 }

@@ -29,7 +29,8 @@ namespace velmora {
 // file opened and its range read.
 struct EntryIntent {
   state::EntryRecord record;
-  FileStatus status;  // as read when it was recorded
+  FileStatus status;     // as read when it was recorded
+  bool durable = false;  // recorded ahead and already durable
   std::shared_ptr<InPlaceFile> file;
   state::PreparedContents contents;
 };
@@ -45,14 +46,20 @@ state::EntryRecord MakeEntryRecord(const JobHost& host, const Folder& folder,
 class IntentBatch {
  public:
   // Records the intentions of the entries at |paths| (not yet processed,
-  // all of them in |folder|) and makes them durable with one flush.
-  // Entries whose name does not convert are left out: nothing will be done
-  // to them.
+  // all of them in |folder|) and starts making them durable with one
+  // flush, on the journal's thread. Entries whose name does not convert are
+  // left out: nothing will be done to them.
   void Prepare(JobHost& host, const Folder& folder,
                const std::vector<std::u16string>& paths);
 
+  // Waits until the prepared intentions are durable. Where the flush
+  // failed nothing stays prepared: each entry then records itself, and its
+  // own flush reports the failure.
+  void WaitDurable(JobHost& host);
+
   // The prepared intention for the entry at |path| if it still matches
-  // |record|; else |record| itself, recorded now but not yet durable.
+  // |record| (durable once WaitDurable() returned); else |record| itself,
+  // recorded now but not yet durable.
   EntryIntent Take(JobHost& host, const std::u16string& path,
                    const state::EntryRecord& record);
 
@@ -65,6 +72,8 @@ class IntentBatch {
 
  private:
   std::unordered_map<std::u16string, EntryIntent> prepared_;
+  uint64_t ticket_ = 0;
+  bool durable_ = false;
 };
 
 }  // namespace velmora

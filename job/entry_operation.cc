@@ -47,8 +47,11 @@ struct Outcome {
   EntryResult result;
 };
 
-// Intentions recorded ahead of their entries' turn; one run at a time.
+// Intentions recorded ahead of their entries' turn: the batch being
+// processed, and the next one, whose flush overlaps this one's work. One
+// run at a time.
 IntentBatch g_intents;
+IntentBatch g_next_intents;
 constexpr std::size_t kBatchEntries = 64;
 
 // The journal could not be written: nothing more may change.
@@ -129,7 +132,9 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
   const uint64_t id = intent.record.id;
   // The times from before anything of this run looked at the file.
   status.access_time = intent.record.access_time;
-  if (!journal.Commit()) return {Step::kFinished, JournalFailed(host)};
+  if (!intent.durable && !journal.Commit()) {
+    return {Step::kFinished, JournalFailed(host)};
+  }
 
   const EntryResult renamed = RenameWithRetry(host, folder, directory, source, target);
   if (renamed != Done) {
@@ -251,6 +256,19 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
   return {Step::kFinished, result == Done ? Skipped : result};
 }
 
+// Records the entries from |first| on, a batch of them, ahead of their turn.
+void PrepareBatch(JobHost& host, const Folder& folder, const std::u16string& directory,
+                  const FolderListing& entries, std::size_t first, IntentBatch& batch) {
+  std::vector<std::u16string> paths;
+  const std::size_t end = std::min(entries.size(), first + kBatchEntries);
+  for (std::size_t next = first; next < end; ++next) {
+    if (!entries.LeftAlone(next)) {
+      paths.push_back(directory + u"/" + std::u16string(entries.Name(next)));
+    }
+  }
+  if (!paths.empty()) batch.Prepare(host, folder, paths);
+}
+
 }  // namespace
 
 EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
@@ -258,7 +276,6 @@ EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
                              const FolderListing& entries) {
   JobState& job = host.m_job;
   EntryResult outcome = Done;
-  std::vector<std::u16string> batch;  // the paths recorded ahead
   for (std::size_t index = 0; index < entries.size(); ++index) {
     // A stop request ends the run between entries, never inside one; the
     // exit pass always runs to its end.
@@ -268,14 +285,11 @@ EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
     }
     if (index % kBatchEntries == 0) {
       g_intents.Clear(host);
-      batch.clear();
-      const std::size_t end = std::min(entries.size(), index + kBatchEntries);
-      for (std::size_t next = index; next < end; ++next) {
-        if (!entries.LeftAlone(next)) {
-          batch.push_back(directory + u"/" + std::u16string(entries.Name(next)));
-        }
-      }
-      g_intents.Prepare(host, folder, batch);
+      if (index == 0) PrepareBatch(host, folder, directory, entries, 0, g_next_intents);
+      std::swap(g_intents, g_next_intents);
+      PrepareBatch(host, folder, directory, entries, index + kBatchEntries,
+                   g_next_intents);
+      g_intents.WaitDurable(host);
     }
     if (entries.LeftAlone(index)) continue;
     job.m_strCurrentEntry = directory + u"/" + std::u16string(entries.Name(index));
@@ -289,6 +303,7 @@ EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
     }
   }
   g_intents.Clear(host);
+  g_next_intents.Clear(host);
   return outcome;
 }
 
