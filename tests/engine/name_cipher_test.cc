@@ -37,32 +37,6 @@ class NameCipherTest : public ::testing::Test {
   Crypter crypter_;
 };
 
-TEST_F(NameCipherTest, ShortNameKnownAnswerForAnyPassword) {
-  for (const char16_t* password : {u"password", u"x\u3042", u"ab"}) {
-    crypter_.SetPassword(password);
-    const std::u16string cipher = Encrypt(u"a.txt");
-    ASSERT_EQ(crypter_.m_nError, 0);
-    ASSERT_EQ(cipher.size(), 12u);
-    // CRC of "   a.txt" is 0x769C088B: v = 1989937291, s0 = 30383, s1 = 33089.
-    EXPECT_EQ(cipher.substr(0, 3), (std::u16string{kMarker, 0x76D8, 0x816A}));
-    EXPECT_EQ(cipher.back(), u'$');  // txt is not registered: whole file
-    EXPECT_EQ(Decrypt(cipher), u"a.txt");
-    EXPECT_EQ(crypter_.m_wClass, RANGE_WHOLE);
-  }
-}
-
-TEST_F(NameCipherTest, ClassCharacterFollowsTheExtensionRule) {
-  EXPECT_EQ(Encrypt(u"photo.jpg").back(), u'#');
-  EXPECT_EQ(Encrypt(u"readme").back(), u'$');
-  crypter_.m_nExtMode = 0;
-  EXPECT_EQ(Encrypt(u"photo.jpg").back(), u'$');
-  crypter_.m_nExtMode = 1;
-  crypter_.SetExtension(10, u"*");
-  EXPECT_EQ(Encrypt(u"readme").back(), u'#');
-  // Case changes the CRC and the body, not only the extension test.
-  EXPECT_NE(Encrypt(u"report.txt"), Encrypt(u"Report.txt"));
-}
-
 TEST_F(NameCipherTest, AwkwardNamesRoundTripThroughTheirBytesOnDisk) {
   std::u16string long_password;
   for (int i = 0; i < 1020; ++i) long_password.push_back(char16_t(0x3042 + i % 80));
@@ -140,16 +114,6 @@ TEST_F(NameCipherTest, WrongPasswordNeverYieldsAName) {
                   crypter_.m_nError == ERR_BAD_NAME);
     }
   }
-}
-
-TEST_F(NameCipherTest, NamePairAndPaths) {
-  crypter_.SetDirectory(u"/home/user/data");
-  const std::u16string cipher = Encrypt(u"a.txt");
-  EXPECT_EQ(crypter_.GetSourcePath(), u"/home/user/data/a.txt");
-  EXPECT_EQ(crypter_.GetTargetPath(), u"/home/user/data/" + cipher);
-  Decrypt(cipher);
-  EXPECT_EQ(crypter_.GetSourceName(), cipher);
-  EXPECT_EQ(crypter_.GetTargetPath(), u"/home/user/data/a.txt");
 }
 
 }  // namespace
