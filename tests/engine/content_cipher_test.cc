@@ -54,19 +54,6 @@ TEST(TransformBufferTest, MatchesTheDefinitionForAnyPasswordOffsetAndSize) {
   }
 }
 
-TEST(TransformBufferTest, PasswordUnitsAddOnlyTheirLowByte) {
-  Crypter latin, kana;
-  latin.SetPassword(u"B");
-  kana.SetPassword(u"\u3042");  // low byte 0x42, like 'B'
-  uint8_t x = 0, y = 0;
-  latin.TransformBuffer(&x, 1, 0, 100);
-  kana.TransformBuffer(&y, 1, 0, 100);
-  EXPECT_EQ(x, uint8_t(KeyByte(latin.m_dataKeys[0] + 100) + 0x42));
-  EXPECT_EQ(y, uint8_t(KeyByte(kana.m_dataKeys[0] + 100) + 0x42));
-  latin.TransformBuffer(&x, 0, 0, 100);  // no count, no change
-  EXPECT_EQ(x, uint8_t(KeyByte(latin.m_dataKeys[0] + 100) + 0x42));
-}
-
 class RecordingSink : public TextSink {
  public:
   void SetText(const std::u16string& text) override { texts.push_back(text); }

@@ -1,4 +1,5 @@
-// The enciphered-name format, its round trips and its refusals.
+// The enciphered-name format, its round trips and its refusals, and the key
+// and extension rules it rests on.
 
 #include <gtest/gtest.h>
 
@@ -36,32 +37,6 @@ class NameCipherTest : public ::testing::Test {
 
   Crypter crypter_;
 };
-
-TEST_F(NameCipherTest, ShortNameKnownAnswerForAnyPassword) {
-  for (const char16_t* password : {u"password", u"x\u3042", u"ab"}) {
-    crypter_.SetPassword(password);
-    const std::u16string cipher = Encrypt(u"a.txt");
-    ASSERT_EQ(crypter_.m_nError, 0);
-    ASSERT_EQ(cipher.size(), 12u);
-    // CRC of "   a.txt" is 0x769C088B: v = 1989937291, s0 = 30383, s1 = 33089.
-    EXPECT_EQ(cipher.substr(0, 3), (std::u16string{kMarker, 0x76D8, 0x816A}));
-    EXPECT_EQ(cipher.back(), u'$');  // txt is not registered: whole file
-    EXPECT_EQ(Decrypt(cipher), u"a.txt");
-    EXPECT_EQ(crypter_.m_wClass, RANGE_WHOLE);
-  }
-}
-
-TEST_F(NameCipherTest, ClassCharacterFollowsTheExtensionRule) {
-  EXPECT_EQ(Encrypt(u"photo.jpg").back(), u'#');
-  EXPECT_EQ(Encrypt(u"readme").back(), u'$');
-  crypter_.m_nExtMode = 0;
-  EXPECT_EQ(Encrypt(u"photo.jpg").back(), u'$');
-  crypter_.m_nExtMode = 1;
-  crypter_.SetExtension(10, u"*");
-  EXPECT_EQ(Encrypt(u"readme").back(), u'#');
-  // Case changes the CRC and the body, not only the extension test.
-  EXPECT_NE(Encrypt(u"report.txt"), Encrypt(u"Report.txt"));
-}
 
 TEST_F(NameCipherTest, AwkwardNamesRoundTripThroughTheirBytesOnDisk) {
   std::u16string long_password;
@@ -142,14 +117,34 @@ TEST_F(NameCipherTest, WrongPasswordNeverYieldsAName) {
   }
 }
 
-TEST_F(NameCipherTest, NamePairAndPaths) {
-  crypter_.SetDirectory(u"/home/user/data");
-  const std::u16string cipher = Encrypt(u"a.txt");
-  EXPECT_EQ(crypter_.GetSourcePath(), u"/home/user/data/a.txt");
-  EXPECT_EQ(crypter_.GetTargetPath(), u"/home/user/data/" + cipher);
-  Decrypt(cipher);
-  EXPECT_EQ(crypter_.GetSourceName(), cipher);
-  EXPECT_EQ(crypter_.GetTargetPath(), u"/home/user/data/a.txt");
+// What the frozen vectors cannot reach: index sums that wrap more than once,
+// password lengths the key slots refuse, and the registered-extension rules
+// that pick the class character. The alphabets, the CRC and the key
+// schedule themselves are pinned by frozen_vectors_test.cc.
+TEST(KeyTest, IndexSumsWrapForAnyKeyAndBadPasswordsChangeNothing) {
+  Crypter crypter;
+  EXPECT_EQ(crypter.AddMod(5, -7), 65492);
+  EXPECT_EQ(crypter.AddMod(65493, 1), 0);
+  EXPECT_EQ(crypter.AddMod(0, -65535), 65494 - 41);
+
+  ASSERT_EQ(crypter.SetPassword(std::u16string(1020, u'x')), 0);
+  EXPECT_EQ(crypter.SetPassword(u""), -1);
+  EXPECT_EQ(crypter.SetPassword(std::u16string(1021, u'x')), -1);
+  EXPECT_EQ(crypter.m_nPasswordLen, 1020);
+}
+
+TEST(ExtensionTest, RegisteredExtensions) {
+  Crypter crypter;  // the defaults as offered: tests/job/main_dialog_test.cc
+  EXPECT_EQ(crypter.FindExtension(u"photo.jpg"), 5);
+  EXPECT_EQ(crypter.FindExtension(u"a.tar.mpeg"), 8);
+  for (const char16_t* name : {u"zip", u"file.zip ", u"file.", u"a.\uFF3AIP"}) {
+    EXPECT_EQ(crypter.FindExtension(name), -1);
+  }
+  EXPECT_FALSE(crypter.SetExtension(0, u"ABCDEFGHIJ"));  // never past a slot
+  ASSERT_TRUE(crypter.SetExtension(3, u""));
+  EXPECT_EQ(crypter.FindExtension(u"x.tgz"), -1);  // a gap ends the list
+  ASSERT_TRUE(crypter.SetExtension(2, u"a*"));
+  EXPECT_EQ(crypter.FindExtension(u"readme"), 2);
 }
 
 }  // namespace

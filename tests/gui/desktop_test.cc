@@ -25,11 +25,8 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,6 +39,7 @@
 #include "state/left_decrypted.h"
 #include "state/state_folder.h"
 #include "tests/support/state_home.h"
+#include "tests/support/tree.h"
 #include "ui/qt/app.h"
 #include "ui/qt/dialog_script.h"
 #include "ui/qt/message_box.h"
@@ -59,25 +57,8 @@ const int kControls[] = {
     IDC_BROWSE,          IDC_RADIO_ENCRYPT,   IDC_RADIO_DECRYPT,
     IDC_RADIO_TEMPORARY, IDC_OPERATION_GROUP, IDC_EXIT};
 
-void Write(const std::string& path, const std::string& contents) {
-  std::ofstream(path, std::ios::binary) << contents;
-}
-
-// Relative path -> contents ("/" for a directory) of every entry below |root|.
-std::map<std::string, std::string> Tree(const std::string& root) {
-  std::map<std::string, std::string> tree;
-  for (const fs::directory_entry& entry :
-       fs::recursive_directory_iterator(root)) {
-    std::ostringstream contents;
-    if (entry.is_directory()) {
-      contents << "/";
-    } else {
-      contents << std::ifstream(entry.path(), std::ios::binary).rdbuf();
-    }
-    tree[fs::relative(entry.path(), root).string()] = contents.str();
-  }
-  return tree;
-}
+using testing::Snapshot;
+using testing::WriteFile;
 
 // Calls |act| from the event loop once the running scan has counted
 // |entries| entries; the scan handles posted events between its entries.
@@ -190,31 +171,37 @@ class DesktopTest : public ::testing::Test {
   std::string BigFolder() {
     fs::create_directory(root() + "/big");
     for (int i = 0; i < 2000; ++i) {
-      Write(root() + "/big/f" + std::to_string(i), "");
+      WriteFile(root() + "/big/f" + std::to_string(i), "");
     }
     return root() + "/big";
   }
 
   // a.txt, sub/b.bin and |more| files more in sub/, encrypted through the
-  // widgets and then decrypted for the time being; the program waits for
-  // its exit pass.
-  void OpenTemporarily(Person& person, int more = 0) {
-    Write(root() + "/a.txt", "plain text that should not stay readable");
+  // widgets.
+  void EncryptThroughTheWidgets(int more) {
+    WriteFile(root() + "/a.txt", "plain text that should not stay readable");
     fs::create_directory(root() + "/sub");
-    Write(root() + "/sub/b.bin", std::string(5000, '\x07'));
+    WriteFile(root() + "/sub/b.bin", std::string(5000, '\x07'));
     for (int i = 0; i < more; ++i) {
-      Write(root() + "/sub/c" + std::to_string(i), std::string(i * 97, 'c'));
+      WriteFile(root() + "/sub/c" + std::to_string(i), std::string(i * 97, 'c'));
     }
     kAllDone = QStringLiteral("全て正常に処理しました。\n%1 / %1ファイル")
                    .arg(3 + more);
-    original_ = Tree(root());
+    original_ = Snapshot(root());
     Start(root());
     ASSERT_TRUE(WaitForScan());
     ASSERT_TRUE(Run(IDC_RADIO_ENCRYPT));
     EXPECT_EQ(Text(IDC_STATUS_MAIN), kAllDone);  // the worker's last text
     ExpectEncrypted();
+  }
+
+  // The same, then decrypted for the time being; the program waits for its
+  // exit pass.
+  void OpenTemporarily(Person& person, int more = 0) {
+    EncryptThroughTheWidgets(more);
+    ASSERT_FALSE(HasFatalFailure());
     ASSERT_TRUE(Run(IDC_RADIO_TEMPORARY));
-    EXPECT_EQ(Tree(root()), original_);
+    EXPECT_EQ(Snapshot(root()), original_);
     EXPECT_EQ(person.password_dialogs, 2);
     EXPECT_EQ(person.boxes, std::vector<QString>(2, kAllDone));
     person.boxes.clear();
@@ -222,12 +209,12 @@ class DesktopTest : public ::testing::Test {
 
   // No name and no contents of the plain tree are left.
   void ExpectEncrypted() {
-    const std::map<std::string, std::string> tree = Tree(root());
+    const testing::TreeSnapshot tree = Snapshot(root());
     EXPECT_EQ(tree.size(), original_.size());
-    for (const auto& [path, contents] : tree) {
+    for (const auto& [path, entry] : tree) {
       EXPECT_EQ(original_.count(path), 0u) << path;
-      EXPECT_NE(contents, original_["a.txt"]);
-      EXPECT_NE(contents, original_["sub/b.bin"]);
+      EXPECT_NE(entry.contents, original_["a.txt"].contents);
+      EXPECT_NE(entry.contents, original_["sub/b.bin"].contents);
     }
   }
 
@@ -236,7 +223,7 @@ class DesktopTest : public ::testing::Test {
   Crypter crypter_;
   QTemporaryDir dir_;
   std::unique_ptr<App> app_;
-  std::map<std::string, std::string> original_;
+  testing::TreeSnapshot original_;
 };
 
 TEST_F(DesktopTest, StartsOnTheDataFolderOrShowsWhereToDrop) {
@@ -253,7 +240,7 @@ TEST_F(DesktopTest, StartsOnTheDataFolderOrShowsWhereToDrop) {
   EXPECT_FALSE(W(IDC_EXECUTE)->isEnabled());
 
   fs::create_directory(root() + "/data");
-  Write(root() + "/data/x", "x");
+  WriteFile(root() + "/data/x", "x");
   Start("");
   QDir::setCurrent(previous);
   EXPECT_EQ(Text(IDC_PATH), QString::fromStdString(root() + "/data"));
@@ -265,8 +252,8 @@ TEST_F(DesktopTest, StartsOnTheDataFolderOrShowsWhereToDrop) {
 TEST_F(DesktopTest, ChangingThePathStopsTheRunningScan) {
   const std::string big = BigFolder();
   fs::create_directory(root() + "/small");
-  Write(root() + "/small/a", "a");
-  Write(root() + "/small/b", "b");
+  WriteFile(root() + "/small/a", "a");
+  WriteFile(root() + "/small/b", "b");
   for (const bool valid : {false, true}) {
     SCOPED_TRACE(valid);
     bool typed = false;
@@ -300,7 +287,7 @@ TEST_F(DesktopTest, ExitDuringAScanEndsTheProgram) {
 
 TEST_F(DesktopTest, DroppedFolderBecomesTheTarget) {
   fs::create_directory(root() + "/dropped");
-  Write(root() + "/dropped/x", "x");
+  WriteFile(root() + "/dropped/x", "x");
   Start(root() + "/missing");
   QMimeData text;
   text.setText(QStringLiteral("not a place"));
@@ -346,7 +333,7 @@ TEST_F(DesktopTest, BlockedInputLeavesTheControlsEnabled) {
 }
 
 TEST_F(DesktopTest, EnterRunsFromExecuteAndOpensNothingOnceItIsDisabled) {
-  Write(root() + "/a.txt", "a");
+  WriteFile(root() + "/a.txt", "a");
   Person person;
   std::vector<const QMetaObject*> opened;
   person.look = [&](QDialog& dialog) { opened.push_back(dialog.metaObject()); };
@@ -368,41 +355,6 @@ TEST_F(DesktopTest, EnterRunsFromExecuteAndOpensNothingOnceItIsDisabled) {
   EXPECT_FALSE(app_->port().IsWorkerActive());
 }
 
-TEST_F(DesktopTest, ExitAfterATemporaryDecryptionEncryptsBeforeClosing) {
-  Person person;
-  // While the worker runs the window takes no input, yet nothing is greyed,
-  // and the close box cannot end it.
-  person.look = [&](QDialog&) {
-    EXPECT_TRUE(app_->port().IsInputBlocked());
-    EXPECT_FALSE(app_->window().close());
-    for (int id : kControls) EXPECT_TRUE(W(id)->isEnabled()) << id;
-  };
-  OpenTemporarily(person);
-  EXPECT_FALSE(app_->port().IsInputBlocked());
-  for (int id : kControls) EXPECT_EQ(W(id)->isEnabled(), id == IDC_EXIT) << id;
-  EXPECT_EQ(app_->window().focusWidget(), W(IDC_EXIT));
-
-  // The click returns once the exit pass is over; its summary box shows
-  // while the window still does.
-  bool shown_at_summary = false;
-  person.look = [&](QDialog&) {
-    shown_at_summary = app_->window().isVisible();
-  };
-  Click(IDC_EXIT);
-  EXPECT_TRUE(app_->IsFinished());
-  EXPECT_FALSE(app_->window().isVisible());
-  EXPECT_TRUE(shown_at_summary);
-  EXPECT_EQ(person.boxes, std::vector<QString>{kAllDone});
-  EXPECT_EQ(person.password_dialogs, 2);
-  ExpectEncrypted();
-
-  // The same password opens it again.
-  Start(root());
-  ASSERT_TRUE(WaitForScan());
-  ASSERT_TRUE(Run(IDC_RADIO_DECRYPT));
-  EXPECT_EQ(Tree(root()), original_);
-}
-
 // Notes what a status line shows each time it is painted while |when|.
 class PaintWatcher : public QObject {
  public:
@@ -421,10 +373,22 @@ class PaintWatcher : public QObject {
   std::function<bool()> when_;
 };
 
-TEST_F(DesktopTest, ExitPassKeepsPaintingItsProgressAndTakesNoInput) {
+TEST_F(DesktopTest, ExitAfterATemporaryDecryptionEncryptsBeforeClosing) {
   Person person;
+  // While the worker runs the window takes no input, yet nothing is greyed,
+  // and the close box cannot end it.
+  person.look = [&](QDialog&) {
+    EXPECT_TRUE(app_->port().IsInputBlocked());
+    EXPECT_FALSE(app_->window().close());
+    for (int id : kControls) EXPECT_TRUE(W(id)->isEnabled()) << id;
+  };
   OpenTemporarily(person, 300);
-  // Painted during the pass itself, not only behind its summary box.
+  EXPECT_FALSE(app_->port().IsInputBlocked());
+  for (int id : kControls) EXPECT_EQ(W(id)->isEnabled(), id == IDC_EXIT) << id;
+  EXPECT_EQ(app_->window().focusWidget(), W(IDC_EXIT));
+
+  // The exit pass paints its progress itself, not only behind its summary
+  // box, and takes neither Esc nor the close box.
   PaintWatcher watcher([&] {
     return app_->dialog().m_job.m_bExitPass == 1 &&
            QApplication::activeModalWidget() == nullptr;
@@ -432,7 +396,7 @@ TEST_F(DesktopTest, ExitPassKeepsPaintingItsProgressAndTakesNoInput) {
   W(IDC_STATUS_SUB)->installEventFilter(&watcher);
   W(IDC_STATUS_MAIN)->installEventFilter(&watcher);
   bool tried = false;
-  QTimer poke;  // the person presses Esc and the close box meanwhile
+  QTimer poke;
   QObject::connect(&poke, &QTimer::timeout, [&] {
     if (app_->dialog().m_job.m_bExitPass != 1 || tried) return;
     tried = true;
@@ -440,11 +404,19 @@ TEST_F(DesktopTest, ExitPassKeepsPaintingItsProgressAndTakesNoInput) {
     EXPECT_FALSE(app_->window().close());
   });
   poke.start(0);
+  // The click returns once the pass is over; its summary box shows while
+  // the window still does and the program has not yet ended.
+  bool shown_at_summary = false;
   bool ended_at_summary = true;
-  person.look = [&](QDialog&) { ended_at_summary = app_->port().IsEnded(); };
+  person.look = [&](QDialog&) {
+    shown_at_summary = app_->window().isVisible();
+    ended_at_summary = app_->port().IsEnded();
+  };
   Click(IDC_EXIT);
   EXPECT_TRUE(app_->IsFinished());
+  EXPECT_FALSE(app_->window().isVisible());
   EXPECT_TRUE(tried);
+  EXPECT_TRUE(shown_at_summary);
   EXPECT_FALSE(ended_at_summary);
   const QString processing =
       QString::fromStdU16String(text::kProcessing).section('%', 0, 0);
@@ -456,6 +428,12 @@ TEST_F(DesktopTest, ExitPassKeepsPaintingItsProgressAndTakesNoInput) {
   EXPECT_EQ(person.boxes, std::vector<QString>{kAllDone});
   EXPECT_EQ(person.password_dialogs, 2);
   ExpectEncrypted();
+
+  // The same password opens it again.
+  Start(root());
+  ASSERT_TRUE(WaitForScan());
+  ASSERT_TRUE(Run(IDC_RADIO_DECRYPT));
+  EXPECT_EQ(Snapshot(root()), original_);
 }
 
 // After a signal nobody answers: the exit pass's summary closes by itself,
@@ -498,14 +476,8 @@ TEST_F(DesktopTest, SignalEncryptsAndEndsWithoutWaitingForOk) {
 // entry it is on; what it deciphered is encrypted again before the end.
 TEST_F(DesktopTest, SignalDuringATemporaryDecryptionStopsItAndEncryptsAgain) {
   Person person;
-  Write(root() + "/a.txt", "plain text that should not stay readable");
-  fs::create_directory(root() + "/sub");
-  Write(root() + "/sub/b.bin", std::string(5000, '\x07'));
-  for (int i = 0; i < 300; ++i) Write(root() + "/c" + std::to_string(i), "c");
-  original_ = Tree(root());
-  Start(root());
-  ASSERT_TRUE(WaitForScan());
-  ASSERT_TRUE(Run(IDC_RADIO_ENCRYPT));
+  EncryptThroughTheWidgets(300);
+  ASSERT_FALSE(HasFatalFailure());
   person.boxes.clear();
   ASSERT_TRUE(app_->WatchTerminationSignals());
   bool raised = false;
@@ -534,7 +506,7 @@ TEST_F(DesktopTest, SignalDuringATemporaryDecryptionStopsItAndEncryptsAgain) {
 // A tree a killed temporary decryption left behind is named at start and
 // becomes the target, with encrypt selected.
 TEST_F(DesktopTest, TreeLeftDecryptedIsOfferedForEncryptionAtStart) {
-  Write(root() + "/a.txt", "left plain");
+  WriteFile(root() + "/a.txt", "left plain");
   const std::string tree = state::RealPath(root());
   ASSERT_TRUE(state::RecordLeftDecrypted(tree));
   Person person;

@@ -63,6 +63,9 @@ struct PasswordCase {
   QString message;  // empty: the pair is accepted
 };
 
+// The rules themselves are tests/ui/password_rules_test.cc; here, that the
+// dialog shows their verdict as each key is typed, and that no box cuts
+// what is typed short of the longest password.
 TEST(PasswordDialogTest, OkAndEnterAcceptOnlyAValidPair) {
   const QString k1020(1020, QLatin1Char('k'));
   const QString k1021(1021, QLatin1Char('k'));
@@ -71,9 +74,7 @@ TEST(PasswordDialogTest, OkAndEnterAcceptOnlyAValidPair) {
   const QString differ = QStringLiteral("パスワードが違います。");
   const std::vector<PasswordCase> cases = {
       {"", "abc", short_},  // only the confirmation typed
-      {"a", "a", short_},
       {k1021, k1021, long_},
-      {"Secret", "secret", differ},
       {"ab", "abc", differ},  // valid on the way, not at the end
       {"ab", "ab", ""},
       {k1020, k1020, ""},
