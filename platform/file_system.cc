@@ -245,19 +245,9 @@ bool SetFileStatus(const std::u16string& path, const FileStatus& status) {
   return ::utimensat(AT_FDCWD, bytes.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-bool IsReadOnly(const FileStatus& status) {
-  return (status.mode & S_IWUSR) == 0;
-}
-
 FileStatus WithOwnerReadWrite(FileStatus status) {
   status.mode |= S_IRUSR | S_IWUSR;
   return status;
-}
-
-bool PathExists(const std::u16string& path) {
-  std::string bytes;
-  struct stat st {};
-  return ToBytes(path, &bytes) && ::lstat(bytes.c_str(), &st) == 0;
 }
 
 int RenameEntry(const std::u16string& from, const std::u16string& to) {
@@ -283,20 +273,6 @@ int RenameEntry(const std::u16string& from, const std::u16string& to) {
   }
   if (errno != ENOENT) return -1;
   return ::rename(from_bytes.c_str(), to_bytes.c_str()) == 0 ? 0 : -1;
-}
-
-int RemoveFile(const std::u16string& path) {
-  std::string bytes;
-  if (!ToBytes(path, &bytes)) return -1;
-  fault_injection::CrashPoint();
-  return ::unlink(bytes.c_str()) == 0 ? 0 : -1;
-}
-
-int RemoveEmptyDirectory(const std::u16string& path) {
-  std::string bytes;
-  if (!ToBytes(path, &bytes)) return -1;
-  fault_injection::CrashPoint();
-  return ::rmdir(bytes.c_str()) == 0 ? 0 : -1;
 }
 
 std::u16string GetCurrentDirectoryPath() {

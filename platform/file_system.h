@@ -123,28 +123,14 @@ bool GetFileStatus(const std::u16string& path, FileStatus* status);
 // any part fails.
 bool SetFileStatus(const std::u16string& path, const FileStatus& status);
 
-// True when the owner may not write: the counterpart of the read-only
-// attribute.
-bool IsReadOnly(const FileStatus& status);
-
 // |status| with owner read and write permission added, for clearing the
 // read-only state before changing an entry.
 FileStatus WithOwnerReadWrite(FileStatus status);
-
-// True when an entry (of any kind, dangling links included) exists at |path|.
-bool PathExists(const std::u16string& path);
 
 // Renames |from| to |to|. Fails, leaving both alone, when anything already
 // exists at |to|, even an entry of another kind; callers rely on that to
 // detect name collisions.
 int RenameEntry(const std::u16string& from, const std::u16string& to);
-
-// Removes a file, FIFO, socket, device or symbolic link (the link itself,
-// never its target). Fails on a directory.
-int RemoveFile(const std::u16string& path);
-
-// Removes a directory, which must be empty.
-int RemoveEmptyDirectory(const std::u16string& path);
 
 // The working directory, or an empty string when it cannot be read.
 std::u16string GetCurrentDirectoryPath();
