@@ -1,6 +1,6 @@
-// The file system as the processing job uses it: enumerating a directory,
-// reading and restoring an entry's status, renaming without overwriting,
-// removing.
+// The file system by path, as the scan and the repair use it: enumerating a
+// directory, reading and restoring an entry's status, renaming without
+// overwriting. The walk itself works through folder descriptors (folder.h).
 //
 // Every path is UTF-16 with '/' as separator and is handed to the kernel as
 // Wtf8FromUtf16(path), so a name read from disk (escaped bytes and lone
