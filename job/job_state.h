@@ -36,6 +36,11 @@ struct JobState {
   int32_t m_nScanTotal = 0;
   int32_t m_nScanEncrypted = 0;
   int32_t m_nScanPlain = 0;
+  // The longest and the shortest enciphered names the scan found: one at
+  // least as long as the password checks every unit of it, and a password
+  // the shortest one takes is at most partly wrong.
+  std::u16string m_strScanLongestName;
+  std::u16string m_strScanShortestName;
   int32_t m_nFound = 0;
   int32_t m_nDone = 0;
   // Entries the exit pass found enciphered already (a stop, or a skip,

@@ -31,6 +31,8 @@ void OnStartScan(JobHost& host) {
   job.m_nScanTotal = 0;
   job.m_nScanEncrypted = 0;
   job.m_nScanPlain = 0;
+  job.m_strScanLongestName.clear();
+  job.m_strScanShortestName.clear();
   host.m_lastScanOutcome = ScanOutcome::kStopped;
   window.SetControlText(IDC_STATUS_SUB, text::kSearching);
   const int32_t found = ScanTree(host, job.m_strScanDir + u"/*", generation, 0);
@@ -64,6 +66,13 @@ int32_t ScanTree(JobHost& host, const std::u16string& pattern,
     const bool enciphered = crypter.IsEncryptedName(entry.name) != -1;
     if (enciphered) {
       ++job.m_nScanEncrypted;
+      if (entry.name.size() > job.m_strScanLongestName.size()) {
+        job.m_strScanLongestName = entry.name;
+      }
+      if (job.m_strScanShortestName.empty() ||
+          entry.name.size() < job.m_strScanShortestName.size()) {
+        job.m_strScanShortestName = entry.name;
+      }
     } else {
       ++job.m_nScanPlain;
     }
