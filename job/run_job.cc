@@ -303,7 +303,7 @@ void RunJob(JobHost& host) {
     helper->Wait();
     // Best effort: the tree is enciphered either way, and the next
     // encryption with this password records it again.
-    if (job.m_nDone > 0) verifier.Write();
+    if (host.m_journal->begun() > 0) verifier.Write();
   }
   window.SetInputBlocked(false);
   window.SetControlText(IDC_STATUS_SUB, u"");

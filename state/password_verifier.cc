@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
+#include <mutex>
 #include <vector>
 
 #include "state/state_folder.h"
@@ -75,6 +77,57 @@ std::vector<std::string> RecordsFor(const std::string& digest) {
   return records;
 }
 
+// The verifiers this process has seen the password it holds pass, each
+// with a hash of that password under a key of this process alone: a second
+// run with the same password then costs no slow hash. Nothing here outlives
+// the process or tells more than the engine's own copy of the password.
+class PassedVerifiers {
+ public:
+  static PassedVerifiers& Get() {
+    static PassedVerifiers instance;
+    return instance;
+  }
+
+  bool Passed(const std::string& record, const PasswordBytes& password) {
+    const std::string tag = Tag(password);
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = passed_.find(record);
+    return found != passed_.end() && found->second == tag;
+  }
+  void Remember(const std::string& record, const PasswordBytes& password) {
+    const std::string tag = Tag(password);
+    std::lock_guard<std::mutex> lock(mutex_);
+    passed_[record] = tag;
+  }
+
+ private:
+  PassedVerifiers() { crypto_generichash_keygen(key_); }
+
+  std::string Tag(const PasswordBytes& password) const {
+    unsigned char tag[crypto_generichash_BYTES];
+    crypto_generichash(tag, sizeof tag,
+                       reinterpret_cast<const unsigned char*>(password.data()),
+                       password.size(), key_, sizeof key_);
+    return std::string(reinterpret_cast<const char*>(tag), sizeof tag);
+  }
+
+  unsigned char key_[crypto_generichash_KEYBYTES];
+  std::mutex mutex_;
+  std::map<std::string, std::string> passed_;
+};
+
+// True when |record| takes the password; slow unless this process saw it
+// pass before.
+bool Verifies(const std::string& record, const PasswordBytes& password) {
+  PassedVerifiers& passed = PassedVerifiers::Get();
+  if (passed.Passed(record, password)) return true;
+  if (crypto_pwhash_str_verify(record.c_str(), password.data(), password.size()) != 0) {
+    return false;
+  }
+  passed.Remember(record, password);
+  return true;
+}
+
 }  // namespace
 
 std::string LookupDigest(const Crypter& crypter) {
@@ -114,9 +167,7 @@ PasswordMatch CheckPassword(const Crypter& crypter) {
   if (records.empty()) return PasswordMatch::kNoRecord;
   const PasswordBytes password(crypter);
   for (const std::string& record : records) {
-    if (crypto_pwhash_str_verify(record.c_str(), password.data(), password.size()) == 0) {
-      return PasswordMatch::kMatches;
-    }
+    if (Verifies(record, password)) return PasswordMatch::kMatches;
   }
   return PasswordMatch::kDiffers;
 }
@@ -129,9 +180,7 @@ void PendingVerifier::Prepare(const Crypter& crypter) {
   const PasswordBytes password(crypter);
   // Another password may share these name keys; it keeps its own verifier.
   for (const std::string& record : RecordsFor(digest)) {
-    if (crypto_pwhash_str_verify(record.c_str(), password.data(), password.size()) == 0) {
-      return;
-    }
+    if (Verifies(record, password)) return;
   }
   char verifier[crypto_pwhash_STRBYTES];
   if (crypto_pwhash_str_alg(verifier, password.data(), password.size(),
@@ -142,6 +191,7 @@ void PendingVerifier::Prepare(const Crypter& crypter) {
   }
   digest_ = digest;
   verifier_ = verifier;
+  PassedVerifiers::Get().Remember(verifier_, password);
 }
 
 bool PendingVerifier::Write() const {
