@@ -65,6 +65,9 @@ QuestionKind Classify(std::u16string_view text, unsigned flags) {
     if (MadeFrom(text, velmora::text::kTargetExists)) {
       return QuestionKind::kTargetExists;
     }
+    if (MadeFrom(text, velmora::text::kPasswordUnchecked)) {
+      return QuestionKind::kUncheckedPassword;
+    }
   }
   return QuestionKind::kEntryProblem;
 }
@@ -102,6 +105,10 @@ int FixedAnswer(std::u16string_view text, unsigned flags,
     case QuestionKind::kTargetExists:
       // Deleting is never decided by a flag.
       return rules.policy == ProblemPolicy::kAsk ? kAskPerson : IDNO;
+    case QuestionKind::kUncheckedPassword:
+      if (rules.trust_password) return IDYES;
+      // --yes asks for a run nobody attends.
+      return rules.person_present && !rules.yes_to_mixed ? kAskPerson : IDNO;
     case QuestionKind::kEntryProblem:
       break;
   }

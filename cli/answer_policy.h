@@ -5,6 +5,10 @@
 //   - the warnings about a tree that is partly encrypted already (--yes),
 //   - "the target name exists: delete it and retry?", which deletes data and
 //     so is answered Yes only by a person at the terminal,
+//   - "the names cannot check the whole password: go on?", which decides
+//     whether a mistyped password garbles the tree, and so is answered Yes
+//     only by --trust-password or a person (never by --yes: given --yes
+//     alone, it is answered No),
 //   - the per-entry problem prompts (--on-problem).
 #ifndef VELMORA_CLI_ANSWER_POLICY_H_
 #define VELMORA_CLI_ANSWER_POLICY_H_
@@ -21,7 +25,13 @@ enum class Buttons { kOk, kYesNo, kAbortRetryIgnore, kAbortIgnore };
 // The buttons that |flags| (MB_*) offer. Unknown types are treated as OK.
 Buttons ButtonsOf(unsigned flags);
 
-enum class QuestionKind { kNotice, kMixedTree, kTargetExists, kEntryProblem };
+enum class QuestionKind {
+  kNotice,
+  kMixedTree,
+  kTargetExists,
+  kUncheckedPassword,
+  kEntryProblem,
+};
 
 QuestionKind Classify(std::u16string_view text, unsigned flags);
 
@@ -33,6 +43,7 @@ struct AnswerRules {
   // The exit pass of a temporary decryption runs: stopping it would leave
   // the rest of the tree decrypted, so the abort policy skips instead.
   bool exit_pass = false;
+  bool trust_password = false;  // --trust-password
 };
 
 // kDefault becomes kAsk when a person is present, kAbort otherwise.

@@ -13,6 +13,7 @@
 
 #include "cli/console_texts.h"
 #include "cli/display_text.h"
+#include "platform/secret_memory.h"
 #include "platform/wtf8.h"
 #include "ui/password_rules.h"
 
@@ -34,14 +35,6 @@ bool WriteLine(std::FILE* stream, std::u16string_view text) {
   const bool written =
       std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
   return std::fflush(stream) == 0 && written;
-}
-
-// Overwrites a string that held a password before its memory is released.
-template <typename String>
-void Wipe(String* secret) {
-  explicit_bzero(secret->data(),
-                 secret->size() * sizeof(typename String::value_type));
-  secret->clear();
 }
 
 // The button a typed answer names, or 0.
@@ -296,15 +289,15 @@ int ConsoleWindow::ReadPasswordFrom(int fd, std::u16string* password) {
     return IDCANCEL;
   }
   std::u16string typed = Utf16FromWtf8(line);
-  Wipe(&line);
+  WipeString(&line);
   const std::u16string problem = PasswordProblem(typed, typed);
   if (!problem.empty()) {
-    Wipe(&typed);
+    WipeString(&typed);
     PrintError(problem);
     return IDCANCEL;
   }
   *password = typed;
-  Wipe(&typed);
+  WipeString(&typed);
   return IDOK;
 }
 
@@ -325,24 +318,24 @@ int ConsoleWindow::ReadPasswordFromTerminal(std::u16string* password) {
         (settings_.confirm_password &&
          terminal->Prompt(DisplayText(console_text::kConfirmLabel), true,
                           signals_, &second) != LineStatus::kLine)) {
-      Wipe(&first);
-      Wipe(&second);
+      WipeString(&first);
+      WipeString(&second);
       PrintError(console_text::kNoPassword);
       return IDCANCEL;
     }
     std::u16string typed = Utf16FromWtf8(first);
     std::u16string confirmation =
         settings_.confirm_password ? Utf16FromWtf8(second) : typed;
-    Wipe(&first);
-    Wipe(&second);
+    WipeString(&first);
+    WipeString(&second);
     const std::u16string problem = PasswordProblem(typed, confirmation);
-    Wipe(&confirmation);
+    WipeString(&confirmation);
     if (problem.empty()) {
       *password = typed;
-      Wipe(&typed);
+      WipeString(&typed);
       return IDOK;
     }
-    Wipe(&typed);
+    WipeString(&typed);
     terminal->Write(DisplayText(problem) + "\n");
   }
 }

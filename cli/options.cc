@@ -43,6 +43,8 @@ constexpr Text kUsage =
     u"\n"
     u"オプション（コマンドの前後どこでも。値は '=' の後か次の引数に）:\n"
     u"  -y, --yes                 暗号化済みと未暗号化の混在の警告で続行する\n"
+    u"  --trust-password          ファイル名では確認しきれないパスワードを信用して\n"
+    u"                            暗号解除する（--yes では答えません）\n"
     u"  --on-problem=ask|skip|abort\n"
     u"                            個々のファイルの問題への答え（既定: 端末なら\n"
     u"                            たずね、それ以外は中止）\n"
@@ -105,6 +107,7 @@ enum LongOnly {
   kPasswordFd,
   kWhole,
   kExtensions,
+  kTrustPassword,
 };
 
 constexpr option kLongOptions[] = {
@@ -117,6 +120,7 @@ constexpr option kLongOptions[] = {
     {"password-fd", required_argument, nullptr, kPasswordFd},
     {"whole", no_argument, nullptr, kWhole},
     {"extensions", required_argument, nullptr, kExtensions},
+    {"trust-password", no_argument, nullptr, kTrustPassword},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -159,6 +163,9 @@ std::u16string Apply(int code, const char* value, Options* options) {
     }
     case kWhole:
       options->whole = true;
+      break;
+    case kTrustPassword:
+      options->trust_password = true;
       break;
     case kExtensions: {
       std::vector<std::u16string> table;

@@ -4,7 +4,8 @@
 // anywhere; a value after '=' or as the next argument; "--" ends the
 // options, so a DIR that starts with '-' can still be named.
 //   COMMAND  encrypt | decrypt | open
-//   options  -y --yes  --on-problem=ask|skip|abort  --password-stdin
+//   options  -y --yes  --trust-password  --on-problem=ask|skip|abort
+//            --password-stdin
 //            --password-file=FILE  --password-fd=N  --whole
 //            --extensions=A,B,...  -h --help  -V --version
 // --help and --version win over everything else on the line.
@@ -35,6 +36,9 @@ struct Options {
   std::string password_file;
   int password_fd = -1;
   bool yes = false;
+  // Decrypt although the tree's names cannot check the whole password and
+  // no verifier on this account knows it.
+  bool trust_password = false;
   bool whole = false;
   ProblemPolicy on_problem = ProblemPolicy::kDefault;
   // Present only when --extensions was given: the new table, in order.

@@ -73,6 +73,7 @@ int ExitStatusFor(RunOutcome outcome) {
       return kExitInUse;
     case RunOutcome::kRepairRefused:
     case RunOutcome::kWrongPassword:
+    case RunOutcome::kPasswordUnchecked:
       return kExitWrongPassword;
     case RunOutcome::kNothingToDo:
       return kExitNothingToDo;
@@ -99,6 +100,7 @@ int RunSession(const Options& options) {
       IsTerminal(STDIN_FILENO) && IsTerminal(STDERR_FILENO);
   ConsoleSettings settings;
   settings.answers.yes_to_mixed = options.yes;
+  settings.answers.trust_password = options.trust_password;
   settings.answers.person_present = person_present;
   settings.answers.policy = ResolvePolicy(options.on_problem, person_present);
   settings.password_fd =

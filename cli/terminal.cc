@@ -9,6 +9,8 @@
 #include <csignal>
 #include <cstring>
 
+#include "platform/secret_memory.h"
+
 namespace velmora::cli {
 namespace {
 
@@ -44,6 +46,18 @@ class EchoOff {
   struct sigaction saved_stop_ {};
 };
 
+// A line may be a password: room for any sensible one from the start, and
+// a buffer it outgrows is wiped rather than left behind in the heap.
+constexpr std::size_t kLineReserve = 1024;
+
+void GrowWiping(std::string* line) {
+  std::string bigger;
+  bigger.reserve(line->capacity() * 2);
+  bigger.assign(*line);
+  WipeString(line);
+  line->swap(bigger);
+}
+
 }  // namespace
 
 bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
@@ -58,6 +72,7 @@ int TerminalColumns(int fd) {
 
 LineStatus ReadLineFrom(int fd, SignalWatcher* signals, std::string* line) {
   line->clear();
+  line->reserve(kLineReserve);
   while (true) {
     if (WaitReadable(fd, signals) == WaitResult::kSignal) {
       return LineStatus::kInterrupted;
@@ -70,6 +85,7 @@ LineStatus ReadLineFrom(int fd, SignalWatcher* signals, std::string* line) {
       return line->empty() ? LineStatus::kEndOfInput : LineStatus::kLine;
     }
     if (byte == '\n') break;
+    if (line->size() == line->capacity()) GrowWiping(line);
     line->push_back(byte);
   }
   if (!line->empty() && line->back() == '\r') line->pop_back();

@@ -26,7 +26,7 @@ _velmora_cli() {
   done
 
   if [[ $cur == -* && -z $ended ]]; then
-    COMPREPLY=($(compgen -W '--yes --on-problem= --password-stdin
+    COMPREPLY=($(compgen -W '--yes --trust-password --on-problem= --password-stdin
       --password-file= --password-fd= --whole --extensions= --help
       --version' -- "$cur"))
     [[ ${COMPREPLY-} == *= ]] && compopt -o nospace

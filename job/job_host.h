@@ -28,7 +28,10 @@ enum class RunOutcome {
   kDeclined,       // a warning about a mixed tree was declined
   kAllDone,        // every entry found was done
   kSomeDone,       // the walk ended with entries not done (or aborted)
-  kWrongPassword,  // nothing done, and entries refused for the password
+  kWrongPassword,  // nothing done: entries refused for the password, or
+                   // the password differs from its verifier
+  kPasswordUnchecked,  // the names cannot check the password, and the
+                       // question whether to trust it was declined
   kInUse,          // another run holds the tree
   kRepairRefused,  // an interrupted run's repair needs its own password
   kStateFailed,    // the state folder cannot be used, or repair failed

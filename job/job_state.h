@@ -41,6 +41,11 @@ struct JobState {
   // under enciphered names: what a run has to transform.
   int64_t m_nScanBytes = 0;
   int64_t m_nScanBytesEncrypted = 0;
+  // The longest and the shortest enciphered names the scan found: one at
+  // least as long as the password checks every unit of it, and a password
+  // the shortest one takes is at most partly wrong.
+  std::u16string m_strScanLongestName;
+  std::u16string m_strScanShortestName;
   int32_t m_nFound = 0;
   int32_t m_nDone = 0;
   // Bytes of file contents this run has transformed; a progress display

@@ -140,6 +140,14 @@ inline constexpr Text kRepairFailed =  // one path per line
 inline constexpr Text kRepairTreeAbove =  // the folder
     u"上位のディレクトリで中断された処理があります。先にそのディレクトリを同じパスワードで処理して下さい。"
     u"\r\n\r\n中断されたディレクトリ\r\n%s";
+inline constexpr Text kPasswordDiffers =
+    u"パスワードが、このディレクトリを暗号化したときのパスワードと異なります。"
+    u"\r\n正しいパスワードで、もう一度実行して下さい。何も変更していません。";
+inline constexpr Text kPasswordUnchecked =
+    u"このディレクトリの暗号化されたファイル名では、パスワードの一部を確認できません。"
+    u"\r\nこのアカウントには、このパスワードの記録もありません。"
+    u"\r\nパスワードを間違えている場合、ファイルの内容は壊れたまま暗号解除されます。"
+    u"\r\nこのパスワードで処理を継続しますか？";
 inline constexpr Text kContentLeftForRepair =  // then D
     u"ファイル内容の暗号化/暗号解除に失敗し、元に戻すこともできませんでした。"
     u"\r\n次回、同じパスワードで実行すると修復されます。\r\n\r\n";

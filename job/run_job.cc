@@ -1,14 +1,18 @@
 #include "job/run_job.h"
 
 #include <cstdlib>
+#include <optional>
 
 #include "job/messages.h"
 #include "job/target_policy.h"
 #include "job/walks.h"
 #include "platform/file_system.h"
+#include "platform/secret_memory.h"
 #include "platform/u16_format.h"
 #include "platform/wtf8.h"
+#include "state/helper_thread.h"
 #include "state/left_decrypted.h"
+#include "state/password_verifier.h"
 #include "state/recovery.h"
 #include "state/state_folder.h"
 
@@ -117,6 +121,48 @@ bool RepairInterruptedRun(JobHost& host, state::PendingRepair& repair) {
   return true;
 }
 
+bool Deciphers(Crypter& crypter, const std::u16string& name) {
+  crypter.ConvertName(name, OP_DECRYPT);
+  return crypter.m_nError == ERR_NONE;
+}
+
+// A mistyped password can decipher every name shorter than it: past a
+// name's length only the odd bits of each unit reach it. The scan's longest
+// name, the account's verifier for these name keys, or the person decides
+// whether this is the password that encrypted the tree, before anything
+// changes. False when the run ends here.
+bool PasswordHolds(JobHost& host) {
+  JobState& job = host.m_job;
+  Crypter& crypter = host.m_crypter;
+  if (job.m_nScanEncrypted == 0) return true;  // no name to decipher
+  const bool longest_deciphers = Deciphers(crypter, job.m_strScanLongestName);
+  if (longest_deciphers &&
+      state::NameCoversPassword(crypter, job.m_strScanLongestName)) {
+    return true;
+  }
+  // Slow only where a verifier shares these name keys: the password either
+  // is the one that encrypted or is one unit off.
+  switch (state::CheckPassword(crypter)) {
+    case state::PasswordMatch::kMatches:
+      return true;
+    case state::PasswordMatch::kDiffers:
+      host.m_window.MessageBox(text::kPasswordDiffers, MB_OK | MB_ICONERROR);
+      return Finish(host, RunOutcome::kWrongPassword);
+    case state::PasswordMatch::kNoRecord:
+      break;
+  }
+  // Refused by every name, short ones included: the walk refuses them one
+  // by one and changes nothing.
+  if (!longest_deciphers && !Deciphers(crypter, job.m_strScanShortestName)) {
+    return true;
+  }
+  if (host.m_window.MessageBox(text::kPasswordUnchecked,
+                               MB_YESNO | MB_ICONQUESTION) == IDYES) {
+    return true;
+  }
+  return Finish(host, RunOutcome::kPasswordUnchecked);
+}
+
 // Steps before the walk; false when the run ends there.
 bool PrepareRun(JobHost& host, std::u16string* target) {
   WindowPort& window = host.m_window;
@@ -173,6 +219,10 @@ bool PrepareRun(JobHost& host, std::u16string* target) {
   }
   job.m_strPassword = password;
   crypter.SetPassword(job.m_strPassword);
+  // The engine keeps its own copy, in locked memory.
+  WipeString(&password);
+  WipeString(&job.m_strPassword);
+  if (job.m_nMode == 1 && !PasswordHolds(host)) return false;
   if (!RepairInterruptedRun(host, repair)) return false;
 
   if (job.m_nMode == 0 && job.m_nScanEncrypted != 0 &&
@@ -236,10 +286,24 @@ void RunJob(JobHost& host) {
   job.m_nFound = 0;
   job.m_nAlreadyEnciphered = 0;
   job.m_nWrongPassword = 0;
+  // An encryption records the password's verifier; the slow hash runs
+  // beside the walk.
+  std::optional<state::HelperThread> helper;
+  state::PendingVerifier verifier;
+  if (job.m_nMode == 0 && job.m_bExitPass == 0) {
+    helper.emplace();
+    helper->Start([&verifier, &host] { verifier.Prepare(host.m_crypter); });
+  }
   if (job.m_nMode == 0) {
     EncryptWalk(host, target);
   } else {
     DecryptWalk(host, target);
+  }
+  if (helper) {
+    helper->Wait();
+    // Best effort: the tree is enciphered either way, and the next
+    // encryption with this password records it again.
+    if (host.m_journal->begun() > 0) verifier.Write();
   }
   window.SetInputBlocked(false);
   window.SetControlText(IDC_STATUS_SUB, u"");

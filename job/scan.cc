@@ -38,6 +38,8 @@ void OnStartScan(JobHost& host) {
   job.m_nScanPlain = 0;
   job.m_nScanBytes = 0;
   job.m_nScanBytesEncrypted = 0;
+  job.m_strScanLongestName.clear();
+  job.m_strScanShortestName.clear();
   host.m_lastScanOutcome = ScanOutcome::kStopped;
   host.m_linksInside.clear();
   host.m_treeStatus = FileStatus{};
@@ -83,6 +85,13 @@ int32_t ScanTree(JobHost& host, const std::u16string& pattern,
       const bool enciphered = crypter.IsEncryptedName(name) != -1;
       if (enciphered) {
         ++job.m_nScanEncrypted;
+        if (name.size() > job.m_strScanLongestName.size()) {
+          job.m_strScanLongestName = name;
+        }
+        if (job.m_strScanShortestName.empty() ||
+            name.size() < job.m_strScanShortestName.size()) {
+          job.m_strScanShortestName = name;
+        }
       } else {
         ++job.m_nScanPlain;
       }

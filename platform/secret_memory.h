@@ -4,6 +4,8 @@
 #ifndef VELMORA_PLATFORM_SECRET_MEMORY_H_
 #define VELMORA_PLATFORM_SECRET_MEMORY_H_
 
+#include <string.h>
+
 #include <cstddef>
 
 namespace velmora {
@@ -15,6 +17,16 @@ void ProtectProcessMemory();
 // Keeps [address, address + size) in RAM. False where the system's limit
 // forbids it; the program goes on without.
 bool KeepInMemory(const void* address, std::size_t size);
+
+// Overwrites a string that held a password, then empties it. Only its
+// current buffer: build such strings at their final size, or wipe each
+// buffer they outgrow.
+template <typename String>
+void WipeString(String* secret) {
+  explicit_bzero(secret->data(),
+                 secret->size() * sizeof(typename String::value_type));
+  secret->clear();
+}
 
 }  // namespace velmora
 

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-translations-l10n libxxhash-dev
+  qt6-base-dev qt6-translations-l10n libxxhash-dev libsodium-dev
   fonts-noto-cjk
   gettext locales
   appstream desktop-file-utils dpkg-dev man-db

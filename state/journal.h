@@ -60,6 +60,8 @@ class Journal {
   bool WaitDurable(uint64_t ticket);
 
   const std::string& path() const { return path_; }
+  // Entries begun so far: the run has changed the tree when not 0.
+  uint64_t begun() const { return next_id_ - 1; }
 
  private:
   Journal(std::string path, int fd, bool durable)

@@ -29,7 +29,7 @@ TEST(AnswerPolicyTest, FlagsDecideOnlyWhatTheyMay) {
   struct Row {
     std::u16string text;
     unsigned flags;
-    AnswerRules rules;  // yes_to_mixed, policy, person_present, exit_pass
+    AnswerRules rules;  // yes_to_mixed, policy, person_present, exit_pass, trust_password
     int answer;
   } rows[] = {
       {mixed, kYesNo, {true, P::kSkip}, IDYES},
@@ -54,6 +54,12 @@ TEST(AnswerPolicyTest, FlagsDecideOnlyWhatTheyMay) {
       {wrong, kYesNo, {false, P::kAbort, false, true}, IDYES},
       {t::kOpenFailed, kAri, {false, P::kAbort, false, true}, IDIGNORE},
       {t::kNothingToDecrypt, MB_OK, {false, P::kAsk}, IDOK},
+      // Trusting a password the names cannot check: --trust-password or a
+      // person, never --yes or a policy.
+      {t::kPasswordUnchecked, kYesNo, {false, P::kSkip, false, false, true}, IDYES},
+      {t::kPasswordUnchecked, kYesNo, {true, P::kSkip}, IDNO},
+      {t::kPasswordUnchecked, kYesNo, {true, P::kAsk, true}, IDNO},
+      {t::kPasswordUnchecked, kYesNo, {false, P::kSkip, true}, kAskPerson},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(FixedAnswer(row.text, row.flags, row.rules), row.answer)

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -107,6 +108,35 @@ TEST_F(CliTest, EncryptedTreeHasNothingToEncryptWithoutReadingAPassword) {
   EXPECT_TRUE(Has(result.err, Shown(text::kNothingToEncrypt))) << result.err;
   EXPECT_FALSE(Has(result.err, "パスワード")) << result.err;
   EXPECT_EQ(Snapshot(root_), encrypted);
+}
+
+// Every name here is shorter than the password, so a password off in a
+// late unit still deciphers them. The verifier this account keeps refuses
+// it; where there is none, only --trust-password (or a person) goes on.
+TEST_F(CliTest, MistypedOrUncheckablePasswordExitsFiveAndChangesNothing) {
+  ASSERT_EQ(Encrypt("Summer2024!\n").status, 0);
+  const TreeSnapshot encrypted = Snapshot(root_);
+  for (const char* command : {"decrypt", "open"}) {
+    const Cli mistyped = RunCli({command, root_, "--password-stdin"}, "Summer2025!\n");
+    EXPECT_EQ(mistyped.status, 5) << command;
+    EXPECT_TRUE(Has(mistyped.err, Shown(text::kPasswordDiffers) + "\n")) << mistyped.err;
+    EXPECT_EQ(Snapshot(root_), encrypted);
+  }
+
+  std::filesystem::remove_all(state_home_.folder() + "/passwords");  // as if made elsewhere
+  const std::string asked = Shown(text::kPasswordUnchecked) + "\n-> ";
+  for (const char* option : {"--on-problem=skip", "--yes"}) {
+    const Cli unattended =
+        RunCli({"decrypt", root_, "--password-stdin", option}, "Summer2024!\n");
+    EXPECT_EQ(unattended.status, 5) << option;
+    EXPECT_TRUE(Has(unattended.err, asked + "いいえ\n")) << unattended.err;
+    EXPECT_EQ(Snapshot(root_), encrypted);
+  }
+  const Cli trusted =
+      RunCli({"decrypt", "--trust-password", root_, "--password-stdin"}, "Summer2024!\n");
+  EXPECT_EQ(trusted.status, 0) << trusted.err;
+  EXPECT_TRUE(Has(trusted.err, asked + "はい\n")) << trusted.err;
+  EXPECT_EQ(trusted.out, all_nine_);
 }
 
 TEST_F(CliTest, WrongPasswordFollowsTheProblemPolicy) {

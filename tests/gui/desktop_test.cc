@@ -355,6 +355,39 @@ TEST_F(DesktopTest, EnterRunsFromExecuteAndOpensNothingOnceItIsDisabled) {
   EXPECT_FALSE(app_->port().IsWorkerActive());
 }
 
+// A password one unit off near its end deciphers these short names: the
+// verifier the encryption left refuses it; without one, the person is asked.
+TEST_F(DesktopTest, MistypedPasswordIsRefusedAndAnUncheckableOneAsked) {
+  WriteFile(root() + "/a.txt", "plain text that should not stay readable");
+  fs::create_directory(root() + "/sub");
+  WriteFile(root() + "/sub/b.bin", std::string(5000, '\x07'));
+  original_ = Snapshot(root());
+  const auto shown = [](std::u16string_view text) {
+    return QString::fromStdU16String(std::u16string(text))
+        .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  };
+  Person person;
+  person.password = u"Summer2024!";
+  Start(root());
+  ASSERT_TRUE(WaitForScan());
+  ASSERT_TRUE(Run(IDC_RADIO_ENCRYPT));
+  ExpectEncrypted();
+
+  person.boxes.clear();
+  person.password = u"Summer2025!";
+  ASSERT_TRUE(Run(IDC_RADIO_DECRYPT));
+  EXPECT_EQ(person.boxes, std::vector<QString>{shown(text::kPasswordDiffers)});
+  ExpectEncrypted();
+
+  fs::remove_all(state_home_.folder() + "/passwords");  // as if made elsewhere
+  person.boxes.clear();
+  person.password = u"Summer2024!";
+  ASSERT_TRUE(Run(IDC_RADIO_DECRYPT));  // Yes
+  ASSERT_FALSE(person.boxes.empty());
+  EXPECT_EQ(person.boxes.front(), shown(text::kPasswordUnchecked));
+  EXPECT_EQ(Snapshot(root()), original_);
+}
+
 // Notes what a status line shows each time it is painted while |when|.
 class PaintWatcher : public QObject {
  public:

@@ -94,8 +94,15 @@ TEST(PasswordDialogTest, OkAndEnterAcceptOnlyAValidPair) {
           EXPECT_EQ(Find<QLabel>(dialog, IDC_PASSWORD_MESSAGE)->text(),
                     c.message);
           EXPECT_EQ(Find<QPushButton>(dialog, IDOK)->isEnabled(), valid);
+          // Shares the box's buffer: taking the password wipes it in place.
+          const QString held = confirmation->text();
           QTest::keyClick(confirmation, Qt::Key_Return);
           EXPECT_EQ(dialog.isVisible(), !valid);  // the script rejects it
+          if (valid) {
+            EXPECT_EQ(held, QString(held.size(), QChar(0)));
+            EXPECT_TRUE(confirmation->text().isEmpty());
+            EXPECT_TRUE(Find<QLineEdit>(dialog, IDC_PASSWORD_INPUT)->text().isEmpty());
+          }
         });
     EXPECT_EQ(answer, valid ? IDOK : IDCANCEL);
     EXPECT_EQ(password,

@@ -62,12 +62,14 @@ inline std::string Dump(const ScriptedWindow& window) {
   return ::testing::PrintToString(window.boxes);
 }
 
-// Goes on past the mixed-tree warnings and skips each problem, answering
-// the follow-up with |follow_up| (No: ask again next time).
+// Goes on past the mixed-tree warnings and the question about a password
+// the names cannot check, and skips each problem, answering the follow-up
+// with |follow_up| (No: ask again next time).
 inline std::vector<std::pair<std::u16string, int>> SkipEachProblem(int follow_up = IDNO) {
   std::vector<std::pair<std::u16string, int>> answers = {{text::kDontShowAgain, follow_up}};
   for (const Text& question :
-       {text::kMixedEncrypted, text::kMixedPlain, text::kWrongPassword, text::kUnrepresentableName,
+       {text::kMixedEncrypted, text::kMixedPlain, text::kPasswordUnchecked,
+        text::kWrongPassword, text::kUnrepresentableName,
         text::kInvalidName, text::kAlreadyEncrypted, text::kNotEncrypted}) {
     answers.emplace_back(Lead(question), IDYES);
   }

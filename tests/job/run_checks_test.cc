@@ -92,7 +92,9 @@ TEST_F(RunChecksTest, NothingToDoEndsTheRunBeforeThePassword) {
 }
 
 TEST_F(RunChecksTest, CancelledPasswordOrDeclinedWarningLeavesTheTreeAndExecute) {
-  Make({Enc(u"x"), Enc(u"y"), Enc(u"z"), "p1", "p2", "p3", "p4", "plain dir/"});
+  // One name longer than the password checks all of it: no question.
+  Make({Enc(u"x"), Enc(u"y"), Enc(u"z, longer than the password"), "p1", "p2", "p3", "p4",
+        "plain dir/"});
   const TreeSnapshot before = Snapshot(h_.root());
   const struct {
     int radio;

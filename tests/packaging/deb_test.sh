@@ -26,7 +26,7 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version"
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libc6 libstdc++6; do
+for library in libc6 libstdc++6 libsodium23; do
   [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 contents=$(dpkg-deb -c "$deb")

@@ -5,11 +5,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QString>
 #include <QWidget>
 
 #include <utility>
 
+#include "platform/secret_memory.h"
 #include "platform/window_port.h"
 #include "ui/password_rules.h"
 #include "ui/qt/wrapping_check_box.h"
@@ -96,11 +98,32 @@ PasswordDialog::PasswordDialog(QWidget* owner)
   connect(cancel_button_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+PasswordDialog::~PasswordDialog() {
+  WipeBoxes();
+  WipeString(&password_input_);
+}
+
+void PasswordDialog::WipeBoxes() {
+  for (QLineEdit* edit : {password_edit_, confirm_edit_}) {
+    const QSignalBlocker quiet(edit);
+    // text() shares the box's own buffer: overwriting it through the const
+    // pointer clears the box's text where it lies, without a detached copy.
+    const QString text = edit->text();
+    if (!text.isEmpty()) {
+      explicit_bzero(const_cast<QChar*>(text.constData()),
+                     static_cast<std::size_t>(text.size()) * sizeof(QChar));
+    }
+    edit->setText(QString());  // also drops the undo history
+  }
+}
+
 void PasswordDialog::Revalidate() {
   ok_button_->setEnabled(false);
-  const std::u16string problem =
-      PasswordProblem(password_edit_->text().toStdU16String(),
-                      confirm_edit_->text().toStdU16String());
+  std::u16string password = password_edit_->text().toStdU16String();
+  std::u16string confirmation = confirm_edit_->text().toStdU16String();
+  const std::u16string problem = PasswordProblem(password, confirmation);
+  WipeString(&password);
+  WipeString(&confirmation);
   message_->setText(QString::fromStdU16String(problem));
   ok_button_->setEnabled(problem.empty());
 }
@@ -113,13 +136,18 @@ void PasswordDialog::SetShown(bool shown) {
 }
 
 void PasswordDialog::Confirm() {
-  const std::u16string password = password_edit_->text().toStdU16String();
+  std::u16string password = password_edit_->text().toStdU16String();
+  std::u16string confirmation = confirm_edit_->text().toStdU16String();
+  const bool valid = PasswordProblem(password, confirmation).empty();
+  WipeString(&confirmation);
   // OK is disabled in this case; refuse anyway rather than trust that.
-  if (!PasswordProblem(password, confirm_edit_->text().toStdU16String())
-           .empty()) {
+  if (!valid) {
+    WipeString(&password);
     return;
   }
-  password_input_ = password;
+  WipeString(&password_input_);
+  password_input_.swap(password);
+  WipeBoxes();
   accept();
 }
 

@@ -28,6 +28,8 @@ class PasswordDialog : public DialogBase {
 
  public:
   explicit PasswordDialog(QWidget* owner);
+  // Wipes what the boxes and the dialog still hold of the password.
+  ~PasswordDialog() override;
 
   // The password as it was when OK was pressed; empty before that.
   const std::u16string& passwordInput() const { return password_input_; }
@@ -36,6 +38,10 @@ class PasswordDialog : public DialogBase {
   void Revalidate();
   void SetShown(bool shown);
   void Confirm();
+  // Overwrites both boxes' text in place and empties them (and their undo
+  // history). What the line edits freed while the person typed is beyond
+  // reach.
+  void WipeBoxes();
 
   QLineEdit* password_edit_;
   QLineEdit* confirm_edit_;

@@ -1,0 +1,207 @@
+#include "state/password_verifier.h"
+
+#include <dirent.h>
+#include <sodium.h>
+#include <string.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "state/state_folder.h"
+
+namespace velmora::state {
+namespace {
+
+constexpr char kFolder[] = "passwords";
+constexpr char kDigestDomain[] = "velmora name keys 1";
+// Units every enciphered name adds in full: names are padded to eight.
+constexpr int32_t kUnitsInEveryName = 8;
+
+std::string Hex(const unsigned char* bytes, std::size_t count) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (std::size_t i = 0; i < count; ++i) {
+    hex.push_back(kDigits[bytes[i] >> 4]);
+    hex.push_back(kDigits[bytes[i] & 15]);
+  }
+  return hex;
+}
+
+// The password as UTF-16LE bytes, wiped when it goes.
+class PasswordBytes {
+ public:
+  explicit PasswordBytes(const Crypter& crypter) {
+    size_ = static_cast<std::size_t>(crypter.m_nPasswordLen) * 2;
+    for (int32_t i = 0; i < crypter.m_nPasswordLen; ++i) {
+      bytes_[2 * i] = static_cast<char>(crypter.m_szPassword[i] & 0xFF);
+      bytes_[2 * i + 1] = static_cast<char>(crypter.m_szPassword[i] >> 8);
+    }
+  }
+  ~PasswordBytes() { explicit_bzero(bytes_, sizeof bytes_); }
+  PasswordBytes(const PasswordBytes&) = delete;
+  PasswordBytes& operator=(const PasswordBytes&) = delete;
+
+  const char* data() const { return bytes_; }
+  std::size_t size() const { return size_; }
+
+ private:
+  char bytes_[kMaxPasswordUnits * 2] = {};
+  std::size_t size_ = 0;
+};
+
+// The verifiers on record for |digest|.
+std::vector<std::string> RecordsFor(const std::string& digest) {
+  std::vector<std::string> records;
+  const std::string folder = StateFolderPath() + "/" + kFolder;
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return records;
+  const std::string prefix = digest + "-";
+  std::vector<std::string> names;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.starts_with(prefix) && name.find('.') == std::string::npos) {
+      names.push_back(name);
+    }
+  }
+  ::closedir(dir);
+  for (const std::string& name : names) {
+    std::string text;
+    if (!ReadFileHead(folder + "/" + name, crypto_pwhash_STRBYTES, &text)) continue;
+    const std::size_t end = text.find('\n');
+    if (end != std::string::npos) text.resize(end);
+    if (!text.empty()) records.push_back(text);
+  }
+  return records;
+}
+
+// The verifiers this process has seen the password it holds pass, each
+// with a hash of that password under a key of this process alone: a second
+// run with the same password then costs no slow hash. Nothing here outlives
+// the process or tells more than the engine's own copy of the password.
+class PassedVerifiers {
+ public:
+  static PassedVerifiers& Get() {
+    static PassedVerifiers instance;
+    return instance;
+  }
+
+  bool Passed(const std::string& record, const PasswordBytes& password) {
+    const std::string tag = Tag(password);
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = passed_.find(record);
+    return found != passed_.end() && found->second == tag;
+  }
+  void Remember(const std::string& record, const PasswordBytes& password) {
+    const std::string tag = Tag(password);
+    std::lock_guard<std::mutex> lock(mutex_);
+    passed_[record] = tag;
+  }
+
+ private:
+  PassedVerifiers() { crypto_generichash_keygen(key_); }
+
+  std::string Tag(const PasswordBytes& password) const {
+    unsigned char tag[crypto_generichash_BYTES];
+    crypto_generichash(tag, sizeof tag,
+                       reinterpret_cast<const unsigned char*>(password.data()),
+                       password.size(), key_, sizeof key_);
+    return std::string(reinterpret_cast<const char*>(tag), sizeof tag);
+  }
+
+  unsigned char key_[crypto_generichash_KEYBYTES];
+  std::mutex mutex_;
+  std::map<std::string, std::string> passed_;
+};
+
+// True when |record| takes the password; slow unless this process saw it
+// pass before.
+bool Verifies(const std::string& record, const PasswordBytes& password) {
+  PassedVerifiers& passed = PassedVerifiers::Get();
+  if (passed.Passed(record, password)) return true;
+  if (crypto_pwhash_str_verify(record.c_str(), password.data(), password.size()) != 0) {
+    return false;
+  }
+  passed.Remember(record, password);
+  return true;
+}
+
+}  // namespace
+
+std::string LookupDigest(const Crypter& crypter) {
+  // Reserved in full: a growing vector would leave password units behind.
+  std::vector<unsigned char> material;
+  material.reserve(sizeof kDigestDomain + 4 * (crypter.m_nBlocks + 1) +
+                   2 * kUnitsInEveryName);
+  material.insert(material.end(), kDigestDomain, kDigestDomain + sizeof kDigestDomain);
+  const auto put32 = [&material](uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) {
+      material.push_back(static_cast<unsigned char>(value >> shift));
+    }
+  };
+  put32(static_cast<uint32_t>(crypter.m_nBlocks));
+  for (int32_t k = 0; k < crypter.m_nBlocks; ++k) put32(crypter.m_nameKeys[k]);
+  const int32_t units = std::min(crypter.m_nPasswordLen, kUnitsInEveryName);
+  for (int32_t i = 0; i < units; ++i) {
+    material.push_back(static_cast<unsigned char>(crypter.m_szPassword[i] & 0xFF));
+    material.push_back(static_cast<unsigned char>(crypter.m_szPassword[i] >> 8));
+  }
+  unsigned char digest[crypto_generichash_BYTES];
+  crypto_generichash(digest, sizeof digest, material.data(), material.size(),
+                     nullptr, 0);
+  sodium_memzero(material.data(), material.size());
+  return Hex(digest, sizeof digest);
+}
+
+bool NameCoversPassword(const Crypter& crypter, std::u16string_view cipher_name) {
+  // Marker, two seed characters and the class character around the body.
+  return cipher_name.size() >= 4 &&
+         cipher_name.size() - 4 >= static_cast<std::size_t>(crypter.m_nPasswordLen);
+}
+
+PasswordMatch CheckPassword(const Crypter& crypter) {
+  if (sodium_init() < 0) return PasswordMatch::kNoRecord;
+  const std::vector<std::string> records = RecordsFor(LookupDigest(crypter));
+  if (records.empty()) return PasswordMatch::kNoRecord;
+  const PasswordBytes password(crypter);
+  for (const std::string& record : records) {
+    if (Verifies(record, password)) return PasswordMatch::kMatches;
+  }
+  return PasswordMatch::kDiffers;
+}
+
+void PendingVerifier::Prepare(const Crypter& crypter) {
+  digest_.clear();
+  verifier_.clear();
+  if (sodium_init() < 0) return;
+  const std::string digest = LookupDigest(crypter);
+  const PasswordBytes password(crypter);
+  // Another password may share these name keys; it keeps its own verifier.
+  for (const std::string& record : RecordsFor(digest)) {
+    if (Verifies(record, password)) return;
+  }
+  char verifier[crypto_pwhash_STRBYTES];
+  if (crypto_pwhash_str_alg(verifier, password.data(), password.size(),
+                            crypto_pwhash_OPSLIMIT_INTERACTIVE,
+                            crypto_pwhash_MEMLIMIT_INTERACTIVE,
+                            crypto_pwhash_ALG_ARGON2ID13) != 0) {
+    return;  // out of memory: the next encryption records it
+  }
+  digest_ = digest;
+  verifier_ = verifier;
+  PassedVerifiers::Get().Remember(verifier_, password);
+}
+
+bool PendingVerifier::Write() const {
+  if (verifier_.empty()) return true;
+  const std::string folder = EnsureStateSubfolder(kFolder);
+  if (folder.empty()) return false;
+  unsigned char tag[8];
+  randombytes_buf(tag, sizeof tag);
+  return WriteFileDurably(folder + "/" + digest_ + "-" + Hex(tag, sizeof tag),
+                          verifier_ + "\n");
+}
+
+}  // namespace velmora::state
