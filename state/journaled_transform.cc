@@ -38,10 +38,11 @@ int ThreadsFor(int64_t groups) {
 
 // The range cut into groups; thread t takes groups t, t + threads, ... A
 // byte's key depends only on its position, so the groups are independent.
-// Each thread has two buffers: while the journal flushes one group's
-// digests, the thread prepares its next group; a group is written only
-// once its digests are durable. The first failure stops every thread after
-// the step it is on; the caller then puts back whatever was written.
+// Each thread has kSlotsPerThread buffers: it writes its oldest group
+// only when it needs the buffer again, so the journal has had the time to
+// prepare the groups since to flush that group's digests. The first failure
+// stops every thread after the step it is on; the caller then puts back
+// whatever was written, in any group.
 class Transform {
  public:
   Transform(Crypter& crypter, Journal& journal, const EntryRecord& record,
@@ -85,7 +86,7 @@ class Transform {
     uint64_t ticket = 0;
   };
   struct Worker {
-    Slot slots[2];
+    Slot slots[kSlotsPerThread];
   };
   // A group whose write failed part-way: its first |attempted| bytes may
   // be in either state; |slot| holds their old state.
@@ -110,16 +111,22 @@ class Transform {
             const std::vector<uint8_t>& read_ahead) {
     Worker& worker = workers_[static_cast<std::size_t>(t)];
     std::vector<uint64_t> digests;
-    Slot* waiting = nullptr;  // prepared, to be written once durable
-    int next = 0;
-    for (int64_t group = t; group < groups_ && !Stopped(); group += threads_) {
-      Slot& slot = worker.slots[next];
-      next = 1 - next;
+    // This thread's groups are t, t + threads_, ...; the j-th of them goes
+    // to slot j % kSlotsPerThread and is written once the slot is needed
+    // again, by when its digests have long been flushed.
+    int64_t next_write = 0;
+    int64_t j = 0;
+    for (; t + j * threads_ < groups_ && !Stopped(); ++j) {
+      if (j - next_write == kSlotsPerThread &&
+          !Write(t, worker.slots[next_write++ % kSlotsPerThread])) {
+        return;
+      }
+      Slot& slot = worker.slots[j % kSlotsPerThread];
       if (!slot.bytes) {
         slot.bytes.reset(new uint8_t[static_cast<std::size_t>(group_bytes_)]);
       }
-      slot.group = group;
-      slot.offset = group * group_bytes_;
+      slot.group = t + j * threads_;
+      slot.offset = slot.group * group_bytes_;
       slot.count = std::min(group_bytes_, end_ - slot.offset);
       digests.clear();
       if (!Prepare(slot, read_ahead, &digests)) {
@@ -133,10 +140,10 @@ class Transform {
                        digests.data(), digests.size());
         slot.ticket = journal_.CommitAsync();
       }
-      if (waiting != nullptr && !Write(t, *waiting)) return;
-      waiting = &slot;
     }
-    if (waiting != nullptr && !Stopped()) Write(t, *waiting);
+    while (next_write < j && !Stopped()) {
+      if (!Write(t, worker.slots[next_write++ % kSlotsPerThread])) return;
+    }
   }
 
   // Reads |slot|'s group unless it was read ahead, transforms it and

@@ -26,12 +26,14 @@ enum class TransformOutcome {
                    // after that point (put back as for kReversed)
 };
 
-// Bytes one thread reads, transforms and writes at a time; each group's
-// digests are durable before the group is written. A large file is cut
-// into groups shared by as many threads as there are cores, each with two
-// buffers: one being written while the next is prepared and its digests
-// flushed. Memory: 2 x threads x kGroupBytes at most.
-constexpr int64_t kGroupBytes = 2 * 1048576;
+// Bytes one thread reads, transforms and writes at a time (a group); a
+// group's digests are durable before any byte of it is written. A large
+// file's groups are shared by as many threads as there are cores, each with
+// kSlotsPerThread buffers of a group: while the oldest is written, the
+// others wait for the journal's flush, so a slow flush rarely holds a
+// thread up. Memory: threads x kSlotsPerThread x kGroupBytes at most.
+constexpr int64_t kGroupBytes = 1048576;
+constexpr int kSlotsPerThread = 4;
 
 // The most threads one file is transformed on.
 constexpr int kMaxTransformThreads = 8;

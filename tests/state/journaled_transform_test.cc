@@ -27,7 +27,7 @@ using velmora::testing::TempDir;
 using velmora::testing::WriteFile;
 
 // Several groups and a partial page at the end.
-constexpr int64_t kSize = 4 * kGroupBytes + kGroupBytes / 2 + 100;
+constexpr int64_t kSize = 9 * kGroupBytes + kGroupBytes / 2 + 100;
 
 class JournaledTransformTest : public ::testing::Test {
  protected:
@@ -112,12 +112,12 @@ TEST_F(JournaledTransformTest, EveryPageIsRecordedAndCountedAndTransformed) {
 
 TEST_F(JournaledTransformTest, AFailureInAnyGroupPutsEveryByteBack) {
   // Reads come in 256 KiB steps and writes in 1 MiB pieces; the failures
-  // land in the first group, inside later ones and in the last.
+  // land in the first group, inside later ones and near the end.
   const struct {
     void (*arm)(int);
     int n;
   } cases[] = {{fault_injection::FailNthRead, 1},  {fault_injection::FailNthRead, 9},
-               {fault_injection::FailNthRead, 19}, {fault_injection::FailNthWrite, 1},
+               {fault_injection::FailNthRead, 35}, {fault_injection::FailNthWrite, 1},
                {fault_injection::FailNthWrite, 2}, {fault_injection::FailNthWrite, 4},
                {fault_injection::FailNthWrite, 9}};
   for (const auto& c : cases) {
