@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -12,8 +13,10 @@
 namespace velmora::state {
 namespace {
 
-// Files from this size on are transformed on two threads.
-constexpr int64_t kSplitFrom = 1048576;
+// Bytes read and transformed in one step inside a group, so that the cipher
+// and the digests find them still in the core's own cache.
+constexpr int64_t kStepBytes = 256 * 1024;
+static_assert(kStepBytes % kPageBytes == 0 && kGroupBytes % kStepBytes == 0);
 
 uint32_t Opposite(uint32_t operation) {
   return operation == OP_ENCRYPT ? OP_DECRYPT : OP_ENCRYPT;
@@ -27,153 +30,212 @@ bool AlreadyRecorded(const std::vector<uint64_t>& durable, int64_t first_page,
   return std::equal(digests.begin(), digests.end(), durable.begin() + first);
 }
 
-// Two buffers: while the journal flushes one group's digests on its own
-// thread, the next group is read and transformed; a group is written only
-// once its digests are durable.
+int ThreadsFor(int64_t groups) {
+  if (groups <= 1) return 1;
+  // Asked once: each asking reads a file under /sys.
+  static const int64_t cores = std::max(1u, std::thread::hardware_concurrency());
+  return static_cast<int>(
+      std::min({groups, cores, static_cast<int64_t>(kMaxTransformThreads)}));
+}
+
+// The range cut into groups; thread t takes groups t, t + threads, ... A
+// byte's key depends only on its position, so the groups are independent.
+// Each thread has kSlotsPerThread buffers: it writes its oldest group
+// only when it needs the buffer again, so the journal has had the time to
+// prepare the groups since to flush that group's digests. The first failure
+// stops every thread after the step it is on; the caller then puts back
+// whatever was written, in any group.
 class Transform {
  public:
   Transform(Crypter& crypter, Journal& journal, const EntryRecord& record,
-            InPlaceFile& file, int64_t end)
+            InPlaceFile& file, int64_t end, std::atomic<int64_t>* bytes_done)
       : crypter_(crypter),
         journal_(journal),
         record_(record),
         file_(file),
         end_(end),
-        group_bytes_(std::min(end, kGroupBytes)) {
-    for (Group& group : groups_) {
-      group.bytes.reset(new uint8_t[static_cast<std::size_t>(group_bytes_)]);
-    }
-    // A second core reads and transforms half of each group of a large
-    // file; starting a thread is not worth it for a small one.
-    if (end >= kSplitFrom && std::thread::hardware_concurrency() > 1) {
-      helper_ = std::make_unique<HelperThread>();
-    }
-  }
+        group_bytes_(std::min(end, kGroupBytes)),
+        groups_((end + group_bytes_ - 1) / group_bytes_),
+        threads_(ThreadsFor(groups_)),
+        workers_(static_cast<std::size_t>(threads_)),
+        written_(static_cast<std::size_t>(groups_), 0),
+        bytes_done_(bytes_done) {}
 
   TransformOutcome Run(const std::vector<uint64_t>& durable,
                        const std::vector<uint8_t>& read_ahead) {
-    std::vector<uint64_t> digests;
-    Group* waiting = nullptr;  // transformed, to be written once durable
-    int next = 0;
-    for (int64_t offset = 0; offset < end_; offset += group_bytes_) {
-      Group& group = groups_[next];
-      next = 1 - next;
-      group.offset = offset;
-      group.count = std::min(group_bytes_, end_ - offset);
-      digests.clear();
-      if (offset == 0 && static_cast<int64_t>(read_ahead.size()) == group.count) {
-        std::copy(read_ahead.begin(), read_ahead.end(), group.bytes.get());
-        TransformRange(group, 0, group.count, false, &digests);
-      } else if (!ReadAndTransform(group, &digests)) {
-        // Nothing of the waiting group is written yet.
-        return Fail(waiting != nullptr ? waiting->offset : offset, nullptr, 0,
-                    TransformOutcome::kReversed);
+    {
+      std::vector<std::unique_ptr<HelperThread>> helpers;
+      for (int t = 1; t < threads_; ++t) {
+        helpers.push_back(std::make_unique<HelperThread>());
+        helpers.back()->Start([this, t, &durable, &read_ahead] {
+          Work(t, durable, read_ahead);
+        });
       }
-      const int64_t first_page = offset / kPageBytes;
-      group.ticket = 0;
-      if (!AlreadyRecorded(durable, first_page, digests)) {
-        journal_.Pages(record_.id, static_cast<uint64_t>(first_page),
-                       digests.data(), digests.size());
-        group.ticket = journal_.CommitAsync();
-      }
-      if (waiting != nullptr) {
-        const TransformOutcome written = Write(*waiting);
-        if (written != TransformOutcome::kDone) return written;
-      }
-      waiting = &group;
+      Work(0, durable, read_ahead);
+      for (auto& helper : helpers) helper->Wait();
     }
-    return waiting != nullptr ? Write(*waiting) : TransformOutcome::kDone;
+    if (failure_ != TransformOutcome::kDone) return PutBack();
+    if (shown_ != end_) crypter_.ShowProgress(end_, record_.cipher_size);
+    return TransformOutcome::kDone;
   }
 
  private:
-  struct Group {
+  struct Slot {
     std::unique_ptr<uint8_t[]> bytes;
+    int64_t group = 0;
     int64_t offset = 0;
     int64_t count = 0;
     uint64_t ticket = 0;
+  };
+  struct Worker {
+    Slot slots[kSlotsPerThread];
+  };
+  // A group whose write failed part-way: its first |attempted| bytes may
+  // be in either state; |slot| holds their old state.
+  struct Torn {
+    const Slot* slot;
+    int64_t attempted;
   };
 
   void Apply(uint32_t operation, uint8_t* bytes, int64_t count, int64_t offset) {
     ApplyCipher(crypter_, operation, bytes, count, offset, record_.cipher_size);
   }
 
-  // Bytes [from, to) of |group| (page-aligned |from|): read them unless
-  // they are there, transform them, append their pages' digests (of the
-  // enciphered form). False when the read fails.
-  bool TransformRange(Group& group, int64_t from, int64_t to, bool read,
-                 std::vector<uint64_t>* digests) {
-    uint8_t* bytes = group.bytes.get() + from;
-    const int64_t count = to - from;
-    const int64_t offset = group.offset + from;
-    if (read && file_.ReadAt(bytes, count, offset) != count) return false;
+  bool Stopped() const { return stopped_.load(std::memory_order_relaxed); }
+
+  void Stop(TransformOutcome outcome) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (failure_ == TransformOutcome::kDone) failure_ = outcome;
+    stopped_ = true;
+  }
+
+  void Work(int t, const std::vector<uint64_t>& durable,
+            const std::vector<uint8_t>& read_ahead) {
+    Worker& worker = workers_[static_cast<std::size_t>(t)];
+    std::vector<uint64_t> digests;
+    // This thread's groups are t, t + threads_, ...; the j-th of them goes
+    // to slot j % kSlotsPerThread and is written once the slot is needed
+    // again, by when its digests have long been flushed.
+    int64_t next_write = 0;
+    int64_t j = 0;
+    for (; t + j * threads_ < groups_ && !Stopped(); ++j) {
+      if (j - next_write == kSlotsPerThread &&
+          !Write(t, worker.slots[next_write++ % kSlotsPerThread])) {
+        return;
+      }
+      Slot& slot = worker.slots[j % kSlotsPerThread];
+      if (!slot.bytes) {
+        slot.bytes.reset(new uint8_t[static_cast<std::size_t>(group_bytes_)]);
+      }
+      slot.group = t + j * threads_;
+      slot.offset = slot.group * group_bytes_;
+      slot.count = std::min(group_bytes_, end_ - slot.offset);
+      digests.clear();
+      if (!Prepare(slot, read_ahead, &digests)) {
+        Stop(TransformOutcome::kReversed);
+        return;
+      }
+      const int64_t first_page = slot.offset / kPageBytes;
+      slot.ticket = 0;
+      if (!AlreadyRecorded(durable, first_page, digests)) {
+        journal_.Pages(record_.id, static_cast<uint64_t>(first_page),
+                       digests.data(), digests.size());
+        slot.ticket = journal_.CommitAsync();
+      }
+    }
+    while (next_write < j && !Stopped()) {
+      if (!Write(t, worker.slots[next_write++ % kSlotsPerThread])) return;
+    }
+  }
+
+  // Reads |slot|'s group unless it was read ahead, transforms it and
+  // appends its pages' digests (of the enciphered form). False when a read
+  // fails.
+  bool Prepare(Slot& slot, const std::vector<uint8_t>& read_ahead,
+               std::vector<uint64_t>* digests) {
+    const bool read = !(slot.offset == 0 &&
+                        static_cast<int64_t>(read_ahead.size()) == slot.count);
+    if (!read) std::copy(read_ahead.begin(), read_ahead.end(), slot.bytes.get());
     const bool encrypt = record_.operation == OP_ENCRYPT;
-    if (!encrypt) AppendPageDigests(bytes, count, digests);
-    Apply(record_.operation, bytes, count, offset);
-    if (encrypt) AppendPageDigests(bytes, count, digests);
+    for (int64_t from = 0; from < slot.count; from += kStepBytes) {
+      uint8_t* bytes = slot.bytes.get() + from;
+      const int64_t count = std::min(kStepBytes, slot.count - from);
+      const int64_t offset = slot.offset + from;
+      if (read && file_.ReadAt(bytes, count, offset) != count) return false;
+      if (!encrypt) AppendPageDigests(bytes, count, digests);
+      Apply(record_.operation, bytes, count, offset);
+      if (encrypt) AppendPageDigests(bytes, count, digests);
+    }
     return true;
   }
 
-  // The whole group, split between this thread and the helper where there
-  // is one: a byte's key depends only on its position, so the halves are
-  // independent.
-  bool ReadAndTransform(Group& group, std::vector<uint64_t>* digests) {
-    const int64_t half = group.count / 2 / kPageBytes * kPageBytes;
-    if (!helper_ || half == 0) return TransformRange(group, 0, group.count, true, digests);
-    std::vector<uint64_t>& second = second_digests_;
-    second.clear();
-    bool second_read = false;
-    helper_->Start([&] { second_read = TransformRange(group, half, group.count, true, &second); });
-    const bool first_read = TransformRange(group, 0, half, true, digests);
-    helper_->Wait();
-    digests->insert(digests->end(), second.begin(), second.end());
-    return first_read && second_read;
-  }
-
-  // Writes a transformed group once its digests are durable.
-  TransformOutcome Write(Group& group) {
-    if (group.ticket != 0 && !journal_.WaitDurable(group.ticket)) {
-      return Fail(group.offset, nullptr, 0, TransformOutcome::kJournalFailed);
+  // Writes a prepared group once its digests are durable. False when it
+  // failed (and every thread is told to stop).
+  bool Write(int t, Slot& slot) {
+    if (slot.ticket != 0 && !journal_.WaitDurable(slot.ticket)) {
+      Stop(TransformOutcome::kJournalFailed);
+      return false;
     }
-    for (int64_t at = 0; at < group.count; at += kChunkBytes) {
-      const int64_t piece = std::min<int64_t>(kChunkBytes, group.count - at);
-      if (!file_.WriteAt(group.bytes.get() + at, piece, group.offset + at)) {
-        // The group's bytes back in their old state, for the reversal.
-        Apply(Opposite(record_.operation), group.bytes.get(), group.count,
-              group.offset);
-        return Fail(group.offset, group.bytes.get(), at + piece,
-                    TransformOutcome::kReversed);
+    int64_t& written = written_[static_cast<std::size_t>(slot.group)];
+    for (int64_t at = 0; at < slot.count; at += kChunkBytes) {
+      const int64_t piece = std::min<int64_t>(kChunkBytes, slot.count - at);
+      if (!file_.WriteAt(slot.bytes.get() + at, piece, slot.offset + at)) {
+        // The group's bytes back in their old state, for the put back.
+        Apply(Opposite(record_.operation), slot.bytes.get(), at + piece,
+              slot.offset);
+        {
+          std::lock_guard<std::mutex> lock(mutex_);
+          torn_.push_back({&slot, at + piece});
+        }
+        Stop(TransformOutcome::kReversed);
+        return false;
       }
-      crypter_.ShowProgress(group.offset + at + piece, record_.cipher_size);
+      written = at + piece;
+      const int64_t done = done_.fetch_add(piece) + piece;
+      if (bytes_done_ != nullptr) bytes_done_->fetch_add(piece);
+      // The text sink belongs to the caller's thread.
+      if (t == 0) {
+        crypter_.ShowProgress(done, record_.cipher_size);
+        shown_ = done;
+      }
     }
-    return TransformOutcome::kDone;
+    return true;
   }
 
-  // Puts back every group before |group_offset| and the first |attempted|
-  // bytes from there, whose old state |old_bytes| holds.
-  TransformOutcome Fail(int64_t group_offset, const uint8_t* old_bytes,
-                        int64_t attempted, TransformOutcome reversed) {
-    if (group_offset == 0 && attempted == 0) {
-      return reversed == TransformOutcome::kJournalFailed
+  // After a failure, with every thread stopped: puts back every byte
+  // written.
+  TransformOutcome PutBack() {
+    const bool any_written =
+        !torn_.empty() ||
+        std::any_of(written_.begin(), written_.end(), [](int64_t n) { return n > 0; });
+    if (!any_written) {
+      return failure_ == TransformOutcome::kJournalFailed
                  ? TransformOutcome::kJournalFailed
                  : TransformOutcome::kUntouched;
     }
-    if (attempted > 0 && !file_.WriteAt(old_bytes, attempted, group_offset)) {
-      return TransformOutcome::kLeftForRepair;
-    }
-    uint8_t* bytes = groups_[0].bytes.get();
-    if (bytes == old_bytes) bytes = groups_[1].bytes.get();
-    for (int64_t offset = 0; offset < group_offset; offset += group_bytes_) {
-      const int64_t count = std::min(group_bytes_, group_offset - offset);
-      if (file_.ReadAt(bytes, count, offset) != count) {
+    for (const Torn& torn : torn_) {
+      if (!file_.WriteAt(torn.slot->bytes.get(), torn.attempted, torn.slot->offset)) {
         return TransformOutcome::kLeftForRepair;
       }
-      Apply(Opposite(record_.operation), bytes, count, offset);
-      if (!file_.WriteAt(bytes, count, offset)) {
+      written_[static_cast<std::size_t>(torn.slot->group)] = 0;
+    }
+    std::unique_ptr<uint8_t[]> bytes;
+    for (int64_t group = 0; group < groups_; ++group) {
+      const int64_t count = written_[static_cast<std::size_t>(group)];
+      if (count == 0) continue;
+      if (!bytes) bytes.reset(new uint8_t[static_cast<std::size_t>(group_bytes_)]);
+      const int64_t offset = group * group_bytes_;
+      if (file_.ReadAt(bytes.get(), count, offset) != count) {
+        return TransformOutcome::kLeftForRepair;
+      }
+      Apply(Opposite(record_.operation), bytes.get(), count, offset);
+      if (!file_.WriteAt(bytes.get(), count, offset)) {
         return TransformOutcome::kLeftForRepair;
       }
     }
+    if (bytes_done_ != nullptr) bytes_done_->fetch_sub(done_.load());
     crypter_.ShowProgress(0, record_.cipher_size);
-    return reversed;
+    return failure_;
   }
 
   Crypter& crypter_;
@@ -182,9 +244,19 @@ class Transform {
   InPlaceFile& file_;
   const int64_t end_;
   const int64_t group_bytes_;
-  Group groups_[2];
-  std::unique_ptr<HelperThread> helper_;
-  std::vector<uint64_t> second_digests_;
+  const int64_t groups_;
+  const int threads_;
+  std::vector<Worker> workers_;
+  // Bytes of each group written so far; each entry is written only by the
+  // thread that owns the group, and read once the threads are done.
+  std::vector<int64_t> written_;
+  std::atomic<int64_t>* const bytes_done_;
+  std::atomic<int64_t> done_{0};
+  int64_t shown_ = 0;  // caller's thread only
+  std::atomic<bool> stopped_{false};
+  std::mutex mutex_;
+  TransformOutcome failure_ = TransformOutcome::kDone;  // under mutex_
+  std::vector<Torn> torn_;                              // under mutex_
 };
 
 }  // namespace
@@ -210,7 +282,8 @@ void EncipheredPageDigests(Crypter& crypter, const EntryRecord& record,
 TransformOutcome TransformJournaled(Crypter& crypter, Journal& journal,
                                     const EntryRecord& record,
                                     const std::u16string& path,
-                                    const PreparedContents& prepared) {
+                                    const PreparedContents& prepared,
+                                    std::atomic<int64_t>* bytes_done) {
   std::optional<InPlaceFile> opened;
   InPlaceFile* file = prepared.file;
   if (file != nullptr) {
@@ -224,7 +297,7 @@ TransformOutcome TransformJournaled(Crypter& crypter, Journal& journal,
   crypter.ShowProgress(0, record.cipher_size);
   const int64_t end = std::min<int64_t>(record.range_bytes, record.size);
   if (end <= 0) return TransformOutcome::kDone;
-  Transform transform(crypter, journal, record, *file, end);
+  Transform transform(crypter, journal, record, *file, end, bytes_done);
   return transform.Run(prepared.durable_digests, prepared.bytes);
 }
 

@@ -5,6 +5,7 @@
 #ifndef VELMORA_STATE_JOURNALED_TRANSFORM_H_
 #define VELMORA_STATE_JOURNALED_TRANSFORM_H_
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,10 +26,17 @@ enum class TransformOutcome {
                    // after that point (put back as for kReversed)
 };
 
-// Bytes read and transformed at a time, and the most that one journal flush
-// covers for a large file. Larger groups mean fewer flushes but buffers
-// that no longer stay in the processor's cache; 2 MiB measured fastest.
-constexpr int64_t kGroupBytes = 2 * 1048576;
+// Bytes one thread reads, transforms and writes at a time (a group); a
+// group's digests are durable before any byte of it is written. A large
+// file's groups are shared by as many threads as there are cores, each with
+// kSlotsPerThread buffers of a group: while the oldest is written, the
+// others wait for the journal's flush, so a slow flush rarely holds a
+// thread up. Memory: threads x kSlotsPerThread x kGroupBytes at most.
+constexpr int64_t kGroupBytes = 1048576;
+constexpr int kSlotsPerThread = 4;
+
+// The most threads one file is transformed on.
+constexpr int kMaxTransformThreads = 8;
 
 // What was prepared for an entry ahead of its turn.
 struct PreparedContents {
@@ -43,10 +51,14 @@ struct PreparedContents {
 // With |prepared|, the file opened ahead is used instead of opening |path|,
 // and bytes read ahead instead of reading them again; the caller has made
 // sure the file is still what was recorded.
+// With |bytes_done|, the bytes written are added to it as they are written
+// (and taken off again when they are put back), for a progress display on
+// another thread.
 TransformOutcome TransformJournaled(Crypter& crypter, Journal& journal,
                                     const EntryRecord& record,
                                     const std::u16string& path,
-                                    const PreparedContents& prepared);
+                                    const PreparedContents& prepared,
+                                    std::atomic<int64_t>* bytes_done = nullptr);
 
 // Digests of the enciphered form of |count| bytes at file offset |offset|
 // (a page boundary) of a file whose record is |record|, as they are now in
