@@ -190,8 +190,9 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
 
   state::PreparedContents contents = intent.contents;
   contents.file = file.get();
+  const int64_t bytes_before = host.m_job.m_nBytesDone;
   state::TransformOutcome transformed = state::TransformJournaled(
-      crypter, journal, intent.record, u"", contents);
+      crypter, journal, intent.record, u"", contents, &host.m_job.m_nBytesDone);
 
   // Appended, truncated or replaced meanwhile: the bytes written are put
   // back, and the file keeps its old name.
@@ -207,6 +208,7 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
     contents.durable_digests.clear();
     contents.bytes.clear();
     transformed = state::TransformJournaled(crypter, journal, back, u"", contents);
+    host.m_job.m_nBytesDone = bytes_before;
     if (transformed == state::TransformOutcome::kDone) {
       file->RestoreStatus(status, granted);
       return give_back(text::kChangedDuringRun);
@@ -218,7 +220,10 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
   switch (transformed) {
     case state::TransformOutcome::kDone:
       journal.End(id);
-      host.m_job.m_nBytesDone += status.size;
+      // The bytes past a head-only range count as done too: the scan's
+      // total holds whole files.
+      host.m_job.m_nBytesDone +=
+          status.size - std::min<int64_t>(status.size, intent.record.range_bytes);
       if (!restored) {
         // Name and contents agree; only the mode or times are off. Say
         // which file, and count it as done.
