@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <utility>
@@ -102,7 +103,9 @@ TEST_F(EntryFailureTest, ContentFailureIsPutBackAndRetryWorks) {
 }
 
 // The file lies in a folder that the same run renames afterwards: the
-// repair must follow the folder to its new name.
+// repair must follow the folder to its new name. A wrong password repairs
+// nothing, and a page in neither state is never guessed at: both reported,
+// nothing changed, until the page is as one of its states again.
 TEST_F(EntryFailureTest, ContentThatCannotBePutBackIsRepairedByTheNextRun) {
   const std::string contents = RandomContents(3 * 1048576 + 7, 10);
   Make({"S/"});
@@ -117,45 +120,33 @@ TEST_F(EntryFailureTest, ContentThatCannotBePutBackIsRepairedByTheNextRun) {
                                                         Detail(Path("S"), target),
                                                     MB_ABORTIGNORE | MB_ICONERROR, IDIGNORE}));
   const std::string garbled_file = Path(Enc(u"S") + "/" + target);
-  ASSERT_NE(ReadFile(garbled_file), contents);
-
-  // A wrong password repairs nothing and changes nothing.
-  const TreeSnapshot garbled = Snapshot(h_.root());
-  w().boxes.clear();
-  w().answers = SkipEachProblem();
-  h_.Decrypt(u"another password");
-  EXPECT_EQ(w().boxes.front().text, text::kRepairWrongPassword);
-  EXPECT_EQ(Snapshot(h_.root()), garbled);
-  EXPECT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kRepairRefused);
-
+  const std::string garbled = ReadFile(garbled_file);
+  ASSERT_NE(garbled, contents);
+  const int64_t mtime_ns = Snapshot(h_.root()).at(Enc(u"S") + "/" + target).mtime_ns;
+  const auto rewrite = [&](const std::string& bytes) {  // keeping its time
+    WriteFile(garbled_file, bytes);
+    const timespec times[2] = {{0, UTIME_OMIT}, {mtime_ns / 1000000000, mtime_ns % 1000000000}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, garbled_file.c_str(), times, 0), 0);
+  };
+  for (const bool torn : {false, true}) {
+    if (torn) rewrite(contents.substr(0, 512) + garbled.substr(512));  // half the page back
+    const TreeSnapshot damaged = Snapshot(h_.root());
+    w().boxes.clear();
+    w().answers = SkipEachProblem();
+    h_.Decrypt(torn ? kPassword : u"another password");
+    const std::u16string& shown = w().boxes.front().text;
+    EXPECT_TRUE(torn ? shown.starts_with(Format(text::kRepairFailed, {u""})) && shown.ends_with(u"/big.dat")
+                     : shown == text::kRepairWrongPassword)
+        << Dump(w());
+    EXPECT_EQ(Snapshot(h_.root()), damaged);
+    EXPECT_EQ(h_.dialog().m_lastRunOutcome, torn ? RunOutcome::kStateFailed : RunOutcome::kRepairRefused);
+  }
+  rewrite(garbled);
   w().boxes.clear();
   h_.Decrypt(kPassword);
   EXPECT_EQ(w().boxes.front().text,
             Format(text::kRepaired, {U16(Path(Enc(u"S") + "/big.dat"))}));
   EXPECT_EQ(Snapshot(h_.root()), before) << Dump(w());
-}
-
-// A page in neither state is never guessed at: reported, nothing changed,
-// until the page is as one of its states again.
-TEST_F(EntryFailureTest, APageInNeitherStateIsReportedNotGuessed) {
-  const std::string contents = RandomContents(3 * 1048576 + 7, 11);
-  WriteFile(Path("big.dat"), contents);
-  const std::string target = Path(Enc(u"big.dat"));
-  w().answers = {{Lead(text::kContentLeftForRepair), IDIGNORE}};
-  fault_injection::FailWritesFrom(2);
-  h_.Encrypt(kPassword);
-  fault_injection::Reset();
-  std::string torn = ReadFile(target);
-  torn.replace(0, 512, contents.substr(0, 512));  // half the page back, half not
-  WriteFile(target, torn);
-  const TreeSnapshot damaged = Snapshot(h_.root());
-
-  w().boxes.clear();
-  w().answers = SkipEachProblem();
-  h_.Decrypt(kPassword);
-  EXPECT_EQ(w().boxes.front().text, Format(text::kRepairFailed, {U16(Path("big.dat"))}));
-  EXPECT_EQ(Snapshot(h_.root()), damaged);
-  EXPECT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kStateFailed);
 }
 
 TEST_F(EntryFailureTest, StatusNotRestoredIsReportedAndTheFileIsStillDone) {
