@@ -21,12 +21,11 @@ using namespace std::chrono_literals;
 
 constexpr char kMarker[] = "\xc2\xbf";  // how every enciphered name begins
 
-// True once any entry directly in |directory| carries an enciphered name.
-bool AnyEnciphered(const std::string& directory) {
-  for (const std::string& name : Names(directory)) {
-    if (name.starts_with(kMarker)) return true;
-  }
-  return false;
+// The names directly in |directory| that are enciphered.
+std::vector<std::string> Enciphered(const std::string& directory) {
+  std::vector<std::string> names = Names(directory);
+  std::erase_if(names, [](const std::string& name) { return !name.starts_with(kMarker); });
+  return names;
 }
 
 // The entries in which two snapshots differ, for failure messages.
@@ -111,10 +110,8 @@ TEST_F(CliSafetyTest, KilledAtRandomInstantsOneDecryptGivesTheTreeBack) {
     // Wait for the first clip to get its new name, then kill within the
     // time the clips take: mostly inside one of them.
     const auto started = std::chrono::steady_clock::now();
-    for (bool renamed = false; !renamed && std::chrono::steady_clock::now() - started < span;) {
-      for (const std::string& name : Names(media())) {
-        renamed = renamed || name.starts_with(kMarker) != decrypting;
-      }
+    while (Enciphered(media()).size() == (decrypting ? 3u : 0u) &&
+           std::chrono::steady_clock::now() - started < span) {
     }
     std::this_thread::sleep_for(span * (random() % 1000) / 2000);
     child.Signal(SIGKILL);
@@ -136,7 +133,7 @@ TEST_F(CliSafetyTest, ASignalStopsTheRunAfterTheCurrentEntry) {
     Child child({"encrypt", root_, "--password-stdin"});
     child.Write(kPasswordLine);
     child.CloseInput();
-    while (!AnyEnciphered(root_)) std::this_thread::sleep_for(1ms);
+    while (Enciphered(root_).empty()) std::this_thread::sleep_for(1ms);
     child.Signal(signal);
     const Cli stopped = child.Finish();
     EXPECT_EQ(stopped.status, 128 + signal) << stopped.err;
@@ -153,17 +150,11 @@ TEST_F(CliSafetyTest, ASignalDuringOpenDecryptsNoFurtherAndEncryptsAgain) {
   Child open({"open", root_, "--password-stdin"});
   open.Write(kPasswordLine);
   // Once the first entry is plain again, the decryption is under way.
-  const auto any_plain = [&] {
-    for (const std::string& name : Names(root_)) {
-      if (!name.starts_with(kMarker)) return true;
-    }
-    return false;
-  };
-  while (!any_plain()) std::this_thread::sleep_for(1ms);
+  while (Enciphered(root_).size() == 400) std::this_thread::sleep_for(1ms);
   open.Signal(SIGINT);
   const Cli stopped = open.Finish();
   EXPECT_NE(stopped.status, -1) << stopped.err;  // it ended by itself
-  EXPECT_FALSE(any_plain()) << stopped.err;
+  EXPECT_EQ(Enciphered(root_).size(), 400u) << stopped.err;
   EXPECT_FALSE(Has(Run({"--version"}, "").err,
                    Shown(Format(text::kLeftDecrypted, {Utf16FromWtf8(root_)}))));
 }
@@ -219,7 +210,7 @@ TEST_F(CliSafetyTest, ATreeInUseIsRefusedAndOneLeftDecryptedIsNamedUntilEncrypte
   EXPECT_TRUE(Has(help.err, warning)) << help.err;
   EXPECT_TRUE(Has(help.err, "velmora-cli encrypt " + root_)) << help.err;
   EXPECT_EQ(Run({"encrypt", root_, "--password-stdin"}).status, 0);
-  EXPECT_TRUE(AnyEnciphered(root_));
+  EXPECT_EQ(Enciphered(root_).size(), 1u);
   EXPECT_FALSE(Has(Run({"--help"}, "").err, warning));
 }
 
