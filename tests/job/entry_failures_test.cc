@@ -38,18 +38,25 @@ class EntryFailureTest : public JobTest {
   }
 };
 
-TEST_F(EntryFailureTest, StatusChangeOrOpenFailureGivesTheOldNameBackAndRetryWorks) {
+// A file of more than one group of chunks, so that content failures come
+// before any write, inside a group and after a whole group was written.
+TEST_F(EntryFailureTest, AFailureOnTheWayGivesTheOldNameAndBytesBackAndRetryWorks) {
+  const std::string contents = RandomContents(9 * 1048576 + 100, 9);
   const struct {
     void (*arm)();
     Text message;
-  } cases[] = {{[] { fault_injection::FailNthSetStatus(1); }, text::kAttributeFailed},
-               {[] { fault_injection::FailNthOpen(1); }, text::kOpenFailed}};
+    bool read_only = false;  // only such a file has its mode changed for the
+                             // transform; root opens anything
+  } cases[] = {{[] { fault_injection::FailNthSetStatus(1); }, text::kAttributeFailed, true},
+               {[] { fault_injection::FailNthOpen(1); }, text::kOpenFailed, true},
+               {[] { fault_injection::FailNthRead(1); }, text::kOpenFailed},  // at offset 0
+               {[] { fault_injection::FailNthWrite(1); }, text::kOpenFailed},
+               {[] { fault_injection::FailNthWrite(2); }, text::kOpenFailed},  // mid-group
+               {[] { fault_injection::FailNthRead(2); }, text::kOpenFailed}};  // after a group
   for (const auto& c : cases) {
     Empty();
-    Make({"a.txt"});
-    // Read-only: only a file that cannot be opened for writing as it is
-    // has its mode changed for the transform, and root opens anything.
-    ASSERT_EQ(::chmod(Path("a.txt").c_str(), 0444), 0);
+    WriteFile(Path("big.dat"), contents);
+    ASSERT_EQ(::chmod(Path("big.dat").c_str(), c.read_only ? 0444 : 0644), 0);
     HandOver(h_.root());
     HandOver(h_.state_home().path());
     const TreeSnapshot before = Snapshot(h_.root());
@@ -61,44 +68,16 @@ TEST_F(EntryFailureTest, StatusChangeOrOpenFailureGivesTheOldNameBackAndRetryWor
       w().answers = {{Lead(c.message), IDRETRY}};
       c.arm();
       h_.Encrypt(kPassword);
+      fault_injection::Reset();
       EXPECT_EQ(w().boxes.front(),
-                (ScriptedWindow::Box{c.message + Detail(h_.root(), "a.txt"), kRetryable, IDRETRY}));
-      EXPECT_EQ(at_the_box, before);  // the old name back, nothing changed
-      EXPECT_EQ(Names(h_.root()), std::vector<std::string>{Enc(u"a.txt")});
+                (ScriptedWindow::Box{c.message + Detail(h_.root(), "big.dat"), kRetryable, IDRETRY}));
+      EXPECT_EQ(at_the_box, before);  // old name, old bytes: the retry is safe
+      EXPECT_EQ(w().boxes.back().text, u"全て正常に処理しました。\r\n1 / 1ファイル");
+      EXPECT_EQ(Names(h_.root()), std::vector<std::string>{Enc(u"big.dat")});
       h_.Decrypt(kPassword);
       EXPECT_EQ(Snapshot(h_.root()), before);
       EXPECT_EQ(w().unexpected_boxes, 0) << Dump(w());
     });
-  }
-}
-
-TEST_F(EntryFailureTest, ContentFailureIsPutBackAndRetryWorks) {
-  // More than one group of chunks, so that failures come before any write,
-  // inside a group and after a whole group was written.
-  const int64_t size = 9 * 1048576 + 100;
-  const std::string contents = RandomContents(size, 9);
-  void (*const arms[])() = {[] { fault_injection::FailNthRead(1); },   // at offset 0
-                            [] { fault_injection::FailNthWrite(1); },
-                            [] { fault_injection::FailNthWrite(2); },  // mid-group
-                            [] { fault_injection::FailNthRead(2); }};  // after a whole group
-  for (const auto arm : arms) {
-    Empty();
-    WriteFile(Path("big.dat"), contents);
-    const TreeSnapshot before = Snapshot(h_.root());
-    TreeSnapshot at_the_box;
-    w().on_box = [&](const std::u16string& text) {
-      if (text.starts_with(Lead(text::kOpenFailed))) at_the_box = Snapshot(h_.root());
-    };
-    w().answers = {{Lead(text::kOpenFailed), IDRETRY}};
-    arm();
-    h_.Encrypt(kPassword);
-    fault_injection::Reset();
-    EXPECT_EQ(w().boxes.front(), (ScriptedWindow::Box{text::kOpenFailed + Detail(h_.root(), "big.dat"),
-                                                       kRetryable, IDRETRY}));
-    EXPECT_EQ(at_the_box, before);  // old name, old bytes: the retry is safe
-    EXPECT_EQ(w().boxes.back().text, u"全て正常に処理しました。\r\n1 / 1ファイル");
-    h_.Decrypt(kPassword);
-    EXPECT_EQ(Snapshot(h_.root()), before);
   }
 }
 
