@@ -1,5 +1,6 @@
-// velmora-cli as a child process of a test: stdio on pipes, no controlling
-// terminal, so there is never a person to ask.
+// velmora-cli as a child process of a test: stdio on pipes and no
+// controlling terminal, so there is never a person to ask, or on a
+// pseudo-terminal.
 #ifndef VELMORA_TESTS_CLI_CLI_CHILD_H_
 #define VELMORA_TESTS_CLI_CLI_CHILD_H_
 
@@ -7,10 +8,13 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <string>
 #include <string_view>
@@ -33,26 +37,39 @@ class Child {
  public:
   // |env| adds or replaces variables of the child's environment. The child
   // speaks Japanese whatever the caller's locale, unless |env| says else.
+  // With |terminal_columns| its stdio and controlling terminal are a new
+  // pseudo-terminal that wide, and all it writes is read as stdout, without
+  // post-processing: every carriage return is the program's own.
   explicit Child(std::vector<std::string> args,
-                 std::vector<std::pair<const char*, const char*>> env = {}) {
+                 std::vector<std::pair<const char*, const char*>> env = {},
+                 unsigned short terminal_columns = 0) {
     args.insert(args.begin(), VELMORA_CLI_PATH);
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     int pipes[3][2];
-    for (auto& ends : pipes) EXPECT_EQ(::pipe2(ends, O_CLOEXEC), 0);
     ::signal(SIGPIPE, SIG_IGN);  // the child may exit before reading stdin
-    pid_ = ::fork();
+    if (terminal_columns > 0) {
+      termios raw{};
+      ::cfmakeraw(&raw);
+      const winsize size = {24, terminal_columns, 0, 0};
+      pid_ = ::forkpty(&fd_[1], nullptr, &raw, &size);
+    } else {
+      for (auto& ends : pipes) EXPECT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+      pid_ = ::fork();
+    }
     if (pid_ == 0) {
-      ::setsid();  // no controlling terminal: /dev/tty cannot be opened
+      if (terminal_columns == 0) {
+        ::setsid();  // no controlling terminal: /dev/tty cannot be opened
+        for (int fd = 0; fd < 3; ++fd) ::dup2(pipes[fd][fd == 0 ? 0 : 1], fd);
+      }
       ::unsetenv("LANGUAGE");  // Japanese, whatever the caller's locale
       ::setenv("LC_ALL", "C.UTF-8", 1);
       for (const auto& [name, value] : env) ::setenv(name, value, 1);
-      for (int fd = 0; fd < 3; ++fd) ::dup2(pipes[fd][fd == 0 ? 0 : 1], fd);
       ::execv(argv[0], argv.data());
       ::_exit(127);
     }
-    for (int fd = 0; fd < 3; ++fd) {
+    for (int fd = 0; fd < 3 && terminal_columns == 0; ++fd) {
       ::close(pipes[fd][fd == 0 ? 0 : 1]);
       fd_[fd] = pipes[fd][fd == 0 ? 1 : 0];
     }
@@ -77,12 +94,12 @@ class Child {
         return false;
       }
       for (int i = 1; i < 3; ++i) {
+        if (fds[i - 1].revents == 0) continue;
         char buffer[4096];
-        const ssize_t count =
-            fds[i - 1].revents ? ::read(fd_[i], buffer, sizeof buffer) : -1;
-        if (count > 0)
-          (i == 2 ? result_.err : result_.out).append(buffer, count);
-        if (count == 0) ::close(std::exchange(fd_[i], -1));
+        const ssize_t count = ::read(fd_[i], buffer, sizeof buffer);
+        if (count > 0) (i == 2 ? result_.err : result_.out).append(buffer, count);
+        // A terminal ends in EIO once the child's side is closed.
+        if (count == 0 || (count < 0 && errno != EINTR)) ::close(std::exchange(fd_[i], -1));
       }
     }
     return true;
@@ -103,8 +120,9 @@ class Child {
   Cli result_;
 };
 
-inline Cli RunCli(const std::vector<std::string>& args, const std::string& input) {
-  Child child(args);
+inline Cli RunCli(const std::vector<std::string>& args, const std::string& input,
+                  std::vector<std::pair<const char*, const char*>> env = {}) {
+  Child child(args, std::move(env));
   child.Write(input);
   child.CloseInput();
   return child.Finish();

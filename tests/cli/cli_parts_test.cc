@@ -97,20 +97,12 @@ TEST(ProgressTextTest, FiguresFirstThenTheEndOfThePathWithinTheWidth) {
   EXPECT_EQ(ByteSize(1048575), "1.0 MiB");
   EXPECT_EQ(ClockTime(3), "0:03");
   EXPECT_EQ(ClockTime(3723), "1:02:03");
-  ProgressFigures scan;
-  scan.entries = 12;
-  scan.bytes = 5000;
-  scan.current = u"sub";
-  EXPECT_EQ(ProgressText(scan, 80), "検索中 12 件  4.9 KiB  sub");
-
-  ProgressFigures walk;
-  walk.walking = true;
-  walk.entries = 1234;
-  walk.entries_total = 20000;
-  walk.bytes = 58826752;
-  walk.bytes_total = 268435456;
-  walk.bytes_per_second = 410 * 1048576.0;
-  walk.current = u"sub/報告\U0001F600e\u0301.txt";
+  EXPECT_EQ(ProgressText({.entries = 12, .bytes = 5000, .current = u"sub"}, 80),
+            "検索中 12 件  4.9 KiB  sub");
+  ProgressFigures walk{.walking = true, .entries = 1234, .entries_total = 20000,
+                       .bytes = 58826752, .bytes_total = 268435456,
+                       .bytes_per_second = 410 * 1048576.0,
+                       .current = u"sub/報告\U0001F600e\u0301.txt"};
   const std::string figures =
       "1234/20000 件  56.1 MiB / 256.0 MiB (21%)  410.0 MiB/s  残り 0:01";
   EXPECT_EQ(ProgressText(walk, 100), figures + "  sub/報告😀e\u0301.txt");

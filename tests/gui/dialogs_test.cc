@@ -64,9 +64,10 @@ struct PasswordCase {
 };
 
 // The rules themselves are tests/ui/password_rules_test.cc; here, that the
-// dialog shows their verdict as each key is typed, and that no box cuts
-// what is typed short of the longest password.
-TEST(PasswordDialogTest, OkAndEnterAcceptOnlyAValidPair) {
+// dialog shows their verdict as each key is typed, that no box cuts what is
+// typed short of the longest password, and that both boxes show stars
+// unless the show box is ticked.
+TEST(PasswordDialogTest, OkAndEnterAcceptOnlyAValidPairAndTheShowBoxUnmasksBoth) {
   const QString k1020(1020, QLatin1Char('k'));
   const QString k1021(1021, QLatin1Char('k'));
   const QString short_ = QStringLiteral("パスワードが短すぎます。");
@@ -87,13 +88,20 @@ TEST(PasswordDialogTest, OkAndEnterAcceptOnlyAValidPair) {
     const int answer = RunWith(
         [&] { return RunPasswordDialog(nullptr, &password); },
         [&](QDialog& dialog) {
+          auto* input = Find<QLineEdit>(dialog, IDC_PASSWORD_INPUT);
           auto* confirmation = Find<QLineEdit>(dialog, IDC_PASSWORD_CONFIRM);
-          QTest::keyClicks(Find<QLineEdit>(dialog, IDC_PASSWORD_INPUT),
-                           c.password);
+          EXPECT_FALSE(Find<QPushButton>(dialog, IDOK)->isEnabled());
+          QTest::keyClicks(input, c.password);
           QTest::keyClicks(confirmation, c.confirmation);
           EXPECT_EQ(Find<QLabel>(dialog, IDC_PASSWORD_MESSAGE)->text(),
                     c.message);
           EXPECT_EQ(Find<QPushButton>(dialog, IDOK)->isEnabled(), valid);
+          for (const bool shown : {true, false}) {
+            QTest::mouseClick(Find<QCheckBox>(dialog, IDC_PASSWORD_SHOW), Qt::LeftButton);
+            EXPECT_EQ(input->displayText(), shown ? c.password : QString(c.password.size(), '*'));
+            EXPECT_EQ(confirmation->displayText(),
+                      shown ? c.confirmation : QString(c.confirmation.size(), '*'));
+          }
           // Shares the box's buffer: taking the password wipes it in place.
           const QString held = confirmation->text();
           QTest::keyClick(confirmation, Qt::Key_Return);
@@ -108,27 +116,6 @@ TEST(PasswordDialogTest, OkAndEnterAcceptOnlyAValidPair) {
     EXPECT_EQ(password,
               valid ? c.password.toStdU16String() : std::u16string(u"before"));
   }
-}
-
-TEST(PasswordDialogTest, ShowBoxUnmasksBothBoxesOtherwiseStars) {
-  std::u16string password;
-  RunWith([&] { return RunPasswordDialog(nullptr, &password); },
-          [](QDialog& dialog) {
-            auto* input = Find<QLineEdit>(dialog, IDC_PASSWORD_INPUT);
-            auto* confirmation = Find<QLineEdit>(dialog, IDC_PASSWORD_CONFIRM);
-            auto* show = Find<QCheckBox>(dialog, IDC_PASSWORD_SHOW);
-            EXPECT_FALSE(Find<QPushButton>(dialog, IDOK)->isEnabled());
-            QTest::keyClicks(input, QStringLiteral("abc"));
-            QTest::keyClicks(confirmation, QStringLiteral("ab"));
-            for (const bool shown : {false, true, false}) {
-              if (show->isChecked() != shown) {
-                QTest::mouseClick(show, Qt::LeftButton);
-              }
-              EXPECT_EQ(input->displayText(), shown ? "abc" : "***") << shown;
-              EXPECT_EQ(confirmation->displayText(), shown ? "ab" : "**")
-                  << shown;
-            }
-          });
 }
 
 struct OptionCase {
@@ -374,16 +361,21 @@ void ExpectTextFits(const QWidget& control) {
   }
 }
 
+// Every window, built as the program builds it.
+class WindowsTest : public ::testing::Test {
+ protected:
+  PasswordDialog password{nullptr};
+  OptionDialog option{nullptr, u"", 0};
+  MainWindow main;
+  AboutBox about{nullptr};
+  FolderBrowser browser{nullptr, u"/"};
+};
+
 // A horizontal dialog unit is a quarter of the font's mean letter width (in
 // whole pixels) and a vertical one is as long, as in the face the templates
 // were drawn in: each window keeps its template's shape in any face, and a
 // control that needs more height for its text grows evenly about its place.
-TEST(DialogLayoutTest, WindowsKeepTheirShapeAndShowEveryTextWhole) {
-  PasswordDialog password(nullptr);
-  OptionDialog option(nullptr, u"", 0);
-  MainWindow main;
-  AboutBox about(nullptr);
-  FolderBrowser browser(nullptr, u"/");
+TEST_F(WindowsTest, KeepTheirShapeAndShowEveryTextWhole) {
   const struct {
     QWidget* window;
     int id;  // 0: the window itself
@@ -430,10 +422,7 @@ TEST(DialogLayoutTest, WindowsKeepTheirShapeAndShowEveryTextWhole) {
 }
 
 // What a screen reader says for each control: the text of its label.
-TEST(AccessibilityTest, ControlsAreNamedByWhatLabelsThem) {
-  PasswordDialog password(nullptr);
-  OptionDialog option(nullptr, u"", 1);
-  MainWindow main;
+TEST_F(WindowsTest, NameEachControlByWhatLabelsIt) {
   const struct {
     QWidget* window;
     int id;

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -38,18 +39,25 @@ class EntryFailureTest : public JobTest {
   }
 };
 
-TEST_F(EntryFailureTest, StatusChangeOrOpenFailureGivesTheOldNameBackAndRetryWorks) {
+// A file of more than one group of chunks, so that content failures come
+// before any write, inside a group and after a whole group was written.
+TEST_F(EntryFailureTest, AFailureOnTheWayGivesTheOldNameAndBytesBackAndRetryWorks) {
+  const std::string contents = RandomContents(9 * 1048576 + 100, 9);
   const struct {
     void (*arm)();
     Text message;
-  } cases[] = {{[] { fault_injection::FailNthSetStatus(1); }, text::kAttributeFailed},
-               {[] { fault_injection::FailNthOpen(1); }, text::kOpenFailed}};
+    bool read_only = false;  // only such a file has its mode changed for the
+                             // transform; root opens anything
+  } cases[] = {{[] { fault_injection::FailNthSetStatus(1); }, text::kAttributeFailed, true},
+               {[] { fault_injection::FailNthOpen(1); }, text::kOpenFailed, true},
+               {[] { fault_injection::FailNthRead(1); }, text::kOpenFailed},  // at offset 0
+               {[] { fault_injection::FailNthWrite(1); }, text::kOpenFailed},
+               {[] { fault_injection::FailNthWrite(2); }, text::kOpenFailed},  // mid-group
+               {[] { fault_injection::FailNthRead(2); }, text::kOpenFailed}};  // after a group
   for (const auto& c : cases) {
     Empty();
-    Make({"a.txt"});
-    // Read-only: only a file that cannot be opened for writing as it is
-    // has its mode changed for the transform, and root opens anything.
-    ASSERT_EQ(::chmod(Path("a.txt").c_str(), 0444), 0);
+    WriteFile(Path("big.dat"), contents);
+    ASSERT_EQ(::chmod(Path("big.dat").c_str(), c.read_only ? 0444 : 0644), 0);
     HandOver(h_.root());
     HandOver(h_.state_home().path());
     const TreeSnapshot before = Snapshot(h_.root());
@@ -61,10 +69,12 @@ TEST_F(EntryFailureTest, StatusChangeOrOpenFailureGivesTheOldNameBackAndRetryWor
       w().answers = {{Lead(c.message), IDRETRY}};
       c.arm();
       h_.Encrypt(kPassword);
+      fault_injection::Reset();
       EXPECT_EQ(w().boxes.front(),
-                (ScriptedWindow::Box{c.message + Detail(h_.root(), "a.txt"), kRetryable, IDRETRY}));
-      EXPECT_EQ(at_the_box, before);  // the old name back, nothing changed
-      EXPECT_EQ(Names(h_.root()), std::vector<std::string>{Enc(u"a.txt")});
+                (ScriptedWindow::Box{c.message + Detail(h_.root(), "big.dat"), kRetryable, IDRETRY}));
+      EXPECT_EQ(at_the_box, before);  // old name, old bytes: the retry is safe
+      EXPECT_EQ(w().boxes.back().text, u"全て正常に処理しました。\r\n1 / 1ファイル");
+      EXPECT_EQ(Names(h_.root()), std::vector<std::string>{Enc(u"big.dat")});
       h_.Decrypt(kPassword);
       EXPECT_EQ(Snapshot(h_.root()), before);
       EXPECT_EQ(w().unexpected_boxes, 0) << Dump(w());
@@ -72,38 +82,10 @@ TEST_F(EntryFailureTest, StatusChangeOrOpenFailureGivesTheOldNameBackAndRetryWor
   }
 }
 
-TEST_F(EntryFailureTest, ContentFailureIsPutBackAndRetryWorks) {
-  // More than one group of chunks, so that failures come before any write,
-  // inside a group and after a whole group was written.
-  const int64_t size = 9 * 1048576 + 100;
-  const std::string contents = RandomContents(size, 9);
-  void (*const arms[])() = {[] { fault_injection::FailNthRead(1); },   // at offset 0
-                            [] { fault_injection::FailNthWrite(1); },
-                            [] { fault_injection::FailNthWrite(2); },  // mid-group
-                            [] { fault_injection::FailNthRead(2); }};  // after a whole group
-  for (const auto arm : arms) {
-    Empty();
-    WriteFile(Path("big.dat"), contents);
-    const TreeSnapshot before = Snapshot(h_.root());
-    TreeSnapshot at_the_box;
-    w().on_box = [&](const std::u16string& text) {
-      if (text.starts_with(Lead(text::kOpenFailed))) at_the_box = Snapshot(h_.root());
-    };
-    w().answers = {{Lead(text::kOpenFailed), IDRETRY}};
-    arm();
-    h_.Encrypt(kPassword);
-    fault_injection::Reset();
-    EXPECT_EQ(w().boxes.front(), (ScriptedWindow::Box{text::kOpenFailed + Detail(h_.root(), "big.dat"),
-                                                       kRetryable, IDRETRY}));
-    EXPECT_EQ(at_the_box, before);  // old name, old bytes: the retry is safe
-    EXPECT_EQ(w().boxes.back().text, u"全て正常に処理しました。\r\n1 / 1ファイル");
-    h_.Decrypt(kPassword);
-    EXPECT_EQ(Snapshot(h_.root()), before);
-  }
-}
-
 // The file lies in a folder that the same run renames afterwards: the
-// repair must follow the folder to its new name.
+// repair must follow the folder to its new name. A wrong password repairs
+// nothing, and a page in neither state is never guessed at: both reported,
+// nothing changed, until the page is as one of its states again.
 TEST_F(EntryFailureTest, ContentThatCannotBePutBackIsRepairedByTheNextRun) {
   const std::string contents = RandomContents(3 * 1048576 + 7, 10);
   Make({"S/"});
@@ -118,51 +100,42 @@ TEST_F(EntryFailureTest, ContentThatCannotBePutBackIsRepairedByTheNextRun) {
                                                         Detail(Path("S"), target),
                                                     MB_ABORTIGNORE | MB_ICONERROR, IDIGNORE}));
   const std::string garbled_file = Path(Enc(u"S") + "/" + target);
-  ASSERT_NE(ReadFile(garbled_file), contents);
-
-  // A wrong password repairs nothing and changes nothing.
-  const TreeSnapshot garbled = Snapshot(h_.root());
-  w().boxes.clear();
-  w().answers = SkipEachProblem();
-  h_.Decrypt(u"another password");
-  EXPECT_EQ(w().boxes.front().text, text::kRepairWrongPassword);
-  EXPECT_EQ(Snapshot(h_.root()), garbled);
-  EXPECT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kRepairRefused);
-
+  const std::string garbled = ReadFile(garbled_file);
+  ASSERT_NE(garbled, contents);
+  const int64_t mtime_ns = Snapshot(h_.root()).at(Enc(u"S") + "/" + target).mtime_ns;
+  const auto rewrite = [&](const std::string& bytes) {  // keeping its time
+    WriteFile(garbled_file, bytes);
+    const timespec times[2] = {{0, UTIME_OMIT}, {mtime_ns / 1000000000, mtime_ns % 1000000000}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, garbled_file.c_str(), times, 0), 0);
+  };
+  for (const bool torn : {false, true}) {
+    if (torn) {
+      // Groups are written by several threads: tear the first page that
+      // was written, wherever it is, its first sector back and the rest not.
+      const auto first = static_cast<std::size_t>(
+          std::mismatch(garbled.begin(), garbled.end(), contents.begin()).first - garbled.begin());
+      const std::size_t page = first / 4096 * 4096;
+      std::string half = garbled;
+      half.replace(page, 512, contents.substr(page, 512));
+      rewrite(half);
+    }
+    const TreeSnapshot damaged = Snapshot(h_.root());
+    w().boxes.clear();
+    w().answers = SkipEachProblem();
+    h_.Decrypt(torn ? kPassword : u"another password");
+    const std::u16string& shown = w().boxes.front().text;
+    EXPECT_TRUE(torn ? shown.starts_with(Format(text::kRepairFailed, {u""})) && shown.ends_with(u"/big.dat")
+                     : shown == text::kRepairWrongPassword)
+        << Dump(w());
+    EXPECT_EQ(Snapshot(h_.root()), damaged);
+    EXPECT_EQ(h_.dialog().m_lastRunOutcome, torn ? RunOutcome::kStateFailed : RunOutcome::kRepairRefused);
+  }
+  rewrite(garbled);
   w().boxes.clear();
   h_.Decrypt(kPassword);
   EXPECT_EQ(w().boxes.front().text,
             Format(text::kRepaired, {U16(Path(Enc(u"S") + "/big.dat"))}));
   EXPECT_EQ(Snapshot(h_.root()), before) << Dump(w());
-}
-
-// A page in neither state is never guessed at: reported, nothing changed,
-// until the page is as one of its states again.
-TEST_F(EntryFailureTest, APageInNeitherStateIsReportedNotGuessed) {
-  const std::string contents = RandomContents(3 * 1048576 + 7, 11);
-  WriteFile(Path("big.dat"), contents);
-  const std::string target = Path(Enc(u"big.dat"));
-  w().answers = {{Lead(text::kContentLeftForRepair), IDIGNORE}};
-  fault_injection::FailWritesFrom(2);
-  h_.Encrypt(kPassword);
-  fault_injection::Reset();
-  std::string torn = ReadFile(target);
-  // Groups are written by several threads: tear the first page written,
-  // wherever it is, its first sector back and the rest not.
-  const auto changed = static_cast<std::size_t>(
-      std::mismatch(torn.begin(), torn.end(), contents.begin()).first - torn.begin());
-  ASSERT_LT(changed, torn.size());
-  const std::size_t page = changed / 4096 * 4096;
-  torn.replace(page, 512, contents.substr(page, 512));
-  WriteFile(target, torn);
-  const TreeSnapshot damaged = Snapshot(h_.root());
-
-  w().boxes.clear();
-  w().answers = SkipEachProblem();
-  h_.Decrypt(kPassword);
-  EXPECT_EQ(w().boxes.front().text, Format(text::kRepairFailed, {U16(Path("big.dat"))}));
-  EXPECT_EQ(Snapshot(h_.root()), damaged);
-  EXPECT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kStateFailed);
 }
 
 TEST_F(EntryFailureTest, StatusNotRestoredIsReportedAndTheFileIsStillDone) {
