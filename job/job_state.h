@@ -46,6 +46,8 @@ struct JobState {
   // the shortest one takes is at most partly wrong.
   std::u16string m_strScanLongestName;
   std::u16string m_strScanShortestName;
+  // The longest plain name: enciphered, it may check the whole password.
+  std::u16string m_strScanLongestPlainName;
   int32_t m_nFound = 0;
   int32_t m_nDone = 0;
   // Bytes of file contents this run has transformed; a progress display

@@ -246,6 +246,14 @@ bool PrepareRun(JobHost& host, std::u16string* target) {
   return true;
 }
 
+// True when |plain|, once enciphered, checks every unit of the password.
+bool NameWillCoverPassword(Crypter& crypter, const std::u16string& plain) {
+  if (plain.empty()) return false;
+  const std::u16string cipher_name = crypter.ConvertName(plain, OP_ENCRYPT);
+  return crypter.m_nError == ERR_NONE &&
+         state::NameCoversPassword(crypter, cipher_name);
+}
+
 }  // namespace
 
 TargetCheck CheckTarget(std::u16string* path) {
@@ -287,10 +295,12 @@ void RunJob(JobHost& host) {
   job.m_nAlreadyEnciphered = 0;
   job.m_nWrongPassword = 0;
   // An encryption records the password's verifier; the slow hash runs
-  // beside the walk.
+  // beside the walk. A tree that will hold a name checking the whole
+  // password needs none, and the hash's time and memory are saved.
   std::optional<state::HelperThread> helper;
   state::PendingVerifier verifier;
-  if (job.m_nMode == 0 && job.m_bExitPass == 0) {
+  if (job.m_nMode == 0 && job.m_bExitPass == 0 &&
+      !NameWillCoverPassword(host.m_crypter, job.m_strScanLongestPlainName)) {
     helper.emplace();
     helper->Start([&verifier, &host] { verifier.Prepare(host.m_crypter); });
   }

@@ -40,6 +40,7 @@ void OnStartScan(JobHost& host) {
   job.m_nScanBytesEncrypted = 0;
   job.m_strScanLongestName.clear();
   job.m_strScanShortestName.clear();
+  job.m_strScanLongestPlainName.clear();
   host.m_lastScanOutcome = ScanOutcome::kStopped;
   host.m_linksInside.clear();
   host.m_treeStatus = FileStatus{};
@@ -94,6 +95,9 @@ int32_t ScanTree(JobHost& host, const std::u16string& pattern,
         }
       } else {
         ++job.m_nScanPlain;
+        if (name.size() > job.m_strScanLongestPlainName.size()) {
+          job.m_strScanLongestPlainName = name;
+        }
       }
       ++found;
       if (status.is_regular) {
