@@ -432,7 +432,10 @@ RepairReport PendingRepair::Run(Crypter& crypter) {
           report.repaired.push_back(Wtf8FromUtf16(repair.path()));
           break;
         case Verdict::kFailed:
-          report.failed.push_back(EntryPath(it->record, it->record.source));
+          // Where it lies now, when it was found; else where it was.
+          report.failed.push_back(repair.path().empty()
+                                      ? EntryPath(it->record, it->record.source)
+                                      : Wtf8FromUtf16(repair.path()));
           all_consistent = false;
           break;
         case Verdict::kGone:
