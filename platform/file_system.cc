@@ -58,8 +58,6 @@ struct DirectoryFinder::Rep {
   bool has_entry = false;
   bool dots = false;
   std::u16string name;
-  mode_t mode = 0;
-  int64_t size = 0;
   FileStatus status;
 };
 
@@ -108,21 +106,16 @@ bool DirectoryFinder::FindNextFile() {
 
     const std::string_view name(entry->d_name);
     // Relative to the open directory: constant cost, whatever the depth.
-    if (StatusAt(::dirfd(r.dir), entry->d_name, &r.status)) {
-      r.mode = static_cast<mode_t>(r.status.mode);
-      r.size = r.status.size;
-    } else if (errno == ENOENT) {
-      continue;  // removed since readdir() listed it
-    } else {
+    if (!StatusAt(::dirfd(r.dir), entry->d_name, &r.status)) {
+      if (errno == ENOENT) continue;  // removed since readdir() listed it
       // Listed but not readable (no search permission, say): still report
       // it, so the directory does not look emptier than it is.
-      r.mode = ModeFromDirentType(entry->d_type);
-      r.size = 0;
+      const mode_t mode = ModeFromDirentType(entry->d_type);
       r.status = FileStatus{};
-      r.status.mode = r.mode;
-      r.status.is_directory = S_ISDIR(r.mode);
-      r.status.is_regular = S_ISREG(r.mode);
-      r.status.is_symlink = S_ISLNK(r.mode);
+      r.status.mode = mode;
+      r.status.is_directory = S_ISDIR(mode);
+      r.status.is_regular = S_ISREG(mode);
+      r.status.is_symlink = S_ISLNK(mode);
     }
     r.dots = name == "." || name == "..";
     r.name = Utf16FromWtf8(name);
@@ -136,15 +129,15 @@ bool DirectoryFinder::IsDots() const {
 }
 
 bool DirectoryFinder::IsDirectory() const {
-  return rep_ && rep_->has_entry && S_ISDIR(rep_->mode);
+  return rep_ && rep_->has_entry && rep_->status.is_directory;
 }
 
 bool DirectoryFinder::IsRegularFile() const {
-  return rep_ && rep_->has_entry && S_ISREG(rep_->mode);
+  return rep_ && rep_->has_entry && rep_->status.is_regular;
 }
 
 bool DirectoryFinder::IsSymbolicLink() const {
-  return rep_ && rep_->has_entry && S_ISLNK(rep_->mode);
+  return rep_ && rep_->has_entry && rep_->status.is_symlink;
 }
 
 std::u16string DirectoryFinder::GetFileName() const {
@@ -162,7 +155,7 @@ std::u16string DirectoryFinder::GetFilePath() const {
 
 int64_t DirectoryFinder::GetLength64() const {
   if (!rep_ || !rep_->has_entry) return 0;
-  return rep_->size;
+  return rep_->status.size;
 }
 
 FileStatus DirectoryFinder::Status() const {
@@ -254,25 +247,26 @@ int RenameEntry(const std::u16string& from, const std::u16string& to) {
   std::string from_bytes;
   std::string to_bytes;
   if (!ToBytes(from, &from_bytes) || !ToBytes(to, &to_bytes)) return -1;
+  return RenameAtNoReplace(AT_FDCWD, from_bytes.c_str(), to_bytes.c_str());
+}
+
+int RenameAtNoReplace(int folder_fd, const char* from, const char* to) {
   // rename() would silently replace whatever is at |to|; RENAME_NOREPLACE
   // makes the kernel refuse atomically.
   fault_injection::CrashPoint();
-  if (::renameat2(AT_FDCWD, from_bytes.c_str(), AT_FDCWD, to_bytes.c_str(),
-                  RENAME_NOREPLACE) == 0) {
-    return 0;
-  }
+  if (::renameat2(folder_fd, from, folder_fd, to, RENAME_NOREPLACE) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS) return -1;
   // Old kernel, or a file system without the flag. Check, then rename: an
   // entry created at |to| between the two would be replaced. Nothing else
   // should be writing inside the tree being processed, so the window is
   // accepted.
   struct stat st {};
-  if (::lstat(to_bytes.c_str(), &st) == 0) {
+  if (::fstatat(folder_fd, to, &st, AT_SYMLINK_NOFOLLOW) == 0) {
     errno = EEXIST;
     return -1;
   }
   if (errno != ENOENT) return -1;
-  return ::rename(from_bytes.c_str(), to_bytes.c_str()) == 0 ? 0 : -1;
+  return ::renameat(folder_fd, from, folder_fd, to) == 0 ? 0 : -1;
 }
 
 std::u16string GetCurrentDirectoryPath() {

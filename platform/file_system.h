@@ -132,6 +132,10 @@ FileStatus WithOwnerReadWrite(FileStatus status);
 // detect name collisions.
 int RenameEntry(const std::u16string& from, const std::u16string& to);
 
+// The same for the entries |from| and |to| of the folder open as |folder_fd|
+// (AT_FDCWD: paths from the working folder), in the kernel's form.
+int RenameAtNoReplace(int folder_fd, const char* from, const char* to);
+
 // The working directory, or an empty string when it cannot be read.
 std::u16string GetCurrentDirectoryPath();
 

@@ -134,24 +134,7 @@ int Folder::Rename(const std::u16string& from, const std::u16string& to) const {
   std::string from_bytes;
   std::string to_bytes;
   if (!NameBytes(from, &from_bytes) || !NameBytes(to, &to_bytes)) return -1;
-  fault_injection::CrashPoint();
-  // RENAME_NOREPLACE: the kernel refuses atomically where rename() would
-  // silently replace whatever carries the new name.
-  if (::renameat2(fd_, from_bytes.c_str(), fd_, to_bytes.c_str(),
-                  RENAME_NOREPLACE) == 0) {
-    return 0;
-  }
-  if (errno != EINVAL && errno != ENOSYS) return -1;
-  // A file system without the flag: check, then rename. Nothing else
-  // should be writing inside the tree being processed, so the window
-  // between the two is accepted.
-  struct stat st {};
-  if (::fstatat(fd_, to_bytes.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-    errno = EEXIST;
-    return -1;
-  }
-  if (errno != ENOENT) return -1;
-  return ::renameat(fd_, from_bytes.c_str(), fd_, to_bytes.c_str()) == 0 ? 0 : -1;
+  return RenameAtNoReplace(fd_, from_bytes.c_str(), to_bytes.c_str());
 }
 
 int Folder::RemoveFile(const std::u16string& name) const {
