@@ -8,6 +8,7 @@
 #include "job/entry_journal.h"
 #include "job/messages.h"
 #include "job/problem_prompt.h"
+#include "job/scan.h"
 #include "platform/fault_injection.h"
 #include "platform/file_system.h"
 #include "platform/folder.h"
@@ -62,8 +63,6 @@ EntryResult JournalFailed(JobHost& host) {
       MB_OK | MB_ICONERROR);
   return AbortRun;
 }
-
-constexpr int64_t kAbsoluteSizeLimit = 4294967295;  // bytes
 
 // Names of the file inside the tree, as the scan counted them.
 uint64_t LinksInside(const JobHost& host, const FileStatus& status) {

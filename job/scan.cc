@@ -10,7 +10,6 @@
 namespace velmora {
 namespace {
 
-constexpr int64_t kAbsoluteSizeLimit = 4294967295;
 constexpr int64_t kWholeFileLimit = kWholeRangeBytes;
 constexpr int64_t kWholeFileLimitMiB = kWholeRangeBytes / 1048576;
 

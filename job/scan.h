@@ -17,6 +17,10 @@
 
 namespace velmora {
 
+// The largest file the content cipher takes, in bytes; the scan refuses a
+// tree with a larger one, and a walk stops at one that grew since.
+constexpr int64_t kAbsoluteSizeLimit = 4294967295;
+
 // The handler of ID_START_SCAN: scans m_strScanDir.
 void OnStartScan(JobHost& host);
 
