@@ -199,6 +199,7 @@ JournalContents DecodeJournal(const std::string& bytes) {
       }
     }
     at += 9 + length;
+    contents.valid_bytes = at;
   }
   return contents;
 }

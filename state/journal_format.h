@@ -72,6 +72,9 @@ struct JournalContents {
   std::vector<EntryRecord> entries;  // in the order written
   std::vector<PageRecord> pages;
   std::vector<uint64_t> ended;
+  // Bytes up to the first frame that is torn or fails its check: what
+  // follows is ignored, so anything appended later must start here.
+  std::size_t valid_bytes = 0;
 };
 JournalContents DecodeJournal(const std::string& bytes);
 

@@ -331,12 +331,19 @@ std::vector<LoadedJournal> LoadJournals(const std::string& folder,
 
 // Records that the entries just checked are consistent, so that later runs
 // of this boot need not look at them again.
-bool AppendEnds(const std::string& path, const std::vector<Entry>& entries) {
+// Marks |entries| of the journal at |path| ended. The End frames go right
+// after its last readable frame: appended behind a torn one (a run killed
+// mid-write), readers would never see them, and the entries would be
+// "repaired" again by every later run, against files long since changed.
+bool AppendEnds(const std::string& path, std::size_t valid_bytes,
+                const std::vector<Entry>& entries) {
   std::string frames;
   for (const Entry& entry : entries) EncodeEnd(entry.record.id, &frames);
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return false;
-  const bool ok = ::write(fd, frames.data(), frames.size()) ==
+  const auto at = static_cast<off_t>(valid_bytes);
+  const bool ok = ::ftruncate(fd, at) == 0 &&
+                  ::pwrite(fd, frames.data(), frames.size(), at) ==
                       static_cast<ssize_t>(frames.size()) &&
                   (!SyncEnabled() || ::fdatasync(fd) == 0);
   ::close(fd);
@@ -454,7 +461,8 @@ RepairReport PendingRepair::Run(Crypter& crypter) {
       ::unlink(journal.path.c_str());
       continue;
     }
-    if (!journal.to_check.empty() && !AppendEnds(journal.path, journal.to_check)) {
+    if (!journal.to_check.empty() && !AppendEnds(journal.path, journal.contents.valid_bytes,
+                                                journal.to_check)) {
       continue;
     }
     // Its entries' bytes may still be only in the page cache. The kernel

@@ -10,9 +10,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <string>
 #include <utility>
 
 #include "platform/fault_injection.h"
+#include "state/journal_format.h"
 #include "tests/support/unprivileged.h"
 #include "tests/job/job_test_util.h"
 
@@ -136,6 +139,37 @@ TEST_F(EntryFailureTest, ContentThatCannotBePutBackIsRepairedByTheNextRun) {
   EXPECT_EQ(w().boxes.front().text,
             Format(text::kRepaired, {U16(Path(Enc(u"S") + "/big.dat"))}));
   EXPECT_EQ(Snapshot(h_.root()), before) << Dump(w());
+}
+
+// A run killed in the middle of a journal write leaves a torn frame at its
+// end. The repair's End frames must still be read back: behind the tear they
+// would be lost, and every later run would roll the entry back again,
+// against a file changed since.
+TEST_F(EntryFailureTest, ARepairEndsItsEntriesEvenBehindATornFrame) {
+  WriteFile(Path("big.dat"), RandomContents(3 * 1048576 + 7, 5));
+  const TreeSnapshot before = Snapshot(h_.root());
+  w().answers = {{Lead(text::kContentLeftForRepair), IDIGNORE}};
+  fault_injection::FailWritesFrom(2);
+  h_.Encrypt(kPassword);
+  fault_injection::Reset();
+  std::string journal;
+  for (const auto& file : std::filesystem::directory_iterator(h_.state_home().folder() + "/journal")) {
+    if (file.path().extension() == ".log") journal = file.path();
+  }
+  ASSERT_FALSE(journal.empty());
+  WriteFile(journal, ReadFile(journal) + std::string("\x40\0\0\0torn", 8));
+
+  w().boxes.clear();
+  w().answers = SkipEachProblem();
+  h_.Decrypt(kPassword);
+  EXPECT_EQ(w().boxes.front().text, Format(text::kRepaired, {U16(Path("big.dat"))})) << Dump(w());
+  EXPECT_EQ(Snapshot(h_.root()), before);
+  const state::JournalContents read = state::DecodeJournal(ReadFile(journal));
+  ASSERT_FALSE(read.entries.empty());
+  for (const state::EntryRecord& entry : read.entries) {
+    EXPECT_NE(std::find(read.ended.begin(), read.ended.end(), entry.id), read.ended.end())
+        << entry.source;
+  }
 }
 
 TEST_F(EntryFailureTest, StatusNotRestoredIsReportedAndTheFileIsStillDone) {
