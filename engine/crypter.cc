@@ -104,6 +104,13 @@ int32_t Crypter::SetPassword(std::u16string_view password) {
     m_keyStream[t] = sum;
     m_keyStream[t + 1024] = sum;
   }
+  // Adding the terms one by one modulo n, as a name's units are
+  // defined, is the same as adding their sum modulo n.
+  for (uint32_t t = 0; t < 512; ++t) {
+    uint32_t sum = 0;
+    for (int32_t j = 0; j < m_nBlocks; ++j) sum += KeyWord(m_nameKeys[j] + t);
+    m_nameStream[t] = static_cast<uint16_t>(sum % static_cast<uint32_t>(m_nNameAlphabet));
+  }
   for (int32_t c = 0; c < m_nPasswordLen + 1024; ++c) {
     m_passwordBytes[c] =
         static_cast<uint8_t>(m_szPassword[c % m_nPasswordLen] & 0xFF);

@@ -148,13 +148,16 @@ class Crypter {
   char16_t m_extensions[kExtensionSlots][kExtensionSlotUnits] = {};
 
  private:
-  // Derived from the password by SetPassword so that the content cipher
-  // costs the same for every password length: the key-stream term summed
+  // Derived from the password by SetPassword so that both ciphers cost the
+  // same for every password length. For contents: the key-stream term summed
   // over all blocks for each of the 1024 positions (repeated once so a run
   // of up to 1023 bytes reads it without wrapping), and the low bytes of
   // the password repeated likewise.
   uint8_t m_keyStream[2048] = {};
   uint8_t m_passwordBytes[kMaxPasswordUnits + 1024] = {};
+  // The name cipher's key term summed over all blocks, modulo the name
+  // alphabet, for each of the 512 positions it depends on.
+  uint16_t m_nameStream[512] = {};
 };
 
 // The process-wide engine.

@@ -93,9 +93,7 @@ std::u16string Crypter::EncryptName() {
   for (std::size_t i = 0; i < padded.size(); ++i) {
     uint16_t x = NameIndexOf(padded[i]);
     const uint32_t position = static_cast<uint32_t>(i);
-    for (int32_t j = 0; j < m_nBlocks; ++j) {
-      x = AddMod(x, KeyWord(m_nameKeys[j] + position + v));
-    }
+    x = AddMod(x, m_nameStream[(position + v) & 511u]);
     x = AddMod(x, m_szPassword[i % m_nPasswordLen]);
     result.push_back(NameCharAt(x));
   }
@@ -146,10 +144,7 @@ std::u16string Crypter::DecryptName() {
   for (std::size_t i = 0; i < body.size(); ++i) {
     uint16_t x = NameIndexOf(body[i]);
     const uint32_t position = static_cast<uint32_t>(i);
-    for (int32_t j = 0; j < m_nBlocks; ++j) {
-      x = AddMod(x, -static_cast<int32_t>(
-                        KeyWord(m_nameKeys[j] + position + v)));
-    }
+    x = AddMod(x, -static_cast<int32_t>(m_nameStream[(position + v) & 511u]));
     x = AddMod(x, -static_cast<int32_t>(m_szPassword[i % m_nPasswordLen]));
     padded.push_back(NameCharAt(x));
   }
