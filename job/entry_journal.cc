@@ -21,18 +21,17 @@ bool SameEntry(const state::EntryRecord& a, const state::EntryRecord& b) {
          a.folder == b.folder && a.source == b.source && a.target == b.target;
 }
 
-}  // namespace
-
-state::EntryRecord MakeEntryRecord(const JobHost& host, const Folder& folder,
-                                   const std::u16string& source,
-                                   const std::u16string& target,
-                                   const FileStatus& status) {
+// The record of an entry; |range_bytes| from the crypter's class for it.
+state::EntryRecord MakeRecord(const JobHost& host, const Folder& folder,
+                              const std::u16string& source,
+                              const std::u16string& target,
+                              int32_t range_bytes, const FileStatus& status) {
   state::EntryRecord r;
   r.operation = static_cast<uint32_t>(host.m_job.m_nMode);
   r.kind = status.is_regular     ? state::EntryKind::kRegular
            : status.is_directory ? state::EntryKind::kDirectory
                                  : state::EntryKind::kOther;
-  r.range_bytes = host.m_crypter.GetRangeBytes();
+  r.range_bytes = range_bytes;
   r.size = status.size;
   // Files of 2 GiB or more use the largest range as their key size, the
   // same on both sides of the cipher.
@@ -51,25 +50,55 @@ state::EntryRecord MakeEntryRecord(const JobHost& host, const Folder& folder,
   return r;
 }
 
+}  // namespace
+
+state::EntryRecord MakeEntryRecord(const JobHost& host, const Folder& folder,
+                                   const std::u16string& source,
+                                   const std::u16string& target,
+                                   const FileStatus& status) {
+  return MakeRecord(host, folder, source, target, host.m_crypter.GetRangeBytes(), status);
+}
+
 void IntentBatch::Prepare(JobHost& host, const Folder& folder,
-                          const std::vector<std::u16string>& paths) {
+                          const std::vector<std::u16string>& paths,
+                          state::HelperThread* helper) {
+  WaitRecorded();
   Crypter& crypter = host.m_crypter;
+  std::vector<Planned> planned;
+  planned.reserve(paths.size());
   for (const std::u16string& path : paths) {
     const std::size_t slash = path.rfind(u'/');
     if (slash == std::u16string::npos) continue;
-    const std::u16string directory = path.substr(0, slash);
-    crypter.SetDirectory(directory);
+    crypter.SetDirectory(path.substr(0, slash));
     crypter.ConvertName(path.substr(slash + 1),
                         static_cast<uint32_t>(host.m_job.m_nMode));
     if (crypter.m_nError != ERR_NONE) continue;
-    const std::u16string source = crypter.GetSourceName();
+    planned.push_back({path, crypter.GetSourceName(), crypter.GetTargetName(),
+                       crypter.GetRangeBytes()});
+  }
+  durable_ = false;
+  folder.RealPath();  // read once here: the helper only reads it
+  if (helper == nullptr) {
+    Record(host, folder, planned);
+    return;
+  }
+  recording_on_ = helper;
+  helper->Start([this, &host, &folder, planned = std::move(planned)] {
+    Record(host, folder, planned);
+  });
+}
+
+void IntentBatch::Record(const JobHost& host, const Folder& folder,
+                         const std::vector<Planned>& planned) {
+  const Crypter& crypter = host.m_crypter;
+  for (const Planned& entry : planned) {
     FileStatus status{};
-    if (!folder.Status(source, &status) || !SameMount(status, host.m_treeStatus) ||
+    if (!folder.Status(entry.source, &status) || !SameMount(status, host.m_treeStatus) ||
         status.links > 1) {
       continue;  // left to the entry's own checks
     }
-    EntryIntent intent{MakeEntryRecord(host, folder, source,
-                                       crypter.GetTargetName(), status),
+    EntryIntent intent{MakeRecord(host, folder, entry.source, entry.target,
+                                  entry.range_bytes, status),
                        status,
                        false,
                        nullptr,
@@ -79,16 +108,14 @@ void IntentBatch::Prepare(JobHost& host, const Folder& folder,
     // Files the owner may not write keep their mode until their turn.
     if (status.is_regular && end > 0 && end <= kPrepareContentsUpTo &&
         (status.mode & 0600) == 0600) {
-      auto file = std::make_shared<InPlaceFile>(folder, source,
+      auto file = std::make_shared<InPlaceFile>(folder, entry.source,
                                                 InPlaceFile::kReadWriteAhead);
       std::vector<uint8_t>& bytes = intent.contents.bytes;
-      bytes.resize(static_cast<std::size_t>(std::max<int64_t>(end, 0)));
+      bytes.resize(static_cast<std::size_t>(end));
       if (file->IsOpen() && file->Size() == status.size &&
-          (end <= 0 || file->ReadAt(bytes.data(), end, 0) == end)) {
-        if (end > 0) {
-          state::EncipheredPageDigests(crypter, intent.record, bytes.data(), end, 0,
-                                       &intent.contents.durable_digests);
-        }
+          file->ReadAheadAt(bytes.data(), end, 0) == end) {
+        state::EncipheredPageDigests(crypter, intent.record, bytes.data(), end, 0,
+                                     &intent.contents.durable_digests);
         intent.file = std::move(file);
         intent.contents.file = intent.file.get();
       } else {
@@ -100,13 +127,19 @@ void IntentBatch::Prepare(JobHost& host, const Folder& folder,
     if (!digests.empty()) {
       host.m_journal->Pages(intent.record.id, 0, digests.data(), digests.size());
     }
-    prepared_[path] = std::move(intent);
+    prepared_[entry.path] = std::move(intent);
   }
-  durable_ = false;
   ticket_ = host.m_journal->CommitAsync();
 }
 
+void IntentBatch::WaitRecorded() {
+  if (recording_on_ == nullptr) return;
+  recording_on_->Wait();
+  recording_on_ = nullptr;
+}
+
 void IntentBatch::WaitDurable(JobHost& host) {
+  WaitRecorded();
   if (durable_) return;
   durable_ = true;
   if (!host.m_journal->WaitDurable(ticket_)) {
@@ -144,6 +177,7 @@ bool IntentBatch::PreparedStatus(const std::u16string& path, FileStatus* status)
 }
 
 void IntentBatch::Clear(JobHost& host) {
+  WaitRecorded();
   for (const auto& [path, intent] : prepared_) host.m_journal->End(intent.record.id);
   prepared_.clear();
 }

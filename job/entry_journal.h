@@ -19,6 +19,7 @@
 #include "platform/file_system.h"
 #include "platform/folder.h"
 #include "platform/in_place_file.h"
+#include "state/helper_thread.h"
 #include "state/journal_format.h"
 #include "state/journaled_transform.h"
 
@@ -48,9 +49,13 @@ class IntentBatch {
   // Records the intentions of the entries at |paths| (not yet processed,
   // all of them in |folder|) and starts making them durable with one
   // flush, on the journal's thread. Entries whose name does not convert are
-  // left out: nothing will be done to them.
+  // left out: nothing will be done to them. The names are converted on the
+  // calling thread; with |helper|, the rest (the entries' status, reading
+  // small files, the records) is done there while the caller goes on, and
+  // |folder| must outlive the batch's next WaitDurable() or Clear().
   void Prepare(JobHost& host, const Folder& folder,
-               const std::vector<std::u16string>& paths);
+               const std::vector<std::u16string>& paths,
+               state::HelperThread* helper = nullptr);
 
   // Waits until the prepared intentions are durable. Where the flush
   // failed nothing stays prepared: each entry then records itself, and its
@@ -59,21 +64,36 @@ class IntentBatch {
 
   // The prepared intention for the entry at |path| if it still matches
   // |record| (durable once WaitDurable() returned); else |record| itself,
-  // recorded now but not yet durable.
+  // recorded now but not yet durable. Only after WaitDurable().
   EntryIntent Take(JobHost& host, const std::u16string& path,
                    const state::EntryRecord& record);
 
   // The status the prepared intention for |path| was recorded from; false
-  // when there is none.
+  // when there is none. Only after WaitDurable().
   bool PreparedStatus(const std::u16string& path, FileStatus* status) const;
 
   // Ends the intentions not taken: nothing was done to those entries.
   void Clear(JobHost& host);
 
+  // Returns once the recording on a helper has finished (before moving
+  // the batch, say).
+  void WaitRecorded();
+
  private:
+  // An entry whose name converted, with what its record needs of the
+  // crypter's state.
+  struct Planned {
+    std::u16string path;
+    std::u16string source;
+    std::u16string target;
+    int32_t range_bytes;
+  };
+  // The part of Prepare() that may run on a helper.
+  void Record(const JobHost& host, const Folder& folder, const std::vector<Planned>& planned);
   std::unordered_map<std::u16string, EntryIntent> prepared_;
   uint64_t ticket_ = 0;
   bool durable_ = false;
+  state::HelperThread* recording_on_ = nullptr;
 };
 
 }  // namespace velmora

@@ -260,9 +260,11 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
   return {Step::kFinished, result == Done ? Skipped : result};
 }
 
-// Records the entries from |first| on, a batch of them, ahead of their turn.
+// Records the entries from |first| on, a batch of them, ahead of their turn
+// (on |helper| beside the walk, when given).
 void PrepareBatch(JobHost& host, const Folder& folder, const std::u16string& directory,
-                  const FolderListing& entries, std::size_t first, IntentBatch& batch) {
+                  const FolderListing& entries, std::size_t first, IntentBatch& batch,
+                  state::HelperThread* helper) {
   std::vector<std::u16string> paths;
   const std::size_t end = std::min(entries.size(), first + kBatchEntries);
   for (std::size_t next = first; next < end; ++next) {
@@ -270,7 +272,7 @@ void PrepareBatch(JobHost& host, const Folder& folder, const std::u16string& dir
       paths.push_back(directory + u"/" + std::u16string(entries.Name(next)));
     }
   }
-  if (!paths.empty()) batch.Prepare(host, folder, paths);
+  if (!paths.empty()) batch.Prepare(host, folder, paths, helper);
 }
 
 }  // namespace
@@ -280,6 +282,10 @@ EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
                              const FolderListing& entries) {
   JobState& job = host.m_job;
   EntryResult outcome = Done;
+  // A folder of more than one batch records the next batch on a helper
+  // while this one is worked through.
+  std::unique_ptr<state::HelperThread> recorder;
+  if (entries.size() > kBatchEntries) recorder = std::make_unique<state::HelperThread>();
   for (std::size_t index = 0; index < entries.size(); ++index) {
     // A stop request ends the run between entries, never inside one; the
     // exit pass always runs to its end.
@@ -289,10 +295,13 @@ EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
     }
     if (index % kBatchEntries == 0) {
       g_intents.Clear(host);
-      if (index == 0) PrepareBatch(host, folder, directory, entries, 0, g_next_intents);
+      if (index == 0) {
+        PrepareBatch(host, folder, directory, entries, 0, g_next_intents, nullptr);
+      }
+      g_next_intents.WaitRecorded();
       std::swap(g_intents, g_next_intents);
       PrepareBatch(host, folder, directory, entries, index + kBatchEntries,
-                   g_next_intents);
+                   g_next_intents, recorder.get());
       g_intents.WaitDurable(host);
     }
     if (entries.LeftAlone(index)) continue;

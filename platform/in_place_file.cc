@@ -85,7 +85,12 @@ InPlaceFile::~InPlaceFile() {
 }
 
 int64_t InPlaceFile::ReadAt(void* buffer, int64_t count, int64_t offset) {
-  if (fd_ < 0 || (for_update_ && fault_injection::ShouldFailRead())) return -1;
+  if (for_update_ && fault_injection::ShouldFailRead()) return -1;
+  return ReadAheadAt(buffer, count, offset);
+}
+
+int64_t InPlaceFile::ReadAheadAt(void* buffer, int64_t count, int64_t offset) const {
+  if (fd_ < 0) return -1;
   auto* out = static_cast<char*>(buffer);
   int64_t done = 0;
   while (done < count) {

@@ -53,6 +53,9 @@ class InPlaceFile {
   // Reads up to |count| bytes at |offset|, retrying short reads; returns the
   // bytes read (0 at end of file) or -1 on failure.
   int64_t ReadAt(void* buffer, int64_t count, int64_t offset);
+  // The same for a read ahead of the transform, which the fault seams do
+  // not count, so that it may run on another thread than the transform.
+  int64_t ReadAheadAt(void* buffer, int64_t count, int64_t offset) const;
 
   // Writes all |count| bytes at |offset|; false on failure or a short write.
   bool WriteAt(const void* buffer, int64_t count, int64_t offset);

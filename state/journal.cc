@@ -63,9 +63,9 @@ Journal::~Journal() {
 }
 
 uint64_t Journal::Begin(EntryRecord record) {
+  std::lock_guard<std::mutex> lock(mutex_);
   record.id = next_id_++;
   open_.insert(record.id);
-  std::lock_guard<std::mutex> lock(mutex_);
   EncodeBegin(record, &pending_);
   needs_sync_ = true;
   return record.id;
@@ -79,8 +79,8 @@ void Journal::Pages(uint64_t id, uint64_t first_page, const uint64_t* digests,
 }
 
 void Journal::End(uint64_t id) {
-  open_.erase(id);
   std::lock_guard<std::mutex> lock(mutex_);
+  open_.erase(id);
   EncodeEnd(id, &pending_);
 }
 

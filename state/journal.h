@@ -7,6 +7,9 @@
 // intention (Begin, Pages) and the first change it describes. End() needs
 // no Commit(): a lost End only makes the next run check that entry again.
 //
+// Begin, Pages, End and the commits may be called from more than one
+// thread: a batch of intentions can be recorded beside the walk.
+//
 // One journal per run, state-folder/journal/<tree key>-<start time>-<pid>.log.
 // When the run ends with every entry it began ended, the file is renamed to
 // .done, so later runs in the same boot need read no more than its header.
@@ -16,6 +19,7 @@
 #ifndef VELMORA_STATE_JOURNAL_H_
 #define VELMORA_STATE_JOURNAL_H_
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <condition_variable>
@@ -61,7 +65,7 @@ class Journal {
 
   const std::string& path() const { return path_; }
   // Entries begun so far: the run has changed the tree when not 0.
-  uint64_t begun() const { return next_id_ - 1; }
+  uint64_t begun() const { return next_id_.load() - 1; }
 
  private:
   Journal(std::string path, int fd, bool durable)
@@ -73,11 +77,11 @@ class Journal {
   const std::string path_;
   const int fd_;
   const bool durable_;
-  uint64_t next_id_ = 1;
-  std::set<uint64_t> open_;  // begun, not ended
+  std::atomic<uint64_t> next_id_{1};
 
-  // Shared with the flushing thread.
+  // Shared with the flushing thread and other recording threads.
   std::mutex mutex_;
+  std::set<uint64_t> open_;  // begun, not ended
   std::condition_variable changed_;
   std::string pending_;
   bool needs_sync_ = false;

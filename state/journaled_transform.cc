@@ -267,7 +267,7 @@ void ApplyCipher(const Crypter& crypter, uint32_t operation, uint8_t* bytes,
                             static_cast<int32_t>(offset), cipher_size);
 }
 
-void EncipheredPageDigests(Crypter& crypter, const EntryRecord& record,
+void EncipheredPageDigests(const Crypter& crypter, const EntryRecord& record,
                            uint8_t* bytes, int64_t count, int64_t offset,
                            std::vector<uint64_t>* digests) {
   if (record.operation == OP_DECRYPT) {

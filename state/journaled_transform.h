@@ -64,7 +64,7 @@ TransformOutcome TransformJournaled(Crypter& crypter, Journal& journal,
 // (a page boundary) of a file whose record is |record|, as they are now in
 // |bytes|; |bytes| is left in the state it came in. Used to record a small
 // file's pages ahead of its turn.
-void EncipheredPageDigests(Crypter& crypter, const EntryRecord& record,
+void EncipheredPageDigests(const Crypter& crypter, const EntryRecord& record,
                            uint8_t* bytes, int64_t count, int64_t offset,
                            std::vector<uint64_t>* digests);
 
