@@ -169,9 +169,10 @@ EntryIntent IntentBatch::Take(JobHost& host, const std::u16string& path,
 
 namespace velmora {
 
-bool IntentBatch::PreparedStatus(const std::u16string& path, FileStatus* status) const {
+bool IntentBatch::PreparedStatus(const std::u16string& path, FileStatus* status,
+                                 bool opened_only) const {
   const auto it = prepared_.find(path);
-  if (it == prepared_.end()) return false;
+  if (it == prepared_.end() || (opened_only && it->second.file == nullptr)) return false;
   *status = it->second.status;
   return true;
 }

@@ -69,8 +69,10 @@ class IntentBatch {
                    const state::EntryRecord& record);
 
   // The status the prepared intention for |path| was recorded from; false
-  // when there is none. Only after WaitDurable().
-  bool PreparedStatus(const std::u16string& path, FileStatus* status) const;
+  // when there is none, or with |opened_only| when its file was not opened
+  // and read ahead. Only after WaitDurable().
+  bool PreparedStatus(const std::u16string& path, FileStatus* status,
+                      bool opened_only = false) const;
 
   // Ends the intentions not taken: nothing was done to those entries.
   void Clear(JobHost& host);

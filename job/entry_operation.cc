@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <deque>
 #include <memory>
 #include <vector>
 
+#include "job/entry_contents.h"
 #include "job/entry_journal.h"
 #include "job/messages.h"
 #include "job/problem_prompt.h"
@@ -16,6 +18,7 @@
 #include "platform/u16_format.h"
 #include "platform/wtf8.h"
 #include "state/journaled_transform.h"
+#include "state/helper_thread.h"
 #include "state/state_folder.h"
 
 namespace velmora {
@@ -70,13 +73,86 @@ uint64_t LinksInside(const JobHost& host, const FileStatus& status) {
   return it == host.m_linksInside.end() ? 0 : it->second;
 }
 
-// The file opened for the transform is still the one whose status was
-// read: the same inode, size and modification time.
-bool Unchanged(const FileStatus& was, const FileStatus& now) {
-  return was.device == now.device && was.inode == now.inode &&
-         was.size == now.size &&
-         was.modify_time.tv_sec == now.modify_time.tv_sec &&
-         was.modify_time.tv_nsec == now.modify_time.tv_nsec;
+// A regular file that carries its new name, its contents still to come.
+struct RenamedFile {
+  std::u16string path;  // as the walk found it, for a retry
+  std::u16string directory;
+  std::u16string source;
+  std::u16string target;
+  uint64_t id;  // its journal entry
+  FileStatus status;
+  int64_t range_bytes;
+};
+
+// Nothing is written: the old name is right again. Where it cannot be
+// given back, the entry stays in the journal for the repair. |quiet|
+// after the run was stopped: no question, the entry is skipped.
+Outcome GiveBack(JobHost& host, const Folder& folder, const RenamedFile& file,
+                 std::u16string_view message, bool quiet) {
+  if (folder.Rename(file.target, file.source) == 0) host.m_journal->End(file.id);
+  if (quiet) return {Step::kFinished, Skipped};
+  const EntryResult result =
+      Ask(host.m_window, std::u16string(message) + Detail(file.directory, file.source));
+  return {result == Done ? Step::kRetry : Step::kFinished, result};
+}
+
+// What the content part of |file| came to, told to the user. |counted|
+// when the transform counted its bytes in m_nBytesDone itself; |quiet| as
+// above.
+Outcome FinishContents(JobHost& host, const Folder& folder, const RenamedFile& file,
+                       const ContentResult& contents, bool counted, bool quiet) {
+  WindowPort& window = host.m_window;
+  state::Journal& journal = *host.m_journal;
+  const std::u16string& directory = file.directory;
+  const std::u16string& source = file.source;
+  const std::u16string& target = file.target;
+  const uint64_t id = file.id;
+  const int64_t size = file.status.size;
+  if (contents.changed) return GiveBack(host, folder, file, text::kChangedDuringRun, quiet);
+  switch (contents.transformed) {
+    case state::TransformOutcome::kDone:
+      journal.End(id);
+      // The bytes past a head-only range count as done too: the scan's
+      // total holds whole files.
+      host.m_job.m_nBytesDone +=
+          counted ? size - std::min<int64_t>(size, file.range_bytes) : size;
+      if (!contents.restored && !quiet) {
+        // Name and contents agree; only the mode or times are off. Say
+        // which file, and count it as done.
+        window.MessageBox(
+            std::u16string(text::kStatusNotRestored) + Detail(directory, target),
+            MB_OK | MB_ICONWARNING);
+      }
+      return {Step::kFinished, Done};
+    case state::TransformOutcome::kUntouched:
+    case state::TransformOutcome::kReversed:
+      // The contents are as they were: the old name is right again, and a
+      // retry is safe.
+      if (folder.Rename(target, source) == 0) {
+        journal.End(id);
+        if (quiet) return {Step::kFinished, Skipped};
+        const EntryResult result =
+            Ask(window, text::kOpenFailed + Detail(directory, source));
+        return {result == Done ? Step::kRetry : Step::kFinished, result};
+      }
+      // Old bytes under the new name: left for the repair to rename.
+      if (quiet) return {Step::kFinished, Skipped};
+      return {Step::kFinished,
+              Ask(window, text::kOpenFailed + Detail(directory, target),
+                  MB_ABORTIGNORE)};
+    case state::TransformOutcome::kJournalFailed:
+      if (folder.Rename(target, source) == 0) journal.End(id);
+      return {Step::kFinished, quiet ? Skipped : JournalFailed(host)};
+    case state::TransformOutcome::kLeftForRepair:
+      break;
+  }
+  // Part of the contents is transformed and could not be put back. The
+  // journal keeps the entry: the next run with this password repairs it.
+  if (quiet) return {Step::kFinished, Skipped};
+  const EntryResult result =
+      Ask(window, text::kContentLeftForRepair + Detail(directory, target),
+          MB_ABORTIGNORE);
+  return {Step::kFinished, result == Done ? Skipped : result};
 }
 
 // One attempt at the whole operation; kRetry asks the caller to start over.
@@ -148,28 +224,21 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
     return {Step::kFinished, Done};
   }
 
-  // Nothing is written yet: the old name is right again. Where it cannot
-  // be given back, the entry stays in the journal for the repair.
-  auto give_back = [&](std::u16string_view message) {
-    if (folder.Rename(target, source) == 0) journal.End(id);
-    const EntryResult result = Ask(window, std::u16string(message) + Detail(directory, source));
-    return Outcome{result == Done ? Step::kRetry : Step::kFinished, result};
-  };
-
   // A file that may be written as it is (its owner's, or another's that
   // grants it) keeps its mode; only where that fails is owner read and
   // write permission added, and put back afterwards.
+  const RenamedFile entry{path, directory, source, target, id, status, intent.record.range_bytes};
   std::shared_ptr<InPlaceFile> file = intent.file;
   bool granted = false;
   if (file == nullptr) {
     file = std::make_shared<InPlaceFile>(folder, target, InPlaceFile::kReadWriteAhead);
     if (!file->IsOpen() && file->OpenError() == ELOOP) {
       // A link swapped in for the file since its status was read.
-      return give_back(text::kChangedDuringRun);
+      return GiveBack(host, folder, entry, text::kChangedDuringRun, false);
     }
     if (!file->IsOpen() && file->OpenError() == EACCES) {
       if (ChangeMode(folder, target, status, status.mode | 0600) != 0) {
-        return give_back(text::kAttributeFailed);
+        return GiveBack(host, folder, entry, text::kAttributeFailed, false);
       }
       granted = true;
       file = std::make_shared<InPlaceFile>(folder, target,
@@ -178,86 +247,12 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
   }
   if (!file->IsOpen()) {
     if (granted) ChangeMode(folder, target, status, status.mode);
-    return give_back(text::kOpenFailed);
+    return GiveBack(host, folder, entry, text::kOpenFailed, false);
   }
-  // A file opened ahead is looked at again: it may have changed since.
-  FileStatus now = file->StatusAtOpen();
-  if ((intent.file != nullptr && !file->Status(&now)) || !Unchanged(status, now)) {
-    file->RestoreStatus(status, granted);
-    return give_back(text::kChangedDuringRun);
-  }
-
-  state::PreparedContents contents = intent.contents;
-  contents.file = file.get();
-  const int64_t bytes_before = host.m_job.m_nBytesDone;
-  state::TransformOutcome transformed = state::TransformJournaled(
-      crypter, journal, intent.record, u"", contents, &host.m_job.m_nBytesDone);
-
-  // Appended, truncated or replaced meanwhile: the bytes written are put
-  // back, and the file keeps its old name.
-  FileStatus after{};
-  FileStatus named{};
-  const bool changed =
-      transformed == state::TransformOutcome::kDone &&
-      (!file->Status(&after) || after.size != status.size ||
-       !folder.Status(target, &named) || named.inode != status.inode);
-  if (changed) {
-    state::EntryRecord back = intent.record;
-    back.operation = back.operation == OP_ENCRYPT ? OP_DECRYPT : OP_ENCRYPT;
-    contents.durable_digests.clear();
-    contents.bytes.clear();
-    transformed = state::TransformJournaled(crypter, journal, back, u"", contents);
-    host.m_job.m_nBytesDone = bytes_before;
-    if (transformed == state::TransformOutcome::kDone) {
-      file->RestoreStatus(status, granted);
-      return give_back(text::kChangedDuringRun);
-    }
-    transformed = state::TransformOutcome::kLeftForRepair;
-  }
-  const bool restored = file->RestoreStatus(status, granted);
-
-  switch (transformed) {
-    case state::TransformOutcome::kDone:
-      journal.End(id);
-      // The bytes past a head-only range count as done too: the scan's
-      // total holds whole files.
-      host.m_job.m_nBytesDone +=
-          status.size - std::min<int64_t>(status.size, intent.record.range_bytes);
-      if (!restored) {
-        // Name and contents agree; only the mode or times are off. Say
-        // which file, and count it as done.
-        window.MessageBox(
-            std::u16string(text::kStatusNotRestored) + Detail(directory, target),
-            MB_OK | MB_ICONWARNING);
-      }
-      return {Step::kFinished, Done};
-    case state::TransformOutcome::kUntouched:
-    case state::TransformOutcome::kReversed: {
-      // The contents are as they were: the old name is right again, and a
-      // retry is safe.
-      if (folder.Rename(target, source) == 0) {
-        journal.End(id);
-        const EntryResult result =
-            Ask(window, text::kOpenFailed + Detail(directory, source));
-        return {result == Done ? Step::kRetry : Step::kFinished, result};
-      }
-      // Old bytes under the new name: left for the repair to rename.
-      return {Step::kFinished,
-              Ask(window, text::kOpenFailed + Detail(directory, target),
-                  MB_ABORTIGNORE)};
-    }
-    case state::TransformOutcome::kJournalFailed:
-      if (folder.Rename(target, source) == 0) journal.End(id);
-      return {Step::kFinished, JournalFailed(host)};
-    case state::TransformOutcome::kLeftForRepair:
-      break;
-  }
-  // Part of the contents is transformed and could not be put back. The
-  // journal keeps the entry: the next run with this password repairs it.
-  const EntryResult result =
-      Ask(window, text::kContentLeftForRepair + Detail(directory, target),
-          MB_ABORTIGNORE);
-  return {Step::kFinished, result == Done ? Skipped : result};
+  const ContentResult contents =
+      TransformEntryContents(crypter, journal, folder, intent, *file, status, target, granted,
+                             &host.m_job.m_nBytesDone, true);
+  return FinishContents(host, folder, entry, contents, true, false);
 }
 
 // Records the entries from |first| on, a batch of them, ahead of their turn
@@ -275,6 +270,92 @@ void PrepareBatch(JobHost& host, const Folder& folder, const std::u16string& dir
   if (!paths.empty()) batch.Prepare(host, folder, paths, helper);
 }
 
+// Content parts of small files handed to a worker beside the walk, in walk
+// order; their results are taken back, and told to the user, in the same
+// order, before the walk asks anything else. A walk that was stopped takes
+// the rest back without questions.
+class ContentPipeline {
+ public:
+  ContentPipeline(JobHost& host, const Folder& folder) : host_(host), folder_(folder) {}
+  ~ContentPipeline() { Finish(); }
+
+  // Hands over the entry at |path|, renamed already; its intention carries
+  // the file opened and read ahead.
+  void Hand(RenamedFile file, EntryIntent intent) {
+    if (!worker_) worker_ = std::make_unique<state::HelperThread>();
+    pending_.push_back({std::move(file), std::move(intent), {}});
+    Pending* entry = &pending_.back();
+    worker_->Start([this, entry] {
+      entry->result = TransformEntryContents(
+          host_.m_crypter, *host_.m_journal, folder_, entry->intent, *entry->intent.file,
+          entry->file.status, entry->file.target, false, nullptr, false);
+      entry->intent.file.reset();
+    });
+  }
+
+  // Takes every result back, in order, counting each entry done; an
+  // answer that fails an entry is retried on the spot. AbortRun when an
+  // answer stops the run.
+  EntryResult Finish() {
+    if (pending_.empty()) return Done;
+    worker_->Wait();
+    EntryResult outcome = Done;
+    for (Pending& entry : pending_) {
+      const bool quiet = outcome == AbortRun;
+      const Outcome finished =
+          FinishContents(host_, folder_, entry.file, entry.result, false, quiet);
+      EntryResult result = finished.result;
+      if (finished.step == Step::kRetry) result = ProcessEntry(host_, folder_, entry.file.path);
+      if (result == Done) ++host_.m_job.m_nDone;
+      if (result == AbortRun) outcome = AbortRun;
+    }
+    pending_.clear();
+    return outcome;
+  }
+
+ private:
+  struct Pending {
+    RenamedFile file;
+    EntryIntent intent;  // with the file opened ahead
+    ContentResult result;
+  };
+
+  JobHost& host_;
+  const Folder& folder_;
+  std::deque<Pending> pending_;  // references stay valid as it grows
+  std::unique_ptr<state::HelperThread> worker_;
+};
+
+// The common case of a small file recorded ahead, opened and read, on a
+// walk that has asked nothing about it: renamed, and its contents handed
+// to |pipeline|. False, with nothing changed, for anything out of the
+// ordinary: the caller then takes the entry the long way.
+bool HandOverEntry(JobHost& host, const Folder& folder, const std::u16string& path,
+                   ContentPipeline& pipeline) {
+  Crypter& crypter = host.m_crypter;
+  FileStatus status{};
+  if (!g_intents.PreparedStatus(path, &status, /*opened_only=*/true)) return false;
+  const std::size_t slash = path.rfind(u'/');
+  const std::u16string directory = path.substr(0, slash);
+  crypter.SetDirectory(directory);
+  crypter.ConvertName(path.substr(slash + 1), static_cast<uint32_t>(host.m_job.m_nMode));
+  if (crypter.m_nError != ERR_NONE) return false;
+  const std::u16string source = crypter.GetSourceName();
+  const std::u16string target = crypter.GetTargetName();
+  fault_injection::BeforeEntry(path);
+  EntryIntent intent = g_intents.Take(
+      host, path, MakeEntryRecord(host, folder, source, target, status));
+  if (!intent.durable || intent.file == nullptr || folder.Rename(source, target) != 0) {
+    host.m_journal->End(intent.record.id);
+    return false;
+  }
+  crypter.ShowProgress(0, intent.record.cipher_size);
+  const int64_t range_bytes = intent.record.range_bytes;
+  pipeline.Hand({path, directory, source, target, intent.record.id, status, range_bytes},
+                std::move(intent));
+  return true;
+}
+
 }  // namespace
 
 EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
@@ -286,6 +367,7 @@ EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
   // while this one is worked through.
   std::unique_ptr<state::HelperThread> recorder;
   if (entries.size() > kBatchEntries) recorder = std::make_unique<state::HelperThread>();
+  ContentPipeline pipeline(host, folder);
   for (std::size_t index = 0; index < entries.size(); ++index) {
     // A stop request ends the run between entries, never inside one; the
     // exit pass always runs to its end.
@@ -294,6 +376,10 @@ EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
       break;
     }
     if (index % kBatchEntries == 0) {
+      if (pipeline.Finish() == AbortRun) {
+        outcome = AbortRun;
+        break;
+      }
       g_intents.Clear(host);
       if (index == 0) {
         PrepareBatch(host, folder, directory, entries, 0, g_next_intents, nullptr);
@@ -308,6 +394,12 @@ EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
     job.m_strCurrentEntry = directory + u"/" + std::u16string(entries.Name(index));
     host.m_window.SetControlText(
         IDC_STATUS_SUB, Format(text::kProcessing, {job.m_nDone, job.m_nScanTotal}));
+    if (HandOverEntry(host, folder, job.m_strCurrentEntry, pipeline)) continue;
+    // Whatever this entry asks comes after the answers of those before it.
+    if (pipeline.Finish() == AbortRun) {
+      outcome = AbortRun;
+      break;
+    }
     const EntryResult result = ProcessEntry(host, folder, job.m_strCurrentEntry);
     if (result == Done) ++job.m_nDone;
     if (result == AbortRun) {
@@ -315,6 +407,7 @@ EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
       break;
     }
   }
+  if (pipeline.Finish() == AbortRun) outcome = AbortRun;
   g_intents.Clear(host);
   g_next_intents.Clear(host);
   return outcome;

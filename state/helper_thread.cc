@@ -7,6 +7,7 @@ namespace velmora::state {
 HelperThread::HelperThread() : thread_([this] { Loop(); }) {}
 
 HelperThread::~HelperThread() {
+  Wait();
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
@@ -18,28 +19,29 @@ HelperThread::~HelperThread() {
 void HelperThread::Start(std::function<void()> job) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    job_ = std::move(job);
-    busy_ = true;
+    jobs_.push_back(std::move(job));
   }
   changed_.notify_all();
 }
 
 void HelperThread::Wait() {
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [this] { return !busy_; });
+  changed_.wait(lock, [this] { return jobs_.empty() && !running_; });
 }
 
 void HelperThread::Loop() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    changed_.wait(lock, [this] { return stopping_ || busy_; });
-    if (!busy_) return;  // stopping with nothing to do
-    std::function<void()> job = std::move(job_);
+    changed_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+    if (jobs_.empty()) return;  // stopping with nothing to do
+    std::function<void()> job = std::move(jobs_.front());
+    jobs_.pop_front();
+    running_ = true;
     lock.unlock();
     job();
     lock.lock();
-    busy_ = false;
-    changed_.notify_all();
+    running_ = false;
+    if (jobs_.empty()) changed_.notify_all();
   }
 }
 

@@ -1,10 +1,12 @@
-// One helper thread that runs one job at a time beside the caller, for
-// splitting a piece of work in two: Start() a job, do the other half, then
-// Wait(). The thread lives as long as the object.
+// One helper thread that runs jobs beside the caller, one at a time, in the
+// order they were started: Start() a job (or several, for a pipeline), do
+// the other half of the work, then Wait(). The thread lives as long as the
+// object.
 #ifndef VELMORA_STATE_HELPER_THREAD_H_
 #define VELMORA_STATE_HELPER_THREAD_H_
 
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -14,13 +16,14 @@ namespace velmora::state {
 class HelperThread {
  public:
   HelperThread();
-  ~HelperThread();
+  ~HelperThread();  // runs the jobs still queued, then ends the thread
   HelperThread(const HelperThread&) = delete;
   HelperThread& operator=(const HelperThread&) = delete;
 
-  // Runs |job| on the helper; the previous job must have been waited for.
+  // Queues |job| behind the ones started before.
   void Start(std::function<void()> job);
-  // Returns once the job has run.
+  // Returns once every job started has run; what they wrote is then
+  // visible to the caller.
   void Wait();
 
  private:
@@ -28,8 +31,8 @@ class HelperThread {
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::function<void()> job_;
-  bool busy_ = false;
+  std::deque<std::function<void()>> jobs_;
+  bool running_ = false;
   bool stopping_ = false;
   std::thread thread_;
 };

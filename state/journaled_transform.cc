@@ -47,9 +47,11 @@ int ThreadsFor(int64_t groups) {
 // whatever was written, in any group.
 class Transform {
  public:
-  Transform(Crypter& crypter, Journal& journal, const EntryRecord& record,
-            InPlaceFile& file, int64_t end, std::atomic<int64_t>* bytes_done)
+  Transform(const Crypter& crypter, Journal& journal, const EntryRecord& record,
+            InPlaceFile& file, int64_t end, std::atomic<int64_t>* bytes_done,
+            bool show_progress)
       : crypter_(crypter),
+        show_progress_(show_progress),
         journal_(journal),
         record_(record),
         file_(file),
@@ -75,7 +77,7 @@ class Transform {
       for (auto& helper : helpers) helper->Wait();
     }
     if (failure_ != TransformOutcome::kDone) return PutBack();
-    if (shown_ != end_) crypter_.ShowProgress(end_, record_.cipher_size);
+    if (shown_ != end_) Show(end_);
     return TransformOutcome::kDone;
   }
 
@@ -195,8 +197,7 @@ class Transform {
       if (bytes_done_ != nullptr) bytes_done_->fetch_add(piece);
       // The text sink belongs to the caller's thread.
       if (t == 0) {
-        crypter_.ShowProgress(done, record_.cipher_size);
-        shown_ = done;
+        Show(done);
       }
     }
     return true;
@@ -234,11 +235,18 @@ class Transform {
       }
     }
     if (bytes_done_ != nullptr) bytes_done_->fetch_sub(done_.load());
-    crypter_.ShowProgress(0, record_.cipher_size);
+    Show(0);
     return failure_;
   }
 
-  Crypter& crypter_;
+  // On the caller's thread only.
+  void Show(int64_t done) {
+    if (show_progress_) crypter_.ShowProgress(done, record_.cipher_size);
+    shown_ = done;
+  }
+
+  const Crypter& crypter_;
+  const bool show_progress_;
   Journal& journal_;
   const EntryRecord& record_;
   InPlaceFile& file_;
@@ -279,11 +287,12 @@ void EncipheredPageDigests(const Crypter& crypter, const EntryRecord& record,
   ApplyCipher(crypter, OP_DECRYPT, bytes, count, offset, record.cipher_size);
 }
 
-TransformOutcome TransformJournaled(Crypter& crypter, Journal& journal,
+TransformOutcome TransformJournaled(const Crypter& crypter, Journal& journal,
                                     const EntryRecord& record,
                                     const std::u16string& path,
                                     const PreparedContents& prepared,
-                                    std::atomic<int64_t>* bytes_done) {
+                                    std::atomic<int64_t>* bytes_done,
+                                    bool show_progress) {
   std::optional<InPlaceFile> opened;
   InPlaceFile* file = prepared.file;
   if (file != nullptr) {
@@ -294,10 +303,10 @@ TransformOutcome TransformJournaled(Crypter& crypter, Journal& journal,
   if (!file->IsOpen()) return TransformOutcome::kUntouched;
   // Changed since it was recorded: the key would not be the recorded one.
   if (file->Size() != record.size) return TransformOutcome::kUntouched;
-  crypter.ShowProgress(0, record.cipher_size);
+  if (show_progress) crypter.ShowProgress(0, record.cipher_size);
   const int64_t end = std::min<int64_t>(record.range_bytes, record.size);
   if (end <= 0) return TransformOutcome::kDone;
-  Transform transform(crypter, journal, record, *file, end, bytes_done);
+  Transform transform(crypter, journal, record, *file, end, bytes_done, show_progress);
   return transform.Run(prepared.durable_digests, prepared.bytes);
 }
 

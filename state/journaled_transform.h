@@ -53,12 +53,15 @@ struct PreparedContents {
 // sure the file is still what was recorded.
 // With |bytes_done|, the bytes written are added to it as they are written
 // (and taken off again when they are put back), for a progress display on
-// another thread.
-TransformOutcome TransformJournaled(Crypter& crypter, Journal& journal,
+// another thread. Without |show_progress| the crypter's text sink is left
+// alone (and so are its names), so that the transform may run on another
+// thread than the walk's.
+TransformOutcome TransformJournaled(const Crypter& crypter, Journal& journal,
                                     const EntryRecord& record,
                                     const std::u16string& path,
                                     const PreparedContents& prepared,
-                                    std::atomic<int64_t>* bytes_done = nullptr);
+                                    std::atomic<int64_t>* bytes_done = nullptr,
+                                    bool show_progress = true);
 
 // Digests of the enciphered form of |count| bytes at file offset |offset|
 // (a page boundary) of a file whose record is |record|, as they are now in

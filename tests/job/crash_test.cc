@@ -22,12 +22,16 @@ class CrashTest : public JobTest {
   ~CrashTest() override { ::unsetenv("VELMORA_SYNC"); }
 
   // A file spanning several chunks, a head-class file, an empty and a
-  // read-only one, a link and a folder.
+  // read-only one, a link and a folder, and small files whose contents are
+  // transformed beside the walk.
   void MakeTree() {
     Empty();
     Make({"docs/"});
     WriteFile(Path("docs/big.bin"), RandomContents(3 * 1048576 + 4096 + 5, 1));
     WriteFile(Path("docs/note.txt"), RandomContents(5000, 2));
+    for (int i = 0; i < 8; ++i) {
+      WriteFile(Path("docs/s" + std::to_string(i)), RandomContents(100 + i, 10 + i));
+    }
     WriteFile(Path("photo.zip"), RandomContents(20000, 3));
     WriteFile(Path("empty"), "");
     WriteFile(Path("ro.txt"), RandomContents(3000, 4));

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -159,6 +160,54 @@ TEST_F(HonestOutcomeTest, AFileChangedBeforeItsTurnKeepsItsContentsAndCanBeRetri
   h_.Decrypt(kPassword);
   EXPECT_EQ(ReadFile(Path("grow.txt")), "grow.txt and more");
   EXPECT_EQ(ReadFile(Path("same.txt")), "SAME.TXT");
+}
+
+// Small files are transformed beside the walk: what each came to is still
+// told in walk order, and after an Abort the files handed over before it
+// are either done or as they were (a change found in one is not lost).
+TEST_F(HonestOutcomeTest, ChangesFoundBesideTheWalkAreToldInOrderAndSurviveAnAbort) {
+  for (const int answer : {IDIGNORE, IDABORT}) {
+    Empty();
+    std::vector<std::string> names;
+    for (int i = 0; i < 150; ++i) {
+      char name[16];
+      std::snprintf(name, sizeof name, "f%03d.txt", i);
+      names.push_back(name);
+      WriteFile(Path(name), name);
+    }
+    // The 10th and 12th entry of the first batch and the 100th of the
+    // second are appended to after they were recorded.
+    std::vector<std::string> walked;
+    std::vector<std::u16string> changed;
+    fault_injection::SetEntryHook([&](const std::u16string& path) {
+      const std::string name = Wtf8FromUtf16(path.substr(path.rfind(u'/') + 1));
+      if (std::find(walked.begin(), walked.end(), name) != walked.end()) return;
+      walked.push_back(name);
+      if (walked.size() != 10 && walked.size() != 12 && walked.size() != 100) return;
+      std::FILE* file = std::fopen(Path(name).c_str(), "a");
+      std::fputs(" and more", file);
+      std::fclose(file);
+      changed.push_back(Detail(h_.root(), name));
+    });
+    w().answers = {{Lead(text::kChangedDuringRun), answer}};
+    h_.Encrypt(kPassword);
+    fault_injection::SetEntryHook(nullptr);
+    if (answer == IDIGNORE) {
+      EXPECT_EQ(DetailsOf(w(), Lead(text::kChangedDuringRun)), changed);
+    } else {
+      EXPECT_EQ(DetailsOf(w(), Lead(text::kChangedDuringRun)),
+                std::vector<std::u16string>{changed.front()});
+    }
+    EXPECT_EQ(Outcome(), RunOutcome::kSomeDone);
+    w().answers = {{Lead(text::kMixedPlain), IDYES},
+                   {Lead(text::kNotEncrypted), IDIGNORE},
+                   {Lead(text::kDontShowAgain), IDYES}};
+    h_.Decrypt(kPassword);
+    for (const std::string& name : names) {
+      const bool appended = std::count(changed.begin(), changed.end(), Detail(h_.root(), name));
+      EXPECT_EQ(ReadFile(Path(name)), appended ? name + " and more" : name) << name;
+    }
+  }
 }
 
 TEST_F(HonestOutcomeTest, EntriesSwappedForLinksNeverLeadOutsideTheTree) {
