@@ -15,6 +15,7 @@
 #include "cli/display_text.h"
 #include "platform/secret_memory.h"
 #include "platform/wtf8.h"
+#include "state/password_verifier.h"
 #include "ui/password_rules.h"
 
 namespace velmora::cli {
@@ -82,7 +83,7 @@ ConsoleWindow::ConsoleWindow(const ConsoleSettings& settings,
       signals_(signals),
       progress_(STDERR_FILENO, settings.progress) {}
 
-ConsoleWindow::~ConsoleWindow() = default;
+ConsoleWindow::~ConsoleWindow() { WipeString(&ahead_.password); }
 
 void ConsoleWindow::SetCommandHandler(std::function<void(int)> handler) {
   handler_ = std::move(handler);
@@ -106,6 +107,10 @@ void ConsoleWindow::RunPostedCommands() {
 }
 
 void ConsoleWindow::PrintError(std::u16string_view text) {
+  if (deferring_reports_) {
+    ahead_.reports.push_back([this, line = std::u16string(text)] { PrintError(line); });
+    return;
+  }
   progress_.Clear();
   std::fflush(stdout);
   WriteLine(stderr, text);
@@ -246,7 +251,28 @@ int ConsoleWindow::AskPerson(Buttons buttons) {
   }
 }
 
+void ConsoleWindow::ReadPasswordAhead() {
+  if (settings_.password_file.empty() && settings_.password_fd < 0) return;
+  ahead_.read = true;
+  deferring_reports_ = true;
+  ahead_.answer = ReadPasswordFromSource(&ahead_.password);
+  deferring_reports_ = false;
+  if (ahead_.answer == IDOK) state::CheckPasswordAhead(ahead_.password);
+}
+
 int ConsoleWindow::RunPasswordDialog(std::u16string* password) {
+  if (ahead_.read) {
+    ahead_.read = false;
+    for (const auto& report : ahead_.reports) report();
+    ahead_.reports.clear();
+    *password = ahead_.password;
+    WipeString(&ahead_.password);
+    return ahead_.answer;
+  }
+  return ReadPasswordFromSource(password);
+}
+
+int ConsoleWindow::ReadPasswordFromSource(std::u16string* password) {
   if (!settings_.password_file.empty()) return ReadPasswordFile(password);
   if (settings_.password_fd >= 0) {
     return ReadPasswordFrom(settings_.password_fd, password);
@@ -268,6 +294,10 @@ int ConsoleWindow::ReadPasswordFile(std::u16string* password) {
 }
 
 void ConsoleWindow::PrintReason(const std::string& path, int error) {
+  if (deferring_reports_) {
+    ahead_.reports.push_back([this, path, error] { PrintReason(path, error); });
+    return;
+  }
   progress_.Clear();
   std::fflush(stdout);
   std::fprintf(stderr, "velmora-cli: %s: %s\n", path.c_str(),

@@ -17,6 +17,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "cli/answer_policy.h"
@@ -59,6 +60,11 @@ class ConsoleWindow : public WindowPort {
   // The job whose scans and walks the progress line follows.
   void WatchJob(const JobState* job) { job_ = job; }
 
+  // Reads the password now when it comes from a file or a descriptor, and
+  // starts checking it against its verifiers while the scan runs. The run's
+  // password dialog takes it; a failure to read it is told only then.
+  void ReadPasswordAhead();
+
   // Set while the exit pass of a temporary decryption runs.
   void SetExitPass(bool exit_pass) { settings_.answers.exit_pass = exit_pass; }
 
@@ -95,6 +101,7 @@ class ConsoleWindow : public WindowPort {
   int ReadPasswordFrom(int fd, std::u16string* password);
   int ReadPasswordFile(std::u16string* password);
   int ReadPasswordFromTerminal(std::u16string* password);
+  int ReadPasswordFromSource(std::u16string* password);
   // The progress line's figures from the job, on the thread that runs it.
   ProgressFigures Figures();
   // |path| below the scanned folder.
@@ -117,6 +124,16 @@ class ConsoleWindow : public WindowPort {
   bool dispatching_ = false;
   bool ended_ = false;
   bool output_failed_ = false;
+
+  // The password read ahead: the dialog's answer, and what to print then.
+  struct PasswordAhead {
+    bool read = false;
+    int answer = IDCANCEL;
+    std::u16string password;
+    std::vector<std::function<void()>> reports;
+  };
+  PasswordAhead ahead_;
+  bool deferring_reports_ = false;
 };
 
 }  // namespace velmora::cli

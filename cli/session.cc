@@ -120,6 +120,8 @@ int RunSession(const Options& options) {
   ApplyExtensionOptions(options, dialog);
   window.SetChecked(RadioFor(options.command), true);
   dialog.OnOperationChanged();
+  // Its verifiers are checked while the scan runs.
+  window.ReadPasswordAhead();
   window.RunPostedCommands();
 
   const std::u16string status = window.GetControlText(IDC_STATUS_SUB);

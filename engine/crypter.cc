@@ -1,5 +1,7 @@
 #include "engine/crypter.h"
 
+#include <string.h>
+
 #include <algorithm>
 
 #include "engine/alphabet.h"
@@ -116,6 +118,17 @@ int32_t Crypter::SetPassword(std::u16string_view password) {
         static_cast<uint8_t>(m_szPassword[c % m_nPasswordLen] & 0xFF);
   }
   return 0;
+}
+
+void Crypter::WipeKeys() {
+  explicit_bzero(m_szPassword, sizeof m_szPassword);
+  explicit_bzero(m_nameKeys, sizeof m_nameKeys);
+  explicit_bzero(m_dataKeys, sizeof m_dataKeys);
+  explicit_bzero(m_keyStream, sizeof m_keyStream);
+  explicit_bzero(m_passwordBytes, sizeof m_passwordBytes);
+  explicit_bzero(m_nameStream, sizeof m_nameStream);
+  m_nPasswordLen = 0;
+  m_nBlocks = 0;
 }
 
 std::u16string Crypter::GetExtension(int slot) const {

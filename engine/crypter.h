@@ -77,6 +77,9 @@ class Crypter {
   // Builds the block keys from |password| (1 to 1020 units). Returns 0, or
   // -1 (and changes nothing) for a length outside that range.
   int32_t SetPassword(std::u16string_view password);
+  // Overwrites the password and everything derived from it; nothing can be
+  // converted until the next SetPassword().
+  void WipeKeys();
 
   // --- Registered extensions ----------------------------------------------
   // Slot text, empty past the end of the list.

@@ -6,8 +6,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "state/state_folder.h"
@@ -128,6 +131,30 @@ bool Verifies(const std::string& record, const PasswordBytes& password) {
   return true;
 }
 
+// The check started by CheckPasswordAhead(), if any.
+class AheadCheck {
+ public:
+  static AheadCheck& Get() {
+    static AheadCheck instance;
+    return instance;
+  }
+  ~AheadCheck() { Wait(); }
+
+  void Start(std::function<void()> check) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (thread_.joinable()) thread_.join();
+    thread_ = std::thread(std::move(check));
+  }
+  void Wait() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::thread thread_;
+};
+
 }  // namespace
 
 std::string LookupDigest(const Crypter& crypter) {
@@ -163,6 +190,7 @@ bool NameCoversPassword(const Crypter& crypter, std::u16string_view cipher_name)
 
 PasswordMatch CheckPassword(const Crypter& crypter) {
   if (sodium_init() < 0) return PasswordMatch::kNoRecord;
+  AheadCheck::Get().Wait();
   const std::vector<std::string> records = RecordsFor(LookupDigest(crypter));
   if (records.empty()) return PasswordMatch::kNoRecord;
   const PasswordBytes password(crypter);
@@ -176,6 +204,7 @@ void PendingVerifier::Prepare(const Crypter& crypter) {
   digest_.clear();
   verifier_.clear();
   if (sodium_init() < 0) return;
+  AheadCheck::Get().Wait();
   const std::string digest = LookupDigest(crypter);
   const PasswordBytes password(crypter);
   // Another password may share these name keys; it keeps its own verifier.
@@ -192,6 +221,19 @@ void PendingVerifier::Prepare(const Crypter& crypter) {
   digest_ = digest;
   verifier_ = verifier;
   PassedVerifiers::Get().Remember(verifier_, password);
+}
+
+void CheckPasswordAhead(std::u16string_view password) {
+  if (sodium_init() < 0) return;
+  auto crypter = std::make_shared<Crypter>();
+  if (crypter->SetPassword(password) != 0) return;
+  AheadCheck::Get().Start([crypter] {
+    const PasswordBytes bytes(*crypter);
+    for (const std::string& record : RecordsFor(LookupDigest(*crypter))) {
+      if (Verifies(record, bytes)) break;
+    }
+    crypter->WipeKeys();
+  });
 }
 
 bool PendingVerifier::Write() const {

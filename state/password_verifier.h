@@ -41,6 +41,13 @@ enum class PasswordMatch {
 // name keys of |crypter|, so it may run beside a walk that uses it.
 PasswordMatch CheckPassword(const Crypter& crypter);
 
+// For a front end that has the password before the run asks for it: checks
+// it against the verifiers on record on a thread of its own, so that a
+// CheckPassword() or PendingVerifier::Prepare() for the same password later
+// finds the answer instead of hashing (they wait for the check to end).
+// Writes nothing; keeps no copy of the password beyond the check.
+void CheckPasswordAhead(std::u16string_view password);
+
 // A verifier for the password of a run, made beside its walk and written
 // only when the walk enciphered something.
 class PendingVerifier {

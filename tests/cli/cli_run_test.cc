@@ -246,6 +246,11 @@ TEST_F(CliTest, OptionsTakeEveryGetoptForm) {
   EXPECT_EQ(result.status, 2);
   EXPECT_TRUE(Has(result.err, "velmora-cli: " + file + "x: No such file"))
       << result.err;
+  // It is read before the scan but told only when the run asks for it:
+  // with nothing to decrypt, nothing is said about it.
+  result = RunCli({"decrypt", root_, "--password-file=" + file + "x"}, "");
+  EXPECT_EQ(result.status, 4);
+  EXPECT_FALSE(Has(result.err, "No such file")) << result.err;
   EXPECT_EQ(Snapshot(root_), plain);
 }
 
