@@ -282,15 +282,8 @@ class ContentPipeline {
   // Hands over the entry at |path|, renamed already; its intention carries
   // the file opened and read ahead.
   void Hand(RenamedFile file, EntryIntent intent) {
-    if (!worker_) worker_ = std::make_unique<state::HelperThread>();
     pending_.push_back({std::move(file), std::move(intent), {}});
-    Pending* entry = &pending_.back();
-    worker_->Start([this, entry] {
-      entry->result = TransformEntryContents(
-          host_.m_crypter, *host_.m_journal, folder_, entry->intent, *entry->intent.file,
-          entry->file.status, entry->file.target, false, nullptr, false);
-      entry->intent.file.reset();
-    });
+    if (pending_.size() - started_ >= kEntriesPerStart) StartPending();
   }
 
   // Takes every result back, in order, counting each entry done; an
@@ -298,6 +291,7 @@ class ContentPipeline {
   // answer stops the run.
   EntryResult Finish() {
     if (pending_.empty()) return Done;
+    StartPending();
     worker_->Wait();
     EntryResult outcome = Done;
     for (Pending& entry : pending_) {
@@ -310,10 +304,32 @@ class ContentPipeline {
       if (result == AbortRun) outcome = AbortRun;
     }
     pending_.clear();
+    started_ = 0;
     return outcome;
   }
 
  private:
+  // Entries handed to the worker at once: waking it for each would cost
+  // more than a small file's contents.
+  static constexpr std::size_t kEntriesPerStart = 8;
+
+  // Starts the work on the entries handed over since the last start.
+  void StartPending() {
+    if (started_ == pending_.size()) return;
+    if (!worker_) worker_ = std::make_unique<state::HelperThread>();
+    // The entries themselves, not the queue, which grows meanwhile.
+    std::vector<Pending*> entries;
+    for (; started_ < pending_.size(); ++started_) entries.push_back(&pending_[started_]);
+    worker_->Start([this, entries = std::move(entries)] {
+      for (Pending* entry : entries) {
+        entry->result = TransformEntryContents(
+            host_.m_crypter, *host_.m_journal, folder_, entry->intent, *entry->intent.file,
+            entry->file.status, entry->file.target, false, nullptr, false);
+        entry->intent.file.reset();
+      }
+    });
+  }
+
   struct Pending {
     RenamedFile file;
     EntryIntent intent;  // with the file opened ahead
@@ -323,6 +339,7 @@ class ContentPipeline {
   JobHost& host_;
   const Folder& folder_;
   std::deque<Pending> pending_;  // references stay valid as it grows
+  std::size_t started_ = 0;      // entries of pending_ handed to the worker
   std::unique_ptr<state::HelperThread> worker_;
 };
 
