@@ -286,6 +286,9 @@ class ContentPipeline {
     if (pending_.size() - started_ >= kEntriesPerStart) StartPending();
   }
 
+  // True when the caller should Finish() before handing over more.
+  bool full() const { return pending_.size() >= kMostPending; }
+
   // Takes every result back, in order, counting each entry done; an
   // answer that fails an entry is retried on the spot. AbortRun when an
   // answer stops the run.
@@ -312,6 +315,9 @@ class ContentPipeline {
   // Entries handed to the worker at once: waking it for each would cost
   // more than a small file's contents.
   static constexpr std::size_t kEntriesPerStart = 8;
+  // Entries handed over and not yet taken back: each holds its journal
+  // entry and, until the worker gets to it, an open file.
+  static constexpr std::size_t kMostPending = 256;
 
   // Starts the work on the entries handed over since the last start.
   void StartPending() {
@@ -326,6 +332,7 @@ class ContentPipeline {
             host_.m_crypter, *host_.m_journal, folder_, entry->intent, *entry->intent.file,
             entry->file.status, entry->file.target, false, nullptr, false);
         entry->intent.file.reset();
+        entry->intent.contents = {};
       }
     });
   }
@@ -392,11 +399,12 @@ EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
       outcome = AbortRun;
       break;
     }
+    if (pipeline.full() && pipeline.Finish() == AbortRun) {
+      outcome = AbortRun;
+      break;
+    }
     if (index % kBatchEntries == 0) {
-      if (pipeline.Finish() == AbortRun) {
-        outcome = AbortRun;
-        break;
-      }
+      // The entries handed over hold their own intentions.
       g_intents.Clear(host);
       if (index == 0) {
         PrepareBatch(host, folder, directory, entries, 0, g_next_intents, nullptr);

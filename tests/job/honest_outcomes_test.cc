@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <set>
 #include <string>
 
@@ -208,6 +209,33 @@ TEST_F(HonestOutcomeTest, ChangesFoundBesideTheWalkAreToldInOrderAndSurviveAnAbo
       EXPECT_EQ(ReadFile(Path(name)), appended ? name + " and more" : name) << name;
     }
   }
+}
+
+// A rename that fails beside the walk halts the worker there: the question
+// comes in walk order, and after a No nothing after that entry changed.
+TEST_F(HonestOutcomeTest, ARenameThatFailsBesideTheWalkChangesNothingAfterIt) {
+  for (int i = 0; i < 40; ++i) WriteFile(Path("f" + std::to_string(100 + i)), "contents");
+  std::vector<std::string> walked;
+  fault_injection::SetEntryHook([&](const std::u16string& path) {
+    const std::string name = Wtf8FromUtf16(path.substr(path.rfind(u'/') + 1));
+    if (std::find(walked.begin(), walked.end(), name) != walked.end()) return;
+    walked.push_back(name);
+    // Its enciphered name is taken before its turn.
+    if (walked.size() == 20) WriteFile(Path(Enc(U16(name))), "taken");
+  });
+  w().answers = {{Lead(text::kTargetExists), IDNO}};
+  h_.Encrypt(kPassword);
+  EXPECT_EQ(BoxesStartingWith(text::kTargetExists), 1) << Dump(w());
+  EXPECT_EQ(Outcome(), RunOutcome::kSomeDone);
+  for (std::size_t i = 0; i < walked.size(); ++i) {
+    const std::string& name = walked[i];
+    if (i < 19) {
+      EXPECT_FALSE(std::filesystem::exists(Path(name))) << name;
+    } else {
+      EXPECT_EQ(ReadFile(Path(name)), "contents") << name;
+    }
+  }
+  EXPECT_EQ(ReadFile(Path(Enc(U16(walked.at(19))))), "taken");
 }
 
 TEST_F(HonestOutcomeTest, EntriesSwappedForLinksNeverLeadOutsideTheTree) {
