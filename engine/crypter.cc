@@ -131,6 +131,26 @@ void Crypter::WipeKeys() {
   m_nBlocks = 0;
 }
 
+void Crypter::CopyKeysFrom(const Crypter& other) {
+  std::copy(std::begin(other.m_szPassword), std::end(other.m_szPassword), m_szPassword);
+  m_nPasswordLen = other.m_nPasswordLen;
+  m_nBlocks = other.m_nBlocks;
+  std::copy(std::begin(other.m_nameKeys), std::end(other.m_nameKeys), m_nameKeys);
+  std::copy(std::begin(other.m_dataKeys), std::end(other.m_dataKeys), m_dataKeys);
+  std::copy(std::begin(other.m_keyStream), std::end(other.m_keyStream), m_keyStream);
+  std::copy(std::begin(other.m_passwordBytes), std::end(other.m_passwordBytes),
+            m_passwordBytes);
+  std::copy(std::begin(other.m_nameStream), std::end(other.m_nameStream), m_nameStream);
+  m_nNameAlphabet = other.m_nNameAlphabet;
+  m_nCodeAlphabet = other.m_nCodeAlphabet;
+  m_nExtMode = other.m_nExtMode;
+  std::copy(&other.m_markers[0][0], &other.m_markers[0][0] + sizeof m_markers / sizeof(char16_t),
+            &m_markers[0][0]);
+  std::copy(&other.m_extensions[0][0],
+            &other.m_extensions[0][0] + sizeof m_extensions / sizeof(char16_t),
+            &m_extensions[0][0]);
+}
+
 std::u16string Crypter::GetExtension(int slot) const {
   if (slot < 0 || slot >= kExtensionSlots) return {};
   return std::u16string(SlotText(m_extensions[slot]));

@@ -80,6 +80,9 @@ class Crypter {
   // Overwrites the password and everything derived from it; nothing can be
   // converted until the next SetPassword().
   void WipeKeys();
+  // Takes |other|'s keys, extensions and extension rule: converts names as
+  // |other| does, on another thread than |other|'s.
+  void CopyKeysFrom(const Crypter& other);
 
   // --- Registered extensions ----------------------------------------------
   // Slot text, empty past the end of the list.

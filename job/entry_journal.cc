@@ -60,45 +60,37 @@ state::EntryRecord MakeEntryRecord(const JobHost& host, const Folder& folder,
 }
 
 void IntentBatch::Prepare(JobHost& host, const Folder& folder,
-                          const std::vector<std::u16string>& paths,
+                          std::vector<std::u16string> paths, Crypter& names,
                           state::HelperThread* helper) {
   WaitRecorded();
-  Crypter& crypter = host.m_crypter;
-  std::vector<Planned> planned;
-  planned.reserve(paths.size());
-  for (const std::u16string& path : paths) {
-    const std::size_t slash = path.rfind(u'/');
-    if (slash == std::u16string::npos) continue;
-    crypter.SetDirectory(path.substr(0, slash));
-    crypter.ConvertName(path.substr(slash + 1),
-                        static_cast<uint32_t>(host.m_job.m_nMode));
-    if (crypter.m_nError != ERR_NONE) continue;
-    planned.push_back({path, crypter.GetSourceName(), crypter.GetTargetName(),
-                       crypter.GetRangeBytes()});
-  }
   durable_ = false;
   folder.RealPath();  // read once here: the helper only reads it
   if (helper == nullptr) {
-    Record(host, folder, planned);
+    Record(host, folder, paths, names);
     return;
   }
   recording_on_ = helper;
-  helper->Start([this, &host, &folder, planned = std::move(planned)] {
-    Record(host, folder, planned);
+  helper->Start([this, &host, &folder, &names, paths = std::move(paths)] {
+    Record(host, folder, paths, names);
   });
 }
 
 void IntentBatch::Record(const JobHost& host, const Folder& folder,
-                         const std::vector<Planned>& planned) {
-  const Crypter& crypter = host.m_crypter;
-  for (const Planned& entry : planned) {
+                         const std::vector<std::u16string>& paths, Crypter& names) {
+  for (const std::u16string& path : paths) {
+    const std::size_t slash = path.rfind(u'/');
+    if (slash == std::u16string::npos) continue;
+    names.SetDirectory(path.substr(0, slash));
+    names.ConvertName(path.substr(slash + 1), static_cast<uint32_t>(host.m_job.m_nMode));
+    if (names.m_nError != ERR_NONE) continue;
+    const std::u16string source = names.GetSourceName();
     FileStatus status{};
-    if (!folder.Status(entry.source, &status) || !SameMount(status, host.m_treeStatus) ||
+    if (!folder.Status(source, &status) || !SameMount(status, host.m_treeStatus) ||
         status.links > 1) {
       continue;  // left to the entry's own checks
     }
-    EntryIntent intent{MakeRecord(host, folder, entry.source, entry.target,
-                                  entry.range_bytes, status),
+    EntryIntent intent{MakeRecord(host, folder, source, names.GetTargetName(),
+                                  names.GetRangeBytes(), status),
                        status,
                        false,
                        nullptr,
@@ -108,13 +100,12 @@ void IntentBatch::Record(const JobHost& host, const Folder& folder,
     // Files the owner may not write keep their mode until their turn.
     if (status.is_regular && end > 0 && end <= kPrepareContentsUpTo &&
         (status.mode & 0600) == 0600) {
-      auto file = std::make_shared<InPlaceFile>(folder, entry.source,
-                                                InPlaceFile::kReadWriteAhead);
+      auto file = std::make_shared<InPlaceFile>(folder, source, InPlaceFile::kReadWriteAhead);
       std::vector<uint8_t>& bytes = intent.contents.bytes;
       bytes.resize(static_cast<std::size_t>(end));
       if (file->IsOpen() && file->Size() == status.size &&
           file->ReadAheadAt(bytes.data(), end, 0) == end) {
-        state::EncipheredPageDigests(crypter, intent.record, bytes.data(), end, 0,
+        state::EncipheredPageDigests(names, intent.record, bytes.data(), end, 0,
                                      &intent.contents.durable_digests);
         intent.file = std::move(file);
         intent.contents.file = intent.file.get();
@@ -127,7 +118,7 @@ void IntentBatch::Record(const JobHost& host, const Folder& folder,
     if (!digests.empty()) {
       host.m_journal->Pages(intent.record.id, 0, digests.data(), digests.size());
     }
-    prepared_[entry.path] = std::move(intent);
+    prepared_[path] = std::move(intent);
   }
   ticket_ = host.m_journal->CommitAsync();
 }

@@ -48,14 +48,14 @@ class IntentBatch {
  public:
   // Records the intentions of the entries at |paths| (not yet processed,
   // all of them in |folder|) and starts making them durable with one
-  // flush, on the journal's thread. Entries whose name does not convert are
-  // left out: nothing will be done to them. The names are converted on the
-  // calling thread; with |helper|, the rest (the entries' status, reading
-  // small files, the records) is done there while the caller goes on, and
-  // |folder| must outlive the batch's next WaitDurable() or Clear().
-  void Prepare(JobHost& host, const Folder& folder,
-               const std::vector<std::u16string>& paths,
-               state::HelperThread* helper = nullptr);
+  // flush, on the journal's thread. Entries whose name does not convert
+  // with |names| (a crypter with the run's keys) are left out: nothing will
+  // be done to them. With |helper|, all of it is done there while the
+  // caller goes on; |folder| and |names| must then outlive the batch's
+  // next WaitRecorded(), WaitDurable() or Clear(), and |names| must be no
+  // other thread's.
+  void Prepare(JobHost& host, const Folder& folder, std::vector<std::u16string> paths,
+               Crypter& names, state::HelperThread* helper = nullptr);
 
   // Waits until the prepared intentions are durable. Where the flush
   // failed nothing stays prepared: each entry then records itself, and its
@@ -82,16 +82,9 @@ class IntentBatch {
   void WaitRecorded();
 
  private:
-  // An entry whose name converted, with what its record needs of the
-  // crypter's state.
-  struct Planned {
-    std::u16string path;
-    std::u16string source;
-    std::u16string target;
-    int32_t range_bytes;
-  };
   // The part of Prepare() that may run on a helper.
-  void Record(const JobHost& host, const Folder& folder, const std::vector<Planned>& planned);
+  void Record(const JobHost& host, const Folder& folder,
+              const std::vector<std::u16string>& paths, Crypter& names);
   std::unordered_map<std::u16string, EntryIntent> prepared_;
   uint64_t ticket_ = 0;
   bool durable_ = false;

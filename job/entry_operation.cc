@@ -15,6 +15,7 @@
 #include "platform/file_system.h"
 #include "platform/folder.h"
 #include "platform/in_place_file.h"
+#include "platform/secret_memory.h"
 #include "platform/u16_format.h"
 #include "platform/wtf8.h"
 #include "state/journaled_transform.h"
@@ -259,7 +260,7 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
 // (on |helper| beside the walk, when given).
 void PrepareBatch(JobHost& host, const Folder& folder, const std::u16string& directory,
                   const FolderListing& entries, std::size_t first, IntentBatch& batch,
-                  state::HelperThread* helper) {
+                  Crypter& names, state::HelperThread* helper) {
   std::vector<std::u16string> paths;
   const std::size_t end = std::min(entries.size(), first + kBatchEntries);
   for (std::size_t next = first; next < end; ++next) {
@@ -267,7 +268,7 @@ void PrepareBatch(JobHost& host, const Folder& folder, const std::u16string& dir
       paths.push_back(directory + u"/" + std::u16string(entries.Name(next)));
     }
   }
-  if (!paths.empty()) batch.Prepare(host, folder, paths, helper);
+  if (!paths.empty()) batch.Prepare(host, folder, std::move(paths), names, helper);
 }
 
 // Content parts of small files handed to a worker beside the walk, in walk
@@ -389,8 +390,16 @@ EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
   EntryResult outcome = Done;
   // A folder of more than one batch records the next batch on a helper
   // while this one is worked through.
+  // It converts the names with a crypter of its own.
   std::unique_ptr<state::HelperThread> recorder;
-  if (entries.size() > kBatchEntries) recorder = std::make_unique<state::HelperThread>();
+  std::unique_ptr<Crypter> recorder_names;
+  if (entries.size() > kBatchEntries) {
+    recorder = std::make_unique<state::HelperThread>();
+    recorder_names = std::make_unique<Crypter>();
+    recorder_names->CopyKeysFrom(host.m_crypter);
+    KeepInMemory(recorder_names.get(), sizeof(Crypter));
+  }
+  Crypter& names = recorder_names ? *recorder_names : host.m_crypter;
   ContentPipeline pipeline(host, folder);
   for (std::size_t index = 0; index < entries.size(); ++index) {
     // A stop request ends the run between entries, never inside one; the
@@ -407,12 +416,12 @@ EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
       // The entries handed over hold their own intentions.
       g_intents.Clear(host);
       if (index == 0) {
-        PrepareBatch(host, folder, directory, entries, 0, g_next_intents, nullptr);
+        PrepareBatch(host, folder, directory, entries, 0, g_next_intents, names, nullptr);
       }
       g_next_intents.WaitRecorded();
       std::swap(g_intents, g_next_intents);
       PrepareBatch(host, folder, directory, entries, index + kBatchEntries,
-                   g_next_intents, recorder.get());
+                   g_next_intents, names, recorder.get());
       g_intents.WaitDurable(host);
     }
     if (entries.LeftAlone(index)) continue;
@@ -435,6 +444,7 @@ EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
   if (pipeline.Finish() == AbortRun) outcome = AbortRun;
   g_intents.Clear(host);
   g_next_intents.Clear(host);
+  if (recorder_names) recorder_names->WipeKeys();
   return outcome;
 }
 
