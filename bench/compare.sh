@@ -3,7 +3,9 @@
 #
 #   256 MiB file, whole-file encrypt + decrypt (1020-unit password)
 #     against cp of the file to a new file, twice, and against the floor:
-#     one thread of pread / cipher / pwrite over the file, twice;
+#     one thread of pread / cipher / pwrite over the file, twice; and the
+#     same with a 16-unit password, which the file's name checks in full,
+#     so that no password verifier is hashed (the transform alone);
 #   20,000 files of 1 KiB in 100 folders, encrypt + decrypt
 #     against the floor: one thread renaming every entry and rewriting its
 #     bytes in place, twice.
@@ -42,10 +44,12 @@ trap 'rm -rf "$work"' EXIT
 export XDG_STATE_HOME="$work/state"
 password_units=1020
 printf 'p%.0s' $(seq 1 $password_units) > "$work/password"
+printf 'p%.0s' $(seq 1 16) > "$work/password16"
+big_name=data-of-256-MiB-with-a-long-name.bin  # longer than 16 units
 
 echo "Writing a 256 MiB file and a tree of 20,000 files of 1 KiB..." >&2
 mkdir -p "$work/big" "$work/tree"
-head -c $((256 * 1048576)) /dev/urandom > "$work/big/data.bin"
+head -c $((256 * 1048576)) /dev/urandom > "$work/big/$big_name"
 head -c 1024 /dev/urandom > "$work/one"
 for d in $(seq 1 100); do
   mkdir "$work/tree/dir$d"
@@ -71,20 +75,25 @@ round_trip() {
   "$1" encrypt "$2" --password-stdin --whole < "$work/password" &&
     "$1" decrypt "$2" --password-stdin < "$work/password"
 }
+round_trip16() {
+  "$1" encrypt "$2" --password-stdin --whole < "$work/password16" &&
+    "$1" decrypt "$2" --password-stdin < "$work/password16"
+}
 copy_twice() {
-  cp "$work/big/data.bin" "$work/copy1" && cp "$work/big/data.bin" "$work/copy2"
+  cp "$work/big/$big_name" "$work/copy1" && cp "$work/big/$big_name" "$work/copy2"
 }
 floor_file() {
-  "$floor" file "$work/big/data.bin" $password_units &&
-    "$floor" file "$work/big/data.bin" $password_units --decrypt
+  "$floor" file "$work/big/$big_name" $password_units &&
+    "$floor" file "$work/big/$big_name" $password_units --decrypt
 }
 floor_tree() { "$floor" tree "$work/tree" && "$floor" tree "$work/tree"; }
-export -f round_trip copy_twice floor_file floor_tree
-export work floor password_units
+export -f round_trip round_trip16 copy_twice floor_file floor_tree
+export work floor password_units big_name
 
 for round in $(seq 1 "$rounds"); do
   echo "round $round of $rounds" >&2
   timed "$work/big.new" bash -c 'round_trip "$0" "$work/big"' "$cli"
+  timed "$work/big16.new" bash -c 'round_trip16 "$0" "$work/big"' "$cli"
   [ -n "$baseline" ] && timed "$work/big.old" bash -c 'round_trip "$0" "$work/big"' "$baseline"
   timed "$work/big.cp" bash -c copy_twice
   rm -f "$work/copy1" "$work/copy2"
@@ -113,6 +122,7 @@ row() {  # label, file, cp reference or -, floor reference
     "$([ "$3" = - ] && echo - || ratio "$wall" "$3")" "$(ratio "$wall" "$4")"
 }
 row "256 MiB file: velmora-cli encrypt + decrypt" "$work/big.new" "$cp_s" "$floor_s"
+row "256 MiB file: the same, no verifier hashed" "$work/big16.new" "$cp_s" "$floor_s"
 [ -n "$baseline" ] && row "256 MiB file: baseline encrypt + decrypt" "$work/big.old" "$cp_s" "$floor_s"
 row "256 MiB file: cp to a new file, twice" "$work/big.cp" "$cp_s" "$floor_s"
 row "256 MiB file: floor (1 thread), twice" "$work/big.floor" "$cp_s" "$floor_s"

@@ -62,11 +62,16 @@ void Crypter::TransformBufferAs(uint32_t operation, uint8_t* buffer,
 }
 
 void Crypter::ShowProgress(int64_t done, int32_t size) const {
+  ShowProgressOf(m_strDirectory, GetSourceName(), GetTargetName(), done, size);
+}
+
+void Crypter::ShowProgressOf(const std::u16string& directory, const std::u16string& source,
+                             const std::u16string& target, int64_t done,
+                             int32_t size) const {
   if (m_pStatusWnd == nullptr) return;
   m_pStatusWnd->SetText(Format(u"%s\r\n%8dK/%8dK : %s  \u2192  %s",
-                               {m_strDirectory, done / 1024,
-                                static_cast<int64_t>(size / 1024),
-                                GetSourceName(), GetTargetName()}));
+                               {directory, done / 1024, static_cast<int64_t>(size / 1024),
+                                source, target}));
 }
 
 int32_t Crypter::TransformFile() {

@@ -132,6 +132,10 @@ class Crypter {
   // Writes the progress line of the file being transformed: |done| of
   // |size| bytes.
   void ShowProgress(int64_t done, int32_t size) const;
+  // The same for the entry |source| -> |target| in |directory|, whatever
+  // the converted names are.
+  void ShowProgressOf(const std::u16string& directory, const std::u16string& source,
+                      const std::u16string& target, int64_t done, int32_t size) const;
 
   // --- State (read by the job; written only through the operations above,
   // except m_nExtMode and m_pStatusWnd, which the owner sets) ---------------

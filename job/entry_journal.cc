@@ -94,7 +94,9 @@ void IntentBatch::Record(const JobHost& host, const Folder& folder,
                        status,
                        false,
                        nullptr,
-                       {}};
+                       {},
+                       source,
+                       names.GetTargetName()};
     const int64_t end = std::min<int64_t>(intent.record.range_bytes, status.size);
     // Opened now, the file serves its transform too: one open, one read.
     // Files the owner may not write keep their mode until their turn.
@@ -151,7 +153,7 @@ EntryIntent IntentBatch::Take(JobHost& host, const std::u16string& path,
     }
     host.m_journal->End(intent.record.id);  // changed since: nothing done
   }
-  EntryIntent intent{record, {}, false, nullptr, {}};
+  EntryIntent intent{record, {}, false, nullptr, {}, {}, {}};
   intent.record.id = host.m_journal->Begin(record);
   return intent;
 }
@@ -159,6 +161,15 @@ EntryIntent IntentBatch::Take(JobHost& host, const std::u16string& path,
 }  // namespace velmora
 
 namespace velmora {
+
+bool IntentBatch::TakeOpened(const std::u16string& path, EntryIntent* intent) {
+  auto it = prepared_.find(path);
+  if (it == prepared_.end() || it->second.file == nullptr) return false;
+  *intent = std::move(it->second);
+  intent->durable = durable_;
+  prepared_.erase(it);
+  return true;
+}
 
 bool IntentBatch::PreparedStatus(const std::u16string& path, FileStatus* status,
                                  bool opened_only) const {

@@ -34,6 +34,8 @@ struct EntryIntent {
   bool durable = false;  // recorded ahead and already durable
   std::shared_ptr<InPlaceFile> file;
   state::PreparedContents contents;
+  std::u16string source;  // the names it was recorded with, when ahead
+  std::u16string target;
 };
 
 // The record of renaming |source| to |target| in |folder| and transforming
@@ -67,6 +69,12 @@ class IntentBatch {
   // recorded now but not yet durable. Only after WaitDurable().
   EntryIntent Take(JobHost& host, const std::u16string& path,
                    const state::EntryRecord& record);
+
+  // Moves the intention prepared for |path| to |intent| when its file was
+  // opened and read ahead; false when there is none. The caller has the
+  // entry's status from PreparedStatus(): the record is the one it makes.
+  // Only after WaitDurable().
+  bool TakeOpened(const std::u16string& path, EntryIntent* intent);
 
   // The status the prepared intention for |path| was recorded from; false
   // when there is none, or with |opened_only| when its file was not opened

@@ -360,27 +360,22 @@ class ContentPipeline {
 // ordinary: the caller then takes the entry the long way.
 bool HandOverEntry(JobHost& host, const Folder& folder, const std::u16string& path,
                    ContentPipeline& pipeline) {
-  Crypter& crypter = host.m_crypter;
   FileStatus status{};
   if (!g_intents.PreparedStatus(path, &status, /*opened_only=*/true)) return false;
-  const std::size_t slash = path.rfind(u'/');
-  const std::u16string directory = path.substr(0, slash);
-  crypter.SetDirectory(directory);
-  crypter.ConvertName(path.substr(slash + 1), static_cast<uint32_t>(host.m_job.m_nMode));
-  if (crypter.m_nError != ERR_NONE) return false;
-  const std::u16string source = crypter.GetSourceName();
-  const std::u16string target = crypter.GetTargetName();
   fault_injection::BeforeEntry(path);
-  EntryIntent intent = g_intents.Take(
-      host, path, MakeEntryRecord(host, folder, source, target, status));
-  if (!intent.durable || intent.file == nullptr || folder.Rename(source, target) != 0) {
+  EntryIntent intent;
+  g_intents.TakeOpened(path, &intent);
+  if (!intent.durable || folder.Rename(intent.source, intent.target) != 0) {
     host.m_journal->End(intent.record.id);
     return false;
   }
-  crypter.ShowProgress(0, intent.record.cipher_size);
-  const int64_t range_bytes = intent.record.range_bytes;
-  pipeline.Hand({path, directory, source, target, intent.record.id, status, range_bytes},
-                std::move(intent));
+  const std::u16string directory = path.substr(0, path.rfind(u'/'));
+  host.m_crypter.ShowProgressOf(directory, intent.source, intent.target, 0,
+                                intent.record.cipher_size);
+  RenamedFile file{path,          directory,        intent.source,
+                   intent.target, intent.record.id, status,
+                   intent.record.range_bytes};
+  pipeline.Hand(std::move(file), std::move(intent));
   return true;
 }
 
