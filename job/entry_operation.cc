@@ -57,10 +57,6 @@ struct Outcome {
 // run at a time.
 IntentBatch g_intents;
 IntentBatch g_next_intents;
-// A folder's first batch is recorded before its first entry, on the walk's
-// thread; the batches after it, each while the one before is worked
-// through, grow to kBatchEntries so that the recorder is soon ahead.
-constexpr std::size_t kFirstBatchEntries = 8;
 constexpr std::size_t kBatchEntries = 64;
 
 // The journal could not be written: nothing more may change.
@@ -260,12 +256,13 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
   return FinishContents(host, folder, entry, contents, true, false);
 }
 
-// Records the entries from |first| to |end|, ahead of their turn (on
-// |helper| beside the walk, when given).
+// Records the entries from |first| on, a batch of them, ahead of their turn
+// (on |helper| beside the walk, when given).
 void PrepareBatch(JobHost& host, const Folder& folder, const std::u16string& directory,
-                  const FolderListing& entries, std::size_t first, std::size_t end,
-                  IntentBatch& batch, Crypter& names, state::HelperThread* helper) {
+                  const FolderListing& entries, std::size_t first, IntentBatch& batch,
+                  Crypter& names, state::HelperThread* helper) {
   std::vector<std::u16string> paths;
+  const std::size_t end = std::min(entries.size(), first + kBatchEntries);
   for (std::size_t next = first; next < end; ++next) {
     if (!entries.LeftAlone(next)) {
       paths.push_back(directory + u"/" + std::u16string(entries.Name(next)));
@@ -387,11 +384,11 @@ EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
   JobState& job = host.m_job;
   EntryResult outcome = Done;
   // A folder of more than one batch records the next batch on a helper
-  // while this one is worked through; it converts the names with a crypter
-  // of its own.
+  // while this one is worked through.
+  // It converts the names with a crypter of its own.
   std::unique_ptr<state::HelperThread> recorder;
   std::unique_ptr<Crypter> recorder_names;
-  if (entries.size() > kFirstBatchEntries) {
+  if (entries.size() > kBatchEntries) {
     recorder = std::make_unique<state::HelperThread>();
     recorder_names = std::make_unique<Crypter>();
     recorder_names->CopyKeysFrom(host.m_crypter);
@@ -399,8 +396,6 @@ EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
   }
   Crypter& names = recorder_names ? *recorder_names : host.m_crypter;
   ContentPipeline pipeline(host, folder);
-  std::size_t batch_end = 0;  // of the batch in g_intents
-  std::size_t next_end = 0;   // of the batch in g_next_intents
   for (std::size_t index = 0; index < entries.size(); ++index) {
     // A stop request ends the run between entries, never inside one; the
     // exit pass always runs to its end.
@@ -412,21 +407,16 @@ EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
       outcome = AbortRun;
       break;
     }
-    if (index == batch_end) {
+    if (index % kBatchEntries == 0) {
       // The entries handed over hold their own intentions.
       g_intents.Clear(host);
       if (index == 0) {
-        next_end = std::min(entries.size(), kFirstBatchEntries);
-        PrepareBatch(host, folder, directory, entries, 0, next_end, g_next_intents, names,
-                     nullptr);
+        PrepareBatch(host, folder, directory, entries, 0, g_next_intents, names, nullptr);
       }
       g_next_intents.WaitRecorded();
       std::swap(g_intents, g_next_intents);
-      const std::size_t size = std::min(2 * (next_end - batch_end), kBatchEntries);
-      batch_end = next_end;
-      next_end = std::min(entries.size(), batch_end + size);
-      PrepareBatch(host, folder, directory, entries, batch_end, next_end, g_next_intents,
-                   names, recorder.get());
+      PrepareBatch(host, folder, directory, entries, index + kBatchEntries,
+                   g_next_intents, names, recorder.get());
       g_intents.WaitDurable(host);
     }
     if (entries.LeftAlone(index)) continue;
