@@ -171,10 +171,9 @@ bool IntentBatch::TakeOpened(const std::u16string& path, EntryIntent* intent) {
   return true;
 }
 
-bool IntentBatch::PreparedStatus(const std::u16string& path, FileStatus* status,
-                                 bool opened_only) const {
+bool IntentBatch::PreparedStatus(const std::u16string& path, FileStatus* status) const {
   const auto it = prepared_.find(path);
-  if (it == prepared_.end() || (opened_only && it->second.file == nullptr)) return false;
+  if (it == prepared_.end()) return false;
   *status = it->second.status;
   return true;
 }

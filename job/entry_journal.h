@@ -71,16 +71,13 @@ class IntentBatch {
                    const state::EntryRecord& record);
 
   // Moves the intention prepared for |path| to |intent| when its file was
-  // opened and read ahead; false when there is none. The caller has the
-  // entry's status from PreparedStatus(): the record is the one it makes.
-  // Only after WaitDurable().
+  // opened and read ahead; false when there is none. Its record stands for
+  // the entry as intent->status says it was. Only after WaitDurable().
   bool TakeOpened(const std::u16string& path, EntryIntent* intent);
 
   // The status the prepared intention for |path| was recorded from; false
-  // when there is none, or with |opened_only| when its file was not opened
-  // and read ahead. Only after WaitDurable().
-  bool PreparedStatus(const std::u16string& path, FileStatus* status,
-                      bool opened_only = false) const;
+  // when there is none. Only after WaitDurable().
+  bool PreparedStatus(const std::u16string& path, FileStatus* status) const;
 
   // Ends the intentions not taken: nothing was done to those entries.
   void Clear(JobHost& host);

@@ -273,8 +273,9 @@ void PrepareBatch(JobHost& host, const Folder& folder, const std::u16string& dir
 
 // Content parts of small files handed to a worker beside the walk, in walk
 // order; their results are taken back, and told to the user, in the same
-// order, before the walk asks anything else. A walk that was stopped takes
-// the rest back without questions.
+// order, before the walk asks anything else. After an answer that aborts
+// the run, the rest are taken back without questions: done, or given back
+// their old names.
 class ContentPipeline {
  public:
   ContentPipeline(JobHost& host, const Folder& folder) : host_(host), folder_(folder) {}
@@ -357,11 +358,9 @@ class ContentPipeline {
 // ordinary: the caller then takes the entry the long way.
 bool HandOverEntry(JobHost& host, const Folder& folder, const std::u16string& path,
                    ContentPipeline& pipeline) {
-  FileStatus status{};
-  if (!g_intents.PreparedStatus(path, &status, /*opened_only=*/true)) return false;
-  fault_injection::BeforeEntry(path);
   EntryIntent intent;
-  g_intents.TakeOpened(path, &intent);
+  if (!g_intents.TakeOpened(path, &intent)) return false;
+  fault_injection::BeforeEntry(path);
   if (!intent.durable || folder.Rename(intent.source, intent.target) != 0) {
     host.m_journal->End(intent.record.id);
     return false;
@@ -370,7 +369,7 @@ bool HandOverEntry(JobHost& host, const Folder& folder, const std::u16string& pa
   host.m_crypter.ShowProgressOf(directory, intent.source, intent.target, 0,
                                 intent.record.cipher_size);
   RenamedFile file{path,          directory,        intent.source,
-                   intent.target, intent.record.id, status,
+                   intent.target, intent.record.id, intent.status,
                    intent.record.range_bytes};
   pipeline.Hand(std::move(file), std::move(intent));
   return true;
