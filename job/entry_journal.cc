@@ -84,19 +84,19 @@ void IntentBatch::Record(const JobHost& host, const Folder& folder,
     names.ConvertName(path.substr(slash + 1), static_cast<uint32_t>(host.m_job.m_nMode));
     if (names.m_nError != ERR_NONE) continue;
     const std::u16string source = names.GetSourceName();
+    const std::u16string target = names.GetTargetName();
     FileStatus status{};
     if (!folder.Status(source, &status) || !SameMount(status, host.m_treeStatus) ||
         status.links > 1) {
       continue;  // left to the entry's own checks
     }
-    EntryIntent intent{MakeRecord(host, folder, source, names.GetTargetName(),
-                                  names.GetRangeBytes(), status),
+    EntryIntent intent{MakeRecord(host, folder, source, target, names.GetRangeBytes(), status),
                        status,
                        false,
                        nullptr,
                        {},
                        source,
-                       names.GetTargetName()};
+                       target};
     const int64_t end = std::min<int64_t>(intent.record.range_bytes, status.size);
     // Opened now, the file serves its transform too: one open, one read.
     // Files the owner may not write keep their mode until their turn.

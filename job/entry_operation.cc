@@ -87,7 +87,7 @@ struct RenamedFile {
 
 // Nothing is written: the old name is right again. Where it cannot be
 // given back, the entry stays in the journal for the repair. |quiet|
-// after the run was stopped: no question, the entry is skipped.
+// after an answer aborted the run: no question, the entry is skipped.
 Outcome GiveBack(JobHost& host, const Folder& folder, const RenamedFile& file,
                  std::u16string_view message, bool quiet) {
   if (folder.Rename(file.target, file.source) == 0) host.m_journal->End(file.id);
@@ -281,8 +281,8 @@ class ContentPipeline {
   ContentPipeline(JobHost& host, const Folder& folder) : host_(host), folder_(folder) {}
   ~ContentPipeline() { Finish(); }
 
-  // Hands over the entry at |path|, renamed already; its intention carries
-  // the file opened and read ahead.
+  // Hands over |file|, renamed already; its intention carries the file
+  // opened and read ahead.
   void Hand(RenamedFile file, EntryIntent intent) {
     pending_.push_back({std::move(file), std::move(intent), {}});
     if (pending_.size() - started_ >= kEntriesPerStart) StartPending();
@@ -355,9 +355,10 @@ class ContentPipeline {
 // The common case of a small file recorded ahead, opened and read, on a
 // walk that has asked nothing about it: renamed, and its contents handed
 // to |pipeline|. False, with nothing changed, for anything out of the
-// ordinary: the caller then takes the entry the long way.
-bool HandOverEntry(JobHost& host, const Folder& folder, const std::u16string& path,
-                   ContentPipeline& pipeline) {
+// ordinary: the caller then takes the entry the long way. |path| is an
+// entry of |folder|, at |directory|.
+bool HandOverEntry(JobHost& host, const Folder& folder, const std::u16string& directory,
+                   const std::u16string& path, ContentPipeline& pipeline) {
   EntryIntent intent;
   if (!g_intents.TakeOpened(path, &intent)) return false;
   fault_injection::BeforeEntry(path);
@@ -365,7 +366,6 @@ bool HandOverEntry(JobHost& host, const Folder& folder, const std::u16string& pa
     host.m_journal->End(intent.record.id);
     return false;
   }
-  const std::u16string directory = path.substr(0, path.rfind(u'/'));
   host.m_crypter.ShowProgressOf(directory, intent.source, intent.target, 0,
                                 intent.record.cipher_size);
   RenamedFile file{path,          directory,        intent.source,
@@ -383,8 +383,8 @@ EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
   JobState& job = host.m_job;
   EntryResult outcome = Done;
   // A folder of more than one batch records the next batch on a helper
-  // while this one is worked through.
-  // It converts the names with a crypter of its own.
+  // while this one is worked through; it converts the names with a crypter
+  // of its own.
   std::unique_ptr<state::HelperThread> recorder;
   std::unique_ptr<Crypter> recorder_names;
   if (entries.size() > kBatchEntries) {
@@ -422,7 +422,7 @@ EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
     job.m_strCurrentEntry = directory + u"/" + std::u16string(entries.Name(index));
     host.m_window.SetControlText(
         IDC_STATUS_SUB, Format(text::kProcessing, {job.m_nDone, job.m_nScanTotal}));
-    if (HandOverEntry(host, folder, job.m_strCurrentEntry, pipeline)) continue;
+    if (HandOverEntry(host, folder, directory, job.m_strCurrentEntry, pipeline)) continue;
     // Whatever this entry asks comes after the answers of those before it.
     if (pipeline.Finish() == AbortRun) {
       outcome = AbortRun;

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/secret_memory.h"
 #include "state/state_folder.h"
 
 namespace velmora::state {
@@ -226,6 +227,7 @@ void PendingVerifier::Prepare(const Crypter& crypter) {
 void CheckPasswordAhead(std::u16string_view password) {
   if (sodium_init() < 0) return;
   auto crypter = std::make_shared<Crypter>();
+  KeepInMemory(crypter.get(), sizeof(Crypter));
   if (crypter->SetPassword(password) != 0) return;
   AheadCheck::Get().Start([crypter] {
     const PasswordBytes bytes(*crypter);
