@@ -9,8 +9,11 @@
 namespace velmora {
 namespace {
 
-// Files up to this size have their pages digested ahead of their turn.
+// Files up to this size are opened and have their pages digested ahead of
+// their turn. The bytes read for that are kept for the transform, up to a
+// budget per batch: past it they are read again at the file's turn.
 constexpr int64_t kPrepareContentsUpTo = 65536;
+constexpr int64_t kKeepBytesPerBatch = 4 << 20;
 
 bool SameEntry(const state::EntryRecord& a, const state::EntryRecord& b) {
   return a.operation == b.operation && a.kind == b.kind &&
@@ -77,6 +80,7 @@ void IntentBatch::Prepare(JobHost& host, const Folder& folder,
 
 void IntentBatch::Record(const JobHost& host, const Folder& folder,
                          const std::vector<std::u16string>& paths, Crypter& names) {
+  int64_t kept = 0;
   for (const std::u16string& path : paths) {
     const std::size_t slash = path.rfind(u'/');
     if (slash == std::u16string::npos) continue;
@@ -111,6 +115,8 @@ void IntentBatch::Record(const JobHost& host, const Folder& folder,
                                      &intent.contents.durable_digests);
         intent.file = std::move(file);
         intent.contents.file = intent.file.get();
+        kept += end;
+        if (kept > kKeepBytesPerBatch) std::vector<uint8_t>().swap(bytes);
       } else {
         bytes.clear();
       }

@@ -11,11 +11,11 @@
 #include "job/messages.h"
 #include "job/problem_prompt.h"
 #include "job/scan.h"
+#include "job/walk_ahead.h"
 #include "platform/fault_injection.h"
 #include "platform/file_system.h"
 #include "platform/folder.h"
 #include "platform/in_place_file.h"
-#include "platform/secret_memory.h"
 #include "platform/u16_format.h"
 #include "platform/wtf8.h"
 #include "state/journaled_transform.h"
@@ -57,7 +57,6 @@ struct Outcome {
 // run at a time.
 IntentBatch g_intents;
 IntentBatch g_next_intents;
-constexpr std::size_t kBatchEntries = 64;
 
 // The journal could not be written: nothing more may change.
 EntryResult JournalFailed(JobHost& host) {
@@ -256,21 +255,6 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
   return FinishContents(host, folder, entry, contents, true, false);
 }
 
-// Records the entries from |first| on, a batch of them, ahead of their turn
-// (on |helper| beside the walk, when given).
-void PrepareBatch(JobHost& host, const Folder& folder, const std::u16string& directory,
-                  const FolderListing& entries, std::size_t first, IntentBatch& batch,
-                  Crypter& names, state::HelperThread* helper) {
-  std::vector<std::u16string> paths;
-  const std::size_t end = std::min(entries.size(), first + kBatchEntries);
-  for (std::size_t next = first; next < end; ++next) {
-    if (!entries.LeftAlone(next)) {
-      paths.push_back(directory + u"/" + std::u16string(entries.Name(next)));
-    }
-  }
-  if (!paths.empty()) batch.Prepare(host, folder, std::move(paths), names, helper);
-}
-
 // Content parts of small files handed to a worker beside the walk, in walk
 // order; their results are taken back, and told to the user, in the same
 // order, before the walk asks anything else. After an answer that aborts
@@ -377,23 +361,11 @@ bool HandOverEntry(JobHost& host, const Folder& folder, const std::u16string& di
 
 }  // namespace
 
-EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
+EntryResult ProcessEntryList(JobHost& host, WalkAhead& ahead, const Folder& folder,
                              const std::u16string& directory,
                              const FolderListing& entries) {
   JobState& job = host.m_job;
   EntryResult outcome = Done;
-  // A folder of more than one batch records the next batch on a helper
-  // while this one is worked through; it converts the names with a crypter
-  // of its own.
-  std::unique_ptr<state::HelperThread> recorder;
-  std::unique_ptr<Crypter> recorder_names;
-  if (entries.size() > kBatchEntries) {
-    recorder = std::make_unique<state::HelperThread>();
-    recorder_names = std::make_unique<Crypter>();
-    recorder_names->CopyKeysFrom(host.m_crypter);
-    KeepInMemory(recorder_names.get(), sizeof(Crypter));
-  }
-  Crypter& names = recorder_names ? *recorder_names : host.m_crypter;
   ContentPipeline pipeline(host, folder);
   for (std::size_t index = 0; index < entries.size(); ++index) {
     // A stop request ends the run between entries, never inside one; the
@@ -409,13 +381,16 @@ EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
     if (index % kBatchEntries == 0) {
       // The entries handed over hold their own intentions.
       g_intents.Clear(host);
-      if (index == 0) {
-        PrepareBatch(host, folder, directory, entries, 0, g_next_intents, names, nullptr);
-      }
+      if (index == 0) ahead.FirstBatch(folder, directory, entries, g_next_intents);
       g_next_intents.WaitRecorded();
       std::swap(g_intents, g_next_intents);
-      PrepareBatch(host, folder, directory, entries, index + kBatchEntries,
-                   g_next_intents, names, recorder.get());
+      // The next batch, or the next list's first, is recorded while this
+      // one is worked through.
+      if (index + kBatchEntries < entries.size()) {
+        ahead.NextBatch(folder, directory, entries, index + kBatchEntries, g_next_intents);
+      } else {
+        ahead.StartNextList();
+      }
       g_intents.WaitDurable(host);
     }
     if (entries.LeftAlone(index)) continue;
@@ -438,7 +413,11 @@ EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
   if (pipeline.Finish() == AbortRun) outcome = AbortRun;
   g_intents.Clear(host);
   g_next_intents.Clear(host);
-  if (recorder_names) recorder_names->WipeKeys();
+  if (outcome == AbortRun) {
+    ahead.Drop();
+  } else {
+    ahead.StartNextList();  // when this list had no entries
+  }
   return outcome;
 }
 

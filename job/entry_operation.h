@@ -15,6 +15,7 @@
 
 #include "job/job_host.h"
 #include "job/folder_listing.h"
+#include "job/walk_ahead.h"
 #include "platform/folder.h"
 
 namespace velmora {
@@ -22,8 +23,9 @@ namespace velmora {
 // Runs ProcessEntry over every entry of |entries| (the listing of |folder|,
 // at |directory|) not left alone, counting each Done in m_nDone. Returns
 // AbortRun as soon as an entry answers it (the remaining entries stay
-// untouched), else Done.
-EntryResult ProcessEntryList(JobHost& host, const Folder& folder,
+// untouched), else Done. Intentions are recorded ahead through |ahead|,
+// which also starts on the next list named to it.
+EntryResult ProcessEntryList(JobHost& host, WalkAhead& ahead, const Folder& folder,
                              const std::u16string& directory,
                              const FolderListing& entries);
 

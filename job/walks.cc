@@ -2,11 +2,13 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <set>
 
 #include "job/entry_operation.h"
 #include "job/folder_listing.h"
 #include "job/messages.h"
+#include "job/walk_ahead.h"
 #include "platform/fault_injection.h"
 #include "platform/u16_format.h"
 #include "platform/wtf8.h"
@@ -87,30 +89,65 @@ Entered Enter(JobHost& host, const Folder& parent, const std::u16string& path,
   }
 }
 
+// The folder at |path|, an entry of |parent|: entered ahead, or entered
+// now (asking about every failure). Null unless it is to be walked; with
+// |result| AbortRun when the run stops, Skipped when it is left alone.
+std::unique_ptr<EnteredFolder> EnterChild(JobHost& host, WalkAhead& ahead,
+                                          const Folder& parent,
+                                          const std::u16string& path, EntryResult* result) {
+  *result = Done;
+  std::unique_ptr<EnteredFolder> child = ahead.TakeEntered(parent, path);
+  if (child) return child;
+  Entered entered = Enter(host, parent, path, true);
+  *result = entered.result;
+  if (entered.result != Done) return nullptr;
+  child = std::make_unique<EnteredFolder>();
+  child->folder = std::move(entered.folder);
+  child->entries = std::move(entered.entries);
+  return child;
+}
+
+// The index of the first folder of |entries| from |from| on, or size().
+std::size_t NextFolder(const FolderListing& entries, std::size_t from) {
+  while (from < entries.size() && !entries.IsDirectory(from)) ++from;
+  return from;
+}
+
 // Everything below |folder| (at |directory|, listed as |entries|): each
 // folder's contents before the folder's own name. The entries of |folder|
-// itself are left to the caller.
-EntryResult EncryptBelow(JobHost& host, const Folder& folder,
+// itself are left to the caller, and are the next list after these.
+EntryResult EncryptBelow(JobHost& host, WalkAhead& ahead, const Folder& folder,
                          const std::u16string& directory, FolderListing& entries) {
   for (std::size_t index = 0; index < entries.size(); ++index) {
     ++host.m_job.m_nFound;
     if (!entries.IsDirectory(index)) continue;
     const std::u16string path = JoinPath(directory, entries.Name(index));
-    Entered child = Enter(host, folder, path, true);
-    if (child.result == AbortRun) return AbortRun;
-    if (child.result == Skipped) {
+    EntryResult entered = Done;
+    std::unique_ptr<EnteredFolder> child = EnterChild(host, ahead, folder, path, &entered);
+    if (entered == AbortRun) return AbortRun;
+    if (entered == Skipped) {
       entries.LeaveAlone(index);  // as it is, and not done
       continue;
     }
-    if (EncryptBelow(host, child.folder, path, child.entries) == AbortRun ||
-        ProcessEntryList(host, child.folder, path, child.entries) == AbortRun) {
+    if (EncryptBelow(host, ahead, child->folder, path, child->entries) == AbortRun) {
+      return AbortRun;
+    }
+    // After this child's list comes the next child's, when that one holds
+    // no folders, or this folder's own.
+    const std::size_t next = NextFolder(entries, index + 1);
+    if (next < entries.size()) {
+      ahead.SetNext(folder, JoinPath(directory, entries.Name(next)), true);
+    } else {
+      ahead.SetNext(folder, directory, entries);
+    }
+    if (ProcessEntryList(host, ahead, child->folder, path, child->entries) == AbortRun) {
       return AbortRun;
     }
   }
   return Done;
 }
 
-EntryResult DecryptFolder(JobHost& host, const Folder& folder,
+EntryResult DecryptFolder(JobHost& host, WalkAhead& ahead, const Folder& folder,
                           const std::u16string& directory,
                           FolderListing& entries) {
   // A folder that cannot be entered keeps its enciphered name: it is
@@ -127,7 +164,9 @@ EntryResult DecryptFolder(JobHost& host, const Folder& folder,
       left_alone.emplace(entries.Name(index));
     }
   }
-  if (ProcessEntryList(host, folder, directory, entries) == AbortRun) return AbortRun;
+  if (ProcessEntryList(host, ahead, folder, directory, entries) == AbortRun) {
+    return AbortRun;
+  }
 
   // Read again: the entries now carry the names just given to them.
   if (!entries.Read(folder)) {
@@ -139,13 +178,22 @@ EntryResult DecryptFolder(JobHost& host, const Folder& folder,
     const std::u16string name(entries.Name(index));
     if (left_alone.count(name) != 0) continue;
     const std::u16string path = JoinPath(directory, name);
-    Entered child = Enter(host, folder, path, true);
-    if (child.result == AbortRun) return AbortRun;
-    if (child.result == Skipped) {
+    EntryResult entered = Done;
+    std::unique_ptr<EnteredFolder> child = EnterChild(host, ahead, folder, path, &entered);
+    if (entered == AbortRun) return AbortRun;
+    if (entered == Skipped) {
       ++host.m_job.m_nFound;  // its contents count as not done
       continue;
     }
-    if (DecryptFolder(host, child.folder, path, child.entries) == AbortRun) {
+    // A child without folders inside is followed by its next sibling.
+    if (NextFolder(child->entries, 0) == child->entries.size()) {
+      std::size_t next = NextFolder(entries, index + 1);
+      while (next < entries.size() && left_alone.count(std::u16string(entries.Name(next))) != 0) {
+        next = NextFolder(entries, next + 1);
+      }
+      if (next < entries.size()) ahead.SetNext(folder, JoinPath(directory, entries.Name(next)), false);
+    }
+    if (DecryptFolder(host, ahead, child->folder, path, child->entries) == AbortRun) {
       return AbortRun;
     }
   }
@@ -177,16 +225,18 @@ Entered EnterTarget(JobHost& host, const std::u16string& directory) {
 EntryResult EncryptWalk(JobHost& host, const std::u16string& directory) {
   Entered target = EnterTarget(host, directory);
   if (target.result != Done) return AbortRun;
-  if (EncryptBelow(host, target.folder, directory, target.entries) == AbortRun) {
+  WalkAhead ahead(host);
+  if (EncryptBelow(host, ahead, target.folder, directory, target.entries) == AbortRun) {
     return AbortRun;
   }
-  return ProcessEntryList(host, target.folder, directory, target.entries);
+  return ProcessEntryList(host, ahead, target.folder, directory, target.entries);
 }
 
 EntryResult DecryptWalk(JobHost& host, const std::u16string& directory) {
   Entered target = EnterTarget(host, directory);
   if (target.result != Done) return AbortRun;
-  return DecryptFolder(host, target.folder, directory, target.entries);
+  WalkAhead ahead(host);
+  return DecryptFolder(host, ahead, target.folder, directory, target.entries);
 }
 
 }  // namespace velmora

@@ -10,6 +10,10 @@
 // system than the target (a mount point), is a problem entry: it is left
 // unchanged with everything in it, and never counted as done.
 //
+// The folder whose list comes next is entered, quietly, while the current
+// list is worked through (WalkAhead); one swapped for something else in
+// between is entered again at its turn.
+//
 // Both count every listed entry in m_nFound and hand each folder's
 // entries to ProcessEntryList. They return Done, or AbortRun as soon as an
 // entry's operation stops the run; the target folder's own name never

@@ -22,8 +22,9 @@ class CrashTest : public JobTest {
   ~CrashTest() override { ::unsetenv("VELMORA_SYNC"); }
 
   // A file spanning several chunks, a head-class file, an empty and a
-  // read-only one, a link and a folder, and small files whose contents are
-  // transformed beside the walk.
+  // read-only one, a link, and two folders of small files whose contents
+  // are transformed beside the walk (the second folder's intentions are
+  // recorded while the first is worked through).
   void MakeTree() {
     Empty();
     Make({"docs/"});
@@ -31,6 +32,10 @@ class CrashTest : public JobTest {
     WriteFile(Path("docs/note.txt"), RandomContents(5000, 2));
     for (int i = 0; i < 8; ++i) {
       WriteFile(Path("docs/s" + std::to_string(i)), RandomContents(100 + i, 10 + i));
+    }
+    Make({"more/"});
+    for (int i = 0; i < 3; ++i) {
+      WriteFile(Path("more/m" + std::to_string(i)), RandomContents(200 + i, 30 + i));
     }
     WriteFile(Path("photo.zip"), RandomContents(20000, 3));
     WriteFile(Path("empty"), "");

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 
@@ -264,6 +265,36 @@ TEST_F(HonestOutcomeTest, EntriesSwappedForLinksNeverLeadOutsideTheTree) {
   EXPECT_EQ(BoxesStartingWith(text::kChangedDuringRun), 1) << Dump(w());
   EXPECT_EQ(Snapshot(outside.path()), outside_before);
   EXPECT_EQ(Mode(outside.path() + "/secret.txt"), "420");  // 0644
+  EXPECT_EQ(Outcome(), RunOutcome::kSomeDone);
+}
+
+// The folder whose turn comes next is entered while the one before it is
+// worked through. Swapped for a link in between, it is not walked: what
+// was moved out of the tree stays as it was, and the link is left alone
+// like any folder that cannot be entered.
+TEST_F(HonestOutcomeTest, AFolderSwappedAfterItWasEnteredAheadIsNotWalked) {
+  TempDir outside;
+  WriteFile(outside.path() + "/inner.txt", "inner");
+  Make({"one/", "one/a.txt", "one/b.txt", "two/", "two/c.txt", "two/d.txt"});
+  const TreeSnapshot outside_before = Snapshot(outside.path());
+  const std::map<std::string, TreeSnapshot> before = {{"one", Snapshot(Path("one"))},
+                                                       {"two", Snapshot(Path("two"))}};
+  TempDir parked;
+  std::string swapped;
+  fault_injection::SetEntryHook([&](const std::u16string& path) {
+    // At the first file of either folder, the other folder goes.
+    const std::string entry = Wtf8FromUtf16(path);
+    if (!swapped.empty() || entry.find(".txt") == std::string::npos) return;
+    swapped = entry.find("/one/") != std::string::npos ? "two" : "one";
+    ASSERT_EQ(std::rename(Path(swapped).c_str(), (parked.path() + "/" + swapped).c_str()), 0);
+    ASSERT_EQ(::symlink(outside.path().c_str(), Path(swapped).c_str()), 0);
+  });
+  w().answers = {{Lead(text::kFolderUnreadable), IDIGNORE}};
+  h_.Encrypt(kPassword);
+  ASSERT_FALSE(swapped.empty());
+  EXPECT_EQ(BoxesStartingWith(text::kFolderUnreadable), 1) << Dump(w());
+  EXPECT_EQ(Snapshot(parked.path() + "/" + swapped), before.at(swapped));
+  EXPECT_EQ(Snapshot(outside.path()), outside_before);
   EXPECT_EQ(Outcome(), RunOutcome::kSomeDone);
 }
 

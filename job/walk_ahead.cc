@@ -1,0 +1,156 @@
+#include "job/walk_ahead.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "platform/fault_injection.h"
+#include "platform/secret_memory.h"
+
+namespace velmora {
+namespace {
+
+// Records the entries of |entries| from |first| on, one batch of them, into
+// |batch| (on |helper| when given).
+void PrepareBatch(JobHost& host, const Folder& folder, const std::u16string& directory,
+                  const FolderListing& entries, std::size_t first, IntentBatch& batch,
+                  Crypter& names, state::HelperThread* helper) {
+  std::vector<std::u16string> paths;
+  const std::size_t end = std::min(entries.size(), first + kBatchEntries);
+  for (std::size_t next = first; next < end; ++next) {
+    if (!entries.LeftAlone(next)) {
+      paths.push_back(directory + u"/" + std::u16string(entries.Name(next)));
+    }
+  }
+  if (!paths.empty()) batch.Prepare(host, folder, std::move(paths), names, helper);
+}
+
+std::u16string NameOf(const std::u16string& path) {
+  return path.substr(path.rfind(u'/') + 1);
+}
+
+bool HasFolders(const FolderListing& entries) {
+  for (std::size_t index = 0; index < entries.size(); ++index) {
+    if (entries.IsDirectory(index)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+WalkAhead::WalkAhead(JobHost& host) : host_(host), names_(std::make_unique<Crypter>()) {
+  names_->CopyKeysFrom(host.m_crypter);
+  KeepInMemory(names_.get(), sizeof(Crypter));
+}
+
+WalkAhead::~WalkAhead() {
+  Drop();
+  helper_.Wait();
+  names_->WipeKeys();
+}
+
+void WalkAhead::SetNext(const Folder& parent, const std::u16string& path,
+                        bool unless_it_has_folders) {
+  next_ = {};
+  fault_injection::BeforeEntry(path);
+  Folder folder = parent.OpenChild(NameOf(path));
+  FileStatus status{};
+  if (!folder.IsOpen() || !folder.Status(&status) || !SameMount(status, host_.m_treeStatus)) {
+    return;  // entered at its turn, where what it asks has its place
+  }
+  next_.directory = path;
+  next_.entered = std::make_unique<EnteredFolder>();
+  next_.entered->folder = std::move(folder);
+  next_.unless_it_has_folders = unless_it_has_folders;
+}
+
+void WalkAhead::SetNext(const Folder& folder, const std::u16string& directory,
+                        const FolderListing& entries) {
+  next_ = {};
+  folder.RealPath();  // read here: the helper only reads it
+  next_.directory = directory;
+  next_.folder = &folder;
+  next_.entries = &entries;
+}
+
+void WalkAhead::StartNextList() {
+  if (next_.directory.empty()) return;
+  WaitForHelper();
+  ahead_ = std::move(next_);
+  next_ = {};
+  helper_busy_ = true;
+  helper_.Start([this] { RecordNextList(); });
+}
+
+void WalkAhead::RecordNextList() {
+  if (ahead_.entered) {
+    EnteredFolder& entered = *ahead_.entered;
+    if (!entered.entries.Read(entered.folder)) {
+      ahead_.entered.reset();
+      return;
+    }
+    if (ahead_.unless_it_has_folders && HasFolders(entered.entries)) return;
+    ahead_.folder = &entered.folder;
+    ahead_.entries = &entered.entries;
+  }
+  PrepareBatch(host_, *ahead_.folder, ahead_.directory, *ahead_.entries, 0, ahead_batch_,
+               *names_, nullptr);
+  ahead_batch_for_ = ahead_.folder;
+}
+
+void WalkAhead::WaitForHelper() {
+  if (!helper_busy_) return;
+  helper_.Wait();
+  helper_busy_ = false;
+}
+
+std::unique_ptr<EnteredFolder> WalkAhead::TakeEntered(const Folder& parent,
+                                                      const std::u16string& path) {
+  WaitForHelper();
+  if (ahead_.directory != path || !ahead_.entered) return nullptr;
+  // Swapped for something else since it was entered ahead (moved out of
+  // the tree, say): what was prepared for it is given up.
+  FileStatus now{};
+  FileStatus entered{};
+  if (!parent.Status(NameOf(path), &now) || !ahead_.entered->folder.Status(&entered) ||
+      now.device != entered.device || now.inode != entered.inode) {
+    EndAhead();
+    return nullptr;
+  }
+  return std::move(ahead_.entered);
+}
+
+void WalkAhead::FirstBatch(const Folder& folder, const std::u16string& directory,
+                           const FolderListing& entries, IntentBatch& batch) {
+  WaitForHelper();
+  if (ahead_batch_for_ == &folder && ahead_.directory == directory) {
+    std::swap(batch, ahead_batch_);
+    ahead_batch_for_ = nullptr;
+    ahead_ = {};
+    return;
+  }
+  EndAhead();
+  // The helper's key copy is idle now; the walk's own crypter converts
+  // names between entries anyway.
+  PrepareBatch(host_, folder, directory, entries, 0, batch, host_.m_crypter, nullptr);
+}
+
+void WalkAhead::NextBatch(const Folder& folder, const std::u16string& directory,
+                          const FolderListing& entries, std::size_t first,
+                          IntentBatch& batch) {
+  PrepareBatch(host_, folder, directory, entries, first, batch, *names_, &helper_);
+}
+
+void WalkAhead::Drop() {
+  EndAhead();
+  next_ = {};
+}
+
+void WalkAhead::EndAhead() {
+  WaitForHelper();
+  ahead_batch_.Clear(host_);
+  ahead_batch_for_ = nullptr;
+  ahead_ = {};
+}
+
+}  // namespace velmora

@@ -1,0 +1,105 @@
+// What a walk prepares ahead of the entries' turn, so that the journal's
+// flushes overlap the work instead of holding it up. On one helper thread,
+// with its own copy of the run's keys:
+//  - the next batch of a folder's intentions, recorded while the current
+//    batch is worked through;
+//  - the folder whose list comes next, listed and its first batch
+//    recorded while the current list's last batch is worked through, so a
+//    tree of many small folders does not wait for one flush per folder.
+//
+// Nothing done ahead asks anything or changes an entry. A folder that
+// cannot be entered quietly ahead is entered again at its turn, with its
+// questions; intentions that are not taken are ended.
+#ifndef VELMORA_JOB_WALK_AHEAD_H_
+#define VELMORA_JOB_WALK_AHEAD_H_
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "engine/crypter.h"
+#include "job/entry_journal.h"
+#include "job/folder_listing.h"
+#include "job/job_host.h"
+#include "platform/folder.h"
+#include "state/helper_thread.h"
+
+namespace velmora {
+
+// Entries whose intentions are made durable with one flush.
+constexpr std::size_t kBatchEntries = 128;
+
+// A folder opened and listed.
+struct EnteredFolder {
+  Folder folder;
+  FolderListing entries;
+};
+
+class WalkAhead {
+ public:
+  // The host's crypter must hold the run's keys.
+  explicit WalkAhead(JobHost& host);
+  ~WalkAhead();  // ends the intentions not taken and wipes the key copy
+  WalkAhead(const WalkAhead&) = delete;
+  WalkAhead& operator=(const WalkAhead&) = delete;
+
+  // Names the folder whose list comes after the next one: the folder at
+  // |path|, an entry of |parent|, opened now if that asks nothing, and
+  // listed with its first batch recorded once the next list reaches its
+  // last batch. With |unless_it_has_folders| nothing is recorded for it
+  // when it holds folders (their lists would come first).
+  void SetNext(const Folder& parent, const std::u16string& path,
+               bool unless_it_has_folders);
+  // The same for |folder| (at |directory|), listed as |entries| already;
+  // both must stay as they are until that list's turn.
+  void SetNext(const Folder& folder, const std::u16string& directory,
+               const FolderListing& entries);
+
+  // The folder at |path|, an entry of |parent|, when it was entered and
+  // listed ahead and is still the folder there; null when not (enter it
+  // the usual way, questions and all).
+  std::unique_ptr<EnteredFolder> TakeEntered(const Folder& parent, const std::u16string& path);
+
+  // For the list of |entries| of |folder| (at |directory|):
+  // Fills |batch|, empty, with the first batch's intentions: those
+  // recorded ahead for this folder, else recorded now.
+  void FirstBatch(const Folder& folder, const std::u16string& directory,
+                  const FolderListing& entries, IntentBatch& batch);
+  // Starts recording the batch from |first| on into |batch|, empty, on
+  // the helper; |folder| and |entries| must outlive its recording.
+  void NextBatch(const Folder& folder, const std::u16string& directory,
+                 const FolderListing& entries, std::size_t first, IntentBatch& batch);
+  // The current list is at its last batch: starts on the next list.
+  void StartNextList();
+  // The run stops: whatever was prepared for a next list is ended.
+  void Drop();
+
+ private:
+  // A list named by SetNext(): either listed already (not owned) or a
+  // folder opened ahead, listed on the helper.
+  struct NextList {
+    std::u16string directory;
+    const Folder* folder = nullptr;
+    const FolderListing* entries = nullptr;
+    std::unique_ptr<EnteredFolder> entered;
+    bool unless_it_has_folders = false;
+  };
+
+  void RecordNextList();  // on the helper
+  void WaitForHelper();
+  void EndAhead();  // what was prepared for the list after the current one
+
+  JobHost& host_;
+  std::unique_ptr<Crypter> names_;  // the helper's; in locked memory
+  NextList next_;                   // the walk's
+  // Written on the helper; read only after WaitForHelper().
+  NextList ahead_;
+  IntentBatch ahead_batch_;
+  const Folder* ahead_batch_for_ = nullptr;
+  bool helper_busy_ = false;
+  state::HelperThread helper_;  // last: its thread ends first
+};
+
+}  // namespace velmora
+
+#endif  // VELMORA_JOB_WALK_AHEAD_H_
