@@ -8,7 +8,8 @@
 #     so that no password verifier is hashed (the transform alone);
 #   20,000 files of 1 KiB in 100 folders, encrypt + decrypt
 #     against the floor: one thread renaming every entry and rewriting its
-#     bytes in place, twice.
+#     bytes in place, twice; and the same with an 8-unit password, which
+#     the tree's longest name checks in full (no verifier hashed).
 #
 # Every figure is the median of alternating rounds (each started after a
 # sync, with everything in the page cache), with the default power-loss
@@ -45,6 +46,7 @@ export XDG_STATE_HOME="$work/state"
 password_units=1020
 printf 'p%.0s' $(seq 1 $password_units) > "$work/password"
 printf 'p%.0s' $(seq 1 16) > "$work/password16"
+printf 'p%.0s' $(seq 1 8) > "$work/password8"  # "file200.txt" checks it
 big_name=data-of-256-MiB-with-a-long-name.bin  # longer than 16 units
 
 echo "Writing a 256 MiB file and a tree of 20,000 files of 1 KiB..." >&2
@@ -79,6 +81,10 @@ round_trip16() {
   "$1" encrypt "$2" --password-stdin --whole < "$work/password16" &&
     "$1" decrypt "$2" --password-stdin < "$work/password16"
 }
+round_trip8() {
+  "$1" encrypt "$2" --password-stdin --whole < "$work/password8" &&
+    "$1" decrypt "$2" --password-stdin < "$work/password8"
+}
 copy_twice() {
   cp "$work/big/$big_name" "$work/copy1" && cp "$work/big/$big_name" "$work/copy2"
 }
@@ -87,7 +93,7 @@ floor_file() {
     "$floor" file "$work/big/$big_name" $password_units --decrypt
 }
 floor_tree() { "$floor" tree "$work/tree" && "$floor" tree "$work/tree"; }
-export -f round_trip round_trip16 copy_twice floor_file floor_tree
+export -f round_trip round_trip16 round_trip8 copy_twice floor_file floor_tree
 export work floor password_units big_name
 
 for round in $(seq 1 "$rounds"); do
@@ -99,6 +105,7 @@ for round in $(seq 1 "$rounds"); do
   rm -f "$work/copy1" "$work/copy2"
   timed "$work/big.floor" bash -c floor_file
   timed "$work/tree.new" bash -c 'round_trip "$0" "$work/tree"' "$cli"
+  timed "$work/tree8.new" bash -c 'round_trip8 "$0" "$work/tree"' "$cli"
   [ -n "$baseline" ] && timed "$work/tree.old" bash -c 'round_trip "$0" "$work/tree"' "$baseline"
   timed "$work/tree.floor" bash -c floor_tree
 done
@@ -127,5 +134,6 @@ row "256 MiB file: the same, no verifier hashed" "$work/big16.new" "$cp_s" "$flo
 row "256 MiB file: cp to a new file, twice" "$work/big.cp" "$cp_s" "$floor_s"
 row "256 MiB file: floor (1 thread), twice" "$work/big.floor" "$cp_s" "$floor_s"
 row "20,000 files: velmora-cli encrypt + decrypt" "$work/tree.new" - "$tree_floor_s"
+row "20,000 files: the same, no verifier hashed" "$work/tree8.new" - "$tree_floor_s"
 [ -n "$baseline" ] && row "20,000 files: baseline encrypt + decrypt" "$work/tree.old" - "$tree_floor_s"
 row "20,000 files: floor (1 thread), twice" "$work/tree.floor" - "$tree_floor_s"
