@@ -75,7 +75,7 @@ void WalkAhead::SetNext(const Folder& folder, const std::u16string& directory,
 
 void WalkAhead::StartNextList() {
   if (next_.directory.empty()) return;
-  WaitForHelper();
+  EndAhead();  // anything prepared before and not taken
   ahead_ = std::move(next_);
   next_ = {};
   helper_busy_ = true;

@@ -191,7 +191,9 @@ EntryResult DecryptFolder(JobHost& host, WalkAhead& ahead, const Folder& folder,
       while (next < entries.size() && left_alone.count(std::u16string(entries.Name(next))) != 0) {
         next = NextFolder(entries, next + 1);
       }
-      if (next < entries.size()) ahead.SetNext(folder, JoinPath(directory, entries.Name(next)), false);
+      if (next < entries.size()) {
+        ahead.SetNext(folder, JoinPath(directory, entries.Name(next)), false);
+      }
     }
     if (DecryptFolder(host, ahead, child->folder, path, child->entries) == AbortRun) {
       return AbortRun;

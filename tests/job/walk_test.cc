@@ -7,6 +7,9 @@
 // follow-up decides whether that kind of problem is asked about again during
 // this run.
 
+#include <filesystem>
+
+#include "state/recovery.h"
 #include "tests/job/job_test_util.h"
 
 namespace velmora::testing {
@@ -42,6 +45,24 @@ TEST_F(WalkOrderTest, DecryptionRenamesADirectoryThenWalksItUnderItsNewName) {
       << Dump(w());
   EXPECT_EQ(ReadFile(Path("S/x")), "S/x");
   EXPECT_EQ(Names(Path("T")), std::vector<std::string>{"t"});
+}
+
+// Each folder's first intentions are recorded while the folder before it
+// is worked through: whatever the shape of the tree, every intention ends
+// with its run, and the tree comes back exactly.
+TEST_F(WalkOrderTest, TreesOfManyShapesLeaveNoIntentionOpen) {
+  Make({"a/", "a/sub/", "b/", "c/", "c/d/", "c/d/x", "e/"});
+  for (int i = 0; i < 300; ++i) WriteFile(Path("a/f" + std::to_string(i)), "a");
+  for (int i = 0; i < 5; ++i) WriteFile(Path("c/f" + std::to_string(i)), "c");
+  for (int i = 0; i < 130; ++i) WriteFile(Path("e/f" + std::to_string(i)), "e");
+  const TreeSnapshot before = Snapshot(h_.root());
+  const std::string tree = std::filesystem::canonical(h_.root()).string();
+  h_.Encrypt(kPassword);
+  EXPECT_FALSE(state::PendingRepair::Load(tree).needed());
+  EXPECT_EQ(Names(Path(Enc(u"a"))).size(), 301u);
+  h_.Decrypt(kPassword);
+  EXPECT_FALSE(state::PendingRepair::Load(tree).needed());
+  EXPECT_EQ(Snapshot(h_.root()), before);
 }
 
 TEST_F(ProblemPromptTest, YesThenYesSilencesThatProblemForTheRunAndNoDoesNot) {
