@@ -1,6 +1,7 @@
 #include "job/entry_operation.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <deque>
 #include <memory>
@@ -256,8 +257,9 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
 }
 
 // Content parts of small files handed to a worker beside the walk, in walk
-// order; their results are taken back, and told to the user, in the same
-// order, before the walk asks anything else. After an answer that aborts
+// order (when the walk waits for them, it transforms the last ones
+// itself); their results are taken back, and told to the user, in the
+// same order, before the walk asks anything else. After an answer that aborts
 // the run, the rest are taken back without questions: done, or given back
 // their old names.
 class ContentPipeline {
@@ -268,7 +270,7 @@ class ContentPipeline {
   // Hands over |file|, renamed already; its intention carries the file
   // opened and read ahead.
   void Hand(RenamedFile file, EntryIntent intent) {
-    pending_.push_back({std::move(file), std::move(intent), {}});
+    pending_.emplace_back(std::move(file), std::move(intent));
     if (pending_.size() - started_ >= kEntriesPerStart) StartPending();
   }
 
@@ -281,6 +283,9 @@ class ContentPipeline {
   EntryResult Finish() {
     if (pending_.empty()) return Done;
     StartPending();
+    // Nothing else to do meanwhile: the walk takes entries from the back
+    // while the worker goes on from the front.
+    for (auto entry = pending_.rbegin(); entry != pending_.rend(); ++entry) Transform(*entry);
     worker_->Wait();
     EntryResult outcome = Done;
     for (Pending& entry : pending_) {
@@ -313,21 +318,28 @@ class ContentPipeline {
     std::vector<Pending*> entries;
     for (; started_ < pending_.size(); ++started_) entries.push_back(&pending_[started_]);
     worker_->Start([this, entries = std::move(entries)] {
-      for (Pending* entry : entries) {
-        entry->result = TransformEntryContents(
-            host_.m_crypter, *host_.m_journal, folder_, entry->intent, *entry->intent.file,
-            entry->file.status, entry->file.target, false, nullptr, false);
-        entry->intent.file.reset();
-        entry->intent.contents = {};
-      }
+      for (Pending* entry : entries) Transform(*entry);
     });
   }
 
   struct Pending {
+    Pending(RenamedFile renamed, EntryIntent recorded)
+        : file(std::move(renamed)), intent(std::move(recorded)) {}
     RenamedFile file;
     EntryIntent intent;  // with the file opened ahead
     ContentResult result;
+    std::atomic<bool> claimed{false};  // by the thread that transforms it
   };
+
+  // Transforms |entry| unless another thread has claimed it.
+  void Transform(Pending& entry) {
+    if (entry.claimed.exchange(true, std::memory_order_acq_rel)) return;
+    entry.result = TransformEntryContents(host_.m_crypter, *host_.m_journal, folder_, entry.intent,
+                                          *entry.intent.file, entry.file.status,
+                                          entry.file.target, false, nullptr, false);
+    entry.intent.file.reset();
+    entry.intent.contents = {};
+  }
 
   JobHost& host_;
   const Folder& folder_;
