@@ -36,12 +36,12 @@ ContentResult TransformEntryContents(const Crypter& crypter, state::Journal& jou
                                                  contents, bytes_done, show_progress);
 
   // Appended, truncated or replaced meanwhile: the bytes written are put
-  // back.
-  FileStatus after{};
+  // back. While the name still leads to the file, its status is the
+  // file's.
   FileStatus named{};
   if (result.transformed == state::TransformOutcome::kDone &&
-      (!file.Status(&after) || after.size != status.size ||
-       !folder.Status(target, &named) || named.inode != status.inode)) {
+      (!folder.Status(target, &named) || named.device != status.device ||
+       named.inode != status.inode || named.size != status.size)) {
     state::EntryRecord back = intent.record;
     back.operation = back.operation == OP_ENCRYPT ? OP_DECRYPT : OP_ENCRYPT;
     contents.durable_digests.clear();
