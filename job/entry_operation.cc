@@ -308,7 +308,7 @@ class ContentPipeline {
   static constexpr std::size_t kEntriesPerStart = 8;
   // Entries handed over and not yet taken back: each holds its journal
   // entry and, until the worker gets to it, an open file.
-  static constexpr std::size_t kMostPending = 256;
+  static constexpr std::size_t kMostPending = 128;
 
   // Starts the work on the entries handed over since the last start.
   void StartPending() {
@@ -428,7 +428,7 @@ EntryResult ProcessEntryList(JobHost& host, WalkAhead& ahead, const Folder& fold
   if (outcome == AbortRun) {
     ahead.Drop();
   } else {
-    ahead.StartNextList();  // when this list had no entries
+    ahead.StartNextList();  // unless started at the last batch already
   }
   return outcome;
 }

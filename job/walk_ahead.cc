@@ -4,7 +4,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/fault_injection.h"
 #include "platform/secret_memory.h"
 
 namespace velmora {
@@ -52,7 +51,6 @@ WalkAhead::~WalkAhead() {
 void WalkAhead::SetNext(const Folder& parent, const std::u16string& path,
                         bool unless_it_has_folders) {
   next_ = {};
-  fault_injection::BeforeEntry(path);
   Folder folder = parent.OpenChild(NameOf(path));
   FileStatus status{};
   if (!folder.IsOpen() || !folder.Status(&status) || !SameMount(status, host_.m_treeStatus)) {
@@ -93,6 +91,9 @@ void WalkAhead::RecordNextList() {
     ahead_.folder = &entered.folder;
     ahead_.entries = &entered.entries;
   }
+  // The run stopped meanwhile: nothing more is recorded.
+  if (stopping_.load(std::memory_order_relaxed)) return;
+  if (!ahead_.folder->Status(&ahead_status_)) return;
   PrepareBatch(host_, *ahead_.folder, ahead_.directory, *ahead_.entries, 0, ahead_batch_,
                *names_, nullptr);
   ahead_batch_for_ = ahead_.folder;
@@ -123,15 +124,18 @@ std::unique_ptr<EnteredFolder> WalkAhead::TakeEntered(const Folder& parent,
 void WalkAhead::FirstBatch(const Folder& folder, const std::u16string& directory,
                            const FolderListing& entries, IntentBatch& batch) {
   WaitForHelper();
-  if (ahead_batch_for_ == &folder && ahead_.directory == directory) {
+  FileStatus status{};
+  if (ahead_batch_for_ == &folder && ahead_.directory == directory &&
+      folder.Status(&status) && status.device == ahead_status_.device &&
+      status.inode == ahead_status_.inode) {
     std::swap(batch, ahead_batch_);
     ahead_batch_for_ = nullptr;
     ahead_ = {};
     return;
   }
   EndAhead();
-  // The helper's key copy is idle now; the walk's own crypter converts
-  // names between entries anyway.
+  // Recorded here and now, with the walk's own crypter: the walk waits for
+  // this batch anyway.
   PrepareBatch(host_, folder, directory, entries, 0, batch, host_.m_crypter, nullptr);
 }
 
@@ -142,7 +146,9 @@ void WalkAhead::NextBatch(const Folder& folder, const std::u16string& directory,
 }
 
 void WalkAhead::Drop() {
+  stopping_.store(true, std::memory_order_relaxed);
   EndAhead();
+  stopping_.store(false, std::memory_order_relaxed);
   next_ = {};
 }
 

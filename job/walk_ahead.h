@@ -13,6 +13,7 @@
 #ifndef VELMORA_JOB_WALK_AHEAD_H_
 #define VELMORA_JOB_WALK_AHEAD_H_
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -21,6 +22,7 @@
 #include "job/entry_journal.h"
 #include "job/folder_listing.h"
 #include "job/job_host.h"
+#include "platform/file_system.h"
 #include "platform/folder.h"
 #include "state/helper_thread.h"
 
@@ -44,7 +46,8 @@ class WalkAhead {
   WalkAhead& operator=(const WalkAhead&) = delete;
 
   // Names the folder whose list comes after the next one: the folder at
-  // |path|, an entry of |parent|, opened now if that asks nothing, and
+  // |path|, an entry of |parent|, opened now if that asks nothing (its
+  // turn, test hook included, is still when the walk reaches it), and
   // listed with its first batch recorded once the next list reaches its
   // last batch. With |unless_it_has_folders| nothing is recorded for it
   // when it holds folders (their lists would come first).
@@ -96,7 +99,9 @@ class WalkAhead {
   NextList ahead_;
   IntentBatch ahead_batch_;
   const Folder* ahead_batch_for_ = nullptr;
+  FileStatus ahead_status_;  // of the folder it was recorded for
   bool helper_busy_ = false;
+  std::atomic<bool> stopping_{false};  // Drop() waits: no more recording
   state::HelperThread helper_;  // last: its thread ends first
 };
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <set>
+#include <utility>
 
 #include "job/entry_operation.h"
 #include "job/folder_listing.h"
@@ -61,12 +62,13 @@ struct Entered {
 // Opens the folder |name| of |parent| (at |path|) and lists it, asking
 // about every failure: Done with the folder, Skipped when it is to be left
 // alone, AbortRun. With |list| false only whether it could be listed is
-// judged, from the permissions.
+// judged, from the permissions. |hooked| when the test hook has seen this
+// turn of the folder already.
 Entered Enter(JobHost& host, const Folder& parent, const std::u16string& path,
-              bool list) {
+              bool list, bool hooked = false) {
   Entered entered;
   for (;;) {
-    fault_injection::BeforeEntry(path);
+    if (!std::exchange(hooked, false)) fault_injection::BeforeEntry(path);
     entered.folder = parent.OpenChild(NameOf(path));
     FileStatus status{};
     int error = 0;
@@ -96,9 +98,10 @@ std::unique_ptr<EnteredFolder> EnterChild(JobHost& host, WalkAhead& ahead,
                                           const Folder& parent,
                                           const std::u16string& path, EntryResult* result) {
   *result = Done;
+  fault_injection::BeforeEntry(path);
   std::unique_ptr<EnteredFolder> child = ahead.TakeEntered(parent, path);
   if (child) return child;
-  Entered entered = Enter(host, parent, path, true);
+  Entered entered = Enter(host, parent, path, true, true);
   *result = entered.result;
   if (entered.result != Done) return nullptr;
   child = std::make_unique<EnteredFolder>();
@@ -133,7 +136,8 @@ EntryResult EncryptBelow(JobHost& host, WalkAhead& ahead, const Folder& folder,
       return AbortRun;
     }
     // After this child's list comes the next child's, when that one holds
-    // no folders, or this folder's own.
+    // no folders, or this folder's own. (A next child that holds folders
+    // is still entered ahead; only its entries are not recorded.)
     const std::size_t next = NextFolder(entries, index + 1);
     if (next < entries.size()) {
       ahead.SetNext(folder, JoinPath(directory, entries.Name(next)), true);

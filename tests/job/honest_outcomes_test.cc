@@ -13,9 +13,11 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "tests/job/job_test_util.h"
 #include "platform/fault_injection.h"
+#include "state/recovery.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/unprivileged.h"
 
@@ -239,6 +241,38 @@ TEST_F(HonestOutcomeTest, ARenameThatFailsBesideTheWalkChangesNothingAfterIt) {
   EXPECT_EQ(ReadFile(Path(Enc(U16(walked.at(19))))), "taken");
 }
 
+// An Abort in one folder while the next folder's first entries are being
+// recorded ahead: the next folder is left exactly as it was, and nothing
+// is left for a repair.
+TEST_F(HonestOutcomeTest, AnAbortEndsWhatWasRecordedForTheNextFolder) {
+  Make({"one/", "two/"});
+  for (int i = 0; i < 10; ++i) {
+    WriteFile(Path("one/f" + std::to_string(i)), "one");
+    WriteFile(Path("two/f" + std::to_string(i)), "two");
+  }
+  const std::map<std::string, TreeSnapshot> before = {{"one", Snapshot(Path("one"))},
+                                                       {"two", Snapshot(Path("two"))}};
+  std::string first;  // the folder walked first
+  fault_injection::SetEntryHook([&](const std::u16string& path) {
+    const std::string entry = Wtf8FromUtf16(path);
+    for (const char* folder : {"one", "two"}) {
+      if (!first.empty() || entry.rfind(Path(folder) + "/", 0) != 0) continue;
+      first = folder;
+      // Its first file's enciphered name is taken.
+      WriteFile(Path(folder) + "/" + Enc(path.substr(path.rfind(u'/') + 1)), "taken");
+    }
+  });
+  w().answers = {{Lead(text::kTargetExists), IDNO}};
+  h_.Encrypt(kPassword);
+  fault_injection::SetEntryHook(nullptr);
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(BoxesStartingWith(text::kTargetExists), 1) << Dump(w());
+  EXPECT_EQ(Outcome(), RunOutcome::kSomeDone);
+  const std::string next = first == "one" ? "two" : "one";
+  EXPECT_EQ(Snapshot(Path(next)), before.at(next));
+  EXPECT_FALSE(state::PendingRepair::Load(std::filesystem::canonical(h_.root()).string()).needed());
+}
+
 TEST_F(HonestOutcomeTest, EntriesSwappedForLinksNeverLeadOutsideTheTree) {
   TempDir outside;
   WriteFile(outside.path() + "/secret.txt", "secret");
@@ -271,31 +305,53 @@ TEST_F(HonestOutcomeTest, EntriesSwappedForLinksNeverLeadOutsideTheTree) {
 // The folder whose turn comes next is entered while the one before it is
 // worked through. Swapped for a link in between, it is not walked: what
 // was moved out of the tree stays as it was, and the link is left alone
-// like any folder that cannot be entered.
+// like any folder that cannot be entered. Both ways.
 TEST_F(HonestOutcomeTest, AFolderSwappedAfterItWasEnteredAheadIsNotWalked) {
-  TempDir outside;
-  WriteFile(outside.path() + "/inner.txt", "inner");
-  Make({"one/", "one/a.txt", "one/b.txt", "two/", "two/c.txt", "two/d.txt"});
-  const TreeSnapshot outside_before = Snapshot(outside.path());
-  const std::map<std::string, TreeSnapshot> before = {{"one", Snapshot(Path("one"))},
-                                                       {"two", Snapshot(Path("two"))}};
-  TempDir parked;
-  std::string swapped;
-  fault_injection::SetEntryHook([&](const std::u16string& path) {
-    // At the first file of either folder, the other folder goes.
-    const std::string entry = Wtf8FromUtf16(path);
-    if (!swapped.empty() || entry.find(".txt") == std::string::npos) return;
-    swapped = entry.find("/one/") != std::string::npos ? "two" : "one";
-    ASSERT_EQ(std::rename(Path(swapped).c_str(), (parked.path() + "/" + swapped).c_str()), 0);
-    ASSERT_EQ(::symlink(outside.path().c_str(), Path(swapped).c_str()), 0);
-  });
-  w().answers = {{Lead(text::kFolderUnreadable), IDIGNORE}};
-  h_.Encrypt(kPassword);
-  ASSERT_FALSE(swapped.empty());
-  EXPECT_EQ(BoxesStartingWith(text::kFolderUnreadable), 1) << Dump(w());
-  EXPECT_EQ(Snapshot(parked.path() + "/" + swapped), before.at(swapped));
-  EXPECT_EQ(Snapshot(outside.path()), outside_before);
-  EXPECT_EQ(Outcome(), RunOutcome::kSomeDone);
+  for (const bool decrypting : {false, true}) {
+    SCOPED_TRACE(decrypting ? "decrypt" : "encrypt");
+    Empty();
+    TempDir outside;
+    WriteFile(outside.path() + "/inner.txt", "inner");
+    Make({"one/", "one/a.txt", "one/b.txt", "two/", "two/c.txt", "two/d.txt"});
+    if (decrypting) h_.Encrypt(kPassword);
+    const auto at = [&](const char* folder) {
+      return decrypting ? Path(Enc(U16(folder))) : Path(folder);
+    };
+    const TreeSnapshot outside_before = Snapshot(outside.path());
+    const std::map<std::string, TreeSnapshot> before = {{"one", Snapshot(at("one"))},
+                                                         {"two", Snapshot(at("two"))}};
+    TempDir parked;
+    std::string swapped;
+    std::vector<std::string> hooked;
+    fault_injection::SetEntryHook([&](const std::u16string& path) {
+      const std::string entry = Wtf8FromUtf16(path);
+      hooked.push_back(entry);
+      // At the first entry inside either folder, the other folder goes.
+      if (!swapped.empty()) return;
+      for (const std::string folder : {"one", "two"}) {
+        if (entry.rfind(Path(folder) + "/", 0) == 0) swapped = folder == "one" ? "two" : "one";
+      }
+      if (swapped.empty()) return;
+      ASSERT_EQ(std::rename(Path(swapped).c_str(), (parked.path() + "/" + swapped).c_str()), 0);
+      ASSERT_EQ(::symlink(outside.path().c_str(), Path(swapped).c_str()), 0);
+    });
+    w().answers = {{Lead(text::kFolderUnreadable), IDIGNORE}};
+    if (decrypting) {
+      h_.Decrypt(kPassword);
+    } else {
+      h_.Encrypt(kPassword);
+    }
+    fault_injection::SetEntryHook(nullptr);
+    ASSERT_FALSE(swapped.empty());
+    EXPECT_EQ(BoxesStartingWith(text::kFolderUnreadable), 1) << Dump(w());
+    EXPECT_EQ(Snapshot(parked.path() + "/" + swapped), before.at(swapped));
+    EXPECT_EQ(Snapshot(outside.path()), outside_before);
+    EXPECT_EQ(Outcome(), RunOutcome::kSomeDone);
+    // Each folder's turn is seen once, after the entries of the one before.
+    EXPECT_EQ(std::count(hooked.begin(), hooked.end(), Path(swapped)), 1);
+    const auto turn = std::find(hooked.begin(), hooked.end(), Path(swapped));
+    EXPECT_GT(turn - hooked.begin(), 2);
+  }
 }
 
 }  // namespace
