@@ -9,6 +9,7 @@
 
 #include "job/entry_contents.h"
 #include "job/entry_journal.h"
+#include "job/entry_path.h"
 #include "job/messages.h"
 #include "job/problem_prompt.h"
 #include "job/scan.h"
@@ -163,11 +164,8 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
   WindowPort& window = host.m_window;
   state::Journal& journal = *host.m_journal;
 
-  const std::size_t slash = path.rfind(u'/');
-  const std::u16string directory =
-      slash == std::u16string::npos ? std::u16string() : path.substr(0, slash);
-  const std::u16string name =
-      slash == std::u16string::npos ? path : path.substr(slash + 1);
+  const std::u16string directory = ParentOf(path);
+  const std::u16string name = NameOf(path);
   crypter.SetDirectory(directory);
   crypter.ConvertName(name, static_cast<uint32_t>(host.m_job.m_nMode));
   if (crypter.m_nError != ERR_NONE) {
@@ -406,7 +404,7 @@ EntryResult ProcessEntryList(JobHost& host, WalkAhead& ahead, const Folder& fold
       g_intents.WaitDurable(host);
     }
     if (entries.LeftAlone(index)) continue;
-    job.m_strCurrentEntry = directory + u"/" + std::u16string(entries.Name(index));
+    job.m_strCurrentEntry = JoinPath(directory, entries.Name(index));
     host.m_window.SetControlText(
         IDC_STATUS_SUB, Format(text::kProcessing, {job.m_nDone, job.m_nScanTotal}));
     if (HandOverEntry(host, folder, directory, job.m_strCurrentEntry, pipeline)) continue;

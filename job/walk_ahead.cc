@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "job/entry_path.h"
 #include "platform/secret_memory.h"
 
 namespace velmora {
@@ -18,14 +19,10 @@ void PrepareBatch(JobHost& host, const Folder& folder, const std::u16string& dir
   const std::size_t end = std::min(entries.size(), first + kBatchEntries);
   for (std::size_t next = first; next < end; ++next) {
     if (!entries.LeftAlone(next)) {
-      paths.push_back(directory + u"/" + std::u16string(entries.Name(next)));
+      paths.push_back(JoinPath(directory, entries.Name(next)));
     }
   }
   if (!paths.empty()) batch.Prepare(host, folder, std::move(paths), names, helper);
-}
-
-std::u16string NameOf(const std::u16string& path) {
-  return path.substr(path.rfind(u'/') + 1);
 }
 
 bool HasFolders(const FolderListing& entries) {

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "job/entry_operation.h"
+#include "job/entry_path.h"
 #include "job/folder_listing.h"
 #include "job/messages.h"
 #include "job/walk_ahead.h"
@@ -16,22 +17,6 @@
 
 namespace velmora {
 namespace {
-
-std::u16string JoinPath(const std::u16string& directory, std::u16string_view name) {
-  std::u16string path;
-  path.reserve(directory.size() + 1 + name.size());
-  return path.append(directory).append(1, u'/').append(name);
-}
-
-std::u16string ParentOf(const std::u16string& path) {
-  const std::size_t slash = path.rfind(u'/');
-  return slash == std::u16string::npos ? std::u16string() : path.substr(0, slash);
-}
-
-std::u16string NameOf(const std::u16string& path) {
-  const std::size_t slash = path.rfind(u'/');
-  return slash == std::u16string::npos ? path : path.substr(slash + 1);
-}
 
 std::u16string FolderDetail(const std::u16string& path) {
   return Format(text::kDetail, {ParentOf(path), NameOf(path)});

@@ -329,9 +329,9 @@ std::vector<LoadedJournal> LoadJournals(const std::string& folder,
   return journals;
 }
 
-// Records that the entries just checked are consistent, so that later runs
-// of this boot need not look at them again.
-// Marks |entries| of the journal at |path| ended. The End frames go right
+// Marks |entries| of the journal at |path| ended: they were just found
+// consistent, and later runs of this boot need not look at them again.
+// The End frames go right
 // after its last readable frame: appended behind a torn one (a run killed
 // mid-write), readers would never see them, and the entries would be
 // "repaired" again by every later run, against files long since changed.
