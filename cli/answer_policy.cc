@@ -65,7 +65,8 @@ QuestionKind Classify(std::u16string_view text, unsigned flags) {
     if (MadeFrom(text, velmora::text::kTargetExists)) {
       return QuestionKind::kTargetExists;
     }
-    if (MadeFrom(text, velmora::text::kPasswordUnchecked)) {
+    if (MadeFrom(text, velmora::text::kPasswordUnchecked) ||
+        MadeFrom(text, velmora::text::kPasswordUnproven)) {
       return QuestionKind::kUncheckedPassword;
     }
   }

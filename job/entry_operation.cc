@@ -60,10 +60,11 @@ struct Outcome {
 IntentBatch g_intents;
 IntentBatch g_next_intents;
 
-// The journal could not be written: nothing more may change.
+// The journal could not be written: nothing more may change. What was
+// done before stays done, so the run ends as stopped, not as never begun.
 EntryResult JournalFailed(JobHost& host) {
   host.m_window.MessageBox(
-      Format(text::kStateFolderFailed,
+      Format(text::kStateFolderFailedDuringRun,
              {Utf16FromWtf8(state::StateFolderPath())}),
       MB_OK | MB_ICONERROR);
   return AbortRun;

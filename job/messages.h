@@ -117,6 +117,9 @@ inline constexpr Text kDontShowAgain =
 inline constexpr Text kHoldsStateFolder =  // state folder; input
     u"指定されたディレクトリには、Velmoraの作業記録を保存する状態フォルダが含まれているため、処理できません。"
     u"\r\n状態フォルダを含まないディレクトリを指定して下さい。\r\n\r\n状態フォルダ\r\n%s\r\n\r\n[入力文字]\r\n%s";
+inline constexpr Text kInsideStateFolder =  // state folder; input
+    u"指定されたディレクトリは、Velmoraの作業記録を保存する状態フォルダの中にあるため、処理できません。"
+    u"\r\n状態フォルダの外にあるディレクトリを指定して下さい。\r\n\r\n状態フォルダ\r\n%s\r\n\r\n[入力文字]\r\n%s";
 inline constexpr Text kSystemFolder =  // input
     u"システムのフォルダ、またはその中のフォルダは処理できません。"
     u"\r\n\r\n[入力文字]\r\n%s";
@@ -128,6 +131,10 @@ inline constexpr Text kTreeInUse =  // the folder another run holds
     u"\r\n\r\n使用中のディレクトリ\r\n%s";
 inline constexpr Text kStateFolderFailed =  // state folder
     u"状態フォルダに作業記録を書き込めないため、処理を行いません。"
+    u"\r\n\r\n状態フォルダ\r\n%s";
+inline constexpr Text kStateFolderFailedDuringRun =  // state folder
+    u"状態フォルダに作業記録を書き込めなくなったため、ここで処理を中断しました。"
+    u"\r\nここまでに処理したファイルは処理済みです。残りのファイルは変更していません。"
     u"\r\n\r\n状態フォルダ\r\n%s";
 inline constexpr Text kRepaired =  // one path per line
     u"前回中断された処理を修復しました。次のファイルを処理前の状態に戻しました。\r\n\r\n%s";
@@ -148,6 +155,16 @@ inline constexpr Text kPasswordUnchecked =
     u"\r\nこのアカウントには、このパスワードの記録もありません。"
     u"\r\nパスワードを間違えている場合、ファイルの内容は壊れたまま暗号解除されます。"
     u"\r\nこのパスワードで処理を継続しますか？";
+inline constexpr Text kPasswordUnproven =
+    u"このアカウントにはこのパスワードの記録がありますが、このディレクトリを暗号化したという記録はありません。"
+    u"\r\n(ディレクトリが移動またはコピーされたか、記録が古いバージョンのものである可能性があります。)"
+    u"\r\n一部だけ異なる別のパスワードで暗号化されたディレクトリの場合、ファイルの内容は壊れたまま暗号解除されます。"
+    u"\r\nこのパスワードで処理を継続しますか？";
+inline constexpr Text kPasswordNotRecorded =  // state folder
+    u"パスワードの記録を状態フォルダに保存できませんでした。暗号化は完了しています。"
+    u"\r\n次回の暗号解除では、パスワードを確認できないため、処理を継続するかどうか確認します"
+    u"\r\n(velmora-cli では --trust-password の指定が必要です)。"
+    u"\r\n\r\n状態フォルダ\r\n%s";
 inline constexpr Text kContentLeftForRepair =  // then D
     u"ファイル内容の暗号化/暗号解除に失敗し、元に戻すこともできませんでした。"
     u"\r\n次回、同じパスワードで実行すると修復されます。\r\n\r\n";

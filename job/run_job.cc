@@ -61,10 +61,17 @@ bool HoldTree(JobHost& host, const std::u16string& typed) {
     case TargetPolicy::kAllowed:
       break;
   }
-  if (state::HoldsStateFolder(real)) {
-    window.MessageBox(Format(text::kHoldsStateFolder, {StateFolderText(), typed}),
-                      MB_OK | MB_ICONEXCLAMATION);
-    return Finish(host, RunOutcome::kInvalidTarget);
+  switch (state::PlaceOfStateFolder(real)) {
+    case state::StateFolderPlace::kHolds:
+      window.MessageBox(Format(text::kHoldsStateFolder, {StateFolderText(), typed}),
+                        MB_OK | MB_ICONEXCLAMATION);
+      return Finish(host, RunOutcome::kInvalidTarget);
+    case state::StateFolderPlace::kInside:
+      window.MessageBox(Format(text::kInsideStateFolder, {StateFolderText(), typed}),
+                        MB_OK | MB_ICONEXCLAMATION);
+      return Finish(host, RunOutcome::kInvalidTarget);
+    case state::StateFolderPlace::kApart:
+      break;
   }
   if (host.m_runLock != nullptr && host.m_runLock->tree() == real) return true;
   host.m_journal.reset();
@@ -142,12 +149,18 @@ bool PasswordHolds(JobHost& host) {
   }
   // Slow only where a verifier shares these name keys: the password either
   // is the one that encrypted or is one unit off.
-  switch (state::CheckPassword(crypter)) {
+  switch (state::CheckPassword(crypter, state::IdentifyTree(crypter, host.m_treeRealPath))) {
     case state::PasswordMatch::kMatches:
       return true;
     case state::PasswordMatch::kDiffers:
       host.m_window.MessageBox(text::kPasswordDiffers, MB_OK | MB_ICONERROR);
       return Finish(host, RunOutcome::kWrongPassword);
+    case state::PasswordMatch::kUnproven:
+      if (host.m_window.MessageBox(text::kPasswordUnproven,
+                                   MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
+        return true;
+      }
+      return Finish(host, RunOutcome::kPasswordUnchecked);
     case state::PasswordMatch::kNoRecord:
       break;
   }
@@ -157,7 +170,7 @@ bool PasswordHolds(JobHost& host) {
     return true;
   }
   if (host.m_window.MessageBox(text::kPasswordUnchecked,
-                               MB_YESNO | MB_ICONQUESTION) == IDYES) {
+                               MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
     return true;
   }
   return Finish(host, RunOutcome::kPasswordUnchecked);
@@ -254,6 +267,16 @@ bool NameWillCoverPassword(Crypter& crypter, const std::u16string& plain) {
          state::NameCoversPassword(crypter, cipher_name);
 }
 
+// Binds the tree to its password's record. The tree is enciphered either
+// way; without the record its next decryption cannot check the password,
+// which the person is told now rather than then.
+void RecordPassword(JobHost& host, const state::PendingVerifier& verifier) {
+  const state::TreeIdentity tree = state::IdentifyTree(host.m_crypter, host.m_treeRealPath);
+  if (verifier.Write(tree, host.m_job.m_nScanEncrypted == 0)) return;
+  host.m_window.MessageBox(Format(text::kPasswordNotRecorded, {StateFolderText()}),
+                           MB_OK | MB_ICONWARNING);
+}
+
 }  // namespace
 
 TargetCheck CheckTarget(std::u16string* path) {
@@ -309,11 +332,9 @@ void RunJob(JobHost& host) {
   } else {
     DecryptWalk(host, target);
   }
-  if (helper) {
-    helper->Wait();
-    // Best effort: the tree is enciphered either way, and the next
-    // encryption with this password records it again.
-    if (host.m_journal->begun() > 0) verifier.Write();
+  if (helper) helper->Wait();
+  if (job.m_nMode == 0 && job.m_bExitPass == 0 && host.m_journal->begun() > 0) {
+    RecordPassword(host, verifier);
   }
   window.SetInputBlocked(false);
   window.SetControlText(IDC_STATUS_SUB, u"");

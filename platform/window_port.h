@@ -46,6 +46,9 @@ constexpr unsigned MB_ICONINFORMATION = 0x40;
 constexpr unsigned MB_ABORTIGNORE = 0x0E;
 constexpr unsigned MB_TYPEMASK = 0x0F;
 constexpr unsigned MB_ICONMASK = 0xF0;
+// The second button (No) is the default: for questions whose Yes deletes
+// or risks data, Enter must not say Yes.
+constexpr unsigned MB_DEFBUTTON2 = 0x100;
 
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;

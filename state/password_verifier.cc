@@ -14,15 +14,19 @@
 #include <vector>
 
 #include "platform/secret_memory.h"
+#include "platform/wtf8.h"
+#include "state/password_records.h"
 #include "state/state_folder.h"
 
 namespace velmora::state {
 namespace {
 
-constexpr char kFolder[] = "passwords";
 constexpr char kDigestDomain[] = "velmora name keys 1";
 // Units every enciphered name adds in full: names are padded to eight.
 constexpr int32_t kUnitsInEveryName = 8;
+// A top folder is known by its first names this many at most.
+constexpr std::size_t kMostNamesLooked = 100000;
+constexpr std::size_t kNameDigestBytes = 8;
 
 std::string Hex(const unsigned char* bytes, std::size_t count) {
   static const char kDigits[] = "0123456789abcdef";
@@ -38,6 +42,7 @@ std::string Hex(const unsigned char* bytes, std::size_t count) {
 class PasswordBytes {
  public:
   explicit PasswordBytes(const Crypter& crypter) {
+    KeepInMemory(bytes_, sizeof bytes_);
     size_ = static_cast<std::size_t>(crypter.m_nPasswordLen) * 2;
     for (int32_t i = 0; i < crypter.m_nPasswordLen; ++i) {
       bytes_[2 * i] = static_cast<char>(crypter.m_szPassword[i] & 0xFF);
@@ -56,29 +61,16 @@ class PasswordBytes {
   std::size_t size_ = 0;
 };
 
-// The verifiers on record for |digest|.
-std::vector<std::string> RecordsFor(const std::string& digest) {
-  std::vector<std::string> records;
-  const std::string folder = StateFolderPath() + "/" + kFolder;
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return records;
-  const std::string prefix = digest + "-";
-  std::vector<std::string> names;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name.starts_with(prefix) && name.find('.') == std::string::npos) {
-      names.push_back(name);
-    }
-  }
-  ::closedir(dir);
-  for (const std::string& name : names) {
-    std::string text;
-    if (!ReadFileHead(folder + "/" + name, crypto_pwhash_STRBYTES, &text)) continue;
-    const std::size_t end = text.find('\n');
-    if (end != std::string::npos) text.resize(end);
-    if (!text.empty()) records.push_back(text);
-  }
-  return records;
+// Where the records are read from; not created by a look.
+std::string RecordsFolderPath() {
+  const std::string base = StateFolderPath();
+  return base.empty() ? std::string() : base + "/passwords";
+}
+
+std::vector<PasswordRecord> RecordsFor(const std::string& digest) {
+  const std::string folder = RecordsFolderPath();
+  if (folder.empty()) return {};
+  return LoadRecords(folder, digest);
 }
 
 // The verifiers this process has seen the password it holds pass, each
@@ -189,14 +181,103 @@ bool NameCoversPassword(const Crypter& crypter, std::u16string_view cipher_name)
          cipher_name.size() - 4 >= static_cast<std::size_t>(crypter.m_nPasswordLen);
 }
 
-PasswordMatch CheckPassword(const Crypter& crypter) {
+TreeIdentity IdentifyTree(const Crypter& crypter, const std::string& real_path) {
+  TreeIdentity tree;
+  tree.real_path = real_path;
+  DIR* dir = ::opendir(real_path.c_str());
+  if (dir == nullptr) return tree;
+  std::size_t looked = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (++looked > kMostNamesLooked) break;
+    const std::string_view name = entry->d_name;
+    if (crypter.IsEncryptedName(Utf16FromWtf8(name)) < 0) continue;
+    unsigned char digest[kNameDigestBytes];
+    crypto_generichash(digest, sizeof digest, reinterpret_cast<const unsigned char*>(name.data()),
+                       name.size(), nullptr, 0);
+    tree.name_digests.push_back(Hex(digest, sizeof digest));
+  }
+  ::closedir(dir);
+  std::sort(tree.name_digests.begin(), tree.name_digests.end());
+  tree.name_digests.erase(std::unique(tree.name_digests.begin(), tree.name_digests.end()),
+                          tree.name_digests.end());
+  return tree;
+}
+
+namespace {
+
+// The records that say they encrypted |tree|: by path when any does, else
+// by its names.
+std::vector<const PasswordRecord*> BoundTo(const std::vector<PasswordRecord>& records,
+                                           const TreeIdentity& tree) {
+  std::vector<const PasswordRecord*> by_path;
+  std::vector<const PasswordRecord*> by_names;
+  for (const PasswordRecord& record : records) {
+    for (const TreeBinding& binding : record.trees) {
+      if (BindsPath(binding, tree.real_path)) {
+        by_path.push_back(&record);
+        break;
+      }
+    }
+    for (const TreeBinding& binding : record.trees) {
+      if (BindsNames(binding, tree.name_digests)) {
+        by_names.push_back(&record);
+        break;
+      }
+    }
+  }
+  return by_path.empty() ? by_names : by_path;
+}
+
+// Drops from |record| the bindings |tree| replaces: its own, and with
+// |tree_was_plain| every one below it; then binds |tree|.
+void Bind(PasswordRecord* record, const TreeIdentity& tree, bool tree_was_plain) {
+  std::erase_if(record->trees, [&](const TreeBinding& binding) {
+    return binding.real_path == tree.real_path ||
+           (tree_was_plain && IsSameOrBelow(binding.real_path, tree.real_path));
+  });
+  TreeBinding binding{tree.real_path, {}};
+  const std::size_t kept = std::min(tree.name_digests.size(), kNameDigestsKept);
+  binding.name_digests.assign(tree.name_digests.begin(), tree.name_digests.begin() + kept);
+  record->trees.push_back(std::move(binding));
+  if (record->trees.size() > kTreesKept) {
+    record->trees.erase(record->trees.begin(),
+                        record->trees.end() - static_cast<std::ptrdiff_t>(kTreesKept));
+  }
+}
+
+// A tree found with nothing enciphered is no longer any other password's.
+void ForgetTreeElsewhere(const std::string& folder, const std::string& real_path,
+                         const std::string& own_file) {
+  for (PasswordRecord& record : LoadRecords(folder, std::string())) {
+    if (record.file == own_file) continue;
+    const std::size_t removed = std::erase_if(record.trees, [&](const TreeBinding& binding) {
+      return IsSameOrBelow(binding.real_path, real_path);
+    });
+    if (removed != 0) StoreRecord(record);
+  }
+}
+
+}  // namespace
+
+PasswordMatch CheckPassword(const Crypter& crypter, const TreeIdentity& tree) {
   if (sodium_init() < 0) return PasswordMatch::kNoRecord;
   AheadCheck::Get().Wait();
-  const std::vector<std::string> records = RecordsFor(LookupDigest(crypter));
+  const std::vector<PasswordRecord> records = RecordsFor(LookupDigest(crypter));
   if (records.empty()) return PasswordMatch::kNoRecord;
   const PasswordBytes password(crypter);
-  for (const std::string& record : records) {
-    if (Verifies(record, password)) return PasswordMatch::kMatches;
+  const std::vector<const PasswordRecord*> bound = BoundTo(records, tree);
+  if (!bound.empty()) {
+    for (const PasswordRecord* record : bound) {
+      if (Verifies(record->verifier, password)) return PasswordMatch::kMatches;
+    }
+    return PasswordMatch::kDiffers;
+  }
+  for (const PasswordRecord& record : records) {
+    if (!Verifies(record.verifier, password)) continue;
+    // A record that names other trees only, or one of several near
+    // passwords: it may be another tree's password.
+    const bool lone_unbound = records.size() == 1 && record.trees.empty();
+    return lone_unbound ? PasswordMatch::kMatches : PasswordMatch::kUnproven;
   }
   return PasswordMatch::kDiffers;
 }
@@ -204,13 +285,17 @@ PasswordMatch CheckPassword(const Crypter& crypter) {
 void PendingVerifier::Prepare(const Crypter& crypter) {
   digest_.clear();
   verifier_.clear();
+  matched_file_.clear();
   if (sodium_init() < 0) return;
   AheadCheck::Get().Wait();
   const std::string digest = LookupDigest(crypter);
   const PasswordBytes password(crypter);
-  // Another password may share these name keys; it keeps its own verifier.
-  for (const std::string& record : RecordsFor(digest)) {
-    if (Verifies(record, password)) return;
+  // Another password may share these name keys; it keeps its own record.
+  for (const PasswordRecord& record : RecordsFor(digest)) {
+    if (Verifies(record.verifier, password)) {
+      matched_file_ = record.file;
+      return;
+    }
   }
   char verifier[crypto_pwhash_STRBYTES];
   if (crypto_pwhash_str_alg(verifier, password.data(), password.size(),
@@ -231,21 +316,30 @@ void CheckPasswordAhead(std::u16string_view password) {
   if (crypter->SetPassword(password) != 0) return;
   AheadCheck::Get().Start([crypter] {
     const PasswordBytes bytes(*crypter);
-    for (const std::string& record : RecordsFor(LookupDigest(*crypter))) {
-      if (Verifies(record, bytes)) break;
+    for (const PasswordRecord& record : RecordsFor(LookupDigest(*crypter))) {
+      if (Verifies(record.verifier, bytes)) break;
     }
     crypter->WipeKeys();
   });
 }
 
-bool PendingVerifier::Write() const {
-  if (verifier_.empty()) return true;
-  const std::string folder = EnsureStateSubfolder(kFolder);
-  if (folder.empty()) return false;
-  unsigned char tag[8];
-  randombytes_buf(tag, sizeof tag);
-  return WriteFileDurably(folder + "/" + digest_ + "-" + Hex(tag, sizeof tag),
-                          verifier_ + "\n");
+bool PendingVerifier::Write(const TreeIdentity& tree, bool tree_was_plain) const {
+  const std::string folder = PasswordRecordsFolder();
+  if (folder.empty()) return empty();
+  const RecordsLock lock(folder);
+  if (tree_was_plain) ForgetTreeElsewhere(folder, tree.real_path, matched_file_);
+  if (empty()) return true;
+  PasswordRecord record;
+  if (!verifier_.empty()) {
+    unsigned char tag[8];
+    randombytes_buf(tag, sizeof tag);
+    record.file = folder + "/" + digest_ + "-" + Hex(tag, sizeof tag);
+    record.verifier = verifier_;
+  } else if (!LoadRecord(matched_file_, &record)) {
+    return false;
+  }
+  if (!tree.real_path.empty()) Bind(&record, tree, tree_was_plain);
+  return StoreRecord(record);
 }
 
 }  // namespace velmora::state

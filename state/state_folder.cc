@@ -63,7 +63,7 @@ bool IsSameOrBelow(const std::string& inner, const std::string& outer) {
          inner[outer.size()] == '/';
 }
 
-bool HoldsStateFolder(const std::string& target) {
+StateFolderPlace PlaceOfStateFolder(const std::string& target) {
   // The folder may not exist yet: resolve its nearest existing ancestor and
   // keep the rest as written.
   std::string folder = StateFolderPath();
@@ -72,14 +72,17 @@ bool HoldsStateFolder(const std::string& target) {
     const std::string real = RealPath(folder);
     if (!real.empty()) {
       const std::string resolved = (real == "/" ? std::string() : real) + rest;
-      return !resolved.empty() && IsSameOrBelow(resolved, target);
+      if (resolved.empty()) break;
+      if (IsSameOrBelow(resolved, target)) return StateFolderPlace::kHolds;
+      if (IsSameOrBelow(target, resolved)) return StateFolderPlace::kInside;
+      break;
     }
     const std::size_t slash = folder.rfind('/');
     if (slash == std::string::npos) break;
     rest = folder.substr(slash) + rest;
     folder.resize(slash);
   }
-  return false;
+  return StateFolderPlace::kApart;
 }
 
 std::string TreeKey(const std::string& real_path) {

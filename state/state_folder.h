@@ -29,9 +29,16 @@ std::string RealPath(const std::string& path);
 // True when |inner| is |outer| or lies below it. Both are real paths.
 bool IsSameOrBelow(const std::string& inner, const std::string& outer);
 
-// True when the folder at the real path |target| is the state folder or one
-// of the folders above it: a run there would rewrite its own journal.
-bool HoldsStateFolder(const std::string& target);
+// Where the folder at the real path |target| lies against the state folder.
+// A run may touch neither the state folder's own files (its journal, locks,
+// records) nor anything that holds them: nothing under the state folder is
+// ever part of a tree.
+enum class StateFolderPlace {
+  kApart,   // neither holds the other
+  kHolds,   // the state folder itself, or a folder above it
+  kInside,  // a folder below the state folder
+};
+StateFolderPlace PlaceOfStateFolder(const std::string& target);
 
 // A short, stable file name for a tree: hex digits of a hash of its real
 // path.

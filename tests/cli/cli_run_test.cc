@@ -61,6 +61,15 @@ TEST_F(CliTest, RefusalsBeforeAnyChangeExitTwoThreeOrFourForNothingToDo) {
       {"encrypt", state_home_.path(), kPasswordLine,
        Shown(Format(text::kHoldsStateFolder,
                     {Utf16FromWtf8(state_home_.folder()), Utf16FromWtf8(state_home_.path())}))},
+      // Its journals and locks are never part of a tree, whatever the target.
+      {"encrypt", state_home_.folder() + "/journal", kPasswordLine,
+       Shown(Format(text::kInsideStateFolder,
+                    {Utf16FromWtf8(state_home_.folder()),
+                     Utf16FromWtf8(state_home_.folder() + "/journal")}))},
+      {"decrypt", state_home_.folder() + "/locks", kPasswordLine,
+       Shown(Format(text::kInsideStateFolder,
+                    {Utf16FromWtf8(state_home_.folder()),
+                     Utf16FromWtf8(state_home_.folder() + "/locks")}))},
       {"encrypt", huge, "",
        Shown(text::kFileTooLarge + Format(text::kPathBlock, {Utf16FromWtf8(huge + "/sub/"), u"huge.img"})), 3},
       {"decrypt", root_, "", Shown(text::kNothingToDecrypt), 4},
@@ -69,11 +78,18 @@ TEST_F(CliTest, RefusalsBeforeAnyChangeExitTwoThreeOrFourForNothingToDo) {
       {"encrypt", root_, "", "パスワードが入力されませんでした。"},
       {"encrypt", root_, "\n", "パスワードが短すぎます。"},
   };
+  for (const char* sub : {"/journal", "/locks"}) {
+    std::filesystem::create_directories(state_home_.folder() + sub);
+    WriteFile(state_home_.folder() + sub + "/record", "kept as it is");
+  }
   for (const Row& row : rows) {
     const Cli result = RunCli({row.command, row.path, "--password-stdin"}, row.input);
     EXPECT_EQ(result.status, row.status) << row.path;
     EXPECT_TRUE(Has(result.err, row.message + "\n")) << result.err;
     EXPECT_EQ(result.out, "");
+  }
+  for (const char* sub : {"/journal", "/locks"}) {
+    EXPECT_EQ(ReadFile(state_home_.folder() + sub + "/record"), "kept as it is");
   }
   // Without --password-stdin there is no terminal to ask either.
   EXPECT_EQ(RunCli({"encrypt", root_}, kPasswordLine).status, 2);
@@ -115,6 +131,38 @@ TEST_F(CliTest, MistypedOrUncheckablePasswordExitsFiveAndChangesNothing) {
   EXPECT_EQ(trusted.status, 0) << trusted.err;
   EXPECT_TRUE(Has(trusted.err, asked + "はい\n")) << trusted.err;
   EXPECT_EQ(trusted.out, all_nine_);
+}
+
+// Two trees of one account, encrypted with near passwords: each record
+// names its tree, so neither password opens the other tree. Records that
+// name no tree cannot tell them apart: only --trust-password goes on.
+TEST_F(CliTest, AnotherTreesNearPasswordExitsFiveAndChangesNothing) {
+  const std::string other = base_.path() + "/other";
+  MakeDirectory(other);
+  for (const char* name : {"/x.txt", "/y.txt"}) WriteFile(other + name, RandomContents(3000, 7));
+  ASSERT_EQ(Encrypt("Summer2024!\n").status, 0);
+  ASSERT_EQ(RunCli({"encrypt", other, "--password-stdin"}, "Summer2025!\n").status, 0);
+  const TreeSnapshot encrypted = Snapshot(other);
+  const Cli near = RunCli({"decrypt", other, "--password-stdin"}, "Summer2024!\n");
+  EXPECT_EQ(near.status, 5);
+  EXPECT_TRUE(Has(near.err, Shown(text::kPasswordDiffers) + "\n")) << near.err;
+  EXPECT_EQ(Snapshot(other), encrypted);
+
+  for (const auto& file : std::filesystem::directory_iterator(state_home_.folder() + "/passwords")) {
+    const std::string record = ReadFile(file.path());
+    std::filesystem::remove(file.path());
+    WriteFile(file.path(), record.substr(0, record.find('\n') + 1));
+  }
+  const std::string asked = Shown(text::kPasswordUnproven) + "\n-> ";
+  const Cli unproven = RunCli({"decrypt", other, "--password-stdin", "--yes"}, "Summer2024!\n");
+  EXPECT_EQ(unproven.status, 5);
+  EXPECT_TRUE(Has(unproven.err, asked + "いいえ\n")) << unproven.err;
+  EXPECT_EQ(Snapshot(other), encrypted);
+  const Cli trusted =
+      RunCli({"decrypt", "--trust-password", other, "--password-stdin"}, "Summer2025!\n");
+  EXPECT_EQ(trusted.status, 0) << trusted.err;
+  EXPECT_TRUE(Has(trusted.err, asked + "はい\n")) << trusted.err;
+  EXPECT_EQ(ReadFile(other + "/x.txt"), RandomContents(3000, 7));
 }
 
 TEST_F(CliTest, WrongPasswordFollowsTheProblemPolicy) {

@@ -123,6 +123,29 @@ TEST_F(HonestOutcomeTest, AnotherFileSystemIsNeitherEnteredNorRenamed) {
   EXPECT_TRUE(std::filesystem::is_directory(Path("mnt")));
 }
 
+// The state folder fills up part-way: what was done stays done and is said
+// to be, the rest is untouched, and the run ends as stopped, not as never
+// begun.
+TEST_F(HonestOutcomeTest, AJournalThatFailsPartWayStopsTheRunThereAndSaysSo) {
+  for (int i = 0; i < 1000; ++i) WriteFile(Path("f" + std::to_string(i) + ".txt"), "contents");
+  // Past the header and the first batches; where exactly depends on how
+  // the flushes of batches recorded ahead merge.
+  fault_injection::FailNthJournalWrite(4);
+  h_.Encrypt(kPassword);
+  EXPECT_EQ(BoxesStartingWith(text::kStateFolderFailedDuringRun), 1) << Dump(w());
+  EXPECT_EQ(BoxesStartingWith(text::kStateFolderFailed), 0) << Dump(w());
+  EXPECT_EQ(Outcome(), RunOutcome::kSomeDone);
+  const int done = h_.dialog().m_job.m_nDone;
+  int plain = 0;
+  for (const std::string& name : Names(h_.root())) {
+    if (!name.starts_with("f")) continue;
+    ++plain;
+    EXPECT_EQ(ReadFile(Path(name)), "contents") << name;
+  }
+  EXPECT_EQ(plain, 1000 - done);
+  EXPECT_GT(plain, 0);
+}
+
 TEST_F(HonestOutcomeTest, AWritableFileOfAnotherOwnerIsTransformedWithAWarningForItsTimes) {
   if (::geteuid() != 0) GTEST_SKIP() << "making a file of another owner needs root";
   Make({"theirs.txt"});

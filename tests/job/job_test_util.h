@@ -68,7 +68,7 @@ inline std::string Dump(const ScriptedWindow& window) {
 inline std::vector<std::pair<std::u16string, int>> SkipEachProblem(int follow_up = IDNO) {
   std::vector<std::pair<std::u16string, int>> answers = {{text::kDontShowAgain, follow_up}};
   for (const Text& question :
-       {text::kMixedEncrypted, text::kMixedPlain, text::kPasswordUnchecked,
+       {text::kMixedEncrypted, text::kMixedPlain, text::kPasswordUnchecked, text::kPasswordUnproven,
         text::kWrongPassword, text::kUnrepresentableName,
         text::kInvalidName, text::kAlreadyEncrypted, text::kNotEncrypted}) {
     answers.emplace_back(Lead(question), IDYES);

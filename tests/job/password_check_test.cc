@@ -30,6 +30,20 @@ class PasswordCheckTest : public JobTest {
   }
   // As if the tree had been encrypted on another account.
   void ForgetVerifiers() { std::filesystem::remove_all(VerifierFolder()); }
+  // As if the records had been written before they named their trees.
+  void ForgetBindings() {
+    for (const auto& file : std::filesystem::directory_iterator(VerifierFolder())) {
+      const std::string text = ReadFile(file.path());
+      std::filesystem::remove(file.path());
+      WriteFile(file.path(), text.substr(0, text.find('\n') + 1));
+    }
+  }
+  // Runs |radio| on the folder |tree| of the directory with |password|.
+  void Run(const std::string& tree, int radio, const char16_t* password) {
+    h_.TypePath(U16(Path(tree)));
+    h_.Choose(radio);
+    h_.Execute(password);
+  }
 
   // Decrypts (or opens) with |password|: the run must end at the one box
   // |box| with |outcome|, the tree as it was.
@@ -42,6 +56,18 @@ class PasswordCheckTest : public JobTest {
     EXPECT_EQ(w().boxes, Boxes{box});
     EXPECT_EQ(h_.dialog().m_lastRunOutcome, outcome);
     EXPECT_EQ(Snapshot(h_.root()), before);
+  }
+  // The same on the folder |tree| of the directory.
+  void ExpectRefusedOn(const std::string& tree, const char16_t* password,
+                       const ScriptedWindow::Box& box, RunOutcome outcome) {
+    const TreeSnapshot before = Snapshot(h_.root());
+    for (const int radio : {IDC_RADIO_DECRYPT, IDC_RADIO_TEMPORARY}) {
+      w().boxes.clear();
+      Run(tree, radio, password);
+      EXPECT_EQ(w().boxes, Boxes{box}) << tree;
+      EXPECT_EQ(h_.dialog().m_lastRunOutcome, outcome);
+      EXPECT_EQ(Snapshot(h_.root()), before);
+    }
   }
 };
 
@@ -84,7 +110,7 @@ TEST_F(PasswordCheckTest, ANameAsLongAsThePasswordChecksItWithoutVerifierOrQuest
   other.SetPassword(kMistyped);
   state::PendingVerifier planted;
   planted.Prepare(other);
-  ASSERT_TRUE(planted.Write());
+  ASSERT_TRUE(planted.Write(state::TreeIdentity{}, false));
   const TreeSnapshot encrypted = Snapshot(h_.root());
   w().boxes.clear();
   h_.Decrypt(kRight);
@@ -97,7 +123,7 @@ TEST_F(PasswordCheckTest, ANameAsLongAsThePasswordChecksItWithoutVerifierOrQuest
   ForgetVerifiers();
   w().answers = {{Lead(text::kPasswordUnchecked), IDNO}};
   ExpectRefused(IDC_RADIO_DECRYPT, kMistyped,
-                {std::u16string(text::kPasswordUnchecked), MB_YESNO | MB_ICONQUESTION, IDNO},
+                {std::u16string(text::kPasswordUnchecked), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, IDNO},
                 RunOutcome::kPasswordUnchecked);
 }
 
@@ -107,7 +133,7 @@ TEST_F(PasswordCheckTest, WithoutVerifierShortNamesAskWhetherToTrustThePassword)
   ForgetVerifiers();
   w().answers = {{Lead(text::kPasswordUnchecked), IDNO}};
   const ScriptedWindow::Box asked{std::u16string(text::kPasswordUnchecked),
-                                  MB_YESNO | MB_ICONQUESTION, IDNO};
+                                  MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, IDNO};
   ExpectRefused(IDC_RADIO_DECRYPT, kRight, asked, RunOutcome::kPasswordUnchecked);
   ExpectRefused(IDC_RADIO_TEMPORARY, kRight, asked, RunOutcome::kPasswordUnchecked);
 
@@ -124,6 +150,60 @@ TEST_F(PasswordCheckTest, WithoutVerifierShortNamesAskWhetherToTrustThePassword)
   EXPECT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone) << Dump(w());
   EXPECT_EQ(ReadFile(Path("S/b.txt")), "S/b.txt");
   EXPECT_EQ(Verifiers(), 0u);  // only an encryption records one
+}
+
+// Two trees of one account, encrypted with near passwords that share the
+// records' lookup digest: each record names the tree it encrypted, and the
+// other tree's password is refused before anything changes, also after a
+// tree was moved (known by its names) or encrypted again with the other.
+TEST_F(PasswordCheckTest, AnotherTreesNearPasswordIsRefusedByTheRecordOfThisTree) {
+  Make({"A/", "A/a.txt", "A/n/", "A/n/b.txt", "B/", "B/c.txt", "B/d.txt"});
+  Run("A", IDC_RADIO_ENCRYPT, kRight);
+  Run("B", IDC_RADIO_ENCRYPT, kMistyped);
+  ASSERT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone) << Dump(w());
+  EXPECT_EQ(Verifiers(), 2u);
+  const ScriptedWindow::Box differs{std::u16string(text::kPasswordDiffers), MB_OK | MB_ICONERROR,
+                                    IDOK};
+  ExpectRefusedOn("B", kRight, differs, RunOutcome::kWrongPassword);
+  ExpectRefusedOn("A", kMistyped, differs, RunOutcome::kWrongPassword);
+
+  std::filesystem::rename(Path("B"), Path("moved"));
+  ExpectRefusedOn("moved", kRight, differs, RunOutcome::kWrongPassword);
+  Run("moved", IDC_RADIO_DECRYPT, kMistyped);
+  EXPECT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone) << Dump(w());
+  EXPECT_EQ(ReadFile(Path("moved/c.txt")), "B/c.txt");
+
+  // A's password changes: its old record no longer speaks for it.
+  Run("A", IDC_RADIO_DECRYPT, kRight);
+  ASSERT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone) << Dump(w());
+  Run("A", IDC_RADIO_ENCRYPT, kMistyped);
+  ExpectRefusedOn("A", kRight, differs, RunOutcome::kWrongPassword);
+  Run("A", IDC_RADIO_DECRYPT, kMistyped);
+  EXPECT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone) << Dump(w());
+  EXPECT_EQ(ReadFile(Path("A/n/b.txt")), "A/n/b.txt");
+}
+
+// Records that name no tree (older ones) cannot tell two near passwords
+// apart: the person decides, and No is the answer that changes nothing.
+TEST_F(PasswordCheckTest, WithoutARecordOfThisTreeANearPasswordIsNotTrustedUnasked) {
+  Make({"A/", "A/a.txt", "B/", "B/c.txt"});
+  Run("A", IDC_RADIO_ENCRYPT, kRight);
+  Run("B", IDC_RADIO_ENCRYPT, kMistyped);
+  ForgetBindings();
+  w().answers = {{Lead(text::kPasswordUnproven), IDNO}};
+  const ScriptedWindow::Box asked{std::u16string(text::kPasswordUnproven),
+                                  MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, IDNO};
+  ExpectRefusedOn("B", kRight, asked, RunOutcome::kPasswordUnchecked);
+
+  // A password no record takes is still refused outright.
+  const ScriptedWindow::Box differs{std::u16string(text::kPasswordDiffers), MB_OK | MB_ICONERROR,
+                                    IDOK};
+  ExpectRefusedOn("B", u"Summer2020!", differs, RunOutcome::kWrongPassword);
+
+  w().answers = {{Lead(text::kPasswordUnproven), IDYES}};
+  Run("B", IDC_RADIO_DECRYPT, kMistyped);
+  EXPECT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone) << Dump(w());
+  EXPECT_EQ(ReadFile(Path("B/c.txt")), "B/c.txt");
 }
 
 }  // namespace
