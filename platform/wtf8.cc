@@ -78,9 +78,8 @@ std::string Wtf8FromUtf16(std::u16string_view text) {
   return out;
 }
 
-std::u16string Utf16FromWtf8(std::string_view bytes) {
-  std::u16string out;
-  out.reserve(bytes.size());
+std::size_t Utf16FromWtf8Into(std::string_view bytes, char16_t* out) {
+  std::size_t n = 0;
   bool last_was_lone_high = false;
   for (std::size_t i = 0; i < bytes.size();) {
     char32_t cp = 0;
@@ -97,22 +96,27 @@ std::u16string Utf16FromWtf8(std::string_view bytes) {
       }
     }
     if (len == 0) {
-      out.push_back(kEscapeLead);
-      out.push_back(static_cast<char16_t>(
-          0xDC00 + static_cast<unsigned char>(bytes[i])));
+      out[n++] = kEscapeLead;
+      out[n++] = static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(bytes[i]));
       last_was_lone_high = false;
       ++i;
       continue;
     }
     if (cp >= 0x10000) {
-      out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+      out[n++] = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+      out[n++] = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
     } else {
-      out.push_back(static_cast<char16_t>(cp));
+      out[n++] = static_cast<char16_t>(cp);
     }
     last_was_lone_high = IsHigh(cp);
     i += len;
   }
+  return n;
+}
+
+std::u16string Utf16FromWtf8(std::string_view bytes) {
+  std::u16string out(bytes.size() * 2, u'\0');
+  out.resize(Utf16FromWtf8Into(bytes, out.data()));
   return out;
 }
 

@@ -29,6 +29,11 @@ std::string Wtf8FromUtf16(std::u16string_view text);
 // are escaped as described above. Wtf8FromUtf16(Utf16FromWtf8(b)) == b.
 std::u16string Utf16FromWtf8(std::string_view bytes);
 
+// The same into |out|, which has room for 2 * bytes.size() units (an
+// escaped byte takes two): for text that must not be copied elsewhere, a
+// password say. Returns the number of units written.
+std::size_t Utf16FromWtf8Into(std::string_view bytes, char16_t* out);
+
 // Number of bytes Wtf8FromUtf16(text) would produce.
 std::size_t Wtf8Length(std::u16string_view text);
 

@@ -151,8 +151,8 @@ class AheadCheck {
 }  // namespace
 
 std::string LookupDigest(const Crypter& crypter) {
-  // Reserved in full: a growing vector would leave password units behind.
-  std::vector<unsigned char> material;
+  // Reserved in full, in locked pages wiped when they go.
+  std::vector<unsigned char, LockedAllocator<unsigned char>> material;
   material.reserve(sizeof kDigestDomain + 4 * (crypter.m_nBlocks + 1) +
                    2 * kUnitsInEveryName);
   material.insert(material.end(), kDigestDomain, kDigestDomain + sizeof kDigestDomain);

@@ -4,8 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdint>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "platform/secret_memory.h"
 
@@ -24,6 +31,58 @@ TEST(SecretMemoryTest, TheProcessIsNoLongerDumpable) {
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
   EXPECT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// Kilobytes locked in the mapping of this process that holds |address|,
+// as the kernel reports it; -1 when no mapping does.
+long LockedKilobytesAt(const void* address) {
+  const auto at = reinterpret_cast<std::uintptr_t>(address);
+  std::ifstream smaps("/proc/self/smaps");
+  std::string line;
+  bool inside = false;
+  while (std::getline(smaps, line)) {
+    std::uintptr_t start = 0, end = 0;
+    char dash = 0;
+    std::istringstream head(line);
+    if (head >> std::hex >> start >> dash >> end && dash == '-') {
+      inside = start <= at && at < end;
+      continue;
+    }
+    if (inside && line.starts_with("Locked:")) return std::stol(line.substr(7));
+  }
+  return -1;
+}
+
+bool MayLock(std::size_t bytes) {
+  rlimit limit{};
+  return ::geteuid() == 0 ||
+         (::getrlimit(RLIMIT_MEMLOCK, &limit) == 0 && limit.rlim_cur >= bytes * 4);
+}
+
+// A password's buffer lives in locked pages of its own, short or long, and
+// so does each buffer it outgrows.
+TEST(SecretMemoryTest, SecretStringsLiveInLockedPages) {
+  if (!MayLock(1 << 20)) GTEST_SKIP() << "the memory lock limit is too small here";
+  SecretU16 password;
+  password.reserve(kSecretReserve);
+  password = u"pw";
+  EXPECT_GT(LockedKilobytesAt(password.data()), 0);
+  password.append(5000, u'x');  // grown past its pages
+  EXPECT_GT(LockedKilobytesAt(password.data()), 0);
+  SecretBytes line;
+  line.reserve(kSecretReserve);
+  line = "typed";
+  EXPECT_GT(LockedKilobytesAt(line.data()), 0);
+}
+
+// What the engine keeps (its copy of the password and the byte table made
+// from it) is locked where it lies, in an ordinary allocation.
+TEST(SecretMemoryTest, KeptMemoryIsLocked) {
+  if (!MayLock(1 << 20)) GTEST_SKIP() << "the memory lock limit is too small here";
+  std::vector<char> keys(256 * 1024);  // a mapping of its own, not locked
+  EXPECT_EQ(LockedKilobytesAt(keys.data()), 0);
+  ASSERT_TRUE(KeepInMemory(keys.data(), keys.size()));
+  EXPECT_GE(LockedKilobytesAt(keys.data()), 256);
 }
 
 }  // namespace
