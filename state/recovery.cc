@@ -12,11 +12,9 @@
 #include <utility>
 
 #include "platform/file_system.h"
-#include "platform/in_place_file.h"
 #include "platform/wtf8.h"
+#include "state/entry_repair.h"
 #include "state/journal.h"
-#include "state/journaled_transform.h"
-#include "state/page_digest.h"
 #include "state/state_folder.h"
 
 namespace velmora::state {
@@ -24,12 +22,6 @@ namespace {
 
 // A finished journal of this boot is kept at least this long.
 constexpr double kRetireAfterSeconds = 120;
-
-struct Entry {
-  EntryRecord record;
-  std::map<uint64_t, uint64_t> digests;  // page -> digest, the latest wins
-  bool ended = false;
-};
 
 // A folder renamed by a recorded run: entries recorded inside it name it by
 // whichever name it had when they were recorded.
@@ -65,7 +57,7 @@ struct LoadedJournal {
   bool same_boot = false;
   bool skip = false;  // made with another password; all its entries ended
   JournalContents contents;
-  std::vector<Entry> to_check;  // in the order begun
+  std::vector<RecordedEntry> to_check;  // in the order begun
 };
 
 std::u16string Wide(const std::string& bytes) { return Utf16FromWtf8(bytes); }
@@ -75,14 +67,14 @@ std::string EntryPath(const EntryRecord& r, const std::string& name) {
 }
 
 // The entries of |contents| that need a look.
-std::vector<Entry> EntriesToCheck(const JournalContents& contents,
+std::vector<RecordedEntry> EntriesToCheck(const JournalContents& contents,
                                   bool same_boot) {
   std::set<uint64_t> ended(contents.ended.begin(), contents.ended.end());
-  std::map<uint64_t, Entry> by_id;
+  std::map<uint64_t, RecordedEntry> by_id;
   for (const EntryRecord& record : contents.entries) {
     const bool done = ended.count(record.id) != 0;
     if (same_boot && done) continue;
-    by_id[record.id] = Entry{record, {}, done};
+    by_id[record.id] = RecordedEntry{record, {}, done};
   }
   for (const PageRecord& pages : contents.pages) {
     auto it = by_id.find(pages.id);
@@ -91,7 +83,7 @@ std::vector<Entry> EntriesToCheck(const JournalContents& contents,
       it->second.digests[pages.first_page + i] = pages.digests[i];
     }
   }
-  std::vector<Entry> entries;
+  std::vector<RecordedEntry> entries;
   for (auto& [id, entry] : by_id) entries.push_back(std::move(entry));
   return entries;
 }
@@ -106,147 +98,6 @@ bool PasswordFits(Crypter& crypter, const EntryRecord& r) {
   return crypter.m_nError == ERR_NONE && back == Wide(plain) &&
          crypter.GetRangeBytes() == r.range_bytes;
 }
-
-enum class PageState { kOld, kNew, kUnknown };
-
-enum class Verdict { kGone, kConsistent, kRepaired, kFailed, kForeign };
-
-class EntryRepair {
- public:
-  EntryRepair(Crypter& crypter, const Entry& entry,
-              const std::vector<FolderRename>& renames)
-      : crypter_(crypter),
-        entry_(entry),
-        r_(entry.record),
-        folder_(ResolveFolder(entry.record.folder, renames)) {}
-
-  Verdict Run() {
-    FileStatus at_source{}, at_target{};
-    const bool source_is_ours = Matches(r_.source, &at_source);
-    const bool target_is_ours = Matches(r_.target, &at_target);
-    if (!source_is_ours && !target_is_ours) return Verdict::kGone;
-    const bool renamed = target_is_ours && !source_is_ours;
-    const std::string& name = renamed ? r_.target : r_.source;
-    const FileStatus now = renamed ? at_target : at_source;
-    path_ = Wide(folder_ + "/" + name);
-
-    const int64_t end = std::min<int64_t>(r_.range_bytes, r_.size);
-    if (r_.kind != EntryKind::kRegular || end <= 0) {
-      // Only the name changed, and either name is consistent.
-      return Settle(now);
-    }
-    // Another size: written by someone else since. For an entry the run
-    // was still on that cannot be told from damage.
-    if (now.size != r_.size) return entry_.ended ? Verdict::kForeign : Verdict::kFailed;
-
-    InPlaceFile reader(path_, InPlaceFile::kReadOnly);
-    if (!reader.IsOpen()) return Verdict::kFailed;
-    std::vector<int64_t> new_pages;
-    bool any_old = false, any_unknown = false;
-    std::vector<uint8_t> page(static_cast<std::size_t>(kPageBytes));
-    for (const auto& [index, digest] : entry_.digests) {
-      const int64_t offset = static_cast<int64_t>(index) * kPageBytes;
-      if (offset >= end) continue;
-      const int64_t count = std::min(kPageBytes, end - offset);
-      if (reader.ReadAt(page.data(), count, offset) != count) return Verdict::kFailed;
-      switch (Classify(page.data(), count, offset, digest)) {
-        case PageState::kNew: new_pages.push_back(offset); break;
-        case PageState::kOld: any_old = true; break;
-        case PageState::kUnknown: any_unknown = true; break;
-      }
-    }
-    const int64_t recorded =
-        static_cast<int64_t>(entry_.digests.size()) * kPageBytes;
-    if (recorded < end) any_old = true;  // pages never recorded were never written
-    if (any_unknown) {
-      // A page in neither state: torn, or written by someone else.
-      // Every page so for an entry that was finished: changed since, by
-      // someone else. For one the run was on: damage, reported.
-      return entry_.ended && new_pages.empty() && !any_old ? Verdict::kForeign
-                                                           : Verdict::kFailed;
-    }
-    const bool all_new = !any_old;
-    if ((renamed && all_new) || (!renamed && new_pages.empty())) return Settle(now);
-
-    // Back to the old state: the pages, then the name. The owner may need
-    // write permission for that; the recorded mode is put back at the end.
-    if ((now.mode & 0600) != 0600 && !SetFileStatus(path_, WithOwnerReadWrite(now))) {
-      return Verdict::kFailed;
-    }
-    InPlaceFile file(path_);
-    if (!file.IsOpen()) return Verdict::kFailed;
-    const uint32_t back = r_.operation == OP_ENCRYPT ? OP_DECRYPT : OP_ENCRYPT;
-    for (int64_t offset : new_pages) {
-      const int64_t count = std::min(kPageBytes, end - offset);
-      if (file.ReadAt(page.data(), count, offset) != count) return Verdict::kFailed;
-      ApplyCipher(crypter_, back, page.data(), count, offset, r_.cipher_size);
-      if (!file.WriteAt(page.data(), count, offset)) return Verdict::kFailed;
-    }
-    if (SyncEnabled() && !file.Sync()) return Verdict::kFailed;
-    if (renamed) {
-      const std::u16string source = Wide(folder_ + "/" + r_.source);
-      if (RenameEntry(path_, source) != 0) return Verdict::kFailed;
-      SyncFolder(folder_);
-      path_ = source;
-    }
-    // Writing moved the times: always put them back.
-    return RestoreStatus(now, true) ? Verdict::kRepaired : Verdict::kFailed;
-  }
-
-  const std::u16string& path() const { return path_; }
-
- private:
-  // True when |name| in the entry's folder is the recorded entry. The
-  // device number is not compared: it may change between boots or mounts.
-  bool Matches(const std::string& name, FileStatus* status) {
-    return GetFileStatus(Wide(folder_ + "/" + name), status) &&
-           status->inode == r_.inode;
-  }
-
-  PageState Classify(const uint8_t* bytes, int64_t count, int64_t offset,
-                     uint64_t digest) {
-    // The digest is of the enciphered form: as is when the page is
-    // enciphered, after enciphering when it is plain.
-    const bool encrypt = r_.operation == OP_ENCRYPT;
-    if (PageDigest(bytes, count) == digest) {
-      return encrypt ? PageState::kNew : PageState::kOld;
-    }
-    uint8_t enciphered[kPageBytes];
-    std::copy(bytes, bytes + count, enciphered);
-    ApplyCipher(crypter_, OP_ENCRYPT, enciphered, count, offset, r_.cipher_size);
-    if (PageDigest(enciphered, count) == digest) {
-      return encrypt ? PageState::kOld : PageState::kNew;
-    }
-    return PageState::kUnknown;
-  }
-
-  // A consistent entry: one the run was on gets its recorded mode and times
-  // back (the run may have stopped before it put them back); a finished one
-  // keeps whatever its owner has done to it since.
-  Verdict Settle(const FileStatus& now) {
-    if (entry_.ended) return Verdict::kConsistent;
-    return RestoreStatus(now) ? Verdict::kConsistent : Verdict::kFailed;
-  }
-
-  bool RestoreStatus(const FileStatus& now, bool always = false) {
-    if (!always && (now.mode & 07777) == (r_.mode & 07777) &&
-        now.modify_time.tv_sec == r_.modify_time.tv_sec &&
-        now.modify_time.tv_nsec == r_.modify_time.tv_nsec) {
-      return true;
-    }
-    FileStatus status = now;
-    status.mode = r_.mode;
-    status.access_time = r_.access_time;
-    status.modify_time = r_.modify_time;
-    return SetFileStatus(path_, status);
-  }
-
-  Crypter& crypter_;
-  const Entry& entry_;
-  const EntryRecord& r_;
-  const std::string folder_;
-  std::u16string path_;
-};
 
 bool HasUnfinished(const JournalContents& contents, bool same_boot) {
   if (!same_boot) return !contents.entries.empty();
@@ -336,9 +187,9 @@ std::vector<LoadedJournal> LoadJournals(const std::string& folder,
 // mid-write), readers would never see them, and the entries would be
 // "repaired" again by every later run, against files long since changed.
 bool AppendEnds(const std::string& path, std::size_t valid_bytes,
-                const std::vector<Entry>& entries) {
+                const std::vector<RecordedEntry>& entries) {
   std::string frames;
-  for (const Entry& entry : entries) EncodeEnd(entry.record.id, &frames);
+  for (const RecordedEntry& entry : entries) EncodeEnd(entry.record.id, &frames);
   const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return false;
   const auto at = static_cast<off_t>(valid_bytes);
@@ -404,11 +255,11 @@ RepairReport PendingRepair::Run(Crypter& crypter) {
   // journal whose entries all finished, made with another password, is
   // left for a run with that password; an unfinished one refuses the run.
   for (LoadedJournal& journal : journals) {
-    for (const Entry& entry : journal.to_check) {
+    for (const RecordedEntry& entry : journal.to_check) {
       if (PasswordFits(crypter, entry.record)) continue;
       const bool all_ended =
           std::all_of(journal.to_check.begin(), journal.to_check.end(),
-                      [](const Entry& e) { return e.ended; });
+                      [](const RecordedEntry& e) { return e.ended; });
       if (!all_ended) {
         report.status = RepairReport::Status::kWrongPassword;
         return report;
@@ -433,21 +284,21 @@ RepairReport PendingRepair::Run(Crypter& crypter) {
     // Newest entry first: an entry renamed later may lie inside a folder
     // renamed earlier.
     for (auto it = journal.to_check.rbegin(); it != journal.to_check.rend(); ++it) {
-      EntryRepair repair(crypter, *it, renames);
+      EntryRepair repair(crypter, *it, ResolveFolder(it->record.folder, renames));
       switch (repair.Run()) {
-        case Verdict::kRepaired:
+        case EntryVerdict::kRepaired:
           report.repaired.push_back(Wtf8FromUtf16(repair.path()));
           break;
-        case Verdict::kFailed:
+        case EntryVerdict::kFailed:
           // Where it lies now, when it was found; else where it was.
           report.failed.push_back(repair.path().empty()
                                       ? EntryPath(it->record, it->record.source)
                                       : Wtf8FromUtf16(repair.path()));
           all_consistent = false;
           break;
-        case Verdict::kGone:
-        case Verdict::kConsistent:
-        case Verdict::kForeign:
+        case EntryVerdict::kGone:
+        case EntryVerdict::kConsistent:
+        case EntryVerdict::kForeign:
           break;
       }
     }
