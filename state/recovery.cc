@@ -14,6 +14,7 @@
 #include "platform/file_system.h"
 #include "platform/wtf8.h"
 #include "state/entry_repair.h"
+#include "state/folder_renames.h"
 #include "state/journal.h"
 #include "state/state_folder.h"
 
@@ -22,35 +23,6 @@ namespace {
 
 // A finished journal of this boot is kept at least this long.
 constexpr double kRetireAfterSeconds = 120;
-
-// A folder renamed by a recorded run: entries recorded inside it name it by
-// whichever name it had when they were recorded.
-struct FolderRename {
-  std::string from;  // folder/source
-  std::string to;    // folder/target
-};
-
-bool IsFolder(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// |folder| as it is on disk now: followed through the recorded folder
-// renames, either way, when it no longer exists under the recorded name.
-std::string ResolveFolder(const std::string& folder,
-                          const std::vector<FolderRename>& renames, int depth = 0) {
-  if (IsFolder(folder) || depth > 16) return folder;
-  for (const FolderRename& rename : renames) {
-    for (const auto& [from, to] : {std::pair(rename.from, rename.to),
-                                   std::pair(rename.to, rename.from)}) {
-      if (folder != from && !folder.starts_with(from + "/")) continue;
-      const std::string moved = to + folder.substr(from.size());
-      const std::string resolved = ResolveFolder(moved, renames, depth + 1);
-      if (IsFolder(resolved)) return resolved;
-    }
-  }
-  return folder;
-}
 
 struct LoadedJournal {
   std::string path;
@@ -268,14 +240,15 @@ RepairReport PendingRepair::Run(Crypter& crypter) {
       break;
     }
   }
-  std::vector<FolderRename> renames;
+  // Entries recorded inside a renamed folder name it by whichever name it
+  // had then; every journal's renames count, the heads of finished ones too.
+  std::vector<FolderRenames::Rename> renames;
   for (const LoadedJournal& journal : journals) {
     for (const EntryRecord& r : journal.contents.entries) {
-      if (r.kind == EntryKind::kDirectory) {
-        renames.push_back({r.folder + "/" + r.source, r.folder + "/" + r.target});
-      }
+      if (r.kind == EntryKind::kDirectory) renames.push_back({r.folder, r.source, r.target});
     }
   }
+  const FolderRenames folders(std::move(renames));
 
   bool synced = false;
   for (LoadedJournal& journal : journals) {
@@ -284,7 +257,8 @@ RepairReport PendingRepair::Run(Crypter& crypter) {
     // Newest entry first: an entry renamed later may lie inside a folder
     // renamed earlier.
     for (auto it = journal.to_check.rbegin(); it != journal.to_check.rend(); ++it) {
-      EntryRepair repair(crypter, *it, ResolveFolder(it->record.folder, renames));
+      // Resolved afresh for each entry: repairing a folder renames it back.
+      EntryRepair repair(crypter, *it, folders.Resolve(it->record.folder));
       switch (repair.Run()) {
         case EntryVerdict::kRepaired:
           report.repaired.push_back(Wtf8FromUtf16(repair.path()));
