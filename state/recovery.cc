@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <ctime>
 #include <map>
 #include <set>
@@ -28,6 +29,7 @@ struct LoadedJournal {
   std::string path;
   bool same_boot = false;
   bool skip = false;  // made with another password; all its entries ended
+  bool consistent = false;  // every entry it recorded was found or made so
   JournalContents contents;
   std::vector<RecordedEntry> to_check;  // in the order begun
 };
@@ -180,6 +182,95 @@ double AgeSeconds(const std::string& path) {
   return std::difftime(std::time(nullptr), st.st_mtim.tv_sec);
 }
 
+// Every unfinished record must fit the password before anything is
+// touched. A journal whose entries all finished, made with another
+// password, is left for a run with that password; an unfinished one
+// refuses the run (false).
+bool CheckPassword(Crypter& crypter, std::vector<LoadedJournal>* journals) {
+  for (LoadedJournal& journal : *journals) {
+    for (const RecordedEntry& entry : journal.to_check) {
+      if (PasswordFits(crypter, entry.record)) continue;
+      const bool all_ended =
+          std::all_of(journal.to_check.begin(), journal.to_check.end(),
+                      [](const RecordedEntry& e) { return e.ended; });
+      if (!all_ended) return false;
+      journal.skip = true;
+      break;
+    }
+  }
+  return true;
+}
+
+// Entries recorded inside a renamed folder name it by whichever name it
+// had then; every journal's renames count, the heads of finished ones too.
+std::vector<FolderRenames::Rename> RecordedFolderRenames(
+    const std::vector<LoadedJournal>& journals) {
+  std::vector<FolderRenames::Rename> renames;
+  for (const LoadedJournal& journal : journals) {
+    for (const EntryRecord& r : journal.contents.entries) {
+      if (r.kind == EntryKind::kDirectory) renames.push_back({r.folder, r.source, r.target});
+    }
+  }
+  return renames;
+}
+
+enum class JournalRepair { kConsistent, kFailed, kStopped };
+
+// Brings the entries |journal| needs checked to a consistent state, newest
+// first (an entry renamed later may lie inside a folder renamed earlier).
+// A stop request is honoured between entries, never inside one.
+JournalRepair RepairJournal(Crypter& crypter, const FolderRenames& folders,
+                            const std::atomic<bool>& stop,
+                            const LoadedJournal& journal, RepairReport* report) {
+  bool all_consistent = true;
+  for (auto it = journal.to_check.rbegin(); it != journal.to_check.rend(); ++it) {
+    if (stop.load()) return JournalRepair::kStopped;
+    // Resolved afresh for each entry: repairing a folder renames it back.
+    EntryRepair repair(crypter, *it, folders.Resolve(it->record.folder));
+    switch (repair.Run()) {
+      case EntryVerdict::kRepaired:
+        report->repaired.push_back(Wtf8FromUtf16(repair.path()));
+        break;
+      case EntryVerdict::kFailed:
+        // Where it lies now, when it was found; else where it was.
+        report->failed.push_back(repair.path().empty()
+                                     ? EntryPath(it->record, it->record.source)
+                                     : Wtf8FromUtf16(repair.path()));
+        all_consistent = false;
+        break;
+      case EntryVerdict::kGone:
+      case EntryVerdict::kConsistent:
+      case EntryVerdict::kForeign:
+        break;
+    }
+  }
+  return all_consistent ? JournalRepair::kConsistent : JournalRepair::kFailed;
+}
+
+// Retires |journal|, whose entries are all consistent, once they are
+// surely on the disk; |synced| tells whether the file system was flushed.
+void Retire(const LoadedJournal& journal, const std::string& target, bool* synced) {
+  if (!journal.same_boot) {
+    // Every entry was read back from the disk itself, and every repair
+    // flushed: nothing of this journal is left to tell.
+    ::unlink(journal.path.c_str());
+    return;
+  }
+  if (!journal.to_check.empty() &&
+      !AppendEnds(journal.path, journal.contents.valid_bytes, journal.to_check)) {
+    return;
+  }
+  // Its entries' bytes may still be only in the page cache. The kernel
+  // writes dirty pages back within half a minute or so; after that one
+  // flush of the file system costs little and makes sure.
+  if (AgeSeconds(journal.path) < kRetireAfterSeconds) return;
+  if (!*synced && SyncEnabled()) {
+    if (!SyncFileSystem(target)) return;  // kept: not known to be on disk
+    *synced = true;
+  }
+  ::unlink(journal.path.c_str());
+}
+
 }  // namespace
 
 struct PendingRepair::Journals {
@@ -211,96 +302,42 @@ bool PendingRepair::needed() const {
                      [](const LoadedJournal& j) { return !j.to_check.empty(); });
 }
 
-RepairReport PendingRepair::Run(Crypter& crypter) {
+RepairReport PendingRepair::Run(Crypter& crypter, const std::atomic<bool>& stop) {
   RepairReport report;
-  const std::string& target = journals_->target;
-  const std::string& folder = journals_->folder;
   std::vector<LoadedJournal>& journals = journals_->loaded;
-  if (folder.empty()) return report;
+  if (journals_->folder.empty()) return report;
   if (!journals_->tree_above.empty()) {
     report.status = RepairReport::Status::kTreeAbove;
     report.tree_above = journals_->tree_above;
     return report;
   }
-
-  // Every record must fit the password before anything is touched. A
-  // journal whose entries all finished, made with another password, is
-  // left for a run with that password; an unfinished one refuses the run.
-  for (LoadedJournal& journal : journals) {
-    for (const RecordedEntry& entry : journal.to_check) {
-      if (PasswordFits(crypter, entry.record)) continue;
-      const bool all_ended =
-          std::all_of(journal.to_check.begin(), journal.to_check.end(),
-                      [](const RecordedEntry& e) { return e.ended; });
-      if (!all_ended) {
-        report.status = RepairReport::Status::kWrongPassword;
-        return report;
-      }
-      journal.skip = true;
-      break;
-    }
+  if (!CheckPassword(crypter, &journals)) {
+    report.status = RepairReport::Status::kWrongPassword;
+    return report;
   }
-  // Entries recorded inside a renamed folder name it by whichever name it
-  // had then; every journal's renames count, the heads of finished ones too.
-  std::vector<FolderRenames::Rename> renames;
-  for (const LoadedJournal& journal : journals) {
-    for (const EntryRecord& r : journal.contents.entries) {
-      if (r.kind == EntryKind::kDirectory) renames.push_back({r.folder, r.source, r.target});
-    }
-  }
-  const FolderRenames folders(std::move(renames));
-
-  bool synced = false;
+  const FolderRenames folders(RecordedFolderRenames(journals));
   for (LoadedJournal& journal : journals) {
     if (journal.skip) continue;
-    bool all_consistent = true;
-    // Newest entry first: an entry renamed later may lie inside a folder
-    // renamed earlier.
-    for (auto it = journal.to_check.rbegin(); it != journal.to_check.rend(); ++it) {
-      // Resolved afresh for each entry: repairing a folder renames it back.
-      EntryRepair repair(crypter, *it, folders.Resolve(it->record.folder));
-      switch (repair.Run()) {
-        case EntryVerdict::kRepaired:
-          report.repaired.push_back(Wtf8FromUtf16(repair.path()));
-          break;
-        case EntryVerdict::kFailed:
-          // Where it lies now, when it was found; else where it was.
-          report.failed.push_back(repair.path().empty()
-                                      ? EntryPath(it->record, it->record.source)
-                                      : Wtf8FromUtf16(repair.path()));
-          all_consistent = false;
-          break;
-        case EntryVerdict::kGone:
-        case EntryVerdict::kConsistent:
-        case EntryVerdict::kForeign:
-          break;
-      }
+    switch (RepairJournal(crypter, folders, stop, journal, &report)) {
+      case JournalRepair::kConsistent:
+        journal.consistent = true;
+        break;
+      case JournalRepair::kFailed:
+        report.status = RepairReport::Status::kFailed;
+        break;
+      case JournalRepair::kStopped:
+        // Each entry was repaired whole or not begun; every journal stays,
+        // unmarked, and the next run goes through them again.
+        report.status = RepairReport::Status::kStopped;
+        journals.clear();
+        return report;
     }
-    if (!all_consistent) {
-      report.status = RepairReport::Status::kFailed;
-      continue;
-    }
-    if (!journal.same_boot) {
-      // Every entry was read back from the disk itself, and every repair
-      // flushed: nothing of this journal is left to tell.
-      ::unlink(journal.path.c_str());
-      continue;
-    }
-    if (!journal.to_check.empty() && !AppendEnds(journal.path, journal.contents.valid_bytes,
-                                                journal.to_check)) {
-      continue;
-    }
-    // Its entries' bytes may still be only in the page cache. The kernel
-    // writes dirty pages back within half a minute or so; after that one
-    // flush of the file system costs little and makes sure.
-    if (AgeSeconds(journal.path) < kRetireAfterSeconds) continue;
-    if (!synced && SyncEnabled()) {
-      if (!SyncFileSystem(target)) continue;  // kept: not known to be on disk
-      synced = true;
-    }
-    ::unlink(journal.path.c_str());
   }
-  SyncFolder(folder);
+  bool synced = false;
+  for (const LoadedJournal& journal : journals) {
+    if (journal.consistent) Retire(journal, journals_->target, &synced);
+  }
+  SyncFolder(journals_->folder);
   journals.clear();
   return report;
 }
