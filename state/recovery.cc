@@ -90,6 +90,18 @@ bool SyncFileSystem(const std::string& target) {
   return ok;
 }
 
+// Names hold the run's start time after "<tree key>-".
+void SortOldestFirst(std::vector<LoadedJournal>* journals) {
+  const auto started = [](const std::string& path) {
+    const std::string name = path.substr(path.rfind('/') + 1);
+    return name.substr(name.find('-') + 1);
+  };
+  std::sort(journals->begin(), journals->end(),
+            [&](const LoadedJournal& a, const LoadedJournal& b) {
+              return started(a.path) < started(b.path);
+            });
+}
+
 // The journals of |target| and the trees below it, with the entries each
 // needs checked; a journal of a tree above it with unfinished entries is
 // reported in |tree_above|.
@@ -142,15 +154,7 @@ std::vector<LoadedJournal> LoadJournals(const std::string& folder,
     }
   }
   ::closedir(dir);
-  // Oldest run first: names hold the start time after "<tree key>-".
-  const auto started = [](const std::string& path) {
-    const std::string name = path.substr(path.rfind('/') + 1);
-    return name.substr(name.find('-') + 1);
-  };
-  std::sort(journals.begin(), journals.end(),
-            [&](const LoadedJournal& a, const LoadedJournal& b) {
-              return started(a.path) < started(b.path);
-            });
+  SortOldestFirst(&journals);
   return journals;
 }
 
