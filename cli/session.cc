@@ -68,6 +68,7 @@ int ExitStatusFor(RunOutcome outcome) {
     case RunOutcome::kAllDone:
       return kExitAllDone;
     case RunOutcome::kSomeDone:
+    case RunOutcome::kStopped:
       return kExitSomeNotDone;
     case RunOutcome::kInUse:
       return kExitInUse;

@@ -2,7 +2,7 @@
 // person would drive it, and the exit status.
 //
 // Exit status: 0 every entry done; 1 the run ended with entries not done
-// (aborts included); 2 an invalid or refused target, a declined warning, no
+// (aborts included, and an interrupted run's repair a signal stopped); 2 an invalid or refused target, a declined warning, no
 // password, or a state folder that cannot be used; 3 the scan refused the
 // tree (a file too large); 4 nothing to do; 5 a wrong password (nothing
 // done and entries refused for it, or it does not fit an interrupted run's

@@ -35,6 +35,8 @@ enum class RunOutcome {
   kInUse,          // another run holds the tree
   kRepairRefused,  // an interrupted run's repair needs its own password
   kStateFailed,    // the state folder cannot be used, or repair failed
+  kStopped,        // a stop request ended the repair of an interrupted
+                   // run before the walk; the next run goes on with it
 };
 
 // How the last scan ended.

@@ -144,6 +144,9 @@ inline constexpr Text kRepairWrongPassword =
 inline constexpr Text kRepairFailed =  // one path per line
     u"前回中断された処理を修復できませんでした。次のファイルはそのまま残しています。"
     u"\r\n同じパスワードで、もう一度実行して下さい。\r\n\r\n%s";
+inline constexpr Text kRepairStopped =
+    u"前回中断された処理の修復を、途中で中止しました。失われたものはありません。"
+    u"\r\n次回、同じパスワードで実行すると、残りが修復されます。";
 inline constexpr Text kRepairTreeAbove =  // the folder
     u"上位のディレクトリで中断された処理があります。先にそのディレクトリを同じパスワードで処理して下さい。"
     u"\r\n\r\n中断されたディレクトリ\r\n%s";

@@ -104,7 +104,7 @@ std::u16string PathLines(const std::vector<std::string>& paths) {
 // state, with this run's password.
 bool RepairInterruptedRun(JobHost& host, state::PendingRepair& repair) {
   WindowPort& window = host.m_window;
-  const state::RepairReport report = repair.Run(host.m_crypter);
+  const state::RepairReport report = repair.Run(host.m_crypter, host.m_stopRequested);
   if (!report.repaired.empty()) {
     // Not a summary: a warning that the last run did not finish.
     window.MessageBox(Format(text::kRepaired, {PathLines(report.repaired)}),
@@ -124,6 +124,9 @@ bool RepairInterruptedRun(JobHost& host, state::PendingRepair& repair) {
       window.MessageBox(Format(text::kRepairTreeAbove, {Wide(report.tree_above)}),
                         MB_OK | MB_ICONEXCLAMATION);
       return Finish(host, RunOutcome::kStateFailed);
+    case state::RepairReport::Status::kStopped:
+      window.MessageBox(text::kRepairStopped, MB_OK | MB_ICONWARNING);
+      return Finish(host, RunOutcome::kStopped);
   }
   return true;
 }

@@ -6,17 +6,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <ctime>
 #include <map>
 #include <set>
 #include <utility>
 
 #include "platform/file_system.h"
-#include "platform/in_place_file.h"
 #include "platform/wtf8.h"
+#include "state/entry_repair.h"
+#include "state/folder_renames.h"
 #include "state/journal.h"
-#include "state/journaled_transform.h"
-#include "state/page_digest.h"
 #include "state/state_folder.h"
 
 namespace velmora::state {
@@ -25,47 +25,13 @@ namespace {
 // A finished journal of this boot is kept at least this long.
 constexpr double kRetireAfterSeconds = 120;
 
-struct Entry {
-  EntryRecord record;
-  std::map<uint64_t, uint64_t> digests;  // page -> digest, the latest wins
-  bool ended = false;
-};
-
-// A folder renamed by a recorded run: entries recorded inside it name it by
-// whichever name it had when they were recorded.
-struct FolderRename {
-  std::string from;  // folder/source
-  std::string to;    // folder/target
-};
-
-bool IsFolder(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// |folder| as it is on disk now: followed through the recorded folder
-// renames, either way, when it no longer exists under the recorded name.
-std::string ResolveFolder(const std::string& folder,
-                          const std::vector<FolderRename>& renames, int depth = 0) {
-  if (IsFolder(folder) || depth > 16) return folder;
-  for (const FolderRename& rename : renames) {
-    for (const auto& [from, to] : {std::pair(rename.from, rename.to),
-                                   std::pair(rename.to, rename.from)}) {
-      if (folder != from && !folder.starts_with(from + "/")) continue;
-      const std::string moved = to + folder.substr(from.size());
-      const std::string resolved = ResolveFolder(moved, renames, depth + 1);
-      if (IsFolder(resolved)) return resolved;
-    }
-  }
-  return folder;
-}
-
 struct LoadedJournal {
   std::string path;
   bool same_boot = false;
   bool skip = false;  // made with another password; all its entries ended
+  bool consistent = false;  // every entry it recorded was found or made so
   JournalContents contents;
-  std::vector<Entry> to_check;  // in the order begun
+  std::vector<RecordedEntry> to_check;  // in the order begun
 };
 
 std::u16string Wide(const std::string& bytes) { return Utf16FromWtf8(bytes); }
@@ -75,14 +41,14 @@ std::string EntryPath(const EntryRecord& r, const std::string& name) {
 }
 
 // The entries of |contents| that need a look.
-std::vector<Entry> EntriesToCheck(const JournalContents& contents,
+std::vector<RecordedEntry> EntriesToCheck(const JournalContents& contents,
                                   bool same_boot) {
   std::set<uint64_t> ended(contents.ended.begin(), contents.ended.end());
-  std::map<uint64_t, Entry> by_id;
+  std::map<uint64_t, RecordedEntry> by_id;
   for (const EntryRecord& record : contents.entries) {
     const bool done = ended.count(record.id) != 0;
     if (same_boot && done) continue;
-    by_id[record.id] = Entry{record, {}, done};
+    by_id[record.id] = RecordedEntry{record, {}, done};
   }
   for (const PageRecord& pages : contents.pages) {
     auto it = by_id.find(pages.id);
@@ -91,7 +57,7 @@ std::vector<Entry> EntriesToCheck(const JournalContents& contents,
       it->second.digests[pages.first_page + i] = pages.digests[i];
     }
   }
-  std::vector<Entry> entries;
+  std::vector<RecordedEntry> entries;
   for (auto& [id, entry] : by_id) entries.push_back(std::move(entry));
   return entries;
 }
@@ -106,147 +72,6 @@ bool PasswordFits(Crypter& crypter, const EntryRecord& r) {
   return crypter.m_nError == ERR_NONE && back == Wide(plain) &&
          crypter.GetRangeBytes() == r.range_bytes;
 }
-
-enum class PageState { kOld, kNew, kUnknown };
-
-enum class Verdict { kGone, kConsistent, kRepaired, kFailed, kForeign };
-
-class EntryRepair {
- public:
-  EntryRepair(Crypter& crypter, const Entry& entry,
-              const std::vector<FolderRename>& renames)
-      : crypter_(crypter),
-        entry_(entry),
-        r_(entry.record),
-        folder_(ResolveFolder(entry.record.folder, renames)) {}
-
-  Verdict Run() {
-    FileStatus at_source{}, at_target{};
-    const bool source_is_ours = Matches(r_.source, &at_source);
-    const bool target_is_ours = Matches(r_.target, &at_target);
-    if (!source_is_ours && !target_is_ours) return Verdict::kGone;
-    const bool renamed = target_is_ours && !source_is_ours;
-    const std::string& name = renamed ? r_.target : r_.source;
-    const FileStatus now = renamed ? at_target : at_source;
-    path_ = Wide(folder_ + "/" + name);
-
-    const int64_t end = std::min<int64_t>(r_.range_bytes, r_.size);
-    if (r_.kind != EntryKind::kRegular || end <= 0) {
-      // Only the name changed, and either name is consistent.
-      return Settle(now);
-    }
-    // Another size: written by someone else since. For an entry the run
-    // was still on that cannot be told from damage.
-    if (now.size != r_.size) return entry_.ended ? Verdict::kForeign : Verdict::kFailed;
-
-    InPlaceFile reader(path_, InPlaceFile::kReadOnly);
-    if (!reader.IsOpen()) return Verdict::kFailed;
-    std::vector<int64_t> new_pages;
-    bool any_old = false, any_unknown = false;
-    std::vector<uint8_t> page(static_cast<std::size_t>(kPageBytes));
-    for (const auto& [index, digest] : entry_.digests) {
-      const int64_t offset = static_cast<int64_t>(index) * kPageBytes;
-      if (offset >= end) continue;
-      const int64_t count = std::min(kPageBytes, end - offset);
-      if (reader.ReadAt(page.data(), count, offset) != count) return Verdict::kFailed;
-      switch (Classify(page.data(), count, offset, digest)) {
-        case PageState::kNew: new_pages.push_back(offset); break;
-        case PageState::kOld: any_old = true; break;
-        case PageState::kUnknown: any_unknown = true; break;
-      }
-    }
-    const int64_t recorded =
-        static_cast<int64_t>(entry_.digests.size()) * kPageBytes;
-    if (recorded < end) any_old = true;  // pages never recorded were never written
-    if (any_unknown) {
-      // A page in neither state: torn, or written by someone else.
-      // Every page so for an entry that was finished: changed since, by
-      // someone else. For one the run was on: damage, reported.
-      return entry_.ended && new_pages.empty() && !any_old ? Verdict::kForeign
-                                                           : Verdict::kFailed;
-    }
-    const bool all_new = !any_old;
-    if ((renamed && all_new) || (!renamed && new_pages.empty())) return Settle(now);
-
-    // Back to the old state: the pages, then the name. The owner may need
-    // write permission for that; the recorded mode is put back at the end.
-    if ((now.mode & 0600) != 0600 && !SetFileStatus(path_, WithOwnerReadWrite(now))) {
-      return Verdict::kFailed;
-    }
-    InPlaceFile file(path_);
-    if (!file.IsOpen()) return Verdict::kFailed;
-    const uint32_t back = r_.operation == OP_ENCRYPT ? OP_DECRYPT : OP_ENCRYPT;
-    for (int64_t offset : new_pages) {
-      const int64_t count = std::min(kPageBytes, end - offset);
-      if (file.ReadAt(page.data(), count, offset) != count) return Verdict::kFailed;
-      ApplyCipher(crypter_, back, page.data(), count, offset, r_.cipher_size);
-      if (!file.WriteAt(page.data(), count, offset)) return Verdict::kFailed;
-    }
-    if (SyncEnabled() && !file.Sync()) return Verdict::kFailed;
-    if (renamed) {
-      const std::u16string source = Wide(folder_ + "/" + r_.source);
-      if (RenameEntry(path_, source) != 0) return Verdict::kFailed;
-      SyncFolder(folder_);
-      path_ = source;
-    }
-    // Writing moved the times: always put them back.
-    return RestoreStatus(now, true) ? Verdict::kRepaired : Verdict::kFailed;
-  }
-
-  const std::u16string& path() const { return path_; }
-
- private:
-  // True when |name| in the entry's folder is the recorded entry. The
-  // device number is not compared: it may change between boots or mounts.
-  bool Matches(const std::string& name, FileStatus* status) {
-    return GetFileStatus(Wide(folder_ + "/" + name), status) &&
-           status->inode == r_.inode;
-  }
-
-  PageState Classify(const uint8_t* bytes, int64_t count, int64_t offset,
-                     uint64_t digest) {
-    // The digest is of the enciphered form: as is when the page is
-    // enciphered, after enciphering when it is plain.
-    const bool encrypt = r_.operation == OP_ENCRYPT;
-    if (PageDigest(bytes, count) == digest) {
-      return encrypt ? PageState::kNew : PageState::kOld;
-    }
-    uint8_t enciphered[kPageBytes];
-    std::copy(bytes, bytes + count, enciphered);
-    ApplyCipher(crypter_, OP_ENCRYPT, enciphered, count, offset, r_.cipher_size);
-    if (PageDigest(enciphered, count) == digest) {
-      return encrypt ? PageState::kOld : PageState::kNew;
-    }
-    return PageState::kUnknown;
-  }
-
-  // A consistent entry: one the run was on gets its recorded mode and times
-  // back (the run may have stopped before it put them back); a finished one
-  // keeps whatever its owner has done to it since.
-  Verdict Settle(const FileStatus& now) {
-    if (entry_.ended) return Verdict::kConsistent;
-    return RestoreStatus(now) ? Verdict::kConsistent : Verdict::kFailed;
-  }
-
-  bool RestoreStatus(const FileStatus& now, bool always = false) {
-    if (!always && (now.mode & 07777) == (r_.mode & 07777) &&
-        now.modify_time.tv_sec == r_.modify_time.tv_sec &&
-        now.modify_time.tv_nsec == r_.modify_time.tv_nsec) {
-      return true;
-    }
-    FileStatus status = now;
-    status.mode = r_.mode;
-    status.access_time = r_.access_time;
-    status.modify_time = r_.modify_time;
-    return SetFileStatus(path_, status);
-  }
-
-  Crypter& crypter_;
-  const Entry& entry_;
-  const EntryRecord& r_;
-  const std::string folder_;
-  std::u16string path_;
-};
 
 bool HasUnfinished(const JournalContents& contents, bool same_boot) {
   if (!same_boot) return !contents.entries.empty();
@@ -263,6 +88,18 @@ bool SyncFileSystem(const std::string& target) {
   const bool ok = ::syncfs(fd) == 0;
   ::close(fd);
   return ok;
+}
+
+// Names hold the run's start time after "<tree key>-".
+void SortOldestFirst(std::vector<LoadedJournal>* journals) {
+  const auto started = [](const std::string& path) {
+    const std::string name = path.substr(path.rfind('/') + 1);
+    return name.substr(name.find('-') + 1);
+  };
+  std::sort(journals->begin(), journals->end(),
+            [&](const LoadedJournal& a, const LoadedJournal& b) {
+              return started(a.path) < started(b.path);
+            });
 }
 
 // The journals of |target| and the trees below it, with the entries each
@@ -317,15 +154,7 @@ std::vector<LoadedJournal> LoadJournals(const std::string& folder,
     }
   }
   ::closedir(dir);
-  // Oldest run first: names hold the start time after "<tree key>-".
-  const auto started = [](const std::string& path) {
-    const std::string name = path.substr(path.rfind('/') + 1);
-    return name.substr(name.find('-') + 1);
-  };
-  std::sort(journals.begin(), journals.end(),
-            [&](const LoadedJournal& a, const LoadedJournal& b) {
-              return started(a.path) < started(b.path);
-            });
+  SortOldestFirst(&journals);
   return journals;
 }
 
@@ -336,9 +165,9 @@ std::vector<LoadedJournal> LoadJournals(const std::string& folder,
 // mid-write), readers would never see them, and the entries would be
 // "repaired" again by every later run, against files long since changed.
 bool AppendEnds(const std::string& path, std::size_t valid_bytes,
-                const std::vector<Entry>& entries) {
+                const std::vector<RecordedEntry>& entries) {
   std::string frames;
-  for (const Entry& entry : entries) EncodeEnd(entry.record.id, &frames);
+  for (const RecordedEntry& entry : entries) EncodeEnd(entry.record.id, &frames);
   const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return false;
   const auto at = static_cast<off_t>(valid_bytes);
@@ -355,6 +184,95 @@ double AgeSeconds(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return 0;
   return std::difftime(std::time(nullptr), st.st_mtim.tv_sec);
+}
+
+// Every unfinished record must fit the password before anything is
+// touched. A journal whose entries all finished, made with another
+// password, is left for a run with that password; an unfinished one
+// refuses the run (false).
+bool CheckPassword(Crypter& crypter, std::vector<LoadedJournal>* journals) {
+  for (LoadedJournal& journal : *journals) {
+    for (const RecordedEntry& entry : journal.to_check) {
+      if (PasswordFits(crypter, entry.record)) continue;
+      const bool all_ended =
+          std::all_of(journal.to_check.begin(), journal.to_check.end(),
+                      [](const RecordedEntry& e) { return e.ended; });
+      if (!all_ended) return false;
+      journal.skip = true;
+      break;
+    }
+  }
+  return true;
+}
+
+// Entries recorded inside a renamed folder name it by whichever name it
+// had then; every journal's renames count, the heads of finished ones too.
+std::vector<FolderRenames::Rename> RecordedFolderRenames(
+    const std::vector<LoadedJournal>& journals) {
+  std::vector<FolderRenames::Rename> renames;
+  for (const LoadedJournal& journal : journals) {
+    for (const EntryRecord& r : journal.contents.entries) {
+      if (r.kind == EntryKind::kDirectory) renames.push_back({r.folder, r.source, r.target});
+    }
+  }
+  return renames;
+}
+
+enum class JournalRepair { kConsistent, kFailed, kStopped };
+
+// Brings the entries |journal| needs checked to a consistent state, newest
+// first (an entry renamed later may lie inside a folder renamed earlier).
+// A stop request is honoured between entries, never inside one.
+JournalRepair RepairJournal(Crypter& crypter, const FolderRenames& folders,
+                            const std::atomic<bool>& stop,
+                            const LoadedJournal& journal, RepairReport* report) {
+  bool all_consistent = true;
+  for (auto it = journal.to_check.rbegin(); it != journal.to_check.rend(); ++it) {
+    if (stop.load()) return JournalRepair::kStopped;
+    // Resolved afresh for each entry: repairing a folder renames it back.
+    EntryRepair repair(crypter, *it, folders.Resolve(it->record.folder));
+    switch (repair.Run()) {
+      case EntryVerdict::kRepaired:
+        report->repaired.push_back(Wtf8FromUtf16(repair.path()));
+        break;
+      case EntryVerdict::kFailed:
+        // Where it lies now, when it was found; else where it was.
+        report->failed.push_back(repair.path().empty()
+                                     ? EntryPath(it->record, it->record.source)
+                                     : Wtf8FromUtf16(repair.path()));
+        all_consistent = false;
+        break;
+      case EntryVerdict::kGone:
+      case EntryVerdict::kConsistent:
+      case EntryVerdict::kForeign:
+        break;
+    }
+  }
+  return all_consistent ? JournalRepair::kConsistent : JournalRepair::kFailed;
+}
+
+// Retires |journal|, whose entries are all consistent, once they are
+// surely on the disk; |synced| tells whether the file system was flushed.
+void Retire(const LoadedJournal& journal, const std::string& target, bool* synced) {
+  if (!journal.same_boot) {
+    // Every entry was read back from the disk itself, and every repair
+    // flushed: nothing of this journal is left to tell.
+    ::unlink(journal.path.c_str());
+    return;
+  }
+  if (!journal.to_check.empty() &&
+      !AppendEnds(journal.path, journal.contents.valid_bytes, journal.to_check)) {
+    return;
+  }
+  // Its entries' bytes may still be only in the page cache. The kernel
+  // writes dirty pages back within half a minute or so; after that one
+  // flush of the file system costs little and makes sure.
+  if (AgeSeconds(journal.path) < kRetireAfterSeconds) return;
+  if (!*synced && SyncEnabled()) {
+    if (!SyncFileSystem(target)) return;  // kept: not known to be on disk
+    *synced = true;
+  }
+  ::unlink(journal.path.c_str());
 }
 
 }  // namespace
@@ -388,94 +306,42 @@ bool PendingRepair::needed() const {
                      [](const LoadedJournal& j) { return !j.to_check.empty(); });
 }
 
-RepairReport PendingRepair::Run(Crypter& crypter) {
+RepairReport PendingRepair::Run(Crypter& crypter, const std::atomic<bool>& stop) {
   RepairReport report;
-  const std::string& target = journals_->target;
-  const std::string& folder = journals_->folder;
   std::vector<LoadedJournal>& journals = journals_->loaded;
-  if (folder.empty()) return report;
+  if (journals_->folder.empty()) return report;
   if (!journals_->tree_above.empty()) {
     report.status = RepairReport::Status::kTreeAbove;
     report.tree_above = journals_->tree_above;
     return report;
   }
-
-  // Every record must fit the password before anything is touched. A
-  // journal whose entries all finished, made with another password, is
-  // left for a run with that password; an unfinished one refuses the run.
-  for (LoadedJournal& journal : journals) {
-    for (const Entry& entry : journal.to_check) {
-      if (PasswordFits(crypter, entry.record)) continue;
-      const bool all_ended =
-          std::all_of(journal.to_check.begin(), journal.to_check.end(),
-                      [](const Entry& e) { return e.ended; });
-      if (!all_ended) {
-        report.status = RepairReport::Status::kWrongPassword;
-        return report;
-      }
-      journal.skip = true;
-      break;
-    }
+  if (!CheckPassword(crypter, &journals)) {
+    report.status = RepairReport::Status::kWrongPassword;
+    return report;
   }
-  std::vector<FolderRename> renames;
-  for (const LoadedJournal& journal : journals) {
-    for (const EntryRecord& r : journal.contents.entries) {
-      if (r.kind == EntryKind::kDirectory) {
-        renames.push_back({r.folder + "/" + r.source, r.folder + "/" + r.target});
-      }
-    }
-  }
-
-  bool synced = false;
+  const FolderRenames folders(RecordedFolderRenames(journals));
   for (LoadedJournal& journal : journals) {
     if (journal.skip) continue;
-    bool all_consistent = true;
-    // Newest entry first: an entry renamed later may lie inside a folder
-    // renamed earlier.
-    for (auto it = journal.to_check.rbegin(); it != journal.to_check.rend(); ++it) {
-      EntryRepair repair(crypter, *it, renames);
-      switch (repair.Run()) {
-        case Verdict::kRepaired:
-          report.repaired.push_back(Wtf8FromUtf16(repair.path()));
-          break;
-        case Verdict::kFailed:
-          // Where it lies now, when it was found; else where it was.
-          report.failed.push_back(repair.path().empty()
-                                      ? EntryPath(it->record, it->record.source)
-                                      : Wtf8FromUtf16(repair.path()));
-          all_consistent = false;
-          break;
-        case Verdict::kGone:
-        case Verdict::kConsistent:
-        case Verdict::kForeign:
-          break;
-      }
+    switch (RepairJournal(crypter, folders, stop, journal, &report)) {
+      case JournalRepair::kConsistent:
+        journal.consistent = true;
+        break;
+      case JournalRepair::kFailed:
+        report.status = RepairReport::Status::kFailed;
+        break;
+      case JournalRepair::kStopped:
+        // Each entry was repaired whole or not begun; every journal stays,
+        // unmarked, and the next run goes through them again.
+        report.status = RepairReport::Status::kStopped;
+        journals.clear();
+        return report;
     }
-    if (!all_consistent) {
-      report.status = RepairReport::Status::kFailed;
-      continue;
-    }
-    if (!journal.same_boot) {
-      // Every entry was read back from the disk itself, and every repair
-      // flushed: nothing of this journal is left to tell.
-      ::unlink(journal.path.c_str());
-      continue;
-    }
-    if (!journal.to_check.empty() && !AppendEnds(journal.path, journal.contents.valid_bytes,
-                                                journal.to_check)) {
-      continue;
-    }
-    // Its entries' bytes may still be only in the page cache. The kernel
-    // writes dirty pages back within half a minute or so; after that one
-    // flush of the file system costs little and makes sure.
-    if (AgeSeconds(journal.path) < kRetireAfterSeconds) continue;
-    if (!synced && SyncEnabled()) {
-      if (!SyncFileSystem(target)) continue;  // kept: not known to be on disk
-      synced = true;
-    }
-    ::unlink(journal.path.c_str());
   }
-  SyncFolder(folder);
+  bool synced = false;
+  for (const LoadedJournal& journal : journals) {
+    if (journal.consistent) Retire(journal, journals_->target, &synced);
+  }
+  SyncFolder(journals_->folder);
   journals.clear();
   return report;
 }

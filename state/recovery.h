@@ -13,6 +13,7 @@
 #ifndef VELMORA_STATE_RECOVERY_H_
 #define VELMORA_STATE_RECOVERY_H_
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,8 @@ struct RepairReport {
     kWrongPassword,  // the password does not fit a record: nothing changed
     kFailed,         // an entry could not be repaired; its journal stays
     kTreeAbove,      // a run on a folder above the target was interrupted
+    kStopped,        // stopped on request before every entry was checked;
+                     // every journal stays for the next run
   };
   Status status = Status::kClean;
   std::vector<std::string> repaired;  // paths put back (bytes)
@@ -49,8 +52,11 @@ class PendingRepair {
   bool needed() const;
 
   // Repairs what the journals record, with |crypter|'s current key
-  // schedule, and retires the journals that are done with.
-  RepairReport Run(Crypter& crypter);
+  // schedule, and retires the journals that are done with. |stop| (set by
+  // a signal) is looked at before each entry: once set, Run returns
+  // kStopped, what it repaired stays repaired, and no journal is retired
+  // or marked, so that the next run repairs the rest.
+  RepairReport Run(Crypter& crypter, const std::atomic<bool>& stop);
 
  private:
   struct Journals;

@@ -6,6 +6,7 @@
 #include "cli/answer_policy.h"
 #include "cli/display_text.h"
 #include "cli/progress_line.h"
+#include "cli/session.h"
 #include "job/messages.h"
 #include "platform/u16_format.h"
 #include "platform/window_port.h"
@@ -68,6 +69,12 @@ TEST(AnswerPolicyTest, FlagsDecideOnlyWhatTheyMay) {
   EXPECT_EQ(ResolvePolicy(P::kDefault, true), P::kAsk);
   EXPECT_EQ(ResolvePolicy(P::kDefault, false), P::kAbort);
   EXPECT_EQ(ResolvePolicy(P::kSkip, true), P::kSkip);
+}
+
+// A signal during the repair of an interrupted run leaves entries not done,
+// as one during the walk does (encrypt and decrypt then exit 128 + it).
+TEST(ExitStatusTest, AStoppedRepairCountsAsEntriesNotDone) {
+  EXPECT_EQ(ExitStatusFor(RunOutcome::kStopped), kExitSomeNotDone);
 }
 
 TEST(DisplayTextTest, NothingReachesTheTerminalThatCouldDriveIt) {

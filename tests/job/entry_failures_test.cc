@@ -172,6 +172,34 @@ TEST_F(EntryFailureTest, ARepairEndsItsEntriesEvenBehindATornFrame) {
   }
 }
 
+// A signal that comes before the repair of an interrupted run is through
+// ends the run there and says so; the next run finishes the repair.
+TEST_F(EntryFailureTest, AStopRequestEndsTheRepairAndTheNextRunFinishesIt) {
+  WriteFile(Path("big.dat"), RandomContents(3 * 1048576 + 7, 5));
+  const TreeSnapshot before = Snapshot(h_.root());
+  w().answers = {{Lead(text::kContentLeftForRepair), IDIGNORE}};
+  fault_injection::FailWritesFrom(2);
+  h_.Encrypt(kPassword);
+  fault_injection::Reset();
+  const TreeSnapshot left = Snapshot(h_.root());
+
+  w().boxes.clear();
+  w().answers = SkipEachProblem();
+  h_.dialog().m_stopRequested = true;
+  h_.Decrypt(kPassword);
+  h_.dialog().m_stopRequested = false;
+  EXPECT_EQ(w().boxes, (Boxes{{std::u16string(text::kRepairStopped),
+                        MB_OK | MB_ICONWARNING, IDOK}}))
+      << Dump(w());
+  EXPECT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kStopped);
+  EXPECT_EQ(Snapshot(h_.root()), left);
+
+  w().boxes.clear();
+  h_.Decrypt(kPassword);
+  EXPECT_EQ(w().boxes.front().text, Format(text::kRepaired, {U16(Path("big.dat"))})) << Dump(w());
+  EXPECT_EQ(Snapshot(h_.root()), before);
+}
+
 TEST_F(EntryFailureTest, StatusNotRestoredIsReportedAndTheFileIsStillDone) {
   Make({"c.txt"});
   fault_injection::FailNthSetStatus(1);  // the owner may write: no change before
