@@ -76,6 +76,17 @@ uint64_t LinksInside(const JobHost& host, const FileStatus& status) {
   return it == host.m_linksInside.end() ? 0 : it->second;
 }
 
+// True when |name| is in the state the run asks for because the repair
+// before the run just put it back there: done, not a problem.
+bool RepairedToRequestedState(const JobHost& host, const Folder& folder, int32_t error,
+                              const std::u16string& name) {
+  const int32_t requested_already =
+      host.m_job.m_nMode == 0 ? ERR_ALREADY_ENCRYPTED : ERR_NOT_ENCRYPTED;
+  FileStatus status{};
+  return error == requested_already && !host.m_repairedInodes.empty() &&
+         folder.Status(name, &status) && host.m_repairedInodes.count(status.inode) != 0;
+}
+
 // A regular file that carries its new name, its contents still to come.
 struct RenamedFile {
   std::u16string path;  // as the walk found it, for a retry
@@ -170,6 +181,9 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
   crypter.SetDirectory(directory);
   crypter.ConvertName(name, static_cast<uint32_t>(host.m_job.m_nMode));
   if (crypter.m_nError != ERR_NONE) {
+    if (RepairedToRequestedState(host, folder, crypter.m_nError, name)) {
+      return {Step::kFinished, Done};
+    }
     return {Step::kFinished,
             PromptProblem(host, crypter.m_nError, crypter.GetDirectory(),
                           crypter.GetSourceName())};

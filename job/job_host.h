@@ -7,6 +7,7 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -77,6 +78,10 @@ class JobHost {
   // From the scan: how many names inside the tree each file with more
   // than one hard link has. A file with a name outside is left alone.
   std::map<std::pair<uint64_t, uint64_t>, uint64_t> m_linksInside;
+  // Entries the repair before this run put back as they were before the
+  // interrupted run: already in the state this run asks for when that run
+  // went the other way.
+  std::set<uint64_t> m_repairedInodes;
   std::unique_ptr<state::RunLock> m_runLock;
   std::unique_ptr<state::Journal> m_journal;
   ScanOutcome m_lastScanOutcome = ScanOutcome::kNotRun;

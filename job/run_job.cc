@@ -105,6 +105,7 @@ std::u16string PathLines(const std::vector<std::string>& paths) {
 bool RepairInterruptedRun(JobHost& host, state::PendingRepair& repair) {
   WindowPort& window = host.m_window;
   const state::RepairReport report = repair.Run(host.m_crypter, host.m_stopRequested);
+  host.m_repairedInodes.insert(report.repaired_inodes.begin(), report.repaired_inodes.end());
   if (!report.repaired.empty()) {
     // Not a summary: a warning that the last run did not finish.
     window.MessageBox(Format(text::kRepaired, {PathLines(report.repaired)}),
@@ -309,6 +310,7 @@ void RunJob(JobHost& host) {
   WindowPort& window = host.m_window;
   JobState& job = host.m_job;
   for (int32_t& flag : job.m_bDontShowAgain) flag = 0;
+  host.m_repairedInodes.clear();
 
   std::u16string target;
   if (!PrepareRun(host, &target)) return;

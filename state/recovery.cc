@@ -234,6 +234,7 @@ JournalRepair RepairJournal(Crypter& crypter, const FolderRenames& folders,
     switch (repair.Run()) {
       case EntryVerdict::kRepaired:
         report->repaired.push_back(Wtf8FromUtf16(repair.path()));
+        report->repaired_inodes.push_back(it->record.inode);
         break;
       case EntryVerdict::kFailed:
         // Where it lies now, when it was found; else where it was.

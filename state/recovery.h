@@ -14,6 +14,7 @@
 #define VELMORA_STATE_RECOVERY_H_
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,7 @@ struct RepairReport {
   };
   Status status = Status::kClean;
   std::vector<std::string> repaired;  // paths put back (bytes)
+  std::vector<uint64_t> repaired_inodes;  // the same entries
   std::vector<std::string> failed;    // paths left as they are (bytes)
   std::string tree_above;             // for kTreeAbove
 };

@@ -164,6 +164,10 @@ TEST_F(EntryFailureTest, ARepairEndsItsEntriesEvenBehindATornFrame) {
   h_.Decrypt(kPassword);
   EXPECT_EQ(w().boxes.front().text, Format(text::kRepaired, {U16(Path("big.dat"))})) << Dump(w());
   EXPECT_EQ(Snapshot(h_.root()), before);
+  // Put back as plain, the file is what this decryption asks for: done,
+  // not "not encrypted".
+  EXPECT_TRUE(DetailsOf(w(), Lead(text::kNotEncrypted)).empty()) << Dump(w());
+  EXPECT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone) << Dump(w());
   const state::JournalContents read = state::DecodeJournal(ReadFile(journal));
   ASSERT_FALSE(read.entries.empty());
   for (const state::EntryRecord& entry : read.entries) {
@@ -198,6 +202,10 @@ TEST_F(EntryFailureTest, AStopRequestEndsTheRepairAndTheNextRunFinishesIt) {
   h_.Decrypt(kPassword);
   EXPECT_EQ(w().boxes.front().text, Format(text::kRepaired, {U16(Path("big.dat"))})) << Dump(w());
   EXPECT_EQ(Snapshot(h_.root()), before);
+  // Put back as plain, the file is what this decryption asks for: done,
+  // not "not encrypted".
+  EXPECT_TRUE(DetailsOf(w(), Lead(text::kNotEncrypted)).empty()) << Dump(w());
+  EXPECT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone) << Dump(w());
 }
 
 TEST_F(EntryFailureTest, StatusNotRestoredIsReportedAndTheFileIsStillDone) {
