@@ -34,6 +34,7 @@ ContentResult TransformEntryContents(const Crypter& crypter, state::Journal& jou
   const int64_t bytes_before = bytes_done != nullptr ? bytes_done->load() : 0;
   result.transformed = state::TransformJournaled(crypter, journal, intent.record, u"",
                                                  contents, bytes_done, show_progress);
+  result.failure = file.FirstFailure();
 
   // Appended, truncated or replaced meanwhile: the bytes written are put
   // back. While the name still leads to the file, its status is the

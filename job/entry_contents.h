@@ -27,6 +27,8 @@ struct ContentResult {
   state::TransformOutcome transformed = state::TransformOutcome::kUntouched;
   // Mode and times put back (meaningful when transformed is kDone).
   bool restored = false;
+  // The read or write that failed on the way, if one did.
+  InPlaceFile::Failure failure;
 };
 
 // Transforms |file|, the entry |target| of |folder| whose intention is

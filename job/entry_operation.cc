@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -110,6 +111,25 @@ Outcome GiveBack(JobHost& host, const Folder& folder, const RenamedFile& file,
   return {result == Done ? Step::kRetry : Step::kFinished, result};
 }
 
+// Why the contents of |name| in |directory| were left as they were: the
+// open failed (F1), or a read or write on the way, for the system's reason.
+std::u16string UntransformedMessage(const ContentResult& contents,
+                                    const std::u16string& directory,
+                                    const std::u16string& name) {
+  const InPlaceFile::Failure& failure = contents.failure;
+  if (failure.operation == InPlaceFile::Operation::kNone) {
+    return text::kOpenFailed + Detail(directory, name);
+  }
+  std::u16string message =
+      (failure.operation == InPlaceFile::Operation::kRead ? text::kReadFailed
+                                                          : text::kWriteFailed) +
+      Detail(directory, name);
+  if (failure.error != 0) {
+    message += Format(text::kReason, {Utf16FromWtf8(std::strerror(failure.error))});
+  }
+  return message;
+}
+
 // What the content part of |file| came to, told to the user. |counted|
 // when the transform counted its bytes in m_nBytesDone itself; |quiet| as
 // above.
@@ -146,13 +166,13 @@ Outcome FinishContents(JobHost& host, const Folder& folder, const RenamedFile& f
         journal.End(id);
         if (quiet) return {Step::kFinished, Skipped};
         const EntryResult result =
-            Ask(window, text::kOpenFailed + Detail(directory, source));
+            Ask(window, UntransformedMessage(contents, directory, source));
         return {result == Done ? Step::kRetry : Step::kFinished, result};
       }
       // Old bytes under the new name: left for the repair to rename.
       if (quiet) return {Step::kFinished, Skipped};
       return {Step::kFinished,
-              Ask(window, text::kOpenFailed + Detail(directory, target),
+              Ask(window, UntransformedMessage(contents, directory, target),
                   MB_ABORTIGNORE)};
     case state::TransformOutcome::kJournalFailed:
       if (folder.Rename(target, source) == 0) journal.End(id);

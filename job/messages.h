@@ -57,6 +57,11 @@ inline constexpr Text kAttributeFailed =  // F0
     u"ファイルの属性変更に失敗しました。ファイルがロックされている可能性があります。\r\nリトライしますか？\r\n\r\n";
 inline constexpr Text kOpenFailed =  // F1
     u"ファイルオープンに失敗しました。ファイル内容の暗号化/暗号解除は行われていません。\r\nリトライしますか？\r\n\r\n";
+inline constexpr Text kReadFailed =  // then D, then kReason
+    u"ファイル内容の読み込みに失敗しました。ファイルは元の名前と内容のままです。\r\nリトライしますか？\r\n\r\n";
+inline constexpr Text kWriteFailed =  // then D, then kReason
+    u"ファイル内容の書き込みに失敗しました。書き込んだ部分は元に戻し、ファイルは元の名前と内容のままです。"
+    u"\r\nリトライしますか？\r\n\r\n";
 inline constexpr Text kStatusNotRestored =
     u"ファイルの属性と日時を元に戻せませんでした。ファイル名と内容の変換は完了しています。\r\n\r\n";
 inline constexpr Text kFolderUnreadable =  // then D, then kReason

@@ -85,8 +85,13 @@ InPlaceFile::~InPlaceFile() {
 }
 
 int64_t InPlaceFile::ReadAt(void* buffer, int64_t count, int64_t offset) {
-  if (for_update_ && fault_injection::ShouldFailRead()) return -1;
-  return ReadAheadAt(buffer, count, offset);
+  if (for_update_ && fault_injection::ShouldFailRead()) {
+    NoteFailure(Operation::kRead, EIO);
+    return -1;
+  }
+  const int64_t done = ReadAheadAt(buffer, count, offset);
+  if (done < 0) NoteFailure(Operation::kRead, fd_ < 0 ? EBADF : errno);
+  return done;
 }
 
 int64_t InPlaceFile::ReadAheadAt(void* buffer, int64_t count, int64_t offset) const {
@@ -106,17 +111,34 @@ int64_t InPlaceFile::ReadAheadAt(void* buffer, int64_t count, int64_t offset) co
 
 bool InPlaceFile::WriteAt(const void* buffer, int64_t count, int64_t offset) {
   fault_injection::CrashPoint();
-  if (fd_ < 0 || fault_injection::ShouldFailWrite()) return false;
+  if (fd_ < 0 || fault_injection::ShouldFailWrite()) {
+    NoteFailure(Operation::kWrite, fd_ < 0 ? EBADF : EIO);
+    return false;
+  }
   const auto* in = static_cast<const char*>(buffer);
   int64_t done = 0;
   while (done < count) {
     ssize_t n = ::pwrite(fd_, in + done, static_cast<size_t>(count - done),
                          static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) {
+      // A write that takes nothing has no errno of its own.
+      NoteFailure(Operation::kWrite, n < 0 ? errno : EIO);
+      return false;
+    }
     done += n;
   }
   return true;
+}
+
+void InPlaceFile::NoteFailure(Operation operation, int error) {
+  std::lock_guard<std::mutex> lock(failure_mutex_);
+  if (failure_.operation == Operation::kNone) failure_ = {operation, error};
+}
+
+InPlaceFile::Failure InPlaceFile::FirstFailure() const {
+  std::lock_guard<std::mutex> lock(failure_mutex_);
+  return failure_;
 }
 
 bool InPlaceFile::Reused() { return !fault_injection::ShouldFailOpen(); }

@@ -7,6 +7,7 @@
 #define VELMORA_PLATFORM_IN_PLACE_FILE_H_
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "platform/file_system.h"
@@ -63,18 +64,32 @@ class InPlaceFile {
   // Flushes the file's data to the disk; false on failure.
   bool Sync();
 
+  // The first read (ReadAt) or write that failed since the open, and why:
+  // what a message about the failure names.
+  enum class Operation { kNone, kRead, kWrite };
+  struct Failure {
+    Operation operation = Operation::kNone;
+    int error = 0;  // an errno value
+  };
+  Failure FirstFailure() const;
+
   // A file opened ahead is about to be used for the transform: where the
   // fault seams would fail that open, it fails here (false).
   static bool Reused();
 
  private:
   void Open(int folder_fd, const std::string& path, Access access);
+  // Keeps the first failure only: those after it follow from it.
+  void NoteFailure(Operation operation, int error);
 
   int fd_ = -1;
   int open_error_ = 0;
   int64_t size_ = -1;
   FileStatus status_at_open_;
   bool for_update_ = false;
+  // Several threads read and write one file.
+  mutable std::mutex failure_mutex_;
+  Failure failure_;
 };
 
 }  // namespace velmora

@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -44,19 +46,23 @@ class EntryFailureTest : public JobTest {
 
 // A file of more than one group of chunks, so that content failures come
 // before any write, inside a group and after a whole group was written.
+// A failed open says so; a read or write that failed on the way names
+// itself and the system's reason.
 TEST_F(EntryFailureTest, AFailureOnTheWayGivesTheOldNameAndBytesBackAndRetryWorks) {
   const std::string contents = RandomContents(9 * 1048576 + 100, 9);
+  const std::u16string io_error = Format(text::kReason, {U16(std::strerror(EIO))});
   const struct {
     void (*arm)();
     Text message;
     bool read_only = false;  // only such a file has its mode changed for the
                              // transform; root opens anything
+    bool reason = false;
   } cases[] = {{[] { fault_injection::FailNthSetStatus(1); }, text::kAttributeFailed, true},
                {[] { fault_injection::FailNthOpen(1); }, text::kOpenFailed, true},
-               {[] { fault_injection::FailNthRead(1); }, text::kOpenFailed},  // at offset 0
-               {[] { fault_injection::FailNthWrite(1); }, text::kOpenFailed},
-               {[] { fault_injection::FailNthWrite(2); }, text::kOpenFailed},  // mid-group
-               {[] { fault_injection::FailNthRead(2); }, text::kOpenFailed}};  // after a group
+               {[] { fault_injection::FailNthRead(1); }, text::kReadFailed, false, true},  // at offset 0
+               {[] { fault_injection::FailNthWrite(1); }, text::kWriteFailed, false, true},
+               {[] { fault_injection::FailNthWrite(2); }, text::kWriteFailed, false, true},  // mid-group
+               {[] { fault_injection::FailNthRead(2); }, text::kReadFailed, false, true}};  // after a group
   for (const auto& c : cases) {
     Empty();
     WriteFile(Path("big.dat"), contents);
@@ -74,7 +80,9 @@ TEST_F(EntryFailureTest, AFailureOnTheWayGivesTheOldNameAndBytesBackAndRetryWork
       h_.Encrypt(kPassword);
       fault_injection::Reset();
       EXPECT_EQ(w().boxes.front(),
-                (ScriptedWindow::Box{c.message + Detail(h_.root(), "big.dat"), kRetryable, IDRETRY}));
+                (ScriptedWindow::Box{c.message + Detail(h_.root(), "big.dat") +
+                                         (c.reason ? io_error : u""),
+                                     kRetryable, IDRETRY}));
       EXPECT_EQ(at_the_box, before);  // old name, old bytes: the retry is safe
       EXPECT_EQ(w().boxes.back().text, u"全て正常に処理しました。\r\n1 / 1ファイル");
       EXPECT_EQ(Names(h_.root()), std::vector<std::string>{Enc(u"big.dat")});
