@@ -18,6 +18,8 @@ inline constexpr Text kAnswerArrow = u"-> ";
 
 // Button letters offered on the terminal.
 inline constexpr Text kChoiceYesNo = u"[y=はい / n=いいえ] ";
+// Enter alone answers いいえ.
+inline constexpr Text kChoiceYesNoDefaultNo = u"[y=はい / N=いいえ] ";
 inline constexpr Text kChoiceAbortRetryIgnore = u"[a=中止 / r=再試行 / i=無視] ";
 inline constexpr Text kChoiceAbortIgnore = u"[a=中止 / i=無視] ";
 

@@ -38,10 +38,27 @@ bool WriteLine(std::FILE* stream, std::u16string_view text) {
   return std::fflush(stream) == 0 && written;
 }
 
+// The button an empty line answers: the second one where |flags| make it
+// the default, else none (the question is asked again).
+int DefaultAnswer(Buttons buttons, unsigned flags) {
+  if ((flags & MB_DEFMASK) != MB_DEFBUTTON2) return 0;
+  switch (buttons) {
+    case Buttons::kYesNo:
+      return IDNO;
+    case Buttons::kAbortRetryIgnore:
+      return IDRETRY;
+    case Buttons::kAbortIgnore:
+      return IDIGNORE;
+    case Buttons::kOk:
+      break;
+  }
+  return IDOK;
+}
+
 // The button a typed answer names, or 0.
-int ParseAnswer(const std::string& line, Buttons buttons) {
+int ParseAnswer(const std::string& line, Buttons buttons, unsigned flags) {
   const std::size_t first = line.find_first_not_of(" \t");
-  if (first == std::string::npos) return 0;
+  if (first == std::string::npos) return DefaultAnswer(buttons, flags);
   const char letter = static_cast<char>(line[first] | 0x20);  // lower case
   switch (buttons) {
     case Buttons::kYesNo:
@@ -61,10 +78,12 @@ int ParseAnswer(const std::string& line, Buttons buttons) {
   return 0;
 }
 
-std::u16string_view ChoiceText(Buttons buttons) {
+std::u16string_view ChoiceText(Buttons buttons, unsigned flags) {
   switch (buttons) {
     case Buttons::kYesNo:
-      return console_text::kChoiceYesNo;
+      return DefaultAnswer(buttons, flags) == IDNO
+                 ? console_text::kChoiceYesNoDefaultNo
+                 : console_text::kChoiceYesNo;
     case Buttons::kAbortRetryIgnore:
       return console_text::kChoiceAbortRetryIgnore;
     case Buttons::kAbortIgnore:
@@ -225,7 +244,7 @@ int ConsoleWindow::MessageBox(const std::u16string& text, unsigned flags) {
   }
   PrintError(text);
   int answer = FixedAnswer(text, flags, settings_.answers);
-  if (answer == kAskPerson) answer = AskPerson(buttons);
+  if (answer == kAskPerson) answer = AskPerson(buttons, flags);
   PrintError(std::u16string(console_text::kAnswerArrow) +
              std::u16string(AnswerName(answer)));
   return answer;
@@ -236,17 +255,17 @@ Terminal* ConsoleWindow::OpenTerminal() {
   return terminal_->is_open() ? terminal_.get() : nullptr;
 }
 
-int ConsoleWindow::AskPerson(Buttons buttons) {
+int ConsoleWindow::AskPerson(Buttons buttons, unsigned flags) {
   Terminal* terminal = OpenTerminal();
   // Nobody to ask, the end of input or a signal: change nothing.
   if (terminal == nullptr) return CautiousAnswer(buttons);
   while (true) {
     std::string line;
-    if (terminal->Prompt(DisplayText(ChoiceText(buttons)), false, signals_, &line) !=
-        LineStatus::kLine) {
+    if (terminal->Prompt(DisplayText(ChoiceText(buttons, flags)), false, signals_,
+                         &line) != LineStatus::kLine) {
       return CautiousAnswer(buttons);
     }
-    const int answer = ParseAnswer(line, buttons);
+    const int answer = ParseAnswer(line, buttons, flags);
     if (answer != 0) return answer;
   }
 }

@@ -97,7 +97,7 @@ class ConsoleWindow : public WindowPort {
  private:
   // The controlling terminal, opened on first use; null when there is none.
   Terminal* OpenTerminal();
-  int AskPerson(Buttons buttons);
+  int AskPerson(Buttons buttons, unsigned flags);
   int ReadPasswordFrom(int fd, std::u16string* password);
   int ReadPasswordFile(std::u16string* password);
   int ReadPasswordFromTerminal(std::u16string* password);

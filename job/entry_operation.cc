@@ -503,7 +503,7 @@ EntryResult RenameWithRetry(JobHost& host, const Folder& folder,
     const int answer = window.MessageBox(
         Format(text::kTargetExists, {word, kind}) +
             Format(text::kTargetExistsDetail, {kind, directory, target}),
-        MB_YESNO | MB_ICONEXCLAMATION);
+        MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2);
     // In the exit pass a No skips only this entry: stopping there would
     // leave the rest of the tree decrypted.
     if (answer != IDYES) return host.m_job.m_bExitPass == 1 ? Skipped : AbortRun;

@@ -49,6 +49,7 @@ constexpr unsigned MB_ICONMASK = 0xF0;
 // The second button (No) is the default: for questions whose Yes deletes
 // or risks data, Enter must not say Yes.
 constexpr unsigned MB_DEFBUTTON2 = 0x100;
+constexpr unsigned MB_DEFMASK = 0xF00;
 
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;

@@ -54,6 +54,7 @@ class Child {
       ::cfmakeraw(&raw);
       const winsize size = {24, terminal_columns, 0, 0};
       pid_ = ::forkpty(&fd_[1], nullptr, &raw, &size);
+      terminal_ = true;
     } else {
       for (auto& ends : pipes) EXPECT_EQ(::pipe2(ends, O_CLOEXEC), 0);
       pid_ = ::fork();
@@ -73,6 +74,8 @@ class Child {
       ::close(pipes[fd][fd == 0 ? 0 : 1]);
       fd_[fd] = pipes[fd][fd == 0 ? 1 : 0];
     }
+    // What is typed goes to the terminal too.
+    if (terminal_) fd_[0] = ::dup(fd_[1]);
   }
   ~Child() {
     for (int fd : fd_) ::close(fd);
@@ -85,10 +88,12 @@ class Child {
   void CloseInput() { ::close(std::exchange(fd_[0], -1)); }
   void Signal(int number) { ::kill(pid_, number); }
 
-  // Collects output until stderr holds |needle| (with nullptr: until both
-  // pipes end); false when the output ends or a minute passes first.
+  // Collects output until stderr (on a terminal: all output) holds
+  // |needle| (with nullptr: until both pipes end); false when the output
+  // ends or a minute passes first.
   bool ReadUntil(const char* needle) {
-    while (needle == nullptr || result_.err.find(needle) == std::string::npos) {
+    const std::string& seen = terminal_ ? result_.out : result_.err;
+    while (needle == nullptr || seen.find(needle) == std::string::npos) {
       pollfd fds[2] = {{fd_[1], POLLIN, 0}, {fd_[2], POLLIN, 0}};
       if (std::max(fd_[1], fd_[2]) < 0 || ::poll(fds, 2, 60000) <= 0) {
         return false;
@@ -116,6 +121,7 @@ class Child {
 
  private:
   pid_t pid_ = -1;
+  bool terminal_ = false;
   int fd_[3] = {-1, -1, -1};  // our ends of its stdin, stdout and stderr
   Cli result_;
 };

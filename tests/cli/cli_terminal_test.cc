@@ -1,9 +1,13 @@
-// velmora-cli on a pseudo-terminal: the progress line a person sees.
+// velmora-cli on a pseudo-terminal: the progress line a person sees and
+// the questions.
 
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "engine/crypter.h"
+#include "job/messages.h"
+#include "platform/u16_format.h"
 #include "tests/cli/cli_child.h"
 #include "tests/support/state_home.h"
 #include "tests/support/temp_dir.h"
@@ -11,6 +15,14 @@
 
 namespace velmora::testing {
 namespace {
+
+// |plain| enciphered with the password of kPasswordLine.
+std::string EncipheredName(const std::string& plain) {
+  Crypter crypter;
+  crypter.SetPassword(u"correct horse \u3042");
+  crypter.m_nExtMode = 1;
+  return Wtf8FromUtf16(crypter.ConvertName(Utf16FromWtf8(plain), OP_ENCRYPT));
+}
 
 // Runs velmora-cli on a pseudo-terminal |columns| wide; out holds all it
 // wrote there.
@@ -71,6 +83,33 @@ TEST(CliTerminalTest, TheProgressLineFitsTheWidthAndADumbTerminalGetsNone) {
   EXPECT_FALSE(Has(dumb.out, "\r")) << dumb.out;
   EXPECT_FALSE(Has(dumb.out, "\x1b")) << dumb.out;
   EXPECT_TRUE(Has(dumb.out, "3 / 3")) << dumb.out;  // the summary
+}
+
+// Enter alone answers the default button of a question whose Yes would
+// delete: No. The exit pass finds a.txt's enciphered name taken.
+TEST(CliTerminalTest, EnterAloneAnswersNoWhereYesWouldDelete) {
+  ScopedStateHome state_home;
+  TempDir base;
+  const std::string root = base.path() + "/tree";
+  MakeDirectory(root);
+  WriteFile(root + "/a.txt", "a");
+  const std::string password = base.path() + "/password";
+  WriteFile(password, kPasswordLine);
+  ASSERT_EQ(RunCli({"encrypt", "--password-file", password, root}, "").status, 0);
+  Child open({"open", "--password-file", password, root}, {{"TERM", "dumb"}}, 80);
+  ASSERT_TRUE(open.ReadUntil(Shown(text::kWaiting).c_str()));
+  const std::string taken = root + "/" + EncipheredName("a.txt");
+  WriteFile(taken, "someone else's");
+  open.Write("\n");
+  const std::u16string_view exists = text::kTargetExists;
+  ASSERT_TRUE(open.ReadUntil(Shown(exists.substr(0, exists.find(u'%'))).c_str()));
+  ASSERT_TRUE(open.ReadUntil("[y=はい / N=いいえ] "));
+  open.Write("\n");
+  const Cli ended = open.Finish();
+  EXPECT_EQ(ended.status, 1) << ended.out;
+  EXPECT_TRUE(Has(ended.out, "[y=はい / N=いいえ] -> いいえ\n")) << ended.out;
+  EXPECT_EQ(ReadFile(taken), "someone else's");
+  EXPECT_EQ(ReadFile(root + "/a.txt"), "a");
 }
 
 }  // namespace

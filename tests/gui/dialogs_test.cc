@@ -197,6 +197,11 @@ TEST(MessageBoxTest, ButtonsWithAccessKeysAndOnlyANoticeCanBeDismissed) {
       {MB_YESNO, {"はい(&Y)", "いいえ(&N)"}, 0, Qt::Key_N, Qt::AltModifier,
        IDNO},
       {MB_YESNO, {"はい(&Y)", "いいえ(&N)"}, 0, Qt::Key_Return, {}, IDYES},
+      // A question whose Yes deletes: Enter answers No.
+      {MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2, {"はい(&Y)", "いいえ(&N)"},
+       0, Qt::Key_Return, {}, IDNO},
+      {MB_YESNO | MB_DEFBUTTON2, {"はい(&Y)", "いいえ(&N)"}, 0, Qt::Key_Enter,
+       Qt::KeypadModifier, IDNO},
       {MB_YESNO, {"はい(&Y)", "いいえ(&N)"}, 0, 0, {}, IDNO},  // left open
       {MB_ABORTRETRYIGNORE, {"中止(&A)", "再試行(&R)", "無視(&I)"}, 0,
        Qt::Key_R, {}, IDRETRY},

@@ -262,7 +262,8 @@ TEST_F(EntryFailureTest, RenameRefusedWithoutACollisionCanBeRetried) {
 
 TEST_F(EntryFailureTest, ExistingTargetFileIsReplacedOnlyAfterYes) {
   // The collision is inside S, whose entries come before anything at the
-  // top: after a No, nothing else may change.
+  // top: after a No, nothing else may change. Its Yes deletes, so No is
+  // the default button.
   const std::string target = Enc(u"a.txt");
   for (const int answer : {IDYES, IDNO}) {
     Empty();
@@ -277,7 +278,7 @@ TEST_F(EntryFailureTest, ExistingTargetFileIsReplacedOnlyAfterYes) {
               (ScriptedWindow::Box{
                   Format(text::kTargetExists, {text::kWordEncryption, text::kKindFile}) +
                       Format(text::kTargetExistsDetail, {text::kKindFile, U16(Path("S")), U16(target)}),
-                  MB_YESNO | MB_ICONEXCLAMATION, answer}));
+                  MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2, answer}));
     if (answer == IDNO) {
       EXPECT_EQ(Snapshot(h_.root()), before);
     } else {  // the other file is gone, and a.txt comes back

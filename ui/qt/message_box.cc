@@ -160,30 +160,11 @@ MessageBoxDialog::MessageBoxDialog(QWidget* owner, const std::u16string& text,
   label_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   body->addWidget(label_, 1);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  bool first = true;
-  for (const ButtonChoice& choice : ButtonsFor(flags)) {
-    auto* button = new QPushButton(QString::fromStdU16String(choice.text), this);
-    button->setObjectName(ControlName(choice.answer));
-    button->setProperty(kAnswerProperty, choice.answer);
-    button->setMinimumWidth(units.ToPixelsX(50));
-    if (first) {
-      button->setDefault(true);
-      button->setFocus();
-    }
-    first = false;
-    connect(button, &QPushButton::clicked, this,
-            [this, answer = choice.answer] { Finish(answer); });
-    buttons->addWidget(button);
-  }
-  buttons->addStretch(1);
-
   auto* layout = new QVBoxLayout(this);
   layout->setSizeConstraint(QLayout::SetFixedSize);
   layout->addLayout(body);
   layout->addSpacing(units.ToPixelsY(4));
-  layout->addLayout(buttons);
+  layout->addLayout(MakeButtonRow(units));
 
   // Wider than the screen only when a line alone is: then that line breaks
   // at the screen's edge rather than the box leaving it.
@@ -192,6 +173,30 @@ MessageBoxDialog::MessageBoxDialog(QWidget* owner, const std::u16string& text,
   if (room > 0 && label_->sizeHint().width() > room) {
     label_->setText(FitLines(text_, QFontMetrics(label_->font()), room));
   }
+}
+
+QHBoxLayout* MessageBoxDialog::MakeButtonRow(const DialogUnits& units) {
+  auto* row = new QHBoxLayout;
+  row->addStretch(1);
+  const std::span<const ButtonChoice> choices = ButtonsFor(flags_);
+  const std::size_t default_index =
+      (flags_ & MB_DEFMASK) == MB_DEFBUTTON2 && choices.size() > 1 ? 1 : 0;
+  for (std::size_t index = 0; index < choices.size(); ++index) {
+    const ButtonChoice& choice = choices[index];
+    auto* button = new QPushButton(QString::fromStdU16String(choice.text), this);
+    button->setObjectName(ControlName(choice.answer));
+    button->setProperty(kAnswerProperty, choice.answer);
+    button->setMinimumWidth(units.ToPixelsX(50));
+    if (index == default_index) {
+      button->setDefault(true);
+      button->setFocus();
+    }
+    connect(button, &QPushButton::clicked, this,
+            [this, answer = choice.answer] { Finish(answer); });
+    row->addWidget(button);
+  }
+  row->addStretch(1);
+  return row;
 }
 
 int MessageBoxDialog::Answer() const { return answer_; }

@@ -8,12 +8,15 @@
 #include <chrono>
 #include <string>
 
+class QHBoxLayout;
 class QKeyEvent;
 class QLabel;
 class QShowEvent;
 class QWidget;
 
 namespace velmora {
+
+class DialogUnits;
 
 // The answer a box gives when it goes away unanswered: OK for MB_OK, No for
 // a yes/no question, Abort for the abort choices.
@@ -28,11 +31,12 @@ int UnattendedAnswer(unsigned flags);
 // |flags| in Japanese, each with its access key (はい(&Y)/いいえ(&N),
 // 中止(&A)/再試行(&R)/無視(&I), OK; MB_ABORTIGNORE offers only 中止 and 無視),
 // and |text| with "\r\n" shown as line breaks. The first button is the
-// default one. Only a box with OK alone can be dismissed (Esc, the close
-// box): a question waits for a choice. Each line of the text stays one line
-// as long as the screen is wide enough. Each button's object name is
-// ControlName() of its answer (IDYES, IDABORT, ...), and the box joins the
-// dialog test script when shown.
+// default one (Enter), the second with MB_DEFBUTTON2. Only a box with OK
+// alone can be dismissed (Esc, the close box): a question waits for a
+// choice. Each line of the text stays one line as long as the screen is
+// wide enough. Each button's object name is ControlName() of its answer
+// (IDYES, IDABORT, ...), and the box joins the dialog test script when
+// shown.
 class MessageBoxDialog : public QDialog {
   Q_OBJECT
 
@@ -59,6 +63,8 @@ class MessageBoxDialog : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
+  // The buttons of flags_, centred, the default one focused.
+  QHBoxLayout* MakeButtonRow(const DialogUnits& units);
   void Finish(int answer);
 
   unsigned flags_;
