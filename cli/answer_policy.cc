@@ -91,6 +91,12 @@ int CautiousAnswer(Buttons buttons) {
   return IDOK;
 }
 
+int AnswerForNobody(unsigned flags, const AnswerRules& rules) {
+  const int skip = SkipAnswer(flags);
+  if (rules.exit_pass && skip != 0) return skip;
+  return CautiousAnswer(ButtonsOf(flags));
+}
+
 int FixedAnswer(std::u16string_view text, unsigned flags,
                 const AnswerRules& rules) {
   const Buttons buttons = ButtonsOf(flags);

@@ -60,6 +60,12 @@ int FixedAnswer(std::u16string_view text, unsigned flags,
 // The answer that changes nothing and goes no further: No, or Abort.
 int CautiousAnswer(Buttons buttons);
 
+// The answer taken when a person was to answer and nobody did (no
+// terminal, the end of input, a signal): the cautious one, except that an
+// exit pass goes on past the entry where an answer skips it (see
+// SkipAnswer), so that it encrypts all it can.
+int AnswerForNobody(unsigned flags, const AnswerRules& rules);
+
 // The name of an answer as shown in the log line ("はい", "中止", ...).
 std::u16string_view AnswerName(int answer);
 

@@ -257,13 +257,13 @@ Terminal* ConsoleWindow::OpenTerminal() {
 
 int ConsoleWindow::AskPerson(Buttons buttons, unsigned flags) {
   Terminal* terminal = OpenTerminal();
-  // Nobody to ask, the end of input or a signal: change nothing.
-  if (terminal == nullptr) return CautiousAnswer(buttons);
+  // Nobody to ask, the end of input or a signal.
+  if (terminal == nullptr) return AnswerForNobody(flags, settings_.answers);
   while (true) {
     std::string line;
     if (terminal->Prompt(DisplayText(ChoiceText(buttons, flags)), false, signals_,
                          &line) != LineStatus::kLine) {
-      return CautiousAnswer(buttons);
+      return AnswerForNobody(flags, settings_.answers);
     }
     const int answer = ParseAnswer(line, buttons, flags);
     if (answer != 0) return answer;

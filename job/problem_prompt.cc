@@ -40,8 +40,10 @@ EntryResult PromptProblem(JobHost& host, int32_t code,
     return Skipped;
   }
   const Problem problem = ProblemFor(code);
+  // Yes passes over the entry: an exit pass nobody attends takes it.
   const int answer = host.m_window.MessageBox(
-      Format(std::u16string(problem.text) + text::kSkipQuestion, {directory, name}), MB_YESNO | problem.icon);
+      Format(std::u16string(problem.text) + text::kSkipQuestion, {directory, name}),
+      MB_YESNO | MB_YES_SKIPS_ENTRY | problem.icon);
   if (answer == IDNO) return AbortRun;
   if (host.m_window.MessageBox(text::kDontShowAgain,
                                MB_YESNO | MB_ICONQUESTION) == IDYES &&

@@ -50,6 +50,10 @@ constexpr unsigned MB_ICONMASK = 0xF0;
 // or risks data, Enter must not say Yes.
 constexpr unsigned MB_DEFBUTTON2 = 0x100;
 constexpr unsigned MB_DEFMASK = 0xF00;
+// Our own bit, used by no classic flag: the Yes of this Yes/No question
+// passes over one entry and lets the run go on, so it is the answer to take
+// when nobody is there to answer an exit pass.
+constexpr unsigned MB_YES_SKIPS_ENTRY = 0x01000000;
 
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
@@ -58,6 +62,21 @@ constexpr int IDRETRY = 4;
 constexpr int IDIGNORE = 5;
 constexpr int IDYES = 6;
 constexpr int IDNO = 7;
+
+// The answer that passes over the entry a question is about and goes on
+// with the run: Ignore where offered, Yes where |flags| say it skips; 0
+// when no answer does.
+constexpr int SkipAnswer(unsigned flags) {
+  switch (flags & MB_TYPEMASK) {
+    case MB_ABORTRETRYIGNORE:
+    case MB_ABORTIGNORE:
+      return IDIGNORE;
+    case MB_YESNO:
+      return (flags & MB_YES_SKIPS_ENTRY) != 0 ? IDYES : 0;
+    default:
+      return 0;
+  }
+}
 
 // Caption of every message box.
 inline constexpr char16_t kCaption[] = u"Velmora";

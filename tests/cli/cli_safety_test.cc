@@ -185,6 +185,43 @@ TEST_F(CliSafetyTest, ATakenNameInTheExitPassSkipsOnlyThatEntry) {
   EXPECT_EQ(ReadFile(Path(taken)), "someone else's");
 }
 
+// On a terminal, a signal ends the wait and nobody answers the exit pass's
+// questions any more. A file added meanwhile, whose name is too long once
+// enciphered, is passed over (its question answered Yes, skip) rather than
+// stopping the pass: everything else is encrypted again.
+TEST_F(CliSafetyTest, AfterASignalTheExitPassSkipsWhatItCannotEncrypt) {
+  MakeDirectory(Path("sub"));
+  for (int i = 0; i < 10; ++i) WriteFile(Path("sub/f" + std::to_string(i)), "f");
+  for (int i = 0; i < 14; ++i) WriteFile(Path("g" + std::to_string(i)), "g");
+  const std::string password = base_.path() + "/password";
+  WriteFile(password, kPasswordLine);
+  ASSERT_EQ(Run({"encrypt", "--password-file", password, root_}, "").status, 0);
+  Child open({"open", "--password-file", password, root_}, {{"TERM", "dumb"}}, 80);
+  ASSERT_TRUE(open.ReadUntil(Shown(text::kWaiting).c_str()));
+  // In sub, whose entries the pass meets before those above it.
+  const std::string long_name(100, 'x');
+  Crypter crypter;
+  crypter.SetPassword(u"correct horse \u3042");
+  crypter.ConvertName(Utf16FromWtf8(long_name), OP_ENCRYPT);
+  ASSERT_EQ(crypter.m_nError, ERR_NAME_TOO_LONG);
+  WriteFile(Path("sub/" + long_name), "added while open");
+  open.Signal(SIGTERM);
+  const Cli ended = open.Finish();
+  EXPECT_EQ(ended.status, 1) << ended.out;
+  EXPECT_TRUE(Has(ended.out, Shown(text::kNameTooLong))) << ended.out;
+  EXPECT_TRUE(Has(ended.out, Shown(Format(text::kSomeDone, {26, 25})))) << ended.out;
+  const std::vector<std::string> top = Names(root_);
+  EXPECT_EQ(Enciphered(root_), top) << ended.out;
+  ASSERT_EQ(top.size(), 15u);
+  for (const std::string& name : top) {
+    if (std::filesystem::is_directory(Path(name))) {
+      std::vector<std::string> plain = Names(Path(name));
+      std::erase_if(plain, [](const std::string& entry) { return entry.starts_with(kMarker); });
+      EXPECT_EQ(plain, std::vector<std::string>{long_name}) << ended.out;
+    }
+  }
+}
+
 // While an open run waits, its tree is refused above, inside and itself,
 // and nothing is left decrypted yet; once it is killed, every start names
 // the tree until it is encrypted again.

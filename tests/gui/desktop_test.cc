@@ -505,6 +505,42 @@ TEST_F(DesktopTest, SignalEncryptsAndEndsWithoutWaitingForOk) {
   }
 }
 
+// Nobody answers after a signal, yet the exit pass goes on past an entry it
+// cannot encrypt: a file added while the tree was open, whose name is too
+// long once enciphered. Its problem box answers Yes (skip) by itself, the
+// question that follows No, and everything else is encrypted again.
+TEST_F(DesktopTest, AfterASignalTheExitPassSkipsWhatItCannotEncrypt) {
+  Person person;
+  OpenTemporarily(person, 6);
+  const std::string long_name(100, 'x');
+  WriteFile(root() + "/sub/" + long_name, "added while open");
+  ASSERT_TRUE(app_->WatchTerminationSignals());
+  std::vector<std::pair<QString, bool>> boxes;  // text, closed by itself
+  ScopedDialogScript watch([&](QDialog& dialog) {
+    auto* box = qobject_cast<MessageBoxDialog*>(&dialog);
+    ASSERT_NE(box, nullptr);
+    const bool closed = QTest::qWaitFor(
+        [&] { return !dialog.isVisible(); },
+        4 * std::chrono::milliseconds(QtWindowPort::kUnattendedWait).count());
+    boxes.emplace_back(box->text(), closed);
+  });
+  ASSERT_EQ(::raise(SIGTERM), 0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return app_->IsFinished(); }, kTimeoutMs));
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_TRUE(boxes[0].first.startsWith(QString::fromStdU16String(text::kNameTooLong)));
+  EXPECT_EQ(boxes[1].first, QString::fromStdU16String(text::kDontShowAgain));
+  EXPECT_EQ(boxes[2].first, QString::fromStdU16String(Format(text::kSomeDone, {10, 9}))
+                                .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+  for (const auto& [text, closed] : boxes) EXPECT_TRUE(closed) << text.toStdString();
+  testing::TreeSnapshot now = Snapshot(root());
+  std::string sub;
+  for (const auto& [path, entry] : encrypted_) {
+    if (entry.kind == 'd') sub = path;
+  }
+  EXPECT_EQ(now.erase(sub + "/" + long_name), 1u);
+  EXPECT_EQ(now, encrypted_);
+}
+
 // A signal during the walk of a temporary decryption stops it after the
 // entry it is on; what it deciphered is encrypted again before the end.
 TEST_F(DesktopTest, SignalDuringATemporaryDecryptionStopsItAndEncryptsAgain) {

@@ -116,14 +116,12 @@ int SafeAnswer(unsigned flags) {
   }
 }
 
-int UnattendedAnswer(unsigned flags) {
-  switch (flags & MB_TYPEMASK) {
-    case MB_ABORTRETRYIGNORE:
-    case MB_ABORTIGNORE:
-      return IDIGNORE;
-    default:
-      return SafeAnswer(flags);
-  }
+int UnattendedAnswer(unsigned flags, bool exit_pass) {
+  const int skip = SkipAnswer(flags);
+  // Ignore only passes over an entry; a Yes that does so is taken only in
+  // the exit pass, which must encrypt all it can.
+  if (skip == IDIGNORE || (skip != 0 && exit_pass)) return skip;
+  return SafeAnswer(flags);
 }
 
 MessageBoxDialog::MessageBoxDialog(QWidget* owner, const std::u16string& text,
@@ -201,9 +199,11 @@ QHBoxLayout* MessageBoxDialog::MakeButtonRow(const DialogUnits& units) {
 
 int MessageBoxDialog::Answer() const { return answer_; }
 
-void MessageBoxDialog::AnswerAfter(std::chrono::milliseconds delay) {
-  QTimer::singleShot(delay, this,
-                     [this] { Finish(UnattendedAnswer(flags_)); });
+void MessageBoxDialog::AnswerAfter(std::chrono::milliseconds delay,
+                                   bool exit_pass) {
+  QTimer::singleShot(delay, this, [this, exit_pass] {
+    Finish(UnattendedAnswer(flags_, exit_pass));
+  });
 }
 
 void MessageBoxDialog::Finish(int answer) {

@@ -24,8 +24,10 @@ int SafeAnswer(unsigned flags);
 
 // The answer a box gives by itself when nobody is there to answer it: OK,
 // Ignore for the abort choices (the entry is skipped, the run goes on), No
-// for a yes/no question (nothing is overwritten).
-int UnattendedAnswer(unsigned flags);
+// for a yes/no question (nothing is overwritten). In the exit pass
+// (|exit_pass|) a question whose Yes skips the entry (MB_YES_SKIPS_ENTRY)
+// gets Yes, so the pass encrypts all it can.
+int UnattendedAnswer(unsigned flags, bool exit_pass);
 
 // A modal box with the caption "Velmora", the icon and the buttons of
 // |flags| in Japanese, each with its access key (はい(&Y)/いいえ(&N),
@@ -53,7 +55,7 @@ class MessageBoxDialog : public QDialog {
 
   // Closes the box with UnattendedAnswer() once |delay| has passed, unless
   // it has been answered by then.
-  void AnswerAfter(std::chrono::milliseconds delay);
+  void AnswerAfter(std::chrono::milliseconds delay, bool exit_pass);
 
  public slots:
   void reject() override;

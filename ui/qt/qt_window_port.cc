@@ -209,7 +209,8 @@ int QtWindowPort::RunModal(QDialog& dialog) {
 
 void QtWindowPort::Unattend(QDialog& dialog) {
   if (auto* box = qobject_cast<MessageBoxDialog*>(&dialog)) {
-    box->AnswerAfter(kUnattendedWait);
+    box->AnswerAfter(kUnattendedWait,
+                     dialog_ != nullptr && dialog_->m_job.m_bExitPass == 1);
     return;
   }
   QTimer::singleShot(kUnattendedWait, &dialog,
