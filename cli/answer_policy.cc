@@ -126,6 +126,27 @@ int FixedAnswer(std::u16string_view text, unsigned flags,
   return CautiousAnswer(buttons);
 }
 
+std::u16string_view OptionThatAnswers(std::u16string_view text, unsigned flags,
+                                      const AnswerRules& rules) {
+  switch (Classify(text, flags)) {
+    case QuestionKind::kMixedTree:
+      if (!rules.yes_to_mixed) return console_text::kYesWouldAnswer;
+      break;
+    case QuestionKind::kUncheckedPassword:
+      if (!rules.trust_password) return console_text::kTrustWouldAnswer;
+      break;
+    case QuestionKind::kEntryProblem:
+      if (rules.policy == ProblemPolicy::kSkip) break;
+      // Asking helps only where someone is at the terminal.
+      return rules.person_present ? console_text::kSkipOrAskWouldAnswer
+                                  : console_text::kSkipWouldAnswer;
+    case QuestionKind::kNotice:
+    case QuestionKind::kTargetExists:
+      break;
+  }
+  return {};
+}
+
 std::u16string_view AnswerName(int answer) {
   switch (answer) {
     case IDYES:

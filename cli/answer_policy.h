@@ -66,6 +66,12 @@ int CautiousAnswer(Buttons buttons);
 // SkipAnswer), so that it encrypts all it can.
 int AnswerForNobody(unsigned flags, const AnswerRules& rules);
 
+// The line that names the option which would have answered a question
+// velmora-cli refused by itself (--yes, --on-problem, --trust-password), or
+// empty when no option answers it more boldly.
+std::u16string_view OptionThatAnswers(std::u16string_view text, unsigned flags,
+                                      const AnswerRules& rules);
+
 // The name of an answer as shown in the log line ("はい", "中止", ...).
 std::u16string_view AnswerName(int answer);
 

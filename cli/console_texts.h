@@ -16,6 +16,17 @@ inline constexpr Text kAnswerRetry = u"再試行";
 inline constexpr Text kAnswerIgnore = u"無視";
 inline constexpr Text kAnswerArrow = u"-> ";
 
+// Under a question velmora-cli refused by itself: the option that answers it.
+inline constexpr Text kYesWouldAnswer =
+    u"--yes を付けると、この警告に「はい」と答えて処理を継続します。";
+inline constexpr Text kSkipWouldAnswer =
+    u"--on-problem=skip を付けると、このような項目をスキップして処理を継続します。";
+inline constexpr Text kSkipOrAskWouldAnswer =
+    u"--on-problem=skip を付けると、このような項目をスキップして処理を継続します。"
+    u"--on-problem=ask を付けると、端末で尋ねます。";
+inline constexpr Text kTrustWouldAnswer =
+    u"--trust-password を付けると、このパスワードで処理を継続します。";
+
 // Button letters offered on the terminal.
 inline constexpr Text kChoiceYesNo = u"[y=はい / n=いいえ] ";
 // Enter alone answers いいえ.

@@ -243,10 +243,22 @@ int ConsoleWindow::MessageBox(const std::u16string& text, unsigned flags) {
     return IDOK;
   }
   PrintError(text);
+  // Answered by the options, or for want of a terminal: velmora-cli's own
+  // answer, which a script's author may want to change.
   int answer = FixedAnswer(text, flags, settings_.answers);
-  if (answer == kAskPerson) answer = AskPerson(buttons, flags);
+  bool by_itself = answer != kAskPerson;
+  if (!by_itself) {
+    answer = AskPerson(buttons, flags);
+    by_itself = answer == kAskPerson;
+    if (by_itself) answer = AnswerForNobody(flags, settings_.answers);
+  }
   PrintError(std::u16string(console_text::kAnswerArrow) +
              std::u16string(AnswerName(answer)));
+  if (by_itself && answer == CautiousAnswer(buttons)) {
+    const std::u16string_view option =
+        OptionThatAnswers(text, flags, settings_.answers);
+    if (!option.empty()) PrintError(option);
+  }
   return answer;
 }
 
@@ -257,12 +269,12 @@ Terminal* ConsoleWindow::OpenTerminal() {
 
 int ConsoleWindow::AskPerson(Buttons buttons, unsigned flags) {
   Terminal* terminal = OpenTerminal();
-  // Nobody to ask, the end of input or a signal.
-  if (terminal == nullptr) return AnswerForNobody(flags, settings_.answers);
+  if (terminal == nullptr) return kAskPerson;
   while (true) {
     std::string line;
     if (terminal->Prompt(DisplayText(ChoiceText(buttons, flags)), false, signals_,
                          &line) != LineStatus::kLine) {
+      // The end of input or a signal: nobody is there any more.
       return AnswerForNobody(flags, settings_.answers);
     }
     const int answer = ParseAnswer(line, buttons, flags);

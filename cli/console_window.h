@@ -7,7 +7,8 @@
 // Message boxes are printed: the run summary on stdout, everything else on
 // stderr. Questions are answered by the options (see answer_policy.h) or by
 // the person at the terminal, and the answer taken is printed below the
-// question either way, so a log tells what happened. Jobs run inline.
+// question either way, so a log tells what happened; a refusal an option
+// would have turned names that option. Jobs run inline.
 #ifndef VELMORA_CLI_CONSOLE_WINDOW_H_
 #define VELMORA_CLI_CONSOLE_WINDOW_H_
 
@@ -97,6 +98,8 @@ class ConsoleWindow : public WindowPort {
  private:
   // The controlling terminal, opened on first use; null when there is none.
   Terminal* OpenTerminal();
+  // The answer of the person at the terminal; kAskPerson when there is no
+  // terminal.
   int AskPerson(Buttons buttons, unsigned flags);
   int ReadPasswordFrom(int fd, std::u16string* password);
   int ReadPasswordFile(std::u16string* password);

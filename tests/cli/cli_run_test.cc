@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/console_texts.h"
 #include "job/messages.h"
 #include "platform/u16_format.h"
 #include "tests/cli/cli_child.h"
@@ -123,13 +124,17 @@ TEST_F(CliTest, MistypedOrUncheckablePasswordExitsFiveAndChangesNothing) {
     const Cli unattended =
         RunCli({"decrypt", root_, "--password-stdin", option}, "Summer2024!\n");
     EXPECT_EQ(unattended.status, 5) << option;
-    EXPECT_TRUE(Has(unattended.err, asked + "いいえ\n")) << unattended.err;
+    // Followed by the option that would have answered it.
+    EXPECT_TRUE(Has(unattended.err,
+                    asked + "いいえ\n" + Shown(cli::console_text::kTrustWouldAnswer) + "\n"))
+        << unattended.err;
     EXPECT_EQ(Snapshot(root_), encrypted);
   }
   const Cli trusted =
       RunCli({"decrypt", "--trust-password", root_, "--password-stdin"}, "Summer2024!\n");
   EXPECT_EQ(trusted.status, 0) << trusted.err;
   EXPECT_TRUE(Has(trusted.err, asked + "はい\n")) << trusted.err;
+  EXPECT_FALSE(Has(trusted.err, Shown(cli::console_text::kTrustWouldAnswer))) << trusted.err;
   EXPECT_EQ(trusted.out, all_nine_);
 }
 
@@ -169,7 +174,9 @@ TEST_F(CliTest, WrongPasswordFollowsTheProblemPolicy) {
   ASSERT_EQ(Encrypt().status, 0);
   const TreeSnapshot encrypted = Snapshot(root_);
   const std::string skip_all = Shown(text::kDontShowAgain) + "\n-> はい\n";
-  // Without a terminal the default is abort, and ask has nobody to ask.
+  // Without a terminal the default is abort, and ask has nobody to ask:
+  // both name the option that would have skipped.
+  const std::string skip_would = "-> いいえ\n" + Shown(cli::console_text::kSkipWouldAnswer) + "\n";
   for (const std::string policy : {"", "abort", "ask", "skip"}) {
     std::vector<std::string> args = {"decrypt", root_, "--password-stdin"};
     if (!policy.empty()) args.insert(args.begin() + 1, "--on-problem=" + policy);
@@ -180,7 +187,7 @@ TEST_F(CliTest, WrongPasswordFollowsTheProblemPolicy) {
       EXPECT_TRUE(Has(result.err, "-> はい\n" + skip_all)) << result.err;
       EXPECT_EQ(result.out, Shown(Format(text::kSomeDone, {9, 0})) + "\n");
     } else {
-      EXPECT_TRUE(Has(result.err, "-> いいえ\n")) << result.err;
+      EXPECT_TRUE(Has(result.err, skip_would)) << result.err;
       EXPECT_FALSE(Has(result.err, skip_all)) << result.err;
     }
     EXPECT_EQ(Snapshot(root_), encrypted) << policy;
@@ -198,7 +205,9 @@ TEST_F(CliTest, MixedTreeGoesOnOnlyWithYesAndAnExistingTargetIsNeverDeleted) {
 
   const Cli declined = RunCli(args, kPasswordLine);
   EXPECT_EQ(declined.status, 2);
-  EXPECT_TRUE(Has(declined.err, warning + "\n-> いいえ\n")) << declined.err;
+  EXPECT_TRUE(Has(declined.err, warning + "\n-> いいえ\n" +
+                                    Shown(cli::console_text::kYesWouldAnswer) + "\n"))
+      << declined.err;
   EXPECT_EQ(Snapshot(root_), mixed);
 
   std::vector<std::string> with_yes = args;
