@@ -369,6 +369,8 @@ int ConsoleWindow::ReadPasswordFromTerminal(std::u16string* password) {
     return IDCANCEL;
   }
   progress_.Clear();
+  // Off before anything is shown, across both prompts and every re-ask.
+  Terminal::Hidden hidden(*terminal);
   terminal->Write(DisplayText(console_text::kPasswordHeading) + "\n" +
                   DisplayText(console_text::kPasswordWarning) + "\n");
   while (true) {

@@ -8,43 +8,12 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <optional>
 
 #include "platform/secret_memory.h"
 
 namespace velmora::cli {
 namespace {
-
-// Turns echo off for its lifetime. Suspending (Ctrl+Z) is ignored meanwhile:
-// a stopped process would leave the terminal without echo.
-class EchoOff {
- public:
-  explicit EchoOff(int fd) : fd_(fd) {
-    if (::tcgetattr(fd_, &saved_) != 0) return;
-    struct sigaction ignore;
-    std::memset(&ignore, 0, sizeof(ignore));
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
-    ::sigaction(SIGTSTP, &ignore, &saved_stop_);
-    termios quiet = saved_;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK);
-    quiet.c_lflag |= ECHONL;
-    active_ = ::tcsetattr(fd_, TCSANOW, &quiet) == 0;
-    if (!active_) ::sigaction(SIGTSTP, &saved_stop_, nullptr);
-  }
-  ~EchoOff() {
-    if (!active_) return;
-    ::tcsetattr(fd_, TCSANOW, &saved_);
-    ::sigaction(SIGTSTP, &saved_stop_, nullptr);
-  }
-  EchoOff(const EchoOff&) = delete;
-  EchoOff& operator=(const EchoOff&) = delete;
-
- private:
-  int fd_;
-  bool active_ = false;
-  termios saved_{};
-  struct sigaction saved_stop_ {};
-};
 
 // A line may be a password: room for any sensible one from the start, and
 // a buffer it outgrows is wiped rather than left behind in the heap.
@@ -107,18 +76,42 @@ void Terminal::Write(std::string_view bytes) {
   }
 }
 
+Terminal::Hidden::Hidden(Terminal& terminal) : terminal_(terminal) {
+  const int fd = terminal_.fd_;
+  if (fd < 0 || terminal_.hidden_ || ::tcgetattr(fd, &saved_) != 0) return;
+  struct sigaction ignore;
+  std::memset(&ignore, 0, sizeof(ignore));
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  ::sigaction(SIGTSTP, &ignore, &saved_stop_);
+  termios quiet = saved_;
+  quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK);
+  quiet.c_lflag |= ECHONL;
+  // Not TCSAFLUSH: that waits for the output, which Ctrl+S may hold.
+  active_ = ::tcsetattr(fd, TCSANOW, &quiet) == 0;
+  if (!active_) {
+    ::sigaction(SIGTSTP, &saved_stop_, nullptr);
+    return;
+  }
+  ::tcflush(fd, TCIFLUSH);
+  terminal_.hidden_ = true;
+}
+
+Terminal::Hidden::~Hidden() {
+  if (!active_) return;
+  ::tcsetattr(terminal_.fd_, TCSANOW, &saved_);
+  ::sigaction(SIGTSTP, &saved_stop_, nullptr);
+  terminal_.hidden_ = false;
+}
+
 LineStatus Terminal::Prompt(std::string_view prompt, bool hidden,
                             SignalWatcher* signals, std::string* line) {
   line->clear();
   if (fd_ < 0) return LineStatus::kEndOfInput;
+  std::optional<Hidden> own;
+  if (hidden) own.emplace(*this);
   Write(prompt);
-  LineStatus status;
-  if (hidden) {
-    EchoOff quiet(fd_);
-    status = ReadLineFrom(fd_, signals, line);
-  } else {
-    status = ReadLineFrom(fd_, signals, line);
-  }
+  const LineStatus status = ReadLineFrom(fd_, signals, line);
   // Whatever ended the read, the next output starts on a fresh line.
   if (status != LineStatus::kLine) Write("\n");
   return status;

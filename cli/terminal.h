@@ -4,6 +4,9 @@
 #ifndef VELMORA_CLI_TERMINAL_H_
 #define VELMORA_CLI_TERMINAL_H_
 
+#include <termios.h>
+
+#include <csignal>
 #include <string>
 #include <string_view>
 
@@ -37,16 +40,38 @@ class Terminal {
 
   bool is_open() const { return fd_ >= 0; }
 
+  // While one lives, what is typed on the terminal is not echoed: made
+  // before a password prompt is shown, so that nothing typed as it appears
+  // shows. What was typed before (and echoed) is dropped. The terminal's
+  // settings come back when it goes, however the reading ended (a line, the
+  // end of input, a signal). Suspending (Ctrl+Z) is ignored meanwhile: a
+  // stopped process would leave the terminal without echo. One made while
+  // another lives does nothing.
+  class Hidden {
+   public:
+    explicit Hidden(Terminal& terminal);
+    ~Hidden();
+    Hidden(const Hidden&) = delete;
+    Hidden& operator=(const Hidden&) = delete;
+
+   private:
+    Terminal& terminal_;
+    bool active_ = false;
+    termios saved_{};
+    struct sigaction saved_stop_ {};
+  };
+
   void Write(std::string_view bytes);
 
-  // Shows |prompt| and reads a line. With |hidden| the typing is not echoed;
-  // the terminal's settings are restored before this returns, whether by a
-  // line, the end of input or a signal.
+  // Shows |prompt| and reads a line. With |hidden| the typing is not
+  // echoed, within a Hidden of the caller's or one made before the prompt
+  // shows and gone before this returns.
   LineStatus Prompt(std::string_view prompt, bool hidden,
                     SignalWatcher* signals, std::string* line);
 
  private:
   int fd_ = -1;
+  bool hidden_ = false;
 };
 
 }  // namespace velmora::cli

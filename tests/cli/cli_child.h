@@ -39,10 +39,12 @@ class Child {
   // speaks Japanese whatever the caller's locale, unless |env| says else.
   // With |terminal_columns| its stdio and controlling terminal are a new
   // pseudo-terminal that wide, and all it writes is read as stdout, without
-  // post-processing: every carriage return is the program's own.
+  // post-processing: every carriage return is the program's own. That
+  // terminal is raw, or with |cooked| echoes, reads lines and obeys Ctrl+S
+  // and Ctrl+Q as a person's terminal does.
   explicit Child(std::vector<std::string> args,
                  std::vector<std::pair<const char*, const char*>> env = {},
-                 unsigned short terminal_columns = 0) {
+                 unsigned short terminal_columns = 0, bool cooked = false) {
     args.insert(args.begin(), VELMORA_CLI_PATH);
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
@@ -50,10 +52,20 @@ class Child {
     int pipes[3][2];
     ::signal(SIGPIPE, SIG_IGN);  // the child may exit before reading stdin
     if (terminal_columns > 0) {
-      termios raw{};
-      ::cfmakeraw(&raw);
+      termios modes{};
+      ::cfmakeraw(&modes);
+      if (cooked) {
+        modes.c_iflag |= ICRNL | IXON;
+        modes.c_lflag |= ECHO | ECHOE | ECHOK | ICANON | ISIG | IEXTEN;
+        modes.c_cc[VMIN] = 1;
+        modes.c_cc[VINTR] = 0x03;
+        modes.c_cc[VEOF] = 0x04;
+        modes.c_cc[VERASE] = 0x7F;
+        modes.c_cc[VSTART] = 0x11;
+        modes.c_cc[VSTOP] = 0x13;
+      }
       const winsize size = {24, terminal_columns, 0, 0};
-      pid_ = ::forkpty(&fd_[1], nullptr, &raw, &size);
+      pid_ = ::forkpty(&fd_[1], nullptr, &modes, &size);
       terminal_ = true;
     } else {
       for (auto& ends : pipes) EXPECT_EQ(::pipe2(ends, O_CLOEXEC), 0);
@@ -87,6 +99,11 @@ class Child {
   }
   void CloseInput() { ::close(std::exchange(fd_[0], -1)); }
   void Signal(int number) { ::kill(pid_, number); }
+  pid_t pid() const { return pid_; }
+  // The modes the program has set on its terminal.
+  bool TerminalModes(termios* modes) const {
+    return terminal_ && ::tcgetattr(fd_[1], modes) == 0;
+  }
 
   // Collects output until stderr (on a terminal: all output) holds
   // |needle| (with nullptr: until both pipes end); false when the output

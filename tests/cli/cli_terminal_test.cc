@@ -1,6 +1,9 @@
-// velmora-cli on a pseudo-terminal: the progress line a person sees and
-// the questions.
+// velmora-cli on a pseudo-terminal: the progress line a person sees, the
+// questions and the password prompt.
 
+#include <sys/syscall.h>
+
+#include <fstream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -22,6 +25,23 @@ std::string EncipheredName(const std::string& plain) {
   crypter.SetPassword(u"correct horse \u3042");
   crypter.m_nExtMode = 1;
   return Wtf8FromUtf16(crypter.ConvertName(Utf16FromWtf8(plain), OP_ENCRYPT));
+}
+
+// Waits until process |pid| sits in a write(2) it cannot finish: its
+// terminal's output is held (Ctrl+S).
+bool HeldInWrite(pid_t pid) {
+  for (int waited = 0; waited < 60000; ++waited) {
+    std::ifstream calls("/proc/" + std::to_string(pid) + "/syscall");
+    long number = -1;
+    if (calls >> number && number == SYS_write) return true;
+    ::usleep(1000);
+  }
+  return false;
+}
+
+bool Echoes(const Child& child) {
+  termios modes{};
+  return !child.TerminalModes(&modes) || (modes.c_lflag & ECHO) != 0;
 }
 
 // Runs velmora-cli on a pseudo-terminal |columns| wide; out holds all it
@@ -110,6 +130,39 @@ TEST(CliTerminalTest, EnterAloneAnswersNoWhereYesWouldDelete) {
   EXPECT_TRUE(Has(ended.out, "[y=はい / N=いいえ] -> いいえ\n")) << ended.out;
   EXPECT_EQ(ReadFile(taken), "someone else's");
   EXPECT_EQ(ReadFile(root + "/a.txt"), "a");
+}
+
+// The password prompt hides typing from before it shows until both
+// passwords are in, and drops what was typed before it. The terminal's
+// output is held (Ctrl+S) while the program writes its prompts, so each
+// is caught as it appears.
+TEST(CliTerminalTest, NothingTypedAtThePasswordPromptIsEchoed) {
+  ScopedStateHome state_home;
+  TempDir base;
+  const std::string root = base.path() + "/tree";
+  MakeDirectory(root);
+  WriteFile(root + "/a.txt", "a");
+  const TreeSnapshot plain = Snapshot(root);
+  Child encrypt({"encrypt", root}, {{"TERM", "dumb"}}, 80, /*cooked=*/true);
+  encrypt.Write("typed-ahead\n\x13");
+  ASSERT_TRUE(HeldInWrite(encrypt.pid()));
+  EXPECT_FALSE(Echoes(encrypt)) << "echo still on as the prompt is written";
+  encrypt.Write("\x11");
+  ASSERT_TRUE(encrypt.ReadUntil("パスワード: "));
+  encrypt.Write("hidden-secret\n\x13");
+  ASSERT_TRUE(HeldInWrite(encrypt.pid()));
+  EXPECT_FALSE(Echoes(encrypt)) << "echo on again between the two prompts";
+  encrypt.Write("hidden-secret\n\x11");
+  ASSERT_TRUE(encrypt.ReadUntil(Shown(Format(text::kAllDone, {1, 1})).c_str()));
+  EXPECT_TRUE(Echoes(encrypt)) << "echo not given back";
+  const Cli ended = encrypt.Finish();
+  EXPECT_EQ(ended.status, 0) << ended.out;
+  EXPECT_FALSE(Has(ended.out, "hidden-secret")) << ended.out;
+  // The password is what was typed at the prompt, not before it.
+  const std::string password = base.path() + "/password";
+  WriteFile(password, "hidden-secret\n");
+  EXPECT_EQ(RunCli({"decrypt", "--password-file", password, root}, "").status, 0);
+  EXPECT_EQ(Snapshot(root), plain);
 }
 
 }  // namespace
