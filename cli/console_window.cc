@@ -56,7 +56,7 @@ int DefaultAnswer(Buttons buttons, unsigned flags) {
 }
 
 // The button a typed answer names, or 0.
-int ParseAnswer(const std::string& line, Buttons buttons, unsigned flags) {
+int ParseAnswer(std::string_view line, Buttons buttons, unsigned flags) {
   const std::size_t first = line.find_first_not_of(" \t");
   if (first == std::string::npos) return DefaultAnswer(buttons, flags);
   const char letter = static_cast<char>(line[first] | 0x20);  // lower case
@@ -94,13 +94,24 @@ std::u16string_view ChoiceText(Buttons buttons, unsigned flags) {
   return u"";
 }
 
+// A typed line as the engine takes a password, never copied outside locked
+// pages on the way.
+SecretU16 SecretFromWtf8(const SecretBytes& line) {
+  SecretU16 text;
+  text.resize(std::max(line.size() * 2, kSecretReserve));
+  text.resize(Utf16FromWtf8Into(line, text.data()));
+  return text;
+}
+
 }  // namespace
 
 ConsoleWindow::ConsoleWindow(const ConsoleSettings& settings,
                              SignalWatcher* signals)
     : settings_(settings),
       signals_(signals),
-      progress_(STDERR_FILENO, settings.progress) {}
+      progress_(STDERR_FILENO, settings.progress) {
+  ahead_.password.reserve(kSecretReserve);
+}
 
 ConsoleWindow::~ConsoleWindow() { WipeString(&ahead_.password); }
 
@@ -271,7 +282,7 @@ int ConsoleWindow::AskPerson(Buttons buttons, unsigned flags) {
   Terminal* terminal = OpenTerminal();
   if (terminal == nullptr) return kAskPerson;
   while (true) {
-    std::string line;
+    SecretBytes line;
     if (terminal->Prompt(DisplayText(ChoiceText(buttons, flags)), false, signals_,
                          &line) != LineStatus::kLine) {
       // The end of input or a signal: nobody is there any more.
@@ -291,7 +302,7 @@ void ConsoleWindow::ReadPasswordAhead() {
   if (ahead_.answer == IDOK) state::CheckPasswordAhead(ahead_.password);
 }
 
-int ConsoleWindow::RunPasswordDialog(std::u16string* password) {
+int ConsoleWindow::RunPasswordDialog(SecretU16* password) {
   if (ahead_.read) {
     ahead_.read = false;
     for (const auto& report : ahead_.reports) report();
@@ -303,7 +314,7 @@ int ConsoleWindow::RunPasswordDialog(std::u16string* password) {
   return ReadPasswordFromSource(password);
 }
 
-int ConsoleWindow::ReadPasswordFromSource(std::u16string* password) {
+int ConsoleWindow::ReadPasswordFromSource(SecretU16* password) {
   if (!settings_.password_file.empty()) return ReadPasswordFile(password);
   if (settings_.password_fd >= 0) {
     return ReadPasswordFrom(settings_.password_fd, password);
@@ -311,7 +322,7 @@ int ConsoleWindow::ReadPasswordFromSource(std::u16string* password) {
   return ReadPasswordFromTerminal(password);
 }
 
-int ConsoleWindow::ReadPasswordFile(std::u16string* password) {
+int ConsoleWindow::ReadPasswordFile(SecretU16* password) {
   const int fd = ::open(settings_.password_file.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     const int error = errno;
@@ -335,8 +346,8 @@ void ConsoleWindow::PrintReason(const std::string& path, int error) {
                std::strerror(error));
 }
 
-int ConsoleWindow::ReadPasswordFrom(int fd, std::u16string* password) {
-  std::string line;
+int ConsoleWindow::ReadPasswordFrom(int fd, SecretU16* password) {
+  SecretBytes line;
   // Read a byte at a time: what follows the line stays in stdin for the
   // wait of a temporary decryption.
   errno = 0;
@@ -349,7 +360,7 @@ int ConsoleWindow::ReadPasswordFrom(int fd, std::u16string* password) {
     }
     return IDCANCEL;
   }
-  std::u16string typed = Utf16FromWtf8(line);
+  SecretU16 typed = SecretFromWtf8(line);
   WipeString(&line);
   const std::u16string problem = PasswordProblem(typed, typed);
   if (!problem.empty()) {
@@ -362,7 +373,7 @@ int ConsoleWindow::ReadPasswordFrom(int fd, std::u16string* password) {
   return IDOK;
 }
 
-int ConsoleWindow::ReadPasswordFromTerminal(std::u16string* password) {
+int ConsoleWindow::ReadPasswordFromTerminal(SecretU16* password) {
   Terminal* terminal = OpenTerminal();
   if (terminal == nullptr) {
     PrintError(console_text::kNoTerminal);
@@ -374,8 +385,8 @@ int ConsoleWindow::ReadPasswordFromTerminal(std::u16string* password) {
   terminal->Write(DisplayText(console_text::kPasswordHeading) + "\n" +
                   DisplayText(console_text::kPasswordWarning) + "\n");
   while (true) {
-    std::string first;
-    std::string second;
+    SecretBytes first;
+    SecretBytes second;
     if (terminal->Prompt(DisplayText(console_text::kPasswordLabel), true,
                          signals_, &first) != LineStatus::kLine ||
         (settings_.confirm_password &&
@@ -386,9 +397,8 @@ int ConsoleWindow::ReadPasswordFromTerminal(std::u16string* password) {
       PrintError(console_text::kNoPassword);
       return IDCANCEL;
     }
-    std::u16string typed = Utf16FromWtf8(first);
-    std::u16string confirmation =
-        settings_.confirm_password ? Utf16FromWtf8(second) : typed;
+    SecretU16 typed = SecretFromWtf8(first);
+    SecretU16 confirmation = SecretFromWtf8(settings_.confirm_password ? second : first);
     WipeString(&first);
     WipeString(&second);
     const std::u16string problem = PasswordProblem(typed, confirmation);

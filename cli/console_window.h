@@ -85,7 +85,7 @@ class ConsoleWindow : public WindowPort {
   void SetFocusTo(int id) override;
   void SetInputBlocked(bool blocked) override;
   int MessageBox(const std::u16string& text, unsigned flags) override;
-  int RunPasswordDialog(std::u16string* password) override;
+  int RunPasswordDialog(SecretU16* password) override;
   int RunOptionDialog(std::u16string* extension_text,
                       int* extension_rule) override;
   void PumpMessages() override;
@@ -101,10 +101,10 @@ class ConsoleWindow : public WindowPort {
   // The answer of the person at the terminal; kAskPerson when there is no
   // terminal.
   int AskPerson(Buttons buttons, unsigned flags);
-  int ReadPasswordFrom(int fd, std::u16string* password);
-  int ReadPasswordFile(std::u16string* password);
-  int ReadPasswordFromTerminal(std::u16string* password);
-  int ReadPasswordFromSource(std::u16string* password);
+  int ReadPasswordFrom(int fd, SecretU16* password);
+  int ReadPasswordFile(SecretU16* password);
+  int ReadPasswordFromTerminal(SecretU16* password);
+  int ReadPasswordFromSource(SecretU16* password);
   // The progress line's figures from the job, on the thread that runs it.
   ProgressFigures Figures();
   // |path| below the scanned folder.
@@ -132,7 +132,7 @@ class ConsoleWindow : public WindowPort {
   struct PasswordAhead {
     bool read = false;
     int answer = IDCANCEL;
-    std::u16string password;
+    SecretU16 password;
     std::vector<std::function<void()>> reports;
   };
   PasswordAhead ahead_;

@@ -15,17 +15,9 @@
 namespace velmora::cli {
 namespace {
 
-// A line may be a password: room for any sensible one from the start, and
-// a buffer it outgrows is wiped rather than left behind in the heap.
+// A line may be a password: room for any sensible one from the start, in
+// locked pages (a buffer it outgrows is wiped as it goes).
 constexpr std::size_t kLineReserve = 1024;
-
-void GrowWiping(std::string* line) {
-  std::string bigger;
-  bigger.reserve(line->capacity() * 2);
-  bigger.assign(*line);
-  WipeString(line);
-  line->swap(bigger);
-}
 
 }  // namespace
 
@@ -39,7 +31,7 @@ int TerminalColumns(int fd) {
   return 80;
 }
 
-LineStatus ReadLineFrom(int fd, SignalWatcher* signals, std::string* line) {
+LineStatus ReadLineFrom(int fd, SignalWatcher* signals, SecretBytes* line) {
   line->clear();
   line->reserve(kLineReserve);
   while (true) {
@@ -54,7 +46,6 @@ LineStatus ReadLineFrom(int fd, SignalWatcher* signals, std::string* line) {
       return line->empty() ? LineStatus::kEndOfInput : LineStatus::kLine;
     }
     if (byte == '\n') break;
-    if (line->size() == line->capacity()) GrowWiping(line);
     line->push_back(byte);
   }
   if (!line->empty() && line->back() == '\r') line->pop_back();
@@ -105,7 +96,7 @@ Terminal::Hidden::~Hidden() {
 }
 
 LineStatus Terminal::Prompt(std::string_view prompt, bool hidden,
-                            SignalWatcher* signals, std::string* line) {
+                            SignalWatcher* signals, SecretBytes* line) {
   line->clear();
   if (fd_ < 0) return LineStatus::kEndOfInput;
   std::optional<Hidden> own;

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "cli/signal_wait.h"
+#include "platform/secret_memory.h"
 
 namespace velmora::cli {
 
@@ -28,7 +29,7 @@ enum class LineStatus {
 
 // Reads one line from |fd| a byte at a time, so nothing after the line end
 // is consumed. A trailing carriage return is dropped.
-LineStatus ReadLineFrom(int fd, SignalWatcher* signals, std::string* line);
+LineStatus ReadLineFrom(int fd, SignalWatcher* signals, SecretBytes* line);
 
 class Terminal {
  public:
@@ -67,7 +68,7 @@ class Terminal {
   // echoed, within a Hidden of the caller's or one made before the prompt
   // shows and gone before this returns.
   LineStatus Prompt(std::string_view prompt, bool hidden,
-                    SignalWatcher* signals, std::string* line);
+                    SignalWatcher* signals, SecretBytes* line);
 
  private:
   int fd_ = -1;

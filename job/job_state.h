@@ -4,7 +4,7 @@
 //
 // No field is locked: each has one writer at a time. The thread that runs a
 // job writes m_bRunning, m_nMode, m_nFound, m_nDone, m_nBytesDone,
-// m_strCurrentEntry, m_bDontShowAgain and m_strPassword; the interface thread
+// m_strCurrentEntry and m_bDontShowAgain; the interface thread
 // writes m_bExitPass, m_nScanGeneration, m_strScanDir and the scan counts
 // and sizes. The window takes no input while a walk runs, so no scan can
 // overlap a walk. The fields the other thread reads while its owner writes
@@ -60,7 +60,6 @@ struct JobState {
   int32_t m_nAlreadyEnciphered = 0;
   // Entries refused because the password does not fit their names.
   int32_t m_nWrongPassword = 0;
-  std::u16string m_strPassword;
 };
 
 }  // namespace velmora

@@ -230,15 +230,15 @@ bool PrepareRun(JobHost& host, std::u16string* target) {
     return Finish(host, RunOutcome::kNothingToDo);
   }
 
-  std::u16string password;
+  // Reserved past the short-string buffer, so that even a short password
+  // lives in locked pages until the engine has its own locked copy.
+  SecretU16 password;
+  password.reserve(kSecretReserve);
   if (window.RunPasswordDialog(&password) == IDCANCEL) {
     return Finish(host, RunOutcome::kCancelled);
   }
-  job.m_strPassword = password;
-  crypter.SetPassword(job.m_strPassword);
-  // The engine keeps its own copy, in locked memory.
+  crypter.SetPassword(password);
   WipeString(&password);
-  WipeString(&job.m_strPassword);
   if (job.m_nMode == 1 && !PasswordHolds(host)) return false;
   if (!RepairInterruptedRun(host, repair)) return false;
 

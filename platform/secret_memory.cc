@@ -35,6 +35,13 @@ void FreeLockedPages(void* address, std::size_t bytes) {
   ::munmap(address, size);
 }
 
+[[gnu::noinline]] void WipeStackBelow() {
+  // Deeper than any hash of ours goes; well inside a thread's stack.
+  char scratch[64 * 1024];
+  explicit_bzero(scratch, sizeof scratch);
+  asm volatile("" : : "r"(scratch) : "memory");
+}
+
 bool KeepInMemory(const void* address, std::size_t size) {
   return ::mlock(address, size) == 0;
 }

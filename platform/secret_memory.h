@@ -54,6 +54,11 @@ using SecretU16 =
     std::basic_string<char16_t, std::char_traits<char16_t>, LockedAllocator<char16_t>>;
 inline constexpr std::size_t kSecretReserve = 64;
 
+// Overwrites the stack below the caller's frame, where a function it called
+// with a secret (a hash, say) may have left copies in its locals. Call it
+// right after such a call returns.
+void WipeStackBelow();
+
 // Overwrites a string that held a password, then empties it. Only its
 // current buffer: build such strings at their final size, or wipe each
 // buffer they outgrow.

@@ -13,6 +13,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/secret_memory.h"
+
 namespace velmora {
 
 // Controls of the main dialog.
@@ -106,7 +108,7 @@ class WindowPort {
 
   // Runs the password dialog modally. Returns IDOK with the password in
   // |password|, or IDCANCEL (|password| untouched).
-  virtual int RunPasswordDialog(std::u16string* password) = 0;
+  virtual int RunPasswordDialog(SecretU16* password) = 0;
 
   // Runs the option dialog modally on |extension_text| (one extension per
   // line, "\r\n" line ends) and |extension_rule| (0 or 1). On OK both are

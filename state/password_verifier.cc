@@ -104,6 +104,7 @@ class PassedVerifiers {
     crypto_generichash(tag, sizeof tag,
                        reinterpret_cast<const unsigned char*>(password.data()),
                        password.size(), key_, sizeof key_);
+    WipeStackBelow();
     return std::string(reinterpret_cast<const char*>(tag), sizeof tag);
   }
 
@@ -117,12 +118,24 @@ class PassedVerifiers {
 bool Verifies(const std::string& record, const PasswordBytes& password) {
   PassedVerifiers& passed = PassedVerifiers::Get();
   if (passed.Passed(record, password)) return true;
-  if (crypto_pwhash_str_verify(record.c_str(), password.data(), password.size()) != 0) {
-    return false;
-  }
+  const bool takes =
+      crypto_pwhash_str_verify(record.c_str(), password.data(), password.size()) == 0;
+  // The hash leaves blocks of what it read in its locals.
+  WipeStackBelow();
+  if (!takes) return false;
   passed.Remember(record, password);
   return true;
 }
+
+// Wipes what the hashes called below the scope left on its stack, when the
+// scope ends: a thread's stack outlives the thread in the stack cache.
+class StackWipe {
+ public:
+  StackWipe() = default;
+  ~StackWipe() { WipeStackBelow(); }
+  StackWipe(const StackWipe&) = delete;
+  StackWipe& operator=(const StackWipe&) = delete;
+};
 
 // The check started by CheckPasswordAhead(), if any.
 class AheadCheck {
@@ -171,6 +184,7 @@ std::string LookupDigest(const Crypter& crypter) {
   unsigned char digest[crypto_generichash_BYTES];
   crypto_generichash(digest, sizeof digest, material.data(), material.size(),
                      nullptr, 0);
+  WipeStackBelow();
   sodium_memzero(material.data(), material.size());
   return Hex(digest, sizeof digest);
 }
@@ -264,6 +278,7 @@ PasswordMatch CheckPassword(const Crypter& crypter, const TreeIdentity& tree) {
   AheadCheck::Get().Wait();
   const std::vector<PasswordRecord> records = RecordsFor(LookupDigest(crypter));
   if (records.empty()) return PasswordMatch::kNoRecord;
+  const StackWipe wipe;
   const PasswordBytes password(crypter);
   const std::vector<const PasswordRecord*> bound = BoundTo(records, tree);
   if (!bound.empty()) {
@@ -288,6 +303,7 @@ void PendingVerifier::Prepare(const Crypter& crypter) {
   matched_file_.clear();
   if (sodium_init() < 0) return;
   AheadCheck::Get().Wait();
+  const StackWipe wipe;
   const std::string digest = LookupDigest(crypter);
   const PasswordBytes password(crypter);
   // Another password may share these name keys; it keeps its own record.
@@ -298,12 +314,12 @@ void PendingVerifier::Prepare(const Crypter& crypter) {
     }
   }
   char verifier[crypto_pwhash_STRBYTES];
-  if (crypto_pwhash_str_alg(verifier, password.data(), password.size(),
-                            crypto_pwhash_OPSLIMIT_INTERACTIVE,
-                            crypto_pwhash_MEMLIMIT_INTERACTIVE,
-                            crypto_pwhash_ALG_ARGON2ID13) != 0) {
-    return;  // out of memory: the next encryption records it
-  }
+  const bool hashed = crypto_pwhash_str_alg(verifier, password.data(), password.size(),
+                                            crypto_pwhash_OPSLIMIT_INTERACTIVE,
+                                            crypto_pwhash_MEMLIMIT_INTERACTIVE,
+                                            crypto_pwhash_ALG_ARGON2ID13) == 0;
+  WipeStackBelow();
+  if (!hashed) return;  // out of memory: the next encryption records it
   digest_ = digest;
   verifier_ = verifier;
   PassedVerifiers::Get().Remember(verifier_, password);
@@ -315,6 +331,7 @@ void CheckPasswordAhead(std::u16string_view password) {
   KeepInMemory(crypter.get(), sizeof(Crypter));
   if (crypter->SetPassword(password) != 0) return;
   AheadCheck::Get().Start([crypter] {
+    const StackWipe wipe;
     const PasswordBytes bytes(*crypter);
     for (const PasswordRecord& record : RecordsFor(LookupDigest(*crypter))) {
       if (Verifies(record.verifier, bytes)) break;

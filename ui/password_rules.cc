@@ -11,8 +11,8 @@ constexpr Text kMismatch = u"パスワードが違います。";
 
 }  // namespace
 
-std::u16string PasswordProblem(const std::u16string& password,
-                               const std::u16string& confirmation) {
+std::u16string PasswordProblem(std::u16string_view password,
+                               std::u16string_view confirmation) {
   if (password.size() > kMaxPasswordLength) return kTooLong;
   if (password.size() < kMinPasswordLength) return kTooShort;
   if (password != confirmation) return kMismatch;

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace velmora {
 
@@ -20,8 +21,8 @@ constexpr std::size_t kMaxPasswordLength = 1020;
 // kMinPasswordLength, different from |confirmation| (exact, case-sensitive).
 // Only |password|'s length is checked; a wrong-length |confirmation| shows up
 // as a mismatch.
-std::u16string PasswordProblem(const std::u16string& password,
-                               const std::u16string& confirmation);
+std::u16string PasswordProblem(std::u16string_view password,
+                               std::u16string_view confirmation);
 
 }  // namespace velmora
 

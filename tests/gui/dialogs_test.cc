@@ -84,7 +84,7 @@ TEST(PasswordDialogTest, OkAndEnterAcceptOnlyAValidPairAndTheShowBoxUnmasksBoth)
     SCOPED_TRACE(c.password.left(9).toStdString() + " / " +
                  c.confirmation.left(9).toStdString());
     const bool valid = c.message.isEmpty();
-    std::u16string password = u"before";
+    SecretU16 password = u"before";
     const int answer = RunWith(
         [&] { return RunPasswordDialog(nullptr, &password); },
         [&](QDialog& dialog) {
@@ -113,7 +113,7 @@ TEST(PasswordDialogTest, OkAndEnterAcceptOnlyAValidPairAndTheShowBoxUnmasksBoth)
           }
         });
     EXPECT_EQ(answer, valid ? IDOK : IDCANCEL);
-    EXPECT_EQ(password,
+    EXPECT_EQ(std::u16string_view(password),
               valid ? c.password.toStdU16String() : std::u16string(u"before"));
   }
 }

@@ -85,9 +85,9 @@ class ScriptedWindow : public WindowPort {
     ++input_block_changes;
   }
   int MessageBox(const std::u16string& text, unsigned flags) override;
-  int RunPasswordDialog(std::u16string* out) override {
+  int RunPasswordDialog(SecretU16* out) override {
     ++password_dialogs;
-    if (password) *out = *password;
+    if (password) out->assign(password->data(), password->size());
     return password ? IDOK : IDCANCEL;
   }
   int RunOptionDialog(std::u16string* text, int* rule) override {

@@ -34,6 +34,7 @@ QLineEdit* MakePasswordEdit(int id, QWidget* parent) {
 
 PasswordDialog::PasswordDialog(QWidget* owner)
     : DialogBase(owner, QStringLiteral("Velmora　パスワード入力"), 323, 211) {
+  password_input_.reserve(kSecretReserve);
   // Created first so that it stays behind the edits it frames.
   auto* group = new QGroupBox(QStringLiteral("パスワードを入力してください"), this);
   Place(group, 7, 14, 309, 92);
@@ -98,6 +99,14 @@ PasswordDialog::PasswordDialog(QWidget* owner)
   connect(cancel_button_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+namespace {
+
+std::u16string_view View(const QString& text) {
+  return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
+}
+
+}  // namespace
+
 PasswordDialog::~PasswordDialog() {
   WipeBoxes();
   WipeString(&password_input_);
@@ -119,11 +128,10 @@ void PasswordDialog::WipeBoxes() {
 
 void PasswordDialog::Revalidate() {
   ok_button_->setEnabled(false);
-  std::u16string password = password_edit_->text().toStdU16String();
-  std::u16string confirmation = confirm_edit_->text().toStdU16String();
-  const std::u16string problem = PasswordProblem(password, confirmation);
-  WipeString(&password);
-  WipeString(&confirmation);
+  // Views of the boxes' own buffers: no copy of the password is made.
+  const QString password = password_edit_->text();
+  const QString confirmation = confirm_edit_->text();
+  const std::u16string problem = PasswordProblem(View(password), View(confirmation));
   message_->setText(QString::fromStdU16String(problem));
   ok_button_->setEnabled(problem.empty());
 }
@@ -136,22 +144,17 @@ void PasswordDialog::SetShown(bool shown) {
 }
 
 void PasswordDialog::Confirm() {
-  std::u16string password = password_edit_->text().toStdU16String();
-  std::u16string confirmation = confirm_edit_->text().toStdU16String();
-  const bool valid = PasswordProblem(password, confirmation).empty();
-  WipeString(&confirmation);
+  const QString password = password_edit_->text();
+  const QString confirmation = confirm_edit_->text();
   // OK is disabled in this case; refuse anyway rather than trust that.
-  if (!valid) {
-    WipeString(&password);
-    return;
-  }
+  if (!PasswordProblem(View(password), View(confirmation)).empty()) return;
   WipeString(&password_input_);
-  password_input_.swap(password);
+  password_input_.assign(View(password));
   WipeBoxes();
   accept();
 }
 
-int RunPasswordDialog(QWidget* owner, std::u16string* password) {
+int RunPasswordDialog(QWidget* owner, SecretU16* password) {
   PasswordDialog dialog(owner);
   if (dialog.exec() != QDialog::Accepted) return IDCANCEL;
   *password = dialog.passwordInput();

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/secret_memory.h"
 #include "ui/qt/dialog_base.h"
 
 class QCheckBox;
@@ -32,7 +33,7 @@ class PasswordDialog : public DialogBase {
   ~PasswordDialog() override;
 
   // The password as it was when OK was pressed; empty before that.
-  const std::u16string& passwordInput() const { return password_input_; }
+  const SecretU16& passwordInput() const { return password_input_; }
 
  private:
   void Revalidate();
@@ -49,12 +50,12 @@ class PasswordDialog : public DialogBase {
   QPushButton* ok_button_;
   QPushButton* cancel_button_;
   QLabel* message_;
-  std::u16string password_input_;
+  SecretU16 password_input_;  // reserved: a short one is no exception
 };
 
 // Shows the password dialog modally over |owner| (may be null). Returns IDOK
 // with the password in |password|, or IDCANCEL with |password| untouched.
-int RunPasswordDialog(QWidget* owner, std::u16string* password);
+int RunPasswordDialog(QWidget* owner, SecretU16* password);
 
 }  // namespace velmora
 

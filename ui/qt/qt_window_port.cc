@@ -234,7 +234,7 @@ int QtWindowPort::MessageBox(const std::u16string& text, unsigned flags) {
   });
 }
 
-int QtWindowPort::RunPasswordDialog(std::u16string* password) {
+int QtWindowPort::RunPasswordDialog(SecretU16* password) {
   return Ask(IDCANCEL, [this, password] {
     ApplyPendingTexts();
     PasswordDialog dialog(&window_);

@@ -83,7 +83,7 @@ class QtWindowPort : public QObject, public WindowPort {
   void SetFocusTo(int id) override;
   void SetInputBlocked(bool blocked) override;
   int MessageBox(const std::u16string& text, unsigned flags) override;
-  int RunPasswordDialog(std::u16string* password) override;
+  int RunPasswordDialog(SecretU16* password) override;
   int RunOptionDialog(std::u16string* extension_text,
                       int* extension_rule) override;
   void PumpMessages() override;
