@@ -27,12 +27,14 @@ struct Fault {
 
 Fault g_open, g_read, g_write, g_status, g_journal, g_crash;
 std::function<void(const std::u16string&)> g_entry_hook;
+std::function<void(const OrderEvent&)> g_order_observer;
 
 }  // namespace
 
 void Reset() {
   for (Fault* fault : {&g_open, &g_read, &g_write, &g_status, &g_journal, &g_crash}) fault->Arm(0);
   g_entry_hook = nullptr;
+  g_order_observer = nullptr;
 }
 
 void FailNthOpen(int n) { g_open.Arm(n); }
@@ -59,6 +61,39 @@ void SetEntryHook(std::function<void(const std::u16string& path)> hook) {
 
 void BeforeEntry(const std::u16string& path) {
   if (g_entry_hook) g_entry_hook(path);
+}
+
+void SetOrderObserver(std::function<void(const OrderEvent& event)> observer) {
+  g_order_observer = std::move(observer);
+}
+
+void JournalSynced(int fd) {
+  if (!g_order_observer) return;
+  OrderEvent event;
+  event.kind = OrderEvent::Kind::kJournalSynced;
+  event.fd = fd;
+  g_order_observer(event);
+}
+
+void BeforeWrite(int fd, const void* bytes, int64_t count, int64_t offset) {
+  if (!g_order_observer) return;
+  OrderEvent event;
+  event.kind = OrderEvent::Kind::kWrite;
+  event.fd = fd;
+  event.bytes = bytes;
+  event.count = count;
+  event.offset = offset;
+  g_order_observer(event);
+}
+
+void BeforeRename(int folder_fd, const char* from, const char* to) {
+  if (!g_order_observer) return;
+  OrderEvent event;
+  event.kind = OrderEvent::Kind::kRename;
+  event.fd = folder_fd;
+  event.from = from;
+  event.to = to;
+  g_order_observer(event);
 }
 
 }  // namespace velmora::fault_injection

@@ -6,6 +6,7 @@
 #ifndef VELMORA_PLATFORM_FAULT_INJECTION_H_
 #define VELMORA_PLATFORM_FAULT_INJECTION_H_
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -41,6 +42,37 @@ void CrashPoint();
 // entry for something else there. An empty hook removes it (so does Reset).
 void SetEntryHook(std::function<void(const std::u16string& path)> hook);
 void BeforeEntry(const std::u16string& path);
+
+// What the order observer is told, at the boundary between the program and
+// the disk: a test checks that every change of the tree was described in a
+// durable journal first.
+struct OrderEvent {
+  enum class Kind {
+    kJournalSynced,  // the journal's records written so far are durable
+    kWrite,          // file contents are about to be written
+    kRename,         // an entry is about to be renamed
+  };
+  Kind kind = Kind::kWrite;
+  // The journal's descriptor, the written file's, or the folder's (or
+  // AT_FDCWD) that |from| and |to| are relative to.
+  int fd = -1;
+  const void* bytes = nullptr;  // kWrite: |count| bytes for |offset|
+  int64_t count = 0;
+  int64_t offset = 0;
+  const char* from = nullptr;  // kRename
+  const char* to = nullptr;
+};
+
+// Runs |observer| at each event, on the thread the event happens on, so it
+// must be thread-safe. Set it before the run; an empty one removes it (so
+// does Reset). Unset, each event costs one test.
+void SetOrderObserver(std::function<void(const OrderEvent& event)> observer);
+// Called by the journal where it flushes (whether or not VELMORA_SYNC=0
+// skips the flush itself), and by the file layer before each content write
+// and rename.
+void JournalSynced(int fd);
+void BeforeWrite(int fd, const void* bytes, int64_t count, int64_t offset);
+void BeforeRename(int folder_fd, const char* from, const char* to);
 
 }  // namespace velmora::fault_injection
 

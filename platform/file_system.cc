@@ -254,6 +254,7 @@ int RenameAtNoReplace(int folder_fd, const char* from, const char* to) {
   // rename() would silently replace whatever is at |to|; RENAME_NOREPLACE
   // makes the kernel refuse atomically.
   fault_injection::CrashPoint();
+  fault_injection::BeforeRename(folder_fd, from, to);
   if (::renameat2(folder_fd, from, folder_fd, to, RENAME_NOREPLACE) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS) return -1;
   // Old kernel, or a file system without the flag. Check, then rename: an

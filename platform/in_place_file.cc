@@ -115,6 +115,7 @@ bool InPlaceFile::WriteAt(const void* buffer, int64_t count, int64_t offset) {
     NoteFailure(Operation::kWrite, fd_ < 0 ? EBADF : EIO);
     return false;
   }
+  fault_injection::BeforeWrite(fd_, buffer, count, offset);
   const auto* in = static_cast<const char*>(buffer);
   int64_t done = 0;
   while (done < count) {
