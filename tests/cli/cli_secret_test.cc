@@ -77,6 +77,9 @@ Found Search(pid_t pid, const std::vector<std::string>& needles) {
 
 TEST(CliSecretTest, WhileOpenWaitsThePasswordLiesOnlyInLockedPages) {
   if (::geteuid() != 0) GTEST_SKIP() << "reading a process that cannot be dumped needs root";
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "AddressSanitizer makes mlock a no-op";
+#endif
   ScopedStateHome state_home;
   TempDir dir;
   // Short (in the short-string buffer) and long (on the heap) both.
