@@ -1,6 +1,6 @@
 // What a run needs from the main dialog: its window, the engine, the shared
-// job state and the extension rule setting. MainDialog is a JobHost; the job
-// layer sees nothing else of it.
+// job state and the extension rule setting (for the scan). MainDialog is a
+// JobHost; the job layer sees nothing else of it.
 #ifndef VELMORA_JOB_JOB_HOST_H_
 #define VELMORA_JOB_JOB_HOST_H_
 
@@ -13,32 +13,15 @@
 
 #include "engine/crypter.h"
 #include "job/job_state.h"
+#include "job/run_progress.h"
+#include "job/run_questions.h"
+#include "job/run_request.h"
 #include "platform/file_system.h"
 #include "platform/window_port.h"
 #include "state/journal.h"
 #include "state/run_lock.h"
 
 namespace velmora {
-
-// How the last run ended, for front ends that turn it into an exit status.
-enum class RunOutcome {
-  kNotRun,
-  kInvalidTarget,  // the path is missing or names a file
-  kNothingToDo,    // nothing to encrypt, or nothing to decrypt
-  kCancelled,      // the password dialog was cancelled
-  kDeclined,       // a warning about a mixed tree was declined
-  kAllDone,        // every entry found was done
-  kSomeDone,       // the walk ended with entries not done (or aborted)
-  kWrongPassword,  // nothing done: entries refused for the password, or
-                   // the password differs from its verifier
-  kPasswordUnchecked,  // the names cannot check the password, and the
-                       // question whether to trust it was declined
-  kInUse,          // another run holds the tree
-  kRepairRefused,  // an interrupted run's repair needs its own password
-  kStateFailed,    // the state folder cannot be used, or repair failed
-  kStopped,        // a stop request ended the repair of an interrupted
-                   // run before the walk; the next run goes on with it
-};
 
 // How the last scan ended.
 enum class ScanOutcome {
@@ -63,6 +46,10 @@ class JobHost {
   int32_t m_nExtRule = 0;
 
   std::atomic<RunOutcome> m_lastRunOutcome{RunOutcome::kNotRun};
+
+  // Whom the current run asks and tells; set by RunJob for its run.
+  RunQuestions* m_questions = nullptr;
+  RunProgress* m_progress = nullptr;
 
   // Set by a front end (a signal, say): the walk stops before its next
   // entry. The exit pass ignores it: it must encrypt the tree again.

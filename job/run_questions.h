@@ -1,0 +1,87 @@
+// What a run asks the person who started it, and what it tells them.
+//
+// Each question names itself with a QuestionId, so a front end that answers
+// by itself (velmora-cli's options) decides by the id, never by the text.
+// The text is the program's own, ready to show; the flags are the buttons,
+// the icon and the default button of the message box that shows it.
+//
+// Called on the thread that runs the job; an implementation that shows
+// windows carries the call to its interface thread and waits.
+#ifndef VELMORA_JOB_RUN_QUESTIONS_H_
+#define VELMORA_JOB_RUN_QUESTIONS_H_
+
+#include <cstdint>
+#include <string>
+
+#include "platform/secret_memory.h"
+
+namespace velmora {
+
+enum class QuestionId {
+  // Notices (OK only) before the walk.
+  kPathMissing,
+  kPathIsFile,
+  kSystemFolder,
+  kTopFolder,
+  kHoldsStateFolder,
+  kInsideStateFolder,
+  kTreeInUse,
+  kStateFolderFailed,
+  kNothingToEncrypt,
+  kNothingToDecrypt,
+  kRepaired,
+  kRepairWrongPassword,
+  kRepairFailed,
+  kRepairTreeAbove,
+  kRepairStopped,
+  kPasswordDiffers,
+  // Questions before the walk.
+  kPasswordUnproven,   // a record of the password, none of this tree
+  kPasswordUnchecked,  // neither the names nor a record check it
+  kMixedEncrypted,     // encrypting a tree partly encrypted already
+  kMixedPlain,         // decrypting a tree partly plain already
+  // The scan refused a file it cannot take.
+  kFileRefused,
+  // The walk: an entry's name cannot be converted (Question::code), and
+  // whether to skip that problem silently from now on.
+  kEntryProblem,
+  kDontShowAgain,
+  // After the walk.
+  kPasswordNotRecorded,
+  kSummary,
+};
+
+// The classic answer values, so that a message box's answer converts.
+enum class Answer {
+  kOk = 1,
+  kCancel = 2,
+  kAbort = 3,
+  kRetry = 4,
+  kIgnore = 5,
+  kYes = 6,
+  kNo = 7,
+};
+
+struct Question {
+  QuestionId id;
+  std::u16string text;  // "\r\n" line ends
+  unsigned flags;       // MB_* buttons, icon and default button
+  int32_t code = 0;     // kEntryProblem: the name conversion's error code
+};
+
+class RunQuestions {
+ public:
+  virtual ~RunQuestions() = default;
+
+  // Shows |question| and returns the answer, one of its buttons.
+  virtual Answer Ask(const Question& question) = 0;
+  // Shows |notice| (OK only) until it is taken note of.
+  virtual void Notify(const Question& notice) = 0;
+  // The run's password: true with it in |password|, false when none was
+  // given (|password| untouched).
+  virtual bool AskPassword(SecretU16* password) = 0;
+};
+
+}  // namespace velmora
+
+#endif  // VELMORA_JOB_RUN_QUESTIONS_H_
