@@ -41,12 +41,14 @@ EntryResult PromptProblem(JobHost& host, int32_t code,
   }
   const Problem problem = ProblemFor(code);
   // Yes passes over the entry: an exit pass nobody attends takes it.
-  const int answer = host.m_window.MessageBox(
-      Format(std::u16string(problem.text) + text::kSkipQuestion, {directory, name}),
-      MB_YESNO | MB_YES_SKIPS_ENTRY | problem.icon);
-  if (answer == IDNO) return AbortRun;
-  if (host.m_window.MessageBox(text::kDontShowAgain,
-                               MB_YESNO | MB_ICONQUESTION) == IDYES &&
+  RunQuestions& questions = *host.m_questions;
+  const Answer answer = questions.Ask(
+      {QuestionId::kEntryProblem,
+       Format(std::u16string(problem.text) + text::kSkipQuestion, {directory, name}),
+       MB_YESNO | MB_YES_SKIPS_ENTRY | problem.icon, code});
+  if (answer == Answer::kNo) return AbortRun;
+  if (questions.Ask({QuestionId::kDontShowAgain, text::kDontShowAgain,
+                     MB_YESNO | MB_ICONQUESTION}) == Answer::kYes &&
       known) {
     host.m_job.m_bDontShowAgain[code] = 1;
   }

@@ -4,6 +4,8 @@
 #include <optional>
 
 #include "job/messages.h"
+#include "job/run_progress.h"
+#include "job/run_questions.h"
 #include "job/target_policy.h"
 #include "job/walks.h"
 #include "platform/file_system.h"
@@ -31,45 +33,56 @@ bool Finish(JobHost& host, RunOutcome outcome) {
   return false;
 }
 
+// An OK-only box.
+void Tell(JobHost& host, QuestionId id, std::u16string text, unsigned flags) {
+  host.m_questions->Notify({id, std::move(text), flags});
+}
+
+// A Yes/No question; true for Yes.
+bool Agrees(JobHost& host, QuestionId id, std::u16string text, unsigned flags) {
+  return host.m_questions->Ask({id, std::move(text), flags}) == Answer::kYes;
+}
+
+// A target refused with a notice.
+bool Refuse(JobHost& host, QuestionId id, std::u16string text,
+            RunOutcome outcome = RunOutcome::kInvalidTarget) {
+  Tell(host, id, std::move(text), MB_OK | MB_ICONEXCLAMATION);
+  return Finish(host, outcome);
+}
+
 std::u16string Wide(const std::string& bytes) { return Utf16FromWtf8(bytes); }
 
 // The state folder as a message shows it.
 std::u16string StateFolderText() { return Wide(state::StateFolderPath()); }
 
 bool StateFolderFailed(JobHost& host) {
-  host.m_window.MessageBox(Format(text::kStateFolderFailed, {StateFolderText()}),
-                           MB_OK | MB_ICONERROR);
+  Tell(host, QuestionId::kStateFolderFailed,
+       Format(text::kStateFolderFailed, {StateFolderText()}), MB_OK | MB_ICONERROR);
   return Finish(host, RunOutcome::kStateFailed);
 }
 
 // Takes the tree for this run, before any question is asked.
 bool HoldTree(JobHost& host, const std::u16string& typed) {
-  WindowPort& window = host.m_window;
   const std::string real = state::RealPath(Wtf8FromUtf16(typed));
   if (real.empty()) {
-    window.MessageBox(Format(text::kPathMissing, {typed}), MB_OK | MB_ICONEXCLAMATION);
-    return Finish(host, RunOutcome::kInvalidTarget);
+    return Refuse(host, QuestionId::kPathMissing, Format(text::kPathMissing, {typed}));
   }
   const char* home = std::getenv("HOME");
   switch (JudgeTarget(real, home != nullptr ? state::RealPath(home) : std::string())) {
     case TargetPolicy::kSystemFolder:
-      window.MessageBox(Format(text::kSystemFolder, {typed}), MB_OK | MB_ICONEXCLAMATION);
-      return Finish(host, RunOutcome::kInvalidTarget);
+      return Refuse(host, QuestionId::kSystemFolder, Format(text::kSystemFolder, {typed}));
     case TargetPolicy::kTopFolder:
-      window.MessageBox(Format(text::kTopFolder, {typed}), MB_OK | MB_ICONEXCLAMATION);
-      return Finish(host, RunOutcome::kInvalidTarget);
+      return Refuse(host, QuestionId::kTopFolder, Format(text::kTopFolder, {typed}));
     case TargetPolicy::kAllowed:
       break;
   }
   switch (state::PlaceOfStateFolder(real)) {
     case state::StateFolderPlace::kHolds:
-      window.MessageBox(Format(text::kHoldsStateFolder, {StateFolderText(), typed}),
-                        MB_OK | MB_ICONEXCLAMATION);
-      return Finish(host, RunOutcome::kInvalidTarget);
+      return Refuse(host, QuestionId::kHoldsStateFolder,
+                    Format(text::kHoldsStateFolder, {StateFolderText(), typed}));
     case state::StateFolderPlace::kInside:
-      window.MessageBox(Format(text::kInsideStateFolder, {StateFolderText(), typed}),
-                        MB_OK | MB_ICONEXCLAMATION);
-      return Finish(host, RunOutcome::kInvalidTarget);
+      return Refuse(host, QuestionId::kInsideStateFolder,
+                    Format(text::kInsideStateFolder, {StateFolderText(), typed}));
     case state::StateFolderPlace::kApart:
       break;
   }
@@ -82,9 +95,8 @@ bool HoldTree(JobHost& host, const std::u16string& typed) {
       host.m_treeRealPath = real;
       return true;
     case state::RunLock::Result::kBusy:
-      window.MessageBox(Format(text::kTreeInUse, {Wide(holder)}),
-                        MB_OK | MB_ICONEXCLAMATION);
-      return Finish(host, RunOutcome::kInUse);
+      return Refuse(host, QuestionId::kTreeInUse, Format(text::kTreeInUse, {Wide(holder)}),
+                    RunOutcome::kInUse);
     case state::RunLock::Result::kNoStateFolder:
       break;
   }
@@ -103,30 +115,31 @@ std::u16string PathLines(const std::vector<std::string>& paths) {
 // Brings entries an interrupted run left half-done back to a consistent
 // state, with this run's password.
 bool RepairInterruptedRun(JobHost& host, state::PendingRepair& repair) {
-  WindowPort& window = host.m_window;
   const state::RepairReport report = repair.Run(host.m_crypter, host.m_stopRequested);
   host.m_repairedInodes.insert(report.repaired_inodes.begin(), report.repaired_inodes.end());
   if (!report.repaired.empty()) {
     // Not a summary: a warning that the last run did not finish.
-    window.MessageBox(Format(text::kRepaired, {PathLines(report.repaired)}),
-                      MB_OK | MB_ICONWARNING);
+    Tell(host, QuestionId::kRepaired, Format(text::kRepaired, {PathLines(report.repaired)}),
+         MB_OK | MB_ICONWARNING);
   }
   switch (report.status) {
     case state::RepairReport::Status::kClean:
       return true;
     case state::RepairReport::Status::kWrongPassword:
-      window.MessageBox(text::kRepairWrongPassword, MB_OK | MB_ICONERROR);
+      Tell(host, QuestionId::kRepairWrongPassword, text::kRepairWrongPassword,
+           MB_OK | MB_ICONERROR);
       return Finish(host, RunOutcome::kRepairRefused);
     case state::RepairReport::Status::kFailed:
-      window.MessageBox(Format(text::kRepairFailed, {PathLines(report.failed)}),
-                        MB_OK | MB_ICONERROR);
+      Tell(host, QuestionId::kRepairFailed,
+           Format(text::kRepairFailed, {PathLines(report.failed)}), MB_OK | MB_ICONERROR);
       return Finish(host, RunOutcome::kStateFailed);
     case state::RepairReport::Status::kTreeAbove:
-      window.MessageBox(Format(text::kRepairTreeAbove, {Wide(report.tree_above)}),
-                        MB_OK | MB_ICONEXCLAMATION);
+      Tell(host, QuestionId::kRepairTreeAbove,
+           Format(text::kRepairTreeAbove, {Wide(report.tree_above)}),
+           MB_OK | MB_ICONEXCLAMATION);
       return Finish(host, RunOutcome::kStateFailed);
     case state::RepairReport::Status::kStopped:
-      window.MessageBox(text::kRepairStopped, MB_OK | MB_ICONWARNING);
+      Tell(host, QuestionId::kRepairStopped, text::kRepairStopped, MB_OK | MB_ICONWARNING);
       return Finish(host, RunOutcome::kStopped);
   }
   return true;
@@ -157,11 +170,11 @@ bool PasswordHolds(JobHost& host) {
     case state::PasswordMatch::kMatches:
       return true;
     case state::PasswordMatch::kDiffers:
-      host.m_window.MessageBox(text::kPasswordDiffers, MB_OK | MB_ICONERROR);
+      Tell(host, QuestionId::kPasswordDiffers, text::kPasswordDiffers, MB_OK | MB_ICONERROR);
       return Finish(host, RunOutcome::kWrongPassword);
     case state::PasswordMatch::kUnproven:
-      if (host.m_window.MessageBox(text::kPasswordUnproven,
-                                   MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
+      if (Agrees(host, QuestionId::kPasswordUnproven, text::kPasswordUnproven,
+                 MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2)) {
         return true;
       }
       return Finish(host, RunOutcome::kPasswordUnchecked);
@@ -173,42 +186,70 @@ bool PasswordHolds(JobHost& host) {
   if (!longest_deciphers && !Deciphers(crypter, job.m_strScanShortestName)) {
     return true;
   }
-  if (host.m_window.MessageBox(text::kPasswordUnchecked,
-                               MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
+  if (Agrees(host, QuestionId::kPasswordUnchecked, text::kPasswordUnchecked,
+             MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2)) {
     return true;
   }
   return Finish(host, RunOutcome::kPasswordUnchecked);
 }
 
-// Steps before the walk; false when the run ends there.
-bool PrepareRun(JobHost& host, std::u16string* target) {
-  WindowPort& window = host.m_window;
-  JobState& job = host.m_job;
-  Crypter& crypter = host.m_crypter;
-
-  std::u16string checked = window.GetControlText(IDC_PATH);
+// The target as the request names it, checked and held; false when the
+// run ends here.
+bool TakeTarget(JobHost& host, const RunRequest& request) {
+  std::u16string checked = request.target;
   switch (CheckTarget(&checked)) {
     case TargetCheck::kEmpty:
     case TargetCheck::kMissing:
-      window.MessageBox(Format(text::kPathMissing, {checked}),
-                        MB_OK | MB_ICONEXCLAMATION);
-      return Finish(host, RunOutcome::kInvalidTarget);
+      return Refuse(host, QuestionId::kPathMissing, Format(text::kPathMissing, {checked}));
     case TargetCheck::kFile:
-      window.MessageBox(Format(text::kPathIsFile, {checked}),
-                        MB_OK | MB_ICONEXCLAMATION);
-      return Finish(host, RunOutcome::kInvalidTarget);
+      return Refuse(host, QuestionId::kPathIsFile, Format(text::kPathIsFile, {checked}));
     case TargetCheck::kDirectory:
       break;
   }
-  // From here on the path as typed; a trailing '/' only doubles a separator.
-  *target = window.GetControlText(IDC_PATH);
-  if (!HoldTree(host, checked)) return false;
+  return HoldTree(host, checked);
+}
 
-  if (window.IsChecked(IDC_RADIO_ENCRYPT)) job.m_nMode = 0;
-  if (window.IsChecked(IDC_RADIO_DECRYPT)) job.m_nMode = 1;
-  if (window.IsChecked(IDC_RADIO_TEMPORARY)) job.m_nMode = 1;
-  crypter.m_nExtMode = static_cast<uint32_t>(host.m_nExtRule);
-  if (job.m_bExitPass == 1) {
+// False when the scan found nothing to do and no repair is pending.
+bool HasWork(JobHost& host, bool repair_pending) {
+  const JobState& job = host.m_job;
+  if (repair_pending) return true;
+  if (job.m_nMode == 0 && job.m_nScanPlain == 0) {
+    return Refuse(host, QuestionId::kNothingToEncrypt, text::kNothingToEncrypt,
+                  RunOutcome::kNothingToDo);
+  }
+  if (job.m_nMode == 1 && job.m_nScanEncrypted == 0) {
+    return Refuse(host, QuestionId::kNothingToDecrypt, text::kNothingToDecrypt,
+                  RunOutcome::kNothingToDo);
+  }
+  return true;
+}
+
+// The warnings about a tree partly done already; false when declined.
+bool MixedTreeAccepted(JobHost& host) {
+  const JobState& job = host.m_job;
+  if (job.m_nMode == 0 && job.m_nScanEncrypted != 0 &&
+      !Agrees(host, QuestionId::kMixedEncrypted,
+              Format(text::kMixedEncrypted, {job.m_nScanEncrypted}),
+              MB_YESNO | MB_ICONQUESTION)) {
+    return Finish(host, RunOutcome::kDeclined);
+  }
+  if (job.m_nMode == 1 && job.m_nScanPlain != 0 &&
+      !Agrees(host, QuestionId::kMixedPlain, Format(text::kMixedPlain, {job.m_nScanPlain}),
+              MB_YESNO | MB_ICONQUESTION)) {
+    return Finish(host, RunOutcome::kDeclined);
+  }
+  return true;
+}
+
+// Steps before the walk; false when the run ends there.
+bool PrepareRun(JobHost& host, const RunRequest& request) {
+  JobState& job = host.m_job;
+  Crypter& crypter = host.m_crypter;
+  if (!TakeTarget(host, request)) return false;
+
+  job.m_nMode = request.operation == Operation::kEncrypt ? 0 : 1;
+  crypter.m_nExtMode = static_cast<uint32_t>(request.extension_rule);
+  if (request.exit_pass) {
     // Normally the temporary decryption's journal; a fresh one otherwise.
     if (host.m_journal == nullptr) {
       host.m_journal = state::Journal::Start(host.m_treeRealPath);
@@ -220,41 +261,23 @@ bool PrepareRun(JobHost& host, std::u16string* target) {
   // An interrupted run may have left the tree looking done: its repair
   // needs the password, so nothing counts as nothing to do then.
   state::PendingRepair repair = state::PendingRepair::Load(host.m_treeRealPath);
-  const bool repair_pending = repair.needed();
-  if (!repair_pending && job.m_nMode == 0 && job.m_nScanPlain == 0) {
-    window.MessageBox(text::kNothingToEncrypt, MB_OK | MB_ICONEXCLAMATION);
-    return Finish(host, RunOutcome::kNothingToDo);
-  }
-  if (!repair_pending && job.m_nMode == 1 && job.m_nScanEncrypted == 0) {
-    window.MessageBox(text::kNothingToDecrypt, MB_OK | MB_ICONEXCLAMATION);
-    return Finish(host, RunOutcome::kNothingToDo);
-  }
+  if (!HasWork(host, repair.needed())) return false;
 
   // Reserved past the short-string buffer, so that even a short password
   // lives in locked pages until the engine has its own locked copy.
   SecretU16 password;
   password.reserve(kSecretReserve);
-  if (window.RunPasswordDialog(&password) == IDCANCEL) {
+  if (!host.m_questions->AskPassword(&password)) {
     return Finish(host, RunOutcome::kCancelled);
   }
   crypter.SetPassword(password);
   WipeString(&password);
   if (job.m_nMode == 1 && !PasswordHolds(host)) return false;
   if (!RepairInterruptedRun(host, repair)) return false;
-
-  if (job.m_nMode == 0 && job.m_nScanEncrypted != 0 &&
-      window.MessageBox(Format(text::kMixedEncrypted, {job.m_nScanEncrypted}),
-                        MB_YESNO | MB_ICONQUESTION) != IDYES) {
-    return Finish(host, RunOutcome::kDeclined);
-  }
-  if (job.m_nMode == 1 && job.m_nScanPlain != 0 &&
-      window.MessageBox(Format(text::kMixedPlain, {job.m_nScanPlain}),
-                        MB_YESNO | MB_ICONQUESTION) != IDYES) {
-    return Finish(host, RunOutcome::kDeclined);
-  }
+  if (!MixedTreeAccepted(host)) return false;
   // A temporary decryption is recorded before anything is deciphered, so
   // that a tree it leaves behind is found again.
-  if (window.IsChecked(IDC_RADIO_TEMPORARY) &&
+  if (request.operation == Operation::kTemporary &&
       !state::RecordLeftDecrypted(host.m_treeRealPath)) {
     return StateFolderFailed(host);
   }
@@ -277,8 +300,37 @@ bool NameWillCoverPassword(Crypter& crypter, const std::u16string& plain) {
 void RecordPassword(JobHost& host, const state::PendingVerifier& verifier) {
   const state::TreeIdentity tree = state::IdentifyTree(host.m_crypter, host.m_treeRealPath);
   if (verifier.Write(tree, host.m_job.m_nScanEncrypted == 0)) return;
-  host.m_window.MessageBox(Format(text::kPasswordNotRecorded, {StateFolderText()}),
-                           MB_OK | MB_ICONWARNING);
+  Tell(host, QuestionId::kPasswordNotRecorded,
+       Format(text::kPasswordNotRecorded, {StateFolderText()}), MB_OK | MB_ICONWARNING);
+}
+
+// Walks the tree, recording an encryption's password beside the walk.
+void Walk(JobHost& host, const RunRequest& request, const std::u16string& target) {
+  JobState& job = host.m_job;
+  job.m_nDone = 0;
+  job.m_nBytesDone = 0;
+  job.m_nFound = 0;
+  job.m_nAlreadyEnciphered = 0;
+  job.m_nWrongPassword = 0;
+  // An encryption records the password's verifier; the slow hash runs
+  // beside the walk. A tree that will hold a name checking the whole
+  // password needs none, and the hash's time and memory are saved.
+  std::optional<state::HelperThread> helper;
+  state::PendingVerifier verifier;
+  if (job.m_nMode == 0 && !request.exit_pass &&
+      !NameWillCoverPassword(host.m_crypter, job.m_strScanLongestPlainName)) {
+    helper.emplace();
+    helper->Start([&verifier, &host] { verifier.Prepare(host.m_crypter); });
+  }
+  if (job.m_nMode == 0) {
+    EncryptWalk(host, target);
+  } else {
+    DecryptWalk(host, target);
+  }
+  if (helper) helper->Wait();
+  if (job.m_nMode == 0 && !request.exit_pass && host.m_journal->begun() > 0) {
+    RecordPassword(host, verifier);
+  }
 }
 
 }  // namespace
@@ -296,84 +348,47 @@ TargetCheck CheckTarget(std::u16string* path) {
   return status.is_directory ? TargetCheck::kDirectory : TargetCheck::kFile;
 }
 
-void EnterWaitState(JobHost& host) {
-  WindowPort& window = host.m_window;
-  for (int id : {IDC_SETTINGS, IDC_RADIO_ENCRYPT, IDC_RADIO_DECRYPT,
-                 IDC_RADIO_TEMPORARY, IDC_OPERATION_GROUP, IDC_PATH,
-                 IDC_BROWSE}) {
-    window.EnableControl(id, false);
-  }
-  window.SetFocusTo(IDC_EXIT);
+std::u16string SummaryText(const RunSummary& summary) {
+  return summary.all_done() ? Format(text::kAllDone, {summary.done, summary.found})
+                            : Format(text::kSomeDone, {summary.found, summary.done});
 }
 
-void RunJob(JobHost& host) {
-  WindowPort& window = host.m_window;
+void RunJob(JobHost& host, const RunRequest& request, RunQuestions& questions,
+            RunProgress& progress) {
   JobState& job = host.m_job;
+  host.m_questions = &questions;
+  host.m_progress = &progress;
   for (int32_t& flag : job.m_bDontShowAgain) flag = 0;
   host.m_repairedInodes.clear();
-
-  std::u16string target;
-  if (!PrepareRun(host, &target)) return;
+  if (!PrepareRun(host, request)) return;
 
   job.m_bRunning = 1;
-  window.SetInputBlocked(true);
-  job.m_nDone = 0;
-  job.m_nBytesDone = 0;
-  job.m_nFound = 0;
-  job.m_nAlreadyEnciphered = 0;
-  job.m_nWrongPassword = 0;
-  // An encryption records the password's verifier; the slow hash runs
-  // beside the walk. A tree that will hold a name checking the whole
-  // password needs none, and the hash's time and memory are saved.
-  std::optional<state::HelperThread> helper;
-  state::PendingVerifier verifier;
-  if (job.m_nMode == 0 && job.m_bExitPass == 0 &&
-      !NameWillCoverPassword(host.m_crypter, job.m_strScanLongestPlainName)) {
-    helper.emplace();
-    helper->Start([&verifier, &host] { verifier.Prepare(host.m_crypter); });
-  }
-  if (job.m_nMode == 0) {
-    EncryptWalk(host, target);
-  } else {
-    DecryptWalk(host, target);
-  }
-  if (helper) helper->Wait();
-  if (job.m_nMode == 0 && job.m_bExitPass == 0 && host.m_journal->begun() > 0) {
-    RecordPassword(host, verifier);
-  }
-  window.SetInputBlocked(false);
-  window.SetControlText(IDC_STATUS_SUB, u"");
+  progress.WalkStarted();
+  Walk(host, request, request.target);
+  progress.WalkEnded();
   job.m_bRunning = 0;
 
-  const bool all_done = job.m_nFound == job.m_nDone;
+  const RunSummary summary{job.m_nDone, job.m_nFound};
   host.m_journal->Commit();
   // Every entry enciphered now: the tree is no longer left decrypted.
   if (job.m_nMode == 0 && job.m_nFound == job.m_nDone + job.m_nAlreadyEnciphered) {
     state::ClearLeftDecrypted(host.m_treeRealPath);
   }
-  const bool waiting = window.IsChecked(IDC_RADIO_TEMPORARY);
+  const bool waiting = request.operation == Operation::kTemporary;
   if (!waiting) {
     // The journal stays on disk for the next run to retire; the tree is
     // free again.
     host.m_journal.reset();
     host.m_runLock.reset();
   }
-  const std::u16string summary =
-      all_done ? Format(text::kAllDone, {job.m_nDone, job.m_nFound})
-               : Format(text::kSomeDone, {job.m_nFound, job.m_nDone});
-  window.SetControlText(IDC_STATUS_MAIN, summary);
-  window.SetControlText(IDC_STATUS_SUB, text::kProcessingComplete);
-  host.m_lastRunOutcome = all_done                                    ? RunOutcome::kAllDone
-                          : job.m_nDone == 0 && job.m_nWrongPassword > 0 ? RunOutcome::kWrongPassword
-                                                                         : RunOutcome::kSomeDone;
-  window.MessageBox(summary, MB_OK | MB_ICONINFORMATION);
-
-  if (waiting) {
-    EnterWaitState(host);
-    window.SetControlText(IDC_STATUS_MAIN, u"");
-    window.SetControlText(IDC_STATUS_SUB, text::kWaiting);
-  }
-  window.EnableControl(IDC_EXECUTE, false);
+  progress.RunSummarized(summary);
+  host.m_lastRunOutcome =
+      summary.all_done()                             ? RunOutcome::kAllDone
+      : job.m_nDone == 0 && job.m_nWrongPassword > 0 ? RunOutcome::kWrongPassword
+                                                     : RunOutcome::kSomeDone;
+  questions.Notify({QuestionId::kSummary, SummaryText(summary), MB_OK | MB_ICONINFORMATION});
+  if (waiting) progress.Waiting();
+  progress.RunEnded();
 }
 
 }  // namespace velmora

@@ -16,9 +16,9 @@ constexpr int64_t kWholeFileLimitMiB = kWholeRangeBytes / 1048576;
 void RefuseFile(JobHost& host, const std::u16string& message,
                 const std::u16string& directory, const std::u16string& name) {
   host.m_lastScanOutcome = ScanOutcome::kRefused;
-  host.m_window.MessageBox(
-      message + Format(text::kPathBlock, {directory + u"/", name}),
-      MB_OK | MB_ICONERROR);
+  host.m_questions->Notify({QuestionId::kFileRefused,
+                            message + Format(text::kPathBlock, {directory + u"/", name}),
+                            MB_OK | MB_ICONERROR});
 }
 
 // The folder part of a "dir/*" pattern.
@@ -28,9 +28,10 @@ std::u16string FolderOf(const std::u16string& pattern) {
 
 }  // namespace
 
-void OnStartScan(JobHost& host) {
+void OnStartScan(JobHost& host, RunQuestions& questions, RunProgress& progress) {
   JobState& job = host.m_job;
-  WindowPort& window = host.m_window;
+  host.m_questions = &questions;
+  host.m_progress = &progress;
   const int32_t generation = ++job.m_nScanGeneration;
   job.m_nScanTotal = 0;
   job.m_nScanEncrypted = 0;
@@ -44,14 +45,12 @@ void OnStartScan(JobHost& host) {
   host.m_linksInside.clear();
   host.m_treeStatus = FileStatus{};
   Folder::Open(job.m_strScanDir).Status(&host.m_treeStatus);
-  window.SetControlText(IDC_STATUS_SUB, text::kSearching);
+  progress.ScanStarted();
   const int32_t found = ScanTree(host, job.m_strScanDir + u"/*", generation, 0);
   if (found == -1) return;
-  window.SetControlText(IDC_STATUS_SUB, text::kSearchComplete);
-  window.SetControlText(IDC_STATUS_MAIN, Format(text::kFilesFound, {found}));
-  window.EnableControl(IDC_EXECUTE, true);
   job.m_nScanTotal = found;
   host.m_lastScanOutcome = ScanOutcome::kCompleted;
+  progress.ScanCompleted(found);
 }
 
 int32_t ScanTree(JobHost& host, const std::u16string& pattern,
@@ -59,8 +58,8 @@ int32_t ScanTree(JobHost& host, const std::u16string& pattern,
   JobState& job = host.m_job;
   WindowPort& window = host.m_window;
   const Crypter& crypter = host.m_crypter;
-  window.SetControlText(IDC_STATUS_MAIN, pattern);
   const std::u16string directory = FolderOf(pattern);
+  host.m_progress->ScanFolder(directory);
 
   // Counted as they are read; only the subfolders' names are kept, to be
   // entered once this folder is closed (one open folder at a time).
@@ -71,8 +70,7 @@ int32_t ScanTree(JobHost& host, const std::u16string& pattern,
     bool more = finder.FindFile(pattern);
     for (;;) {
       if (job.m_nScanGeneration != generation) return -1;
-      window.SetControlText(IDC_STATUS_SUB,
-                            Format(text::kSearchingCount, {base + found}));
+      host.m_progress->ScanCounted(base + found);
       window.PumpMessages();  // may stop this scan, or run a whole newer one
       if (job.m_nScanGeneration != generation) return -1;
       do {

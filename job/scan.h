@@ -21,11 +21,13 @@ namespace velmora {
 // tree with a larger one, and a walk stops at one that grew since.
 constexpr int64_t kAbsoluteSizeLimit = 4294967295;
 
-// The handler of ID_START_SCAN: scans m_strScanDir.
-void OnStartScan(JobHost& host);
+// The handler of ID_START_SCAN: scans m_strScanDir, telling |progress| how
+// far it is and |questions| which file it refuses.
+void OnStartScan(JobHost& host, RunQuestions& questions, RunProgress& progress);
 
 // Entries below |pattern| ("dir/*"), at every depth, or -1 when the scan
 // stopped or refused a file. |base| is the count before this directory.
+// Reports to host.m_progress and host.m_questions.
 int32_t ScanTree(JobHost& host, const std::u16string& pattern,
                  int32_t generation, int32_t base);
 

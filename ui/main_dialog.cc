@@ -91,7 +91,7 @@ void MainDialog::CheckTargetPath() {
 
 void MainDialog::OnOperationChanged() { CheckTargetPath(); }
 
-void MainDialog::OnStartScan() { velmora::OnStartScan(*this); }
+void MainDialog::OnStartScan() { velmora::OnStartScan(*this, *this, *this); }
 
 void MainDialog::OnBrowse() {
   const std::u16string initial = m_window.GetControlText(IDC_PATH);
@@ -139,7 +139,9 @@ void MainDialog::OnSettings() {
 
 void MainDialog::OnOK() {
   if (m_job.m_bRunning == 1 || !m_window.IsControlEnabled(IDC_EXECUTE)) return;
-  m_window.StartWorker([this] { RunJob(*this); });
+  m_window.StartWorker([this, request = RequestFromControls()] {
+    RunJob(*this, request, *this, *this);
+  });
 }
 
 void MainDialog::OnCancel() {
@@ -172,11 +174,84 @@ void MainDialog::RunExitPass() {
   m_window.SetChecked(IDC_RADIO_DECRYPT, false);
   m_window.SetChecked(IDC_RADIO_TEMPORARY, false);
   if (m_runExitPass) {
-    m_runExitPass([this] { RunJob(*this); });
+    m_runExitPass([this] { RunWithControls(); });
   } else {
-    RunJob(*this);
+    RunWithControls();
   }
   m_window.EndDialog(IDOK);
 }
+
+void MainDialog::EnterWaitState() {
+  for (int id : {IDC_SETTINGS, IDC_RADIO_ENCRYPT, IDC_RADIO_DECRYPT,
+                 IDC_RADIO_TEMPORARY, IDC_OPERATION_GROUP, IDC_PATH,
+                 IDC_BROWSE}) {
+    m_window.EnableControl(id, false);
+  }
+  m_window.SetFocusTo(IDC_EXIT);
+}
+
+RunRequest MainDialog::RequestFromControls() {
+  RunRequest request;
+  request.target = m_window.GetControlText(IDC_PATH);
+  request.operation = m_window.IsChecked(IDC_RADIO_TEMPORARY) ? Operation::kTemporary
+                      : m_window.IsChecked(IDC_RADIO_DECRYPT) ? Operation::kDecrypt
+                                                              : Operation::kEncrypt;
+  request.extension_rule =
+      m_nExtRule == 1 ? ExtensionRule::kHeadOfListed : ExtensionRule::kWhole;
+  request.exit_pass = m_job.m_bExitPass == 1;
+  return request;
+}
+
+void MainDialog::RunWithControls() { RunJob(*this, RequestFromControls(), *this, *this); }
+
+Answer MainDialog::Ask(const Question& question) {
+  return static_cast<Answer>(m_window.MessageBox(question.text, question.flags));
+}
+
+void MainDialog::Notify(const Question& notice) {
+  m_window.MessageBox(notice.text, notice.flags);
+}
+
+bool MainDialog::AskPassword(SecretU16* password) {
+  return m_window.RunPasswordDialog(password) != IDCANCEL;
+}
+
+void MainDialog::ScanStarted() {
+  m_window.SetControlText(IDC_STATUS_SUB, text::kSearching);
+}
+
+void MainDialog::ScanFolder(const std::u16string& folder) {
+  m_window.SetControlText(IDC_STATUS_MAIN, folder + u"/*");
+}
+
+void MainDialog::ScanCounted(int32_t entries) {
+  m_window.SetControlText(IDC_STATUS_SUB, Format(text::kSearchingCount, {entries}));
+}
+
+void MainDialog::ScanCompleted(int32_t entries) {
+  m_window.SetControlText(IDC_STATUS_SUB, text::kSearchComplete);
+  m_window.SetControlText(IDC_STATUS_MAIN, Format(text::kFilesFound, {entries}));
+  m_window.EnableControl(IDC_EXECUTE, true);
+}
+
+void MainDialog::WalkStarted() { m_window.SetInputBlocked(true); }
+
+void MainDialog::WalkEnded() {
+  m_window.SetInputBlocked(false);
+  m_window.SetControlText(IDC_STATUS_SUB, u"");
+}
+
+void MainDialog::RunSummarized(const RunSummary& summary) {
+  m_window.SetControlText(IDC_STATUS_MAIN, SummaryText(summary));
+  m_window.SetControlText(IDC_STATUS_SUB, text::kProcessingComplete);
+}
+
+void MainDialog::Waiting() {
+  EnterWaitState();
+  m_window.SetControlText(IDC_STATUS_MAIN, u"");
+  m_window.SetControlText(IDC_STATUS_SUB, text::kWaiting);
+}
+
+void MainDialog::RunEnded() { m_window.EnableControl(IDC_EXECUTE, false); }
 
 }  // namespace velmora

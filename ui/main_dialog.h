@@ -7,7 +7,8 @@
 //
 // All handlers run on the interface thread. Execute (OnOK) hands RunJob to
 // WindowPort::StartWorker; the exit pass runs RunJob through the exit-pass
-// runner, which returns only when the pass is over.
+// runner, which returns only when the pass is over. The dialog is the run's
+// RunQuestions (message boxes) and RunProgress (status lines 1033 and 1034).
 #ifndef VELMORA_UI_MAIN_DIALOG_H_
 #define VELMORA_UI_MAIN_DIALOG_H_
 
@@ -17,6 +18,9 @@
 
 #include "engine/text_sink.h"
 #include "job/job_host.h"
+#include "job/run_progress.h"
+#include "job/run_questions.h"
+#include "job/run_request.h"
 #include "platform/catalogue.h"
 
 namespace velmora {
@@ -24,7 +28,7 @@ namespace velmora {
 // Placeholder of the path box; never checked as a path.
 inline constexpr Text kDropHereText = u"ここにドロップして下さい";
 
-class MainDialog : public JobHost {
+class MainDialog : public JobHost, public RunQuestions, public RunProgress {
  public:
   // Runs |pass| and returns once it is over.
   using ExitPassRunner = std::function<void(const std::function<void()>& pass)>;
@@ -69,6 +73,28 @@ class MainDialog : public JobHost {
   // waits; that exit pass ends the dialog. Otherwise nothing happens.
   void OnSessionEnd();
 
+  // The run the controls ask for: the path box, the operation buttons, the
+  // extension rule setting and whether the exit pass runs.
+  RunRequest RequestFromControls();
+  // Runs RunJob on the calling thread with that request.
+  void RunWithControls();
+
+  // RunQuestions: message boxes.
+  Answer Ask(const Question& question) override;
+  void Notify(const Question& notice) override;
+  bool AskPassword(SecretU16* password) override;
+
+  // RunProgress: the status lines.
+  void ScanStarted() override;
+  void ScanFolder(const std::u16string& folder) override;
+  void ScanCounted(int32_t entries) override;
+  void ScanCompleted(int32_t entries) override;
+  void WalkStarted() override;
+  void WalkEnded() override;
+  void RunSummarized(const RunSummary& summary) override;
+  void Waiting() override;
+  void RunEnded() override;
+
   // Runs the exit pass once when a temporary decryption waits.
   void ReencryptIfWaiting();
   // True while a temporary decryption waits for the exit pass.
@@ -82,6 +108,9 @@ class MainDialog : public JobHost {
 
  private:
   void RunExitPass();
+  // Disables everything but Exit and gives Exit the focus: a temporary
+  // decryption waits for the program to end.
+  void EnterWaitState();
 
   // The engine writes its progress line into status line 1033.
   class StatusLineSink : public TextSink {

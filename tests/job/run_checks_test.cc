@@ -18,7 +18,7 @@ class RunChecksTest : public JobTest {
   void ExpectRefusal(const std::string& typed, std::u16string_view message) {
     w().boxes.clear();
     w().SetControlText(IDC_PATH, U16(typed));
-    RunJob(h_.dialog());
+    h_.dialog().RunWithControls();
     const std::string shown = typed.ends_with('/') ? typed.substr(0, typed.size() - 1) : typed;
     EXPECT_EQ(w().boxes, (Boxes{{Format(message, {U16(shown)}), MB_OK | MB_ICONEXCLAMATION, IDOK}}));
   }
