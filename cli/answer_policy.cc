@@ -1,46 +1,9 @@
 #include "cli/answer_policy.h"
 
 #include "cli/console_texts.h"
-#include "job/messages.h"
 #include "platform/window_port.h"
 
 namespace velmora::cli {
-namespace {
-
-// True when |text| could have been made from |format|: the literal pieces
-// between its %s / %d fields appear in order, the first one at the start.
-// Text appended after the format (a detail block) is allowed.
-bool MadeFrom(std::u16string_view text, std::u16string_view format) {
-  std::size_t at = 0;
-  bool first = true;
-  while (!format.empty()) {
-    std::size_t field = format.find(u'%');
-    while (field != std::u16string_view::npos && field + 1 < format.size() &&
-           format[field + 1] == u'%') {
-      field = format.find(u'%', field + 2);
-    }
-    const std::u16string_view piece = format.substr(0, field);
-    if (!piece.empty()) {
-      const std::size_t found = text.find(piece, at);
-      if (found == std::u16string_view::npos || (first && found != 0)) {
-        return false;
-      }
-      at = found + piece.size();
-    }
-    first = false;
-    if (field == std::u16string_view::npos) break;
-    // Skip the field: '%', an optional width, the conversion letter.
-    std::size_t end = field + 1;
-    while (end < format.size() && format[end] >= u'0' && format[end] <= u'9') {
-      ++end;
-    }
-    format.remove_prefix(end < format.size() ? end + 1 : format.size());
-  }
-  return true;
-}
-
-}  // namespace
-
 Buttons ButtonsOf(unsigned flags) {
   switch (flags & MB_TYPEMASK) {
     case MB_YESNO:
@@ -54,23 +17,25 @@ Buttons ButtonsOf(unsigned flags) {
   }
 }
 
-QuestionKind Classify(std::u16string_view text, unsigned flags) {
-  const Buttons buttons = ButtonsOf(flags);
-  if (buttons == Buttons::kOk) return QuestionKind::kNotice;
-  if (buttons == Buttons::kYesNo) {
-    if (MadeFrom(text, velmora::text::kMixedEncrypted) ||
-        MadeFrom(text, velmora::text::kMixedPlain)) {
+QuestionKind Classify(const Question& question) {
+  if (ButtonsOf(question.flags) == Buttons::kOk) return QuestionKind::kNotice;
+  switch (question.id) {
+    case QuestionId::kMixedEncrypted:
+    case QuestionId::kMixedPlain:
       return QuestionKind::kMixedTree;
-    }
-    if (MadeFrom(text, velmora::text::kTargetExists)) {
+    case QuestionId::kTargetExists:
       return QuestionKind::kTargetExists;
-    }
-    if (MadeFrom(text, velmora::text::kPasswordUnchecked) ||
-        MadeFrom(text, velmora::text::kPasswordUnproven)) {
+    case QuestionId::kPasswordUnchecked:
+    case QuestionId::kPasswordUnproven:
       return QuestionKind::kUncheckedPassword;
-    }
+    default:
+      return QuestionKind::kEntryProblem;
   }
-  return QuestionKind::kEntryProblem;
+}
+
+QuestionId WalkQuestionId(unsigned flags) {
+  return ButtonsOf(flags) == Buttons::kYesNo ? QuestionId::kTargetExists
+                                             : QuestionId::kEntryFailed;
 }
 
 ProblemPolicy ResolvePolicy(ProblemPolicy requested, bool person_present) {
@@ -97,10 +62,9 @@ int AnswerForNobody(unsigned flags, const AnswerRules& rules) {
   return CautiousAnswer(ButtonsOf(flags));
 }
 
-int FixedAnswer(std::u16string_view text, unsigned flags,
-                const AnswerRules& rules) {
-  const Buttons buttons = ButtonsOf(flags);
-  switch (Classify(text, flags)) {
+int FixedAnswer(const Question& question, const AnswerRules& rules) {
+  const Buttons buttons = ButtonsOf(question.flags);
+  switch (Classify(question)) {
     case QuestionKind::kNotice:
       return IDOK;
     case QuestionKind::kMixedTree:
@@ -126,9 +90,9 @@ int FixedAnswer(std::u16string_view text, unsigned flags,
   return CautiousAnswer(buttons);
 }
 
-std::u16string_view OptionThatAnswers(std::u16string_view text, unsigned flags,
+std::u16string_view OptionThatAnswers(const Question& question,
                                       const AnswerRules& rules) {
-  switch (Classify(text, flags)) {
+  switch (Classify(question)) {
     case QuestionKind::kMixedTree:
       if (!rules.yes_to_mixed) return console_text::kYesWouldAnswer;
       break;
@@ -162,10 +126,6 @@ std::u16string_view AnswerName(int answer) {
     default:
       return console_text::kAnswerOk;
   }
-}
-
-bool IsSummary(unsigned flags) {
-  return (flags & MB_ICONMASK) == MB_ICONINFORMATION;
 }
 
 }  // namespace velmora::cli

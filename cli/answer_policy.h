@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "cli/options.h"
+#include "job/run_questions.h"
 
 namespace velmora::cli {
 
@@ -33,7 +34,8 @@ enum class QuestionKind {
   kEntryProblem,
 };
 
-QuestionKind Classify(std::u16string_view text, unsigned flags);
+// The kind of |question|, by its id and buttons.
+QuestionKind Classify(const Question& question);
 
 // The run's answering rules, with the default policy already resolved.
 struct AnswerRules {
@@ -54,8 +56,7 @@ constexpr int kAskPerson = 0;
 
 // The answer (IDOK, IDYES, IDNO, IDABORT, IDIGNORE) taken without asking, or
 // kAskPerson.
-int FixedAnswer(std::u16string_view text, unsigned flags,
-                const AnswerRules& rules);
+int FixedAnswer(const Question& question, const AnswerRules& rules);
 
 // The answer that changes nothing and goes no further: No, or Abort.
 int CautiousAnswer(Buttons buttons);
@@ -69,14 +70,15 @@ int AnswerForNobody(unsigned flags, const AnswerRules& rules);
 // The line that names the option which would have answered a question
 // velmora-cli refused by itself (--yes, --on-problem, --trust-password), or
 // empty when no option answers it more boldly.
-std::u16string_view OptionThatAnswers(std::u16string_view text, unsigned flags,
+std::u16string_view OptionThatAnswers(const Question& question,
                                       const AnswerRules& rules);
 
 // The name of an answer as shown in the log line ("はい", "中止", ...).
 std::u16string_view AnswerName(int answer);
 
-// True for the box that reports how a run ended; it belongs on stdout.
-bool IsSummary(unsigned flags);
+// The id of a box the walk shows through the window port, by its buttons:
+// its only Yes/No question there is whether to delete an existing target.
+QuestionId WalkQuestionId(unsigned flags);
 
 }  // namespace velmora::cli
 

@@ -13,6 +13,8 @@
 
 #include "cli/console_texts.h"
 #include "cli/display_text.h"
+#include "job/messages.h"
+#include "platform/u16_format.h"
 #include "platform/secret_memory.h"
 #include "platform/wtf8.h"
 #include "state/password_verifier.h"
@@ -36,62 +38,6 @@ bool WriteLine(std::FILE* stream, std::u16string_view text) {
   const bool written =
       std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
   return std::fflush(stream) == 0 && written;
-}
-
-// The button an empty line answers: the second one where |flags| make it
-// the default, else none (the question is asked again).
-int DefaultAnswer(Buttons buttons, unsigned flags) {
-  if ((flags & MB_DEFMASK) != MB_DEFBUTTON2) return 0;
-  switch (buttons) {
-    case Buttons::kYesNo:
-      return IDNO;
-    case Buttons::kAbortRetryIgnore:
-      return IDRETRY;
-    case Buttons::kAbortIgnore:
-      return IDIGNORE;
-    case Buttons::kOk:
-      break;
-  }
-  return IDOK;
-}
-
-// The button a typed answer names, or 0.
-int ParseAnswer(std::string_view line, Buttons buttons, unsigned flags) {
-  const std::size_t first = line.find_first_not_of(" \t");
-  if (first == std::string::npos) return DefaultAnswer(buttons, flags);
-  const char letter = static_cast<char>(line[first] | 0x20);  // lower case
-  switch (buttons) {
-    case Buttons::kYesNo:
-      if (letter == 'y') return IDYES;
-      if (letter == 'n') return IDNO;
-      break;
-    case Buttons::kAbortRetryIgnore:
-      if (letter == 'r') return IDRETRY;
-      [[fallthrough]];
-    case Buttons::kAbortIgnore:
-      if (letter == 'a') return IDABORT;
-      if (letter == 'i') return IDIGNORE;
-      break;
-    case Buttons::kOk:
-      return IDOK;
-  }
-  return 0;
-}
-
-std::u16string_view ChoiceText(Buttons buttons, unsigned flags) {
-  switch (buttons) {
-    case Buttons::kYesNo:
-      return DefaultAnswer(buttons, flags) == IDNO
-                 ? console_text::kChoiceYesNoDefaultNo
-                 : console_text::kChoiceYesNo;
-    case Buttons::kAbortRetryIgnore:
-      return console_text::kChoiceAbortRetryIgnore;
-    case Buttons::kAbortIgnore:
-      return console_text::kChoiceAbortIgnore;
-    case Buttons::kOk:
-      break;
-  }
-  return u"";
 }
 
 // A typed line as the engine takes a password, never copied outside locked
@@ -187,10 +133,7 @@ ProgressFigures ConsoleWindow::Figures() {
   } else {
     figures.entries = job.m_nScanEncrypted + job.m_nScanPlain;
     figures.bytes = job.m_nScanBytes;
-    // The scan names the directory it reads as "path/*".
-    std::u16string_view pattern = texts_[IDC_STATUS_MAIN];
-    if (pattern.ends_with(u"/*")) pattern.remove_suffix(2);
-    figures.current = BelowTarget(pattern);
+    figures.current = BelowTarget(scan_current_);
   }
   return figures;
 }
@@ -233,64 +176,44 @@ bool ConsoleWindow::IsControlEnabled(int id) {
 
 void ConsoleWindow::SetFocusTo(int) {}
 
-// The input is blocked exactly while a walk runs.
-void ConsoleWindow::SetInputBlocked(bool blocked) {
-  walking_ = blocked && job_ != nullptr;
-  if (walking_) {
-    progress_.StartWalk(&job_->m_nBytesDone);
-  } else {
-    progress_.StopWalk();
-  }
+void ConsoleWindow::SetInputBlocked(bool) {}
+
+void ConsoleWindow::ScanStarted() { ShowScan(u""); }
+
+void ConsoleWindow::ScanFolder(const std::u16string& folder) { ShowScan(folder); }
+
+void ConsoleWindow::ScanCounted(int32_t) { ShowScan(scan_current_); }
+
+void ConsoleWindow::ScanCompleted(int32_t entries) {
+  // The last figures name the count where a folder stood.
+  ShowScan(scan_current_);
+  ShowScan(Format(velmora::text::kFilesFound, {entries}));
 }
 
-int ConsoleWindow::MessageBox(const std::u16string& text, unsigned flags) {
-  const Buttons buttons = ButtonsOf(flags);
-  if (buttons == Buttons::kOk) {
-    if (IsSummary(flags)) {
-      PrintOut(text);
-    } else {
-      PrintError(text);
-    }
-    return IDOK;
-  }
-  PrintError(text);
-  // Answered by the options, or for want of a terminal: velmora-cli's own
-  // answer, which a script's author may want to change.
-  int answer = FixedAnswer(text, flags, settings_.answers);
-  bool by_itself = answer != kAskPerson;
-  if (!by_itself) {
-    answer = AskPerson(buttons, flags);
-    by_itself = answer == kAskPerson;
-    if (by_itself) answer = AnswerForNobody(flags, settings_.answers);
-  }
-  PrintError(std::u16string(console_text::kAnswerArrow) +
-             std::u16string(AnswerName(answer)));
-  if (by_itself && answer == CautiousAnswer(buttons)) {
-    const std::u16string_view option =
-        OptionThatAnswers(text, flags, settings_.answers);
-    if (!option.empty()) PrintError(option);
-  }
-  return answer;
+void ConsoleWindow::ShowScan(const std::u16string& current) {
+  scan_current_ = current;
+  if (job_ != nullptr && scanning_) progress_.Show(Figures());
 }
+
+void ConsoleWindow::WalkStarted() {
+  walking_ = job_ != nullptr;
+  if (walking_) progress_.StartWalk(&job_->m_nBytesDone);
+}
+
+void ConsoleWindow::WalkEnded() {
+  walking_ = false;
+  progress_.StopWalk();
+}
+
+void ConsoleWindow::RunSummarized(const RunSummary&) {}
+
+void ConsoleWindow::Waiting() { waiting_ = true; }
+
+void ConsoleWindow::RunEnded() {}
 
 Terminal* ConsoleWindow::OpenTerminal() {
   if (!terminal_) terminal_ = std::make_unique<Terminal>();
   return terminal_->is_open() ? terminal_.get() : nullptr;
-}
-
-int ConsoleWindow::AskPerson(Buttons buttons, unsigned flags) {
-  Terminal* terminal = OpenTerminal();
-  if (terminal == nullptr) return kAskPerson;
-  while (true) {
-    SecretBytes line;
-    if (terminal->Prompt(DisplayText(ChoiceText(buttons, flags)), false, signals_,
-                         &line) != LineStatus::kLine) {
-      // The end of input or a signal: nobody is there any more.
-      return AnswerForNobody(flags, settings_.answers);
-    }
-    const int answer = ParseAnswer(line, buttons, flags);
-    if (answer != 0) return answer;
-  }
 }
 
 void ConsoleWindow::ReadPasswordAhead() {

@@ -1,9 +1,10 @@
 // ConsoleWindow: the main window of velmora-cli, a WindowPort on a terminal
-// and standard streams.
+// and standard streams, and the RunQuestions and RunProgress of its scan
+// and runs.
 //
-// Control texts, checks and enabled states are kept in memory; while the
-// scan or the walk runs, their status updates redraw a one-line progress
-// display from the job's counters when stderr is a terminal.
+// Control texts, checks and enabled states are kept in memory. The scan's
+// progress, and while the walk runs its status updates, redraw a one-line
+// progress display from the job's counters when stderr is a terminal.
 // Message boxes are printed: the run summary on stdout, everything else on
 // stderr. Questions are answered by the options (see answer_policy.h) or by
 // the person at the terminal, and the answer taken is printed below the
@@ -26,6 +27,8 @@
 #include "cli/signal_wait.h"
 #include "cli/terminal.h"
 #include "job/job_state.h"
+#include "job/run_progress.h"
+#include "job/run_questions.h"
 #include "platform/window_port.h"
 
 namespace velmora::cli {
@@ -43,7 +46,9 @@ struct ConsoleSettings {
   bool progress = false;
 };
 
-class ConsoleWindow : public WindowPort {
+class ConsoleWindow : public WindowPort,
+                      public RunQuestions,
+                      public RunProgress {
  public:
   // |signals| (may be null) interrupts terminal reads.
   ConsoleWindow(const ConsoleSettings& settings, SignalWatcher* signals);
@@ -57,6 +62,8 @@ class ConsoleWindow : public WindowPort {
   bool ended() const { return ended_; }
   // A summary could not be written to stdout.
   bool output_failed() const { return output_failed_; }
+  // A temporary decryption waits for its exit pass.
+  bool waiting() const { return waiting_; }
 
   // The job whose scans and walks the progress line follows.
   void WatchJob(const JobState* job) { job_ = job; }
@@ -95,6 +102,23 @@ class ConsoleWindow : public WindowPort {
                        std::u16string* chosen) override;
   void EndDialog(int result) override;
 
+  // RunQuestions. A box the walk still shows through MessageBox is asked
+  // as the question WalkQuestionId() names.
+  Answer Ask(const Question& question) override;
+  void Notify(const Question& notice) override;
+  bool AskPassword(SecretU16* password) override;
+
+  // RunProgress.
+  void ScanStarted() override;
+  void ScanFolder(const std::u16string& folder) override;
+  void ScanCounted(int32_t entries) override;
+  void ScanCompleted(int32_t entries) override;
+  void WalkStarted() override;
+  void WalkEnded() override;
+  void RunSummarized(const RunSummary& summary) override;
+  void Waiting() override;
+  void RunEnded() override;
+
  private:
   // The controlling terminal, opened on first use; null when there is none.
   Terminal* OpenTerminal();
@@ -107,6 +131,8 @@ class ConsoleWindow : public WindowPort {
   int ReadPasswordFromSource(SecretU16* password);
   // The progress line's figures from the job, on the thread that runs it.
   ProgressFigures Figures();
+  // Redraws the scan's figures with |current| as the entry it is on.
+  void ShowScan(const std::u16string& current);
   // |path| below the scanned folder.
   std::u16string BelowTarget(std::u16string_view path) const;
 
@@ -116,6 +142,9 @@ class ConsoleWindow : public WindowPort {
   const JobState* job_ = nullptr;
   bool scanning_ = false;
   bool walking_ = false;
+  bool waiting_ = false;
+  // The folder the scan reads, as a full path.
+  std::u16string scan_current_;
   std::unique_ptr<Terminal> terminal_;
 
   std::map<int, std::u16string> texts_;

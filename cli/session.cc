@@ -16,20 +16,22 @@
 #include "cli/terminal.h"
 #include "engine/crypter.h"
 #include "job/messages.h"
+#include "job/run_job.h"
+#include "job/scan.h"
 #include "platform/wtf8.h"
 #include "ui/main_dialog.h"
 
 namespace velmora::cli {
 namespace {
 
-int RadioFor(Command command) {
+Operation OperationFor(Command command) {
   switch (command) {
     case Command::kDecrypt:
-      return IDC_RADIO_DECRYPT;
+      return Operation::kDecrypt;
     case Command::kOpen:
-      return IDC_RADIO_TEMPORARY;
+      return Operation::kTemporary;
     default:
-      return IDC_RADIO_ENCRYPT;
+      return Operation::kEncrypt;
   }
 }
 
@@ -47,8 +49,21 @@ void ApplyExtensionOptions(const Options& options, MainDialog& dialog) {
   }
 }
 
-bool IsPathRefusal(const std::u16string& status) {
-  return status == text::kInvalidPath || status == text::kFileNotSupported;
+// What the dialog's path check says of |directory|; empty when it lets the
+// path through to a scan or says nothing.
+std::u16string_view PathRefusal(const std::string& directory) {
+  std::u16string path = Utf16FromWtf8(directory);
+  if (path == kDropHereText) return {};
+  switch (CheckTarget(&path)) {
+    case TargetCheck::kMissing:
+      return text::kInvalidPath;
+    case TargetCheck::kFile:
+      return text::kFileNotSupported;
+    case TargetCheck::kEmpty:
+    case TargetCheck::kDirectory:
+      break;
+  }
+  return {};
 }
 
 // Why the target was refused, as the system says it.
@@ -113,21 +128,19 @@ int RunSession(const Options& options) {
 
   MainDialog dialog(window, TheCrypter(), Utf16FromWtf8(options.directory));
   window.WatchJob(&dialog.m_job);
-  window.SetCommandHandler([&dialog](int command) {
-    if (command == ID_START_SCAN) dialog.OnStartScan();
+  window.SetCommandHandler([&dialog, &window](int command) {
+    if (command == ID_START_SCAN) OnStartScan(dialog, window, window);
   });
 
   dialog.OnInitDialog();
   ApplyExtensionOptions(options, dialog);
-  window.SetChecked(RadioFor(options.command), true);
-  dialog.OnOperationChanged();
   // Its verifiers are checked while the scan runs.
   window.ReadPasswordAhead();
   window.RunPostedCommands();
 
-  const std::u16string status = window.GetControlText(IDC_STATUS_SUB);
-  if (IsPathRefusal(status)) {
-    window.PrintError(status);
+  const std::u16string_view refusal = PathRefusal(options.directory);
+  if (!refusal.empty()) {
+    window.PrintError(refusal);
     PrintPathReason(window, options.directory);
     return kExitNothingDone;
   }
@@ -142,20 +155,28 @@ int RunSession(const Options& options) {
 
   // A signal stops the walk after the entry it is on.
   signals.SetStopFlag(&dialog.m_stopRequested);
-  dialog.OnOK();
+  RunRequest request;
+  request.target = Utf16FromWtf8(options.directory);
+  request.operation = OperationFor(options.command);
+  request.extension_rule =
+      dialog.m_nExtRule == 1 ? ExtensionRule::kHeadOfListed : ExtensionRule::kWhole;
+  RunJob(dialog, request, window, window);
   window.RunPostedCommands();
   int exit_status = ExitStatusFor(dialog.m_lastRunOutcome.load());
   if (options.command != Command::kOpen && signals.FirstSignal() != 0) {
     exit_status = kExitSignalBase + signals.FirstSignal();
   }
 
-  if (options.command == Command::kOpen && dialog.IsWaiting()) {
+  if (options.command == Command::kOpen && window.waiting()) {
     window.PrintError(text::kWaiting);
     window.PrintError(console_text::kWaitingHint);
     WaitForEnterOrSignal(STDIN_FILENO, signals);
     // The exit pass encrypts again with the same key and shows its summary.
     window.SetExitPass(true);
-    dialog.OnCancel();
+    dialog.m_job.m_bExitPass = 1;
+    request.operation = Operation::kEncrypt;
+    request.exit_pass = true;
+    RunJob(dialog, request, window, window);
     window.RunPostedCommands();
     // Entries the decryption left alone still count against the run.
     exit_status =

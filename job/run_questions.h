@@ -46,6 +46,11 @@ enum class QuestionId {
   // whether to skip that problem silently from now on.
   kEntryProblem,
   kDontShowAgain,
+  // The walk, through the window port still: "the converted name exists,
+  // delete it and retry?", and a step on an entry that failed (retry,
+  // ignore, abort).
+  kTargetExists,
+  kEntryFailed,
   // After the walk.
   kPasswordNotRecorded,
   kSummary,

@@ -27,44 +27,44 @@ TEST(AnswerPolicyTest, FlagsDecideOnlyWhatTheyMay) {
   constexpr unsigned kYesNo = MB_YESNO | MB_ICONEXCLAMATION;
   constexpr unsigned kAri = MB_ABORTRETRYIGNORE | MB_ICONERROR;
   constexpr unsigned kAi = MB_ABORTIGNORE | MB_ICONERROR;
+  using Q = QuestionId;
   struct Row {
-    std::u16string text;
-    unsigned flags;
+    Question question;
     AnswerRules rules;  // yes_to_mixed, policy, person_present, exit_pass, trust_password
     int answer;
   } rows[] = {
-      {mixed, kYesNo, {true, P::kSkip}, IDYES},
-      {Format(t::kMixedEncrypted, {3}), kYesNo, {true, P::kAbort}, IDYES},
-      {mixed, kYesNo, {false, P::kSkip}, IDNO},
-      {mixed, kYesNo, {false, P::kAbort, true}, kAskPerson},
-      {mixed, kYesNo, {false, P::kAsk}, kAskPerson},
+      {{Q::kMixedPlain, mixed, kYesNo}, {true, P::kSkip}, IDYES},
+      {{Q::kMixedEncrypted, Format(t::kMixedEncrypted, {3}), kYesNo}, {true, P::kAbort}, IDYES},
+      {{Q::kMixedPlain, mixed, kYesNo}, {false, P::kSkip}, IDNO},
+      {{Q::kMixedPlain, mixed, kYesNo}, {false, P::kAbort, true}, kAskPerson},
+      {{Q::kMixedPlain, mixed, kYesNo}, {false, P::kAsk}, kAskPerson},
       // Deleting an existing target: a person decides, or nobody does.
-      {exists, kYesNo, {true, P::kSkip}, IDNO},
-      {exists, kYesNo, {true, P::kAbort, true, true}, IDNO},
-      {exists, kYesNo, {true, P::kAsk}, kAskPerson},
-      {wrong, kYesNo, {true, P::kSkip}, IDYES},
-      {t::kDontShowAgain, kYesNo, {false, P::kSkip}, IDYES},
-      {t::kOpenFailed, kAri, {false, P::kSkip}, IDIGNORE},
-      {t::kContentLeftForRepair, kAi, {false, P::kSkip}, IDIGNORE},
-      {wrong, kYesNo, {true, P::kAbort, true}, IDNO},
-      {t::kOpenFailed, kAri, {false, P::kAbort}, IDABORT},
-      {t::kContentLeftForRepair, kAi, {false, P::kAbort}, IDABORT},
-      {wrong, kYesNo, {false, P::kAsk}, kAskPerson},
-      {t::kOpenFailed, kAri, {false, P::kAsk, true}, kAskPerson},
+      {{Q::kTargetExists, exists, kYesNo}, {true, P::kSkip}, IDNO},
+      {{Q::kTargetExists, exists, kYesNo}, {true, P::kAbort, true, true}, IDNO},
+      {{Q::kTargetExists, exists, kYesNo}, {true, P::kAsk}, kAskPerson},
+      {{Q::kEntryProblem, wrong, kYesNo}, {true, P::kSkip}, IDYES},
+      {{Q::kDontShowAgain, t::kDontShowAgain, kYesNo}, {false, P::kSkip}, IDYES},
+      {{Q::kEntryFailed, t::kOpenFailed, kAri}, {false, P::kSkip}, IDIGNORE},
+      {{Q::kEntryFailed, t::kContentLeftForRepair, kAi}, {false, P::kSkip}, IDIGNORE},
+      {{Q::kEntryProblem, wrong, kYesNo}, {true, P::kAbort, true}, IDNO},
+      {{Q::kEntryFailed, t::kOpenFailed, kAri}, {false, P::kAbort}, IDABORT},
+      {{Q::kEntryFailed, t::kContentLeftForRepair, kAi}, {false, P::kAbort}, IDABORT},
+      {{Q::kEntryProblem, wrong, kYesNo}, {false, P::kAsk}, kAskPerson},
+      {{Q::kEntryFailed, t::kOpenFailed, kAri}, {false, P::kAsk, true}, kAskPerson},
       // Stopping the exit pass would leave the rest decrypted: skip instead.
-      {wrong, kYesNo, {false, P::kAbort, false, true}, IDYES},
-      {t::kOpenFailed, kAri, {false, P::kAbort, false, true}, IDIGNORE},
-      {t::kNothingToDecrypt, MB_OK, {false, P::kAsk}, IDOK},
+      {{Q::kEntryProblem, wrong, kYesNo}, {false, P::kAbort, false, true}, IDYES},
+      {{Q::kEntryFailed, t::kOpenFailed, kAri}, {false, P::kAbort, false, true}, IDIGNORE},
+      {{Q::kNothingToDecrypt, t::kNothingToDecrypt, MB_OK}, {false, P::kAsk}, IDOK},
       // Trusting a password the names cannot check: --trust-password or a
       // person, never --yes or a policy.
-      {t::kPasswordUnchecked, kYesNo, {false, P::kSkip, false, false, true}, IDYES},
-      {t::kPasswordUnchecked, kYesNo, {true, P::kSkip}, IDNO},
-      {t::kPasswordUnchecked, kYesNo, {true, P::kAsk, true}, IDNO},
-      {t::kPasswordUnchecked, kYesNo, {false, P::kSkip, true}, kAskPerson},
+      {{Q::kPasswordUnchecked, t::kPasswordUnchecked, kYesNo}, {false, P::kSkip, false, false, true}, IDYES},
+      {{Q::kPasswordUnchecked, t::kPasswordUnchecked, kYesNo}, {true, P::kSkip}, IDNO},
+      {{Q::kPasswordUnchecked, t::kPasswordUnchecked, kYesNo}, {true, P::kAsk, true}, IDNO},
+      {{Q::kPasswordUnchecked, t::kPasswordUnchecked, kYesNo}, {false, P::kSkip, true}, kAskPerson},
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(FixedAnswer(row.text, row.flags, row.rules), row.answer)
-        << DisplayText(row.text);
+    EXPECT_EQ(FixedAnswer(row.question, row.rules), row.answer)
+        << DisplayText(row.question.text);
   }
   EXPECT_EQ(ResolvePolicy(P::kDefault, true), P::kAsk);
   EXPECT_EQ(ResolvePolicy(P::kDefault, false), P::kAbort);

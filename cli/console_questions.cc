@@ -1,0 +1,133 @@
+// ConsoleWindow as the run's RunQuestions: notices printed, questions
+// answered by the options or by the person at the terminal.
+#include <unistd.h>
+
+#include <string>
+
+#include "cli/answer_policy.h"
+#include "cli/console_texts.h"
+#include "cli/console_window.h"
+#include "cli/display_text.h"
+
+namespace velmora::cli {
+namespace {
+
+// The button an empty line answers: the second one where |flags| make it
+// the default, else none (the question is asked again).
+int DefaultAnswer(Buttons buttons, unsigned flags) {
+  if ((flags & MB_DEFMASK) != MB_DEFBUTTON2) return 0;
+  switch (buttons) {
+    case Buttons::kYesNo:
+      return IDNO;
+    case Buttons::kAbortRetryIgnore:
+      return IDRETRY;
+    case Buttons::kAbortIgnore:
+      return IDIGNORE;
+    case Buttons::kOk:
+      break;
+  }
+  return IDOK;
+}
+
+// The button a typed answer names, or 0.
+int ParseAnswer(std::string_view line, Buttons buttons, unsigned flags) {
+  const std::size_t first = line.find_first_not_of(" \t");
+  if (first == std::string::npos) return DefaultAnswer(buttons, flags);
+  const char letter = static_cast<char>(line[first] | 0x20);  // lower case
+  switch (buttons) {
+    case Buttons::kYesNo:
+      if (letter == 'y') return IDYES;
+      if (letter == 'n') return IDNO;
+      break;
+    case Buttons::kAbortRetryIgnore:
+      if (letter == 'r') return IDRETRY;
+      [[fallthrough]];
+    case Buttons::kAbortIgnore:
+      if (letter == 'a') return IDABORT;
+      if (letter == 'i') return IDIGNORE;
+      break;
+    case Buttons::kOk:
+      return IDOK;
+  }
+  return 0;
+}
+
+std::u16string_view ChoiceText(Buttons buttons, unsigned flags) {
+  switch (buttons) {
+    case Buttons::kYesNo:
+      return DefaultAnswer(buttons, flags) == IDNO
+                 ? console_text::kChoiceYesNoDefaultNo
+                 : console_text::kChoiceYesNo;
+    case Buttons::kAbortRetryIgnore:
+      return console_text::kChoiceAbortRetryIgnore;
+    case Buttons::kAbortIgnore:
+      return console_text::kChoiceAbortIgnore;
+    case Buttons::kOk:
+      break;
+  }
+  return u"";
+}
+
+}  // namespace
+
+int ConsoleWindow::MessageBox(const std::u16string& text, unsigned flags) {
+  const Question question{WalkQuestionId(flags), text, flags};
+  if (ButtonsOf(flags) == Buttons::kOk) {
+    Notify(question);
+    return IDOK;
+  }
+  return static_cast<int>(Ask(question));
+}
+
+void ConsoleWindow::Notify(const Question& notice) {
+  // How the run ended belongs on stdout.
+  if (notice.id == QuestionId::kSummary) {
+    PrintOut(notice.text);
+  } else {
+    PrintError(notice.text);
+  }
+}
+
+Answer ConsoleWindow::Ask(const Question& question) {
+  const unsigned flags = question.flags;
+  const Buttons buttons = ButtonsOf(flags);
+  PrintError(question.text);
+  // Answered by the options, or for want of a terminal: velmora-cli's own
+  // answer, which a script's author may want to change.
+  int answer = FixedAnswer(question, settings_.answers);
+  bool by_itself = answer != kAskPerson;
+  if (!by_itself) {
+    answer = AskPerson(buttons, flags);
+    by_itself = answer == kAskPerson;
+    if (by_itself) answer = AnswerForNobody(flags, settings_.answers);
+  }
+  PrintError(std::u16string(console_text::kAnswerArrow) +
+             std::u16string(AnswerName(answer)));
+  if (by_itself && answer == CautiousAnswer(buttons)) {
+    const std::u16string_view option =
+        OptionThatAnswers(question, settings_.answers);
+    if (!option.empty()) PrintError(option);
+  }
+  return static_cast<Answer>(answer);
+}
+
+bool ConsoleWindow::AskPassword(SecretU16* password) {
+  return RunPasswordDialog(password) == IDOK;
+}
+
+int ConsoleWindow::AskPerson(Buttons buttons, unsigned flags) {
+  Terminal* terminal = OpenTerminal();
+  if (terminal == nullptr) return kAskPerson;
+  while (true) {
+    SecretBytes line;
+    if (terminal->Prompt(DisplayText(ChoiceText(buttons, flags)), false, signals_,
+                         &line) != LineStatus::kLine) {
+      // The end of input or a signal: nobody is there any more.
+      return AnswerForNobody(flags, settings_.answers);
+    }
+    const int answer = ParseAnswer(line, buttons, flags);
+    if (answer != 0) return answer;
+  }
+}
+
+}  // namespace velmora::cli
