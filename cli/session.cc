@@ -66,6 +66,48 @@ std::u16string_view PathRefusal(const std::string& directory) {
   return {};
 }
 
+ConsoleSettings SettingsFor(const Options& options) {
+  const bool person_present =
+      IsTerminal(STDIN_FILENO) && IsTerminal(STDERR_FILENO);
+  ConsoleSettings settings;
+  settings.answers.yes_to_mixed = options.yes;
+  settings.answers.trust_password = options.trust_password;
+  settings.answers.person_present = person_present;
+  settings.answers.policy = ResolvePolicy(options.on_problem, person_present);
+  settings.password_fd =
+      options.password_stdin ? STDIN_FILENO : options.password_fd;
+  settings.password_file = options.password_file;
+  settings.confirm_password = options.command == Command::kEncrypt;
+  settings.progress = IsTerminal(STDERR_FILENO);
+  return settings;
+}
+
+// The run |options| ask for, with the extension rule start-up and the
+// options left in |dialog|.
+RunRequest RequestFor(const Options& options, const MainDialog& dialog) {
+  RunRequest request;
+  request.target = Utf16FromWtf8(options.directory);
+  request.operation = OperationFor(options.command);
+  request.extension_rule =
+      dialog.m_nExtRule == 1 ? ExtensionRule::kHeadOfListed : ExtensionRule::kWhole;
+  return request;
+}
+
+// Waits for the person to end a temporary decryption, then encrypts the
+// tree again with the same key; the pass shows its summary.
+void RunExitPass(ConsoleWindow& window, MainDialog& dialog, RunRequest request,
+                 SignalWatcher& signals) {
+  window.PrintError(text::kWaiting);
+  window.PrintError(console_text::kWaitingHint);
+  WaitForEnterOrSignal(STDIN_FILENO, signals);
+  window.SetExitPass(true);
+  dialog.m_job.m_bExitPass = 1;
+  request.operation = Operation::kEncrypt;
+  request.exit_pass = true;
+  RunJob(dialog, request, window, window);
+  window.RunPostedCommands();
+}
+
 // Why the target was refused, as the system says it.
 void PrintPathReason(ConsoleWindow& window, const std::string& path) {
   struct stat status;
@@ -112,19 +154,7 @@ int RunSession(const Options& options) {
   // First, so that from here on no signal ends the process half-way.
   SignalWatcher signals;
 
-  const bool person_present =
-      IsTerminal(STDIN_FILENO) && IsTerminal(STDERR_FILENO);
-  ConsoleSettings settings;
-  settings.answers.yes_to_mixed = options.yes;
-  settings.answers.trust_password = options.trust_password;
-  settings.answers.person_present = person_present;
-  settings.answers.policy = ResolvePolicy(options.on_problem, person_present);
-  settings.password_fd =
-      options.password_stdin ? STDIN_FILENO : options.password_fd;
-  settings.password_file = options.password_file;
-  settings.confirm_password = options.command == Command::kEncrypt;
-  settings.progress = IsTerminal(STDERR_FILENO);
-  ConsoleWindow window(settings, &signals);
+  ConsoleWindow window(SettingsFor(options), &signals);
 
   MainDialog dialog(window, TheCrypter(), Utf16FromWtf8(options.directory));
   window.WatchJob(&dialog.m_job);
@@ -155,11 +185,7 @@ int RunSession(const Options& options) {
 
   // A signal stops the walk after the entry it is on.
   signals.SetStopFlag(&dialog.m_stopRequested);
-  RunRequest request;
-  request.target = Utf16FromWtf8(options.directory);
-  request.operation = OperationFor(options.command);
-  request.extension_rule =
-      dialog.m_nExtRule == 1 ? ExtensionRule::kHeadOfListed : ExtensionRule::kWhole;
+  const RunRequest request = RequestFor(options, dialog);
   RunJob(dialog, request, window, window);
   window.RunPostedCommands();
   int exit_status = ExitStatusFor(dialog.m_lastRunOutcome.load());
@@ -168,16 +194,7 @@ int RunSession(const Options& options) {
   }
 
   if (options.command == Command::kOpen && window.waiting()) {
-    window.PrintError(text::kWaiting);
-    window.PrintError(console_text::kWaitingHint);
-    WaitForEnterOrSignal(STDIN_FILENO, signals);
-    // The exit pass encrypts again with the same key and shows its summary.
-    window.SetExitPass(true);
-    dialog.m_job.m_bExitPass = 1;
-    request.operation = Operation::kEncrypt;
-    request.exit_pass = true;
-    RunJob(dialog, request, window, window);
-    window.RunPostedCommands();
+    RunExitPass(window, dialog, request, signals);
     // Entries the decryption left alone still count against the run.
     exit_status =
         std::max(exit_status, ExitStatusFor(dialog.m_lastRunOutcome.load()));
