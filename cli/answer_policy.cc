@@ -4,6 +4,8 @@
 #include "platform/window_port.h"
 
 namespace velmora::cli {
+namespace {
+
 Buttons ButtonsOf(unsigned flags) {
   switch (flags & MB_TYPEMASK) {
     case MB_YESNO:
@@ -17,8 +19,39 @@ Buttons ButtonsOf(unsigned flags) {
   }
 }
 
+Icon IconOf(unsigned flags) {
+  switch (flags & MB_ICONMASK) {
+    case MB_ICONERROR:
+      return Icon::kError;
+    case MB_ICONQUESTION:
+      return Icon::kQuestion;
+    case MB_ICONINFORMATION:
+      return Icon::kInformation;
+    default:
+      return Icon::kWarning;
+  }
+}
+
+// The answer that passes over the entry a question is about and goes on
+// with the run: Ignore where offered, Yes where it skips; 0 when no answer
+// does.
+int SkipAnswer(const Question& question) {
+  switch (question.buttons) {
+    case Buttons::kAbortRetryIgnore:
+    case Buttons::kAbortIgnore:
+      return IDIGNORE;
+    case Buttons::kYesNo:
+      return question.yes_skips_entry ? IDYES : 0;
+    case Buttons::kOk:
+      break;
+  }
+  return 0;
+}
+
+}  // namespace
+
 QuestionKind Classify(const Question& question) {
-  if (ButtonsOf(question.flags) == Buttons::kOk) return QuestionKind::kNotice;
+  if (question.buttons == Buttons::kOk) return QuestionKind::kNotice;
   switch (question.id) {
     case QuestionId::kMixedEncrypted:
     case QuestionId::kMixedPlain:
@@ -33,9 +66,15 @@ QuestionKind Classify(const Question& question) {
   }
 }
 
-QuestionId WalkQuestionId(unsigned flags) {
-  return ButtonsOf(flags) == Buttons::kYesNo ? QuestionId::kTargetExists
-                                             : QuestionId::kEntryFailed;
+Question QuestionFromBox(const std::u16string& text, unsigned flags) {
+  const Buttons buttons = ButtonsOf(flags);
+  return {.id = buttons == Buttons::kYesNo ? QuestionId::kTargetExists
+                                           : QuestionId::kEntryFailed,
+          .text = text,
+          .buttons = buttons,
+          .icon = IconOf(flags),
+          .second_is_default = (flags & MB_DEFMASK) == MB_DEFBUTTON2,
+          .yes_skips_entry = (flags & MB_YES_SKIPS_ENTRY) != 0};
 }
 
 ProblemPolicy ResolvePolicy(ProblemPolicy requested, bool person_present) {
@@ -56,14 +95,14 @@ int CautiousAnswer(Buttons buttons) {
   return IDOK;
 }
 
-int AnswerForNobody(unsigned flags, const AnswerRules& rules) {
-  const int skip = SkipAnswer(flags);
+int AnswerForNobody(const Question& question, const AnswerRules& rules) {
+  const int skip = SkipAnswer(question);
   if (rules.exit_pass && skip != 0) return skip;
-  return CautiousAnswer(ButtonsOf(flags));
+  return CautiousAnswer(question.buttons);
 }
 
 int FixedAnswer(const Question& question, const AnswerRules& rules) {
-  const Buttons buttons = ButtonsOf(question.flags);
+  const Buttons buttons = question.buttons;
   switch (Classify(question)) {
     case QuestionKind::kNotice:
       return IDOK;

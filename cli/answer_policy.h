@@ -21,10 +21,6 @@
 
 namespace velmora::cli {
 
-enum class Buttons { kOk, kYesNo, kAbortRetryIgnore, kAbortIgnore };
-
-// The buttons that |flags| (MB_*) offer. Unknown types are treated as OK.
-Buttons ButtonsOf(unsigned flags);
 
 enum class QuestionKind {
   kNotice,
@@ -65,7 +61,7 @@ int CautiousAnswer(Buttons buttons);
 // terminal, the end of input, a signal): the cautious one, except that an
 // exit pass goes on past the entry where an answer skips it (see
 // SkipAnswer), so that it encrypts all it can.
-int AnswerForNobody(unsigned flags, const AnswerRules& rules);
+int AnswerForNobody(const Question& question, const AnswerRules& rules);
 
 // The line that names the option which would have answered a question
 // velmora-cli refused by itself (--yes, --on-problem, --trust-password), or
@@ -76,9 +72,10 @@ std::u16string_view OptionThatAnswers(const Question& question,
 // The name of an answer as shown in the log line ("はい", "中止", ...).
 std::u16string_view AnswerName(int answer);
 
-// The id of a box the walk shows through the window port, by its buttons:
-// its only Yes/No question there is whether to delete an existing target.
-QuestionId WalkQuestionId(unsigned flags);
+// A box the walk shows through the window port as a question: its buttons
+// from |flags| (MB_*; unknown types are OK), its id by its buttons (its only
+// Yes/No question there is whether to delete an existing target).
+Question QuestionFromBox(const std::u16string& text, unsigned flags);
 
 }  // namespace velmora::cli
 

@@ -12,11 +12,11 @@
 namespace velmora::cli {
 namespace {
 
-// The button an empty line answers: the second one where |flags| make it
-// the default, else none (the question is asked again).
-int DefaultAnswer(Buttons buttons, unsigned flags) {
-  if ((flags & MB_DEFMASK) != MB_DEFBUTTON2) return 0;
-  switch (buttons) {
+// The button an empty line answers: the second one where it is the
+// default, else none (the question is asked again).
+int DefaultAnswer(const Question& question) {
+  if (!question.second_is_default) return 0;
+  switch (question.buttons) {
     case Buttons::kYesNo:
       return IDNO;
     case Buttons::kAbortRetryIgnore:
@@ -30,11 +30,11 @@ int DefaultAnswer(Buttons buttons, unsigned flags) {
 }
 
 // The button a typed answer names, or 0.
-int ParseAnswer(std::string_view line, Buttons buttons, unsigned flags) {
+int ParseAnswer(std::string_view line, const Question& question) {
   const std::size_t first = line.find_first_not_of(" \t");
-  if (first == std::string::npos) return DefaultAnswer(buttons, flags);
+  if (first == std::string::npos) return DefaultAnswer(question);
   const char letter = static_cast<char>(line[first] | 0x20);  // lower case
-  switch (buttons) {
+  switch (question.buttons) {
     case Buttons::kYesNo:
       if (letter == 'y') return IDYES;
       if (letter == 'n') return IDNO;
@@ -52,10 +52,10 @@ int ParseAnswer(std::string_view line, Buttons buttons, unsigned flags) {
   return 0;
 }
 
-std::u16string_view ChoiceText(Buttons buttons, unsigned flags) {
-  switch (buttons) {
+std::u16string_view ChoiceText(const Question& question) {
+  switch (question.buttons) {
     case Buttons::kYesNo:
-      return DefaultAnswer(buttons, flags) == IDNO
+      return DefaultAnswer(question) == IDNO
                  ? console_text::kChoiceYesNoDefaultNo
                  : console_text::kChoiceYesNo;
     case Buttons::kAbortRetryIgnore:
@@ -71,8 +71,8 @@ std::u16string_view ChoiceText(Buttons buttons, unsigned flags) {
 }  // namespace
 
 int ConsoleWindow::MessageBox(const std::u16string& text, unsigned flags) {
-  const Question question{WalkQuestionId(flags), text, flags};
-  if (ButtonsOf(flags) == Buttons::kOk) {
+  const Question question = QuestionFromBox(text, flags);
+  if (question.buttons == Buttons::kOk) {
     Notify(question);
     return IDOK;
   }
@@ -89,17 +89,16 @@ void ConsoleWindow::Notify(const Question& notice) {
 }
 
 Answer ConsoleWindow::Ask(const Question& question) {
-  const unsigned flags = question.flags;
-  const Buttons buttons = ButtonsOf(flags);
+  const Buttons buttons = question.buttons;
   PrintError(question.text);
   // Answered by the options, or for want of a terminal: velmora-cli's own
   // answer, which a script's author may want to change.
   int answer = FixedAnswer(question, settings_.answers);
   bool by_itself = answer != kAskPerson;
   if (!by_itself) {
-    answer = AskPerson(buttons, flags);
+    answer = AskPerson(question);
     by_itself = answer == kAskPerson;
-    if (by_itself) answer = AnswerForNobody(flags, settings_.answers);
+    if (by_itself) answer = AnswerForNobody(question, settings_.answers);
   }
   PrintError(std::u16string(console_text::kAnswerArrow) +
              std::u16string(AnswerName(answer)));
@@ -115,17 +114,17 @@ bool ConsoleWindow::AskPassword(SecretU16* password) {
   return RunPasswordDialog(password) == IDOK;
 }
 
-int ConsoleWindow::AskPerson(Buttons buttons, unsigned flags) {
+int ConsoleWindow::AskPerson(const Question& question) {
   Terminal* terminal = OpenTerminal();
   if (terminal == nullptr) return kAskPerson;
   while (true) {
     SecretBytes line;
-    if (terminal->Prompt(DisplayText(ChoiceText(buttons, flags)), false, signals_,
+    if (terminal->Prompt(DisplayText(ChoiceText(question)), false, signals_,
                          &line) != LineStatus::kLine) {
       // The end of input or a signal: nobody is there any more.
-      return AnswerForNobody(flags, settings_.answers);
+      return AnswerForNobody(question, settings_.answers);
     }
-    const int answer = ParseAnswer(line, buttons, flags);
+    const int answer = ParseAnswer(line, question);
     if (answer != 0) return answer;
   }
 }

@@ -103,7 +103,7 @@ class ConsoleWindow : public WindowPort,
   void EndDialog(int result) override;
 
   // RunQuestions. A box the walk still shows through MessageBox is asked
-  // as the question WalkQuestionId() names.
+  // as the question QuestionFromBox() makes of it.
   Answer Ask(const Question& question) override;
   void Notify(const Question& notice) override;
   bool AskPassword(SecretU16* password) override;
@@ -124,7 +124,7 @@ class ConsoleWindow : public WindowPort,
   Terminal* OpenTerminal();
   // The answer of the person at the terminal; kAskPerson when there is no
   // terminal.
-  int AskPerson(Buttons buttons, unsigned flags);
+  int AskPerson(const Question& question);
   int ReadPasswordFrom(int fd, SecretU16* password);
   int ReadPasswordFile(SecretU16* password);
   int ReadPasswordFromTerminal(SecretU16* password);

@@ -8,20 +8,20 @@ namespace {
 
 struct Problem {
   std::u16string_view text;
-  unsigned icon;
+  Icon icon;
 };
 
 Problem ProblemFor(int32_t code) {
   switch (code) {
-    case ERR_WRONG_PASSWORD: return {text::kWrongPassword, MB_ICONERROR};
-    case ERR_UNREPRESENTABLE: return {text::kUnrepresentableName, MB_ICONERROR};
+    case ERR_WRONG_PASSWORD: return {text::kWrongPassword, Icon::kError};
+    case ERR_UNREPRESENTABLE: return {text::kUnrepresentableName, Icon::kError};
     case ERR_BAD_CLASS_CHAR:
-    case ERR_BAD_NAME: return {text::kInvalidName, MB_ICONERROR};
-    case ERR_ALREADY_ENCRYPTED: return {text::kAlreadyEncrypted, MB_ICONWARNING};
-    case ERR_NAME_TOO_LONG: return {text::kNameTooLong, MB_ICONERROR};
-    case ERR_NOT_ENCRYPTED: return {text::kNotEncrypted, MB_ICONWARNING};
-    case ERR_UNSUPPORTED_CLASS: return {text::kUnsupportedVersion, MB_ICONERROR};
-    default: return {text::kUnexpectedError, MB_ICONERROR};
+    case ERR_BAD_NAME: return {text::kInvalidName, Icon::kError};
+    case ERR_ALREADY_ENCRYPTED: return {text::kAlreadyEncrypted, Icon::kWarning};
+    case ERR_NAME_TOO_LONG: return {text::kNameTooLong, Icon::kError};
+    case ERR_NOT_ENCRYPTED: return {text::kNotEncrypted, Icon::kWarning};
+    case ERR_UNSUPPORTED_CLASS: return {text::kUnsupportedVersion, Icon::kError};
+    default: return {text::kUnexpectedError, Icon::kError};
   }
 }
 
@@ -43,12 +43,17 @@ EntryResult PromptProblem(JobHost& host, int32_t code,
   // Yes passes over the entry: an exit pass nobody attends takes it.
   RunQuestions& questions = *host.m_questions;
   const Answer answer = questions.Ask(
-      {QuestionId::kEntryProblem,
-       Format(std::u16string(problem.text) + text::kSkipQuestion, {directory, name}),
-       MB_YESNO | MB_YES_SKIPS_ENTRY | problem.icon, code});
+      {.id = QuestionId::kEntryProblem,
+       .text = Format(std::u16string(problem.text) + text::kSkipQuestion, {directory, name}),
+       .buttons = Buttons::kYesNo,
+       .icon = problem.icon,
+       .yes_skips_entry = true,
+       .code = code});
   if (answer == Answer::kNo) return AbortRun;
-  if (questions.Ask({QuestionId::kDontShowAgain, text::kDontShowAgain,
-                     MB_YESNO | MB_ICONQUESTION}) == Answer::kYes &&
+  if (questions.Ask({.id = QuestionId::kDontShowAgain,
+                     .text = text::kDontShowAgain,
+                     .buttons = Buttons::kYesNo,
+                     .icon = Icon::kQuestion}) == Answer::kYes &&
       known) {
     host.m_job.m_bDontShowAgain[code] = 1;
   }

@@ -34,19 +34,23 @@ bool Finish(JobHost& host, RunOutcome outcome) {
 }
 
 // An OK-only box.
-void Tell(JobHost& host, QuestionId id, std::u16string text, unsigned flags) {
-  host.m_questions->Notify({id, std::move(text), flags});
+void Tell(JobHost& host, QuestionId id, std::u16string text, Icon icon) {
+  host.m_questions->Notify({.id = id, .text = std::move(text), .icon = icon});
 }
 
-// A Yes/No question; true for Yes.
-bool Agrees(JobHost& host, QuestionId id, std::u16string text, unsigned flags) {
-  return host.m_questions->Ask({id, std::move(text), flags}) == Answer::kYes;
+// A Yes/No question; true for Yes. |careful|: No is the default.
+bool Agrees(JobHost& host, QuestionId id, std::u16string text, bool careful) {
+  return host.m_questions->Ask({.id = id,
+                                .text = std::move(text),
+                                .buttons = Buttons::kYesNo,
+                                .icon = Icon::kQuestion,
+                                .second_is_default = careful}) == Answer::kYes;
 }
 
 // A target refused with a notice.
 bool Refuse(JobHost& host, QuestionId id, std::u16string text,
             RunOutcome outcome = RunOutcome::kInvalidTarget) {
-  Tell(host, id, std::move(text), MB_OK | MB_ICONEXCLAMATION);
+  Tell(host, id, std::move(text), Icon::kWarning);
   return Finish(host, outcome);
 }
 
@@ -57,7 +61,7 @@ std::u16string StateFolderText() { return Wide(state::StateFolderPath()); }
 
 bool StateFolderFailed(JobHost& host) {
   Tell(host, QuestionId::kStateFolderFailed,
-       Format(text::kStateFolderFailed, {StateFolderText()}), MB_OK | MB_ICONERROR);
+       Format(text::kStateFolderFailed, {StateFolderText()}), Icon::kError);
   return Finish(host, RunOutcome::kStateFailed);
 }
 
@@ -120,26 +124,26 @@ bool RepairInterruptedRun(JobHost& host, state::PendingRepair& repair) {
   if (!report.repaired.empty()) {
     // Not a summary: a warning that the last run did not finish.
     Tell(host, QuestionId::kRepaired, Format(text::kRepaired, {PathLines(report.repaired)}),
-         MB_OK | MB_ICONWARNING);
+         Icon::kWarning);
   }
   switch (report.status) {
     case state::RepairReport::Status::kClean:
       return true;
     case state::RepairReport::Status::kWrongPassword:
       Tell(host, QuestionId::kRepairWrongPassword, text::kRepairWrongPassword,
-           MB_OK | MB_ICONERROR);
+           Icon::kError);
       return Finish(host, RunOutcome::kRepairRefused);
     case state::RepairReport::Status::kFailed:
       Tell(host, QuestionId::kRepairFailed,
-           Format(text::kRepairFailed, {PathLines(report.failed)}), MB_OK | MB_ICONERROR);
+           Format(text::kRepairFailed, {PathLines(report.failed)}), Icon::kError);
       return Finish(host, RunOutcome::kStateFailed);
     case state::RepairReport::Status::kTreeAbove:
       Tell(host, QuestionId::kRepairTreeAbove,
            Format(text::kRepairTreeAbove, {Wide(report.tree_above)}),
-           MB_OK | MB_ICONEXCLAMATION);
+           Icon::kWarning);
       return Finish(host, RunOutcome::kStateFailed);
     case state::RepairReport::Status::kStopped:
-      Tell(host, QuestionId::kRepairStopped, text::kRepairStopped, MB_OK | MB_ICONWARNING);
+      Tell(host, QuestionId::kRepairStopped, text::kRepairStopped, Icon::kWarning);
       return Finish(host, RunOutcome::kStopped);
   }
   return true;
@@ -170,11 +174,11 @@ bool PasswordHolds(JobHost& host) {
     case state::PasswordMatch::kMatches:
       return true;
     case state::PasswordMatch::kDiffers:
-      Tell(host, QuestionId::kPasswordDiffers, text::kPasswordDiffers, MB_OK | MB_ICONERROR);
+      Tell(host, QuestionId::kPasswordDiffers, text::kPasswordDiffers, Icon::kError);
       return Finish(host, RunOutcome::kWrongPassword);
     case state::PasswordMatch::kUnproven:
       if (Agrees(host, QuestionId::kPasswordUnproven, text::kPasswordUnproven,
-                 MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2)) {
+                 true)) {
         return true;
       }
       return Finish(host, RunOutcome::kPasswordUnchecked);
@@ -187,7 +191,7 @@ bool PasswordHolds(JobHost& host) {
     return true;
   }
   if (Agrees(host, QuestionId::kPasswordUnchecked, text::kPasswordUnchecked,
-             MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2)) {
+             true)) {
     return true;
   }
   return Finish(host, RunOutcome::kPasswordUnchecked);
@@ -230,12 +234,12 @@ bool MixedTreeAccepted(JobHost& host) {
   if (job.m_nMode == 0 && job.m_nScanEncrypted != 0 &&
       !Agrees(host, QuestionId::kMixedEncrypted,
               Format(text::kMixedEncrypted, {job.m_nScanEncrypted}),
-              MB_YESNO | MB_ICONQUESTION)) {
+              false)) {
     return Finish(host, RunOutcome::kDeclined);
   }
   if (job.m_nMode == 1 && job.m_nScanPlain != 0 &&
       !Agrees(host, QuestionId::kMixedPlain, Format(text::kMixedPlain, {job.m_nScanPlain}),
-              MB_YESNO | MB_ICONQUESTION)) {
+              false)) {
     return Finish(host, RunOutcome::kDeclined);
   }
   return true;
@@ -301,7 +305,7 @@ void RecordPassword(JobHost& host, const state::PendingVerifier& verifier) {
   const state::TreeIdentity tree = state::IdentifyTree(host.m_crypter, host.m_treeRealPath);
   if (verifier.Write(tree, host.m_job.m_nScanEncrypted == 0)) return;
   Tell(host, QuestionId::kPasswordNotRecorded,
-       Format(text::kPasswordNotRecorded, {StateFolderText()}), MB_OK | MB_ICONWARNING);
+       Format(text::kPasswordNotRecorded, {StateFolderText()}), Icon::kWarning);
 }
 
 // Walks the tree, recording an encryption's password beside the walk.
@@ -386,7 +390,8 @@ void RunJob(JobHost& host, const RunRequest& request, RunQuestions& questions,
       summary.all_done()                             ? RunOutcome::kAllDone
       : job.m_nDone == 0 && job.m_nWrongPassword > 0 ? RunOutcome::kWrongPassword
                                                      : RunOutcome::kSomeDone;
-  questions.Notify({QuestionId::kSummary, SummaryText(summary), MB_OK | MB_ICONINFORMATION});
+  questions.Notify(
+      {.id = QuestionId::kSummary, .text = SummaryText(summary), .icon = Icon::kInformation});
   if (waiting) progress.Waiting();
   progress.RunEnded();
 }

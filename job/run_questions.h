@@ -2,8 +2,8 @@
 //
 // Each question names itself with a QuestionId, so a front end that answers
 // by itself (velmora-cli's options) decides by the id, never by the text.
-// The text is the program's own, ready to show; the flags are the buttons,
-// the icon and the default button of the message box that shows it.
+// The text is the program's own, ready to show; the rest says how the box
+// that shows it looks and which of its buttons Enter takes.
 //
 // Called on the thread that runs the job; an implementation that shows
 // windows carries the call to its interface thread and waits.
@@ -67,11 +67,22 @@ enum class Answer {
   kNo = 7,
 };
 
+enum class Buttons { kOk, kYesNo, kAbortRetryIgnore, kAbortIgnore };
+
+enum class Icon { kError, kQuestion, kWarning, kInformation };
+
 struct Question {
   QuestionId id;
   std::u16string text;  // "\r\n" line ends
-  unsigned flags;       // MB_* buttons, icon and default button
-  int32_t code = 0;     // kEntryProblem: the name conversion's error code
+  Buttons buttons = Buttons::kOk;
+  Icon icon = Icon::kWarning;
+  // The second button (No) is the default: for questions whose Yes deletes
+  // or risks data, Enter must not say Yes.
+  bool second_is_default = false;
+  // Yes passes over one entry and lets the run go on: the answer to take
+  // when nobody is there to answer an exit pass.
+  bool yes_skips_entry = false;
+  int32_t code = 0;  // kEntryProblem: the name conversion's error code
 };
 
 class RunQuestions {

@@ -16,9 +16,9 @@ constexpr int64_t kWholeFileLimitMiB = kWholeRangeBytes / 1048576;
 void RefuseFile(JobHost& host, const std::u16string& message,
                 const std::u16string& directory, const std::u16string& name) {
   host.m_lastScanOutcome = ScanOutcome::kRefused;
-  host.m_questions->Notify({QuestionId::kFileRefused,
-                            message + Format(text::kPathBlock, {directory + u"/", name}),
-                            MB_OK | MB_ICONERROR});
+  host.m_questions->Notify({.id = QuestionId::kFileRefused,
+                            .text = message + Format(text::kPathBlock, {directory + u"/", name}),
+                            .icon = Icon::kError});
 }
 
 // The folder part of a "dir/*" pattern.

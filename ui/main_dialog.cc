@@ -13,6 +13,44 @@
 #include "state/left_decrypted.h"
 
 namespace velmora {
+namespace {
+
+// The message box flags that show |question|.
+unsigned FlagsOf(const Question& question) {
+  unsigned flags = MB_OK;
+  switch (question.buttons) {
+    case Buttons::kOk:
+      break;
+    case Buttons::kYesNo:
+      flags = MB_YESNO;
+      break;
+    case Buttons::kAbortRetryIgnore:
+      flags = MB_ABORTRETRYIGNORE;
+      break;
+    case Buttons::kAbortIgnore:
+      flags = MB_ABORTIGNORE;
+      break;
+  }
+  switch (question.icon) {
+    case Icon::kError:
+      flags |= MB_ICONERROR;
+      break;
+    case Icon::kQuestion:
+      flags |= MB_ICONQUESTION;
+      break;
+    case Icon::kWarning:
+      flags |= MB_ICONWARNING;
+      break;
+    case Icon::kInformation:
+      flags |= MB_ICONINFORMATION;
+      break;
+  }
+  if (question.second_is_default) flags |= MB_DEFBUTTON2;
+  if (question.yes_skips_entry) flags |= MB_YES_SKIPS_ENTRY;
+  return flags;
+}
+
+}  // namespace
 
 MainDialog::MainDialog(WindowPort& window, Crypter& crypter,
                        std::u16string command_line)
@@ -205,11 +243,11 @@ RunRequest MainDialog::RequestFromControls() {
 void MainDialog::RunWithControls() { RunJob(*this, RequestFromControls(), *this, *this); }
 
 Answer MainDialog::Ask(const Question& question) {
-  return static_cast<Answer>(m_window.MessageBox(question.text, question.flags));
+  return static_cast<Answer>(m_window.MessageBox(question.text, FlagsOf(question)));
 }
 
 void MainDialog::Notify(const Question& notice) {
-  m_window.MessageBox(notice.text, notice.flags);
+  m_window.MessageBox(notice.text, FlagsOf(notice));
 }
 
 bool MainDialog::AskPassword(SecretU16* password) {

@@ -24,9 +24,9 @@ TEST(AnswerPolicyTest, FlagsDecideOnlyWhatTheyMay) {
       Format(t::kTargetExists, {t::kWordEncryption, t::kKindFile}) +
       Format(t::kTargetExistsDetail, {t::kKindFile, u"/t", u"name"});
   const std::u16string wrong = Format(t::kWrongPassword, {u"/t", u"name"});
-  constexpr unsigned kYesNo = MB_YESNO | MB_ICONEXCLAMATION;
-  constexpr unsigned kAri = MB_ABORTRETRYIGNORE | MB_ICONERROR;
-  constexpr unsigned kAi = MB_ABORTIGNORE | MB_ICONERROR;
+  constexpr Buttons kYesNo = Buttons::kYesNo;
+  constexpr Buttons kAri = Buttons::kAbortRetryIgnore;
+  constexpr Buttons kAi = Buttons::kAbortIgnore;
   using Q = QuestionId;
   struct Row {
     Question question;
@@ -54,7 +54,7 @@ TEST(AnswerPolicyTest, FlagsDecideOnlyWhatTheyMay) {
       // Stopping the exit pass would leave the rest decrypted: skip instead.
       {{Q::kEntryProblem, wrong, kYesNo}, {false, P::kAbort, false, true}, IDYES},
       {{Q::kEntryFailed, t::kOpenFailed, kAri}, {false, P::kAbort, false, true}, IDIGNORE},
-      {{Q::kNothingToDecrypt, t::kNothingToDecrypt, MB_OK}, {false, P::kAsk}, IDOK},
+      {{Q::kNothingToDecrypt, t::kNothingToDecrypt, Buttons::kOk}, {false, P::kAsk}, IDOK},
       // Trusting a password the names cannot check: --trust-password or a
       // person, never --yes or a policy.
       {{Q::kPasswordUnchecked, t::kPasswordUnchecked, kYesNo}, {false, P::kSkip, false, false, true}, IDYES},
