@@ -33,19 +33,20 @@ Icon IconOf(unsigned flags) {
 }
 
 // The answer that passes over the entry a question is about and goes on
-// with the run: Ignore where offered, Yes where it skips; 0 when no answer
-// does.
-int SkipAnswer(const Question& question) {
+// with the run: Ignore where offered, Yes where it skips; none when no
+// answer does.
+std::optional<Answer> SkipAnswer(const Question& question) {
   switch (question.buttons) {
     case Buttons::kAbortRetryIgnore:
     case Buttons::kAbortIgnore:
-      return IDIGNORE;
+      return Answer::kIgnore;
     case Buttons::kYesNo:
-      return question.yes_skips_entry ? IDYES : 0;
+      if (question.yes_skips_entry) return Answer::kYes;
+      break;
     case Buttons::kOk:
       break;
   }
-  return 0;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -82,50 +83,52 @@ ProblemPolicy ResolvePolicy(ProblemPolicy requested, bool person_present) {
   return person_present ? ProblemPolicy::kAsk : ProblemPolicy::kAbort;
 }
 
-int CautiousAnswer(Buttons buttons) {
+Answer CautiousAnswer(Buttons buttons) {
   switch (buttons) {
     case Buttons::kYesNo:
-      return IDNO;
+      return Answer::kNo;
     case Buttons::kAbortRetryIgnore:
     case Buttons::kAbortIgnore:
-      return IDABORT;
+      return Answer::kAbort;
     case Buttons::kOk:
       break;
   }
-  return IDOK;
+  return Answer::kOk;
 }
 
-int AnswerForNobody(const Question& question, const AnswerRules& rules) {
-  const int skip = SkipAnswer(question);
-  if (rules.exit_pass && skip != 0) return skip;
+Answer AnswerForNobody(const Question& question, const AnswerRules& rules) {
+  const std::optional<Answer> skip = SkipAnswer(question);
+  if (rules.exit_pass && skip) return *skip;
   return CautiousAnswer(question.buttons);
 }
 
-int FixedAnswer(const Question& question, const AnswerRules& rules) {
+std::optional<Answer> FixedAnswer(const Question& question, const AnswerRules& rules) {
   const Buttons buttons = question.buttons;
   switch (Classify(question)) {
     case QuestionKind::kNotice:
-      return IDOK;
+      return Answer::kOk;
     case QuestionKind::kMixedTree:
-      if (rules.yes_to_mixed) return IDYES;
+      if (rules.yes_to_mixed) return Answer::kYes;
       if (rules.person_present || rules.policy == ProblemPolicy::kAsk) {
-        return kAskPerson;
+        return std::nullopt;
       }
-      return IDNO;
+      return Answer::kNo;
     case QuestionKind::kTargetExists:
       // Deleting is never decided by a flag.
-      return rules.policy == ProblemPolicy::kAsk ? kAskPerson : IDNO;
+      if (rules.policy == ProblemPolicy::kAsk) return std::nullopt;
+      return Answer::kNo;
     case QuestionKind::kUncheckedPassword:
-      if (rules.trust_password) return IDYES;
+      if (rules.trust_password) return Answer::kYes;
       // --yes asks for a run nobody attends.
-      return rules.person_present && !rules.yes_to_mixed ? kAskPerson : IDNO;
+      if (rules.person_present && !rules.yes_to_mixed) return std::nullopt;
+      return Answer::kNo;
     case QuestionKind::kEntryProblem:
       break;
   }
   const bool skip = rules.policy == ProblemPolicy::kSkip ||
                     (rules.policy == ProblemPolicy::kAbort && rules.exit_pass);
-  if (skip) return buttons == Buttons::kYesNo ? IDYES : IDIGNORE;
-  if (rules.policy == ProblemPolicy::kAsk) return kAskPerson;
+  if (skip) return buttons == Buttons::kYesNo ? Answer::kYes : Answer::kIgnore;
+  if (rules.policy == ProblemPolicy::kAsk) return std::nullopt;
   return CautiousAnswer(buttons);
 }
 
@@ -150,17 +153,17 @@ std::u16string_view OptionThatAnswers(const Question& question,
   return {};
 }
 
-std::u16string_view AnswerName(int answer) {
+std::u16string_view AnswerName(Answer answer) {
   switch (answer) {
-    case IDYES:
+    case Answer::kYes:
       return console_text::kAnswerYes;
-    case IDNO:
+    case Answer::kNo:
       return console_text::kAnswerNo;
-    case IDABORT:
+    case Answer::kAbort:
       return console_text::kAnswerAbort;
-    case IDRETRY:
+    case Answer::kRetry:
       return console_text::kAnswerRetry;
-    case IDIGNORE:
+    case Answer::kIgnore:
       return console_text::kAnswerIgnore;
     default:
       return console_text::kAnswerOk;

@@ -13,6 +13,7 @@
 #ifndef VELMORA_CLI_ANSWER_POLICY_H_
 #define VELMORA_CLI_ANSWER_POLICY_H_
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -47,21 +48,18 @@ struct AnswerRules {
 // kDefault becomes kAsk when a person is present, kAbort otherwise.
 ProblemPolicy ResolvePolicy(ProblemPolicy requested, bool person_present);
 
-// Returned by FixedAnswer when the person at the terminal must decide.
-constexpr int kAskPerson = 0;
-
-// The answer (IDOK, IDYES, IDNO, IDABORT, IDIGNORE) taken without asking, or
-// kAskPerson.
-int FixedAnswer(const Question& question, const AnswerRules& rules);
+// The answer taken without asking; none when the person at the terminal
+// must decide.
+std::optional<Answer> FixedAnswer(const Question& question, const AnswerRules& rules);
 
 // The answer that changes nothing and goes no further: No, or Abort.
-int CautiousAnswer(Buttons buttons);
+Answer CautiousAnswer(Buttons buttons);
 
 // The answer taken when a person was to answer and nobody did (no
 // terminal, the end of input, a signal): the cautious one, except that an
 // exit pass goes on past the entry where an answer skips it (see
 // SkipAnswer), so that it encrypts all it can.
-int AnswerForNobody(const Question& question, const AnswerRules& rules);
+Answer AnswerForNobody(const Question& question, const AnswerRules& rules);
 
 // The line that names the option which would have answered a question
 // velmora-cli refused by itself (--yes, --on-problem, --trust-password), or
@@ -70,7 +68,7 @@ std::u16string_view OptionThatAnswers(const Question& question,
                                       const AnswerRules& rules);
 
 // The name of an answer as shown in the log line ("はい", "中止", ...).
-std::u16string_view AnswerName(int answer);
+std::u16string_view AnswerName(Answer answer);
 
 // A box the walk shows through the window port as a question: its buttons
 // from |flags| (MB_*; unknown types are OK), its id by its buttons (its only

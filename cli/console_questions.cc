@@ -2,6 +2,7 @@
 // answered by the options or by the person at the terminal.
 #include <unistd.h>
 
+#include <optional>
 #include <string>
 
 #include "cli/answer_policy.h"
@@ -14,48 +15,48 @@ namespace {
 
 // The button an empty line answers: the second one where it is the
 // default, else none (the question is asked again).
-int DefaultAnswer(const Question& question) {
-  if (!question.second_is_default) return 0;
+std::optional<Answer> DefaultAnswer(const Question& question) {
+  if (!question.second_is_default) return std::nullopt;
   switch (question.buttons) {
     case Buttons::kYesNo:
-      return IDNO;
+      return Answer::kNo;
     case Buttons::kAbortRetryIgnore:
-      return IDRETRY;
+      return Answer::kRetry;
     case Buttons::kAbortIgnore:
-      return IDIGNORE;
+      return Answer::kIgnore;
     case Buttons::kOk:
       break;
   }
-  return IDOK;
+  return Answer::kOk;
 }
 
-// The button a typed answer names, or 0.
-int ParseAnswer(std::string_view line, const Question& question) {
+// The button a typed answer names, or none.
+std::optional<Answer> ParseAnswer(std::string_view line, const Question& question) {
   const std::size_t first = line.find_first_not_of(" \t");
   if (first == std::string::npos) return DefaultAnswer(question);
   const char letter = static_cast<char>(line[first] | 0x20);  // lower case
   switch (question.buttons) {
     case Buttons::kYesNo:
-      if (letter == 'y') return IDYES;
-      if (letter == 'n') return IDNO;
+      if (letter == 'y') return Answer::kYes;
+      if (letter == 'n') return Answer::kNo;
       break;
     case Buttons::kAbortRetryIgnore:
-      if (letter == 'r') return IDRETRY;
+      if (letter == 'r') return Answer::kRetry;
       [[fallthrough]];
     case Buttons::kAbortIgnore:
-      if (letter == 'a') return IDABORT;
-      if (letter == 'i') return IDIGNORE;
+      if (letter == 'a') return Answer::kAbort;
+      if (letter == 'i') return Answer::kIgnore;
       break;
     case Buttons::kOk:
-      return IDOK;
+      return Answer::kOk;
   }
-  return 0;
+  return std::nullopt;
 }
 
 std::u16string_view ChoiceText(const Question& question) {
   switch (question.buttons) {
     case Buttons::kYesNo:
-      return DefaultAnswer(question) == IDNO
+      return DefaultAnswer(question) == Answer::kNo
                  ? console_text::kChoiceYesNoDefaultNo
                  : console_text::kChoiceYesNo;
     case Buttons::kAbortRetryIgnore:
@@ -93,30 +94,30 @@ Answer ConsoleWindow::Ask(const Question& question) {
   PrintError(question.text);
   // Answered by the options, or for want of a terminal: velmora-cli's own
   // answer, which a script's author may want to change.
-  int answer = FixedAnswer(question, settings_.answers);
-  bool by_itself = answer != kAskPerson;
+  std::optional<Answer> answer = FixedAnswer(question, settings_.answers);
+  bool by_itself = answer.has_value();
   if (!by_itself) {
     answer = AskPerson(question);
-    by_itself = answer == kAskPerson;
+    by_itself = !answer.has_value();
     if (by_itself) answer = AnswerForNobody(question, settings_.answers);
   }
   PrintError(std::u16string(console_text::kAnswerArrow) +
-             std::u16string(AnswerName(answer)));
-  if (by_itself && answer == CautiousAnswer(buttons)) {
+             std::u16string(AnswerName(*answer)));
+  if (by_itself && *answer == CautiousAnswer(buttons)) {
     const std::u16string_view option =
         OptionThatAnswers(question, settings_.answers);
     if (!option.empty()) PrintError(option);
   }
-  return static_cast<Answer>(answer);
+  return *answer;
 }
 
 bool ConsoleWindow::AskPassword(SecretU16* password) {
   return RunPasswordDialog(password) == IDOK;
 }
 
-int ConsoleWindow::AskPerson(const Question& question) {
+std::optional<Answer> ConsoleWindow::AskPerson(const Question& question) {
   Terminal* terminal = OpenTerminal();
-  if (terminal == nullptr) return kAskPerson;
+  if (terminal == nullptr) return std::nullopt;
   while (true) {
     SecretBytes line;
     if (terminal->Prompt(DisplayText(ChoiceText(question)), false, signals_,
@@ -124,8 +125,8 @@ int ConsoleWindow::AskPerson(const Question& question) {
       // The end of input or a signal: nobody is there any more.
       return AnswerForNobody(question, settings_.answers);
     }
-    const int answer = ParseAnswer(line, question);
-    if (answer != 0) return answer;
+    const std::optional<Answer> answer = ParseAnswer(line, question);
+    if (answer) return answer;
   }
 }
 

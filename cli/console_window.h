@@ -17,6 +17,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -122,9 +123,9 @@ class ConsoleWindow : public WindowPort,
  private:
   // The controlling terminal, opened on first use; null when there is none.
   Terminal* OpenTerminal();
-  // The answer of the person at the terminal; kAskPerson when there is no
+  // The answer of the person at the terminal; none when there is no
   // terminal.
-  int AskPerson(const Question& question);
+  std::optional<Answer> AskPerson(const Question& question);
   int ReadPasswordFrom(int fd, SecretU16* password);
   int ReadPasswordFile(SecretU16* password);
   int ReadPasswordFromTerminal(SecretU16* password);

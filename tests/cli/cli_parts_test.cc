@@ -28,39 +28,41 @@ TEST(AnswerPolicyTest, FlagsDecideOnlyWhatTheyMay) {
   constexpr Buttons kAri = Buttons::kAbortRetryIgnore;
   constexpr Buttons kAi = Buttons::kAbortIgnore;
   using Q = QuestionId;
+  using A = Answer;
+  constexpr std::optional<Answer> kAsk;  // the person decides
   struct Row {
     Question question;
     AnswerRules rules;  // yes_to_mixed, policy, person_present, exit_pass, trust_password
-    int answer;
+    std::optional<Answer> answer;
   } rows[] = {
-      {{Q::kMixedPlain, mixed, kYesNo}, {true, P::kSkip}, IDYES},
-      {{Q::kMixedEncrypted, Format(t::kMixedEncrypted, {3}), kYesNo}, {true, P::kAbort}, IDYES},
-      {{Q::kMixedPlain, mixed, kYesNo}, {false, P::kSkip}, IDNO},
-      {{Q::kMixedPlain, mixed, kYesNo}, {false, P::kAbort, true}, kAskPerson},
-      {{Q::kMixedPlain, mixed, kYesNo}, {false, P::kAsk}, kAskPerson},
+      {{Q::kMixedPlain, mixed, kYesNo}, {true, P::kSkip}, A::kYes},
+      {{Q::kMixedEncrypted, Format(t::kMixedEncrypted, {3}), kYesNo}, {true, P::kAbort}, A::kYes},
+      {{Q::kMixedPlain, mixed, kYesNo}, {false, P::kSkip}, A::kNo},
+      {{Q::kMixedPlain, mixed, kYesNo}, {false, P::kAbort, true}, kAsk},
+      {{Q::kMixedPlain, mixed, kYesNo}, {false, P::kAsk}, kAsk},
       // Deleting an existing target: a person decides, or nobody does.
-      {{Q::kTargetExists, exists, kYesNo}, {true, P::kSkip}, IDNO},
-      {{Q::kTargetExists, exists, kYesNo}, {true, P::kAbort, true, true}, IDNO},
-      {{Q::kTargetExists, exists, kYesNo}, {true, P::kAsk}, kAskPerson},
-      {{Q::kEntryProblem, wrong, kYesNo}, {true, P::kSkip}, IDYES},
-      {{Q::kDontShowAgain, t::kDontShowAgain, kYesNo}, {false, P::kSkip}, IDYES},
-      {{Q::kEntryFailed, t::kOpenFailed, kAri}, {false, P::kSkip}, IDIGNORE},
-      {{Q::kEntryFailed, t::kContentLeftForRepair, kAi}, {false, P::kSkip}, IDIGNORE},
-      {{Q::kEntryProblem, wrong, kYesNo}, {true, P::kAbort, true}, IDNO},
-      {{Q::kEntryFailed, t::kOpenFailed, kAri}, {false, P::kAbort}, IDABORT},
-      {{Q::kEntryFailed, t::kContentLeftForRepair, kAi}, {false, P::kAbort}, IDABORT},
-      {{Q::kEntryProblem, wrong, kYesNo}, {false, P::kAsk}, kAskPerson},
-      {{Q::kEntryFailed, t::kOpenFailed, kAri}, {false, P::kAsk, true}, kAskPerson},
+      {{Q::kTargetExists, exists, kYesNo}, {true, P::kSkip}, A::kNo},
+      {{Q::kTargetExists, exists, kYesNo}, {true, P::kAbort, true, true}, A::kNo},
+      {{Q::kTargetExists, exists, kYesNo}, {true, P::kAsk}, kAsk},
+      {{Q::kEntryProblem, wrong, kYesNo}, {true, P::kSkip}, A::kYes},
+      {{Q::kDontShowAgain, t::kDontShowAgain, kYesNo}, {false, P::kSkip}, A::kYes},
+      {{Q::kEntryFailed, t::kOpenFailed, kAri}, {false, P::kSkip}, A::kIgnore},
+      {{Q::kEntryFailed, t::kContentLeftForRepair, kAi}, {false, P::kSkip}, A::kIgnore},
+      {{Q::kEntryProblem, wrong, kYesNo}, {true, P::kAbort, true}, A::kNo},
+      {{Q::kEntryFailed, t::kOpenFailed, kAri}, {false, P::kAbort}, A::kAbort},
+      {{Q::kEntryFailed, t::kContentLeftForRepair, kAi}, {false, P::kAbort}, A::kAbort},
+      {{Q::kEntryProblem, wrong, kYesNo}, {false, P::kAsk}, kAsk},
+      {{Q::kEntryFailed, t::kOpenFailed, kAri}, {false, P::kAsk, true}, kAsk},
       // Stopping the exit pass would leave the rest decrypted: skip instead.
-      {{Q::kEntryProblem, wrong, kYesNo}, {false, P::kAbort, false, true}, IDYES},
-      {{Q::kEntryFailed, t::kOpenFailed, kAri}, {false, P::kAbort, false, true}, IDIGNORE},
-      {{Q::kNothingToDecrypt, t::kNothingToDecrypt, Buttons::kOk}, {false, P::kAsk}, IDOK},
+      {{Q::kEntryProblem, wrong, kYesNo}, {false, P::kAbort, false, true}, A::kYes},
+      {{Q::kEntryFailed, t::kOpenFailed, kAri}, {false, P::kAbort, false, true}, A::kIgnore},
+      {{Q::kNothingToDecrypt, t::kNothingToDecrypt, Buttons::kOk}, {false, P::kAsk}, A::kOk},
       // Trusting a password the names cannot check: --trust-password or a
       // person, never --yes or a policy.
-      {{Q::kPasswordUnchecked, t::kPasswordUnchecked, kYesNo}, {false, P::kSkip, false, false, true}, IDYES},
-      {{Q::kPasswordUnchecked, t::kPasswordUnchecked, kYesNo}, {true, P::kSkip}, IDNO},
-      {{Q::kPasswordUnchecked, t::kPasswordUnchecked, kYesNo}, {true, P::kAsk, true}, IDNO},
-      {{Q::kPasswordUnchecked, t::kPasswordUnchecked, kYesNo}, {false, P::kSkip, true}, kAskPerson},
+      {{Q::kPasswordUnchecked, t::kPasswordUnchecked, kYesNo}, {false, P::kSkip, false, false, true}, A::kYes},
+      {{Q::kPasswordUnchecked, t::kPasswordUnchecked, kYesNo}, {true, P::kSkip}, A::kNo},
+      {{Q::kPasswordUnchecked, t::kPasswordUnchecked, kYesNo}, {true, P::kAsk, true}, A::kNo},
+      {{Q::kPasswordUnchecked, t::kPasswordUnchecked, kYesNo}, {false, P::kSkip, true}, kAsk},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(FixedAnswer(row.question, row.rules), row.answer)
