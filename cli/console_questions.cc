@@ -111,10 +111,6 @@ Answer ConsoleWindow::Ask(const Question& question) {
   return *answer;
 }
 
-bool ConsoleWindow::AskPassword(SecretU16* password) {
-  return RunPasswordDialog(password) == IDOK;
-}
-
 std::optional<Answer> ConsoleWindow::AskPerson(const Question& question) {
   Terminal* terminal = OpenTerminal();
   if (terminal == nullptr) return std::nullopt;

@@ -220,24 +220,28 @@ void ConsoleWindow::ReadPasswordAhead() {
   if (settings_.password_file.empty() && settings_.password_fd < 0) return;
   ahead_.read = true;
   deferring_reports_ = true;
-  ahead_.answer = ReadPasswordFromSource(&ahead_.password);
+  ahead_.given = ReadPasswordFromSource(&ahead_.password);
   deferring_reports_ = false;
-  if (ahead_.answer == IDOK) state::CheckPasswordAhead(ahead_.password);
+  if (ahead_.given) state::CheckPasswordAhead(ahead_.password);
 }
 
 int ConsoleWindow::RunPasswordDialog(SecretU16* password) {
+  return AskPassword(password) ? IDOK : IDCANCEL;
+}
+
+bool ConsoleWindow::AskPassword(SecretU16* password) {
   if (ahead_.read) {
     ahead_.read = false;
     for (const auto& report : ahead_.reports) report();
     ahead_.reports.clear();
     *password = ahead_.password;
     WipeString(&ahead_.password);
-    return ahead_.answer;
+    return ahead_.given;
   }
   return ReadPasswordFromSource(password);
 }
 
-int ConsoleWindow::ReadPasswordFromSource(SecretU16* password) {
+bool ConsoleWindow::ReadPasswordFromSource(SecretU16* password) {
   if (!settings_.password_file.empty()) return ReadPasswordFile(password);
   if (settings_.password_fd >= 0) {
     return ReadPasswordFrom(settings_.password_fd, password);
@@ -245,17 +249,17 @@ int ConsoleWindow::ReadPasswordFromSource(SecretU16* password) {
   return ReadPasswordFromTerminal(password);
 }
 
-int ConsoleWindow::ReadPasswordFile(SecretU16* password) {
+bool ConsoleWindow::ReadPasswordFile(SecretU16* password) {
   const int fd = ::open(settings_.password_file.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     const int error = errno;
     PrintError(console_text::kPasswordUnreadable);
     PrintReason(settings_.password_file, error);
-    return IDCANCEL;
+    return false;
   }
-  const int answer = ReadPasswordFrom(fd, password);
+  const bool given = ReadPasswordFrom(fd, password);
   ::close(fd);
-  return answer;
+  return given;
 }
 
 void ConsoleWindow::PrintReason(const std::string& path, int error) {
@@ -269,7 +273,7 @@ void ConsoleWindow::PrintReason(const std::string& path, int error) {
                std::strerror(error));
 }
 
-int ConsoleWindow::ReadPasswordFrom(int fd, SecretU16* password) {
+bool ConsoleWindow::ReadPasswordFrom(int fd, SecretU16* password) {
   SecretBytes line;
   // Read a byte at a time: what follows the line stays in stdin for the
   // wait of a temporary decryption.
@@ -281,7 +285,7 @@ int ConsoleWindow::ReadPasswordFrom(int fd, SecretU16* password) {
       PrintReason(fd == STDIN_FILENO ? "stdin"
                                      : "fd " + std::to_string(fd), error);
     }
-    return IDCANCEL;
+    return false;
   }
   SecretU16 typed = SecretFromWtf8(line);
   WipeString(&line);
@@ -289,18 +293,18 @@ int ConsoleWindow::ReadPasswordFrom(int fd, SecretU16* password) {
   if (!problem.empty()) {
     WipeString(&typed);
     PrintError(problem);
-    return IDCANCEL;
+    return false;
   }
   *password = typed;
   WipeString(&typed);
-  return IDOK;
+  return true;
 }
 
-int ConsoleWindow::ReadPasswordFromTerminal(SecretU16* password) {
+bool ConsoleWindow::ReadPasswordFromTerminal(SecretU16* password) {
   Terminal* terminal = OpenTerminal();
   if (terminal == nullptr) {
     PrintError(console_text::kNoTerminal);
-    return IDCANCEL;
+    return false;
   }
   progress_.Clear();
   // Off before anything is shown, across both prompts and every re-ask.
@@ -318,7 +322,7 @@ int ConsoleWindow::ReadPasswordFromTerminal(SecretU16* password) {
       WipeString(&first);
       WipeString(&second);
       PrintError(console_text::kNoPassword);
-      return IDCANCEL;
+      return false;
     }
     SecretU16 typed = SecretFromWtf8(first);
     SecretU16 confirmation = SecretFromWtf8(settings_.confirm_password ? second : first);
@@ -329,7 +333,7 @@ int ConsoleWindow::ReadPasswordFromTerminal(SecretU16* password) {
     if (problem.empty()) {
       *password = typed;
       WipeString(&typed);
-      return IDOK;
+      return true;
     }
     WipeString(&typed);
     terminal->Write(DisplayText(problem) + "\n");

@@ -126,10 +126,10 @@ class ConsoleWindow : public WindowPort,
   // The answer of the person at the terminal; none when there is no
   // terminal.
   std::optional<Answer> AskPerson(const Question& question);
-  int ReadPasswordFrom(int fd, SecretU16* password);
-  int ReadPasswordFile(SecretU16* password);
-  int ReadPasswordFromTerminal(SecretU16* password);
-  int ReadPasswordFromSource(SecretU16* password);
+  bool ReadPasswordFrom(int fd, SecretU16* password);
+  bool ReadPasswordFile(SecretU16* password);
+  bool ReadPasswordFromTerminal(SecretU16* password);
+  bool ReadPasswordFromSource(SecretU16* password);
   // The progress line's figures from the job, on the thread that runs it.
   ProgressFigures Figures();
   // Redraws the scan's figures with |current| as the entry it is on.
@@ -158,10 +158,10 @@ class ConsoleWindow : public WindowPort,
   bool ended_ = false;
   bool output_failed_ = false;
 
-  // The password read ahead: the dialog's answer, and what to print then.
+  // The password read ahead: whether one was given, and what to print then.
   struct PasswordAhead {
     bool read = false;
-    int answer = IDCANCEL;
+    bool given = false;
     SecretU16 password;
     std::vector<std::function<void()>> reports;
   };

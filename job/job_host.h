@@ -47,7 +47,8 @@ class JobHost {
 
   std::atomic<RunOutcome> m_lastRunOutcome{RunOutcome::kNotRun};
 
-  // Whom the current run asks and tells; set by RunJob for its run.
+  // Whom the current run or scan asks and tells; set by RunJob and
+  // OnStartScan.
   RunQuestions* m_questions = nullptr;
   RunProgress* m_progress = nullptr;
 
