@@ -200,6 +200,11 @@ void ConsoleWindow::WalkStarted() {
   if (walking_) progress_.StartWalk(&job_->m_nBytesDone);
 }
 
+// The figures come from the job, which the walk keeps up to date.
+void ConsoleWindow::EntryStarted(int32_t, int32_t, const std::u16string&) {
+  if (walking_) progress_.Show(Figures());
+}
+
 void ConsoleWindow::WalkEnded() {
   walking_ = false;
   progress_.StopWalk();

@@ -440,8 +440,7 @@ EntryResult ProcessEntryList(JobHost& host, WalkAhead& ahead, const Folder& fold
     }
     if (entries.LeftAlone(index)) continue;
     job.m_strCurrentEntry = JoinPath(directory, entries.Name(index));
-    host.m_window.SetControlText(
-        IDC_STATUS_SUB, Format(text::kProcessing, {job.m_nDone, job.m_nScanTotal}));
+    host.m_progress->EntryStarted(job.m_nDone, job.m_nScanTotal, job.m_strCurrentEntry);
     if (HandOverEntry(host, folder, directory, job.m_strCurrentEntry, pipeline)) continue;
     // Whatever this entry asks comes after the answers of those before it.
     if (pipeline.Finish() == AbortRun) {

@@ -33,6 +33,10 @@ class RunProgress {
 
   // The walk begins: nothing else may start until WalkEnded().
   virtual void WalkStarted() = 0;
+  // The walk is on the entry at |path| (a full path), with |done| of the
+  // |total| entries the scan found done.
+  virtual void EntryStarted(int32_t done, int32_t total,
+                            const std::u16string& path) = 0;
   virtual void WalkEnded() = 0;
   // How the walk ended; told before the summary notice.
   virtual void RunSummarized(const RunSummary& summary) = 0;

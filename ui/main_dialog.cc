@@ -274,6 +274,10 @@ void MainDialog::ScanCompleted(int32_t entries) {
 
 void MainDialog::WalkStarted() { m_window.SetInputBlocked(true); }
 
+void MainDialog::EntryStarted(int32_t done, int32_t total, const std::u16string&) {
+  m_window.SetControlText(IDC_STATUS_SUB, Format(text::kProcessing, {done, total}));
+}
+
 void MainDialog::WalkEnded() {
   m_window.SetInputBlocked(false);
   m_window.SetControlText(IDC_STATUS_SUB, u"");

@@ -90,6 +90,8 @@ class MainDialog : public JobHost, public RunQuestions, public RunProgress {
   void ScanCounted(int32_t entries) override;
   void ScanCompleted(int32_t entries) override;
   void WalkStarted() override;
+  void EntryStarted(int32_t done, int32_t total,
+                    const std::u16string& path) override;
   void WalkEnded() override;
   void RunSummarized(const RunSummary& summary) override;
   void Waiting() override;
