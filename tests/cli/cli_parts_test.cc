@@ -59,7 +59,9 @@ TEST(AnswerPolicyTest, FlagsDecideOnlyWhatTheyMay) {
       {{Q::kNothingToDecrypt, t::kNothingToDecrypt, Buttons::kOk}, {false, P::kAsk}, A::kOk},
       // Trusting a password the names cannot check: --trust-password or a
       // person, never --yes or a policy.
-      {{Q::kPasswordUnchecked, t::kPasswordUnchecked, kYesNo}, {false, P::kSkip, false, false, true}, A::kYes},
+      {{Q::kPasswordUnchecked, t::kPasswordUnchecked, kYesNo},
+       {false, P::kSkip, false, false, true},
+       A::kYes},
       {{Q::kPasswordUnchecked, t::kPasswordUnchecked, kYesNo}, {true, P::kSkip}, A::kNo},
       {{Q::kPasswordUnchecked, t::kPasswordUnchecked, kYesNo}, {true, P::kAsk, true}, A::kNo},
       {{Q::kPasswordUnchecked, t::kPasswordUnchecked, kYesNo}, {false, P::kSkip, true}, kAsk},
