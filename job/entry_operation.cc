@@ -55,12 +55,6 @@ struct Outcome {
   EntryResult result;
 };
 
-// Intentions recorded ahead of their entries' turn: the batch being
-// processed, and the next one, whose flush overlaps this one's work. One
-// run at a time.
-IntentBatch g_intents;
-IntentBatch g_next_intents;
-
 // The journal could not be written: nothing more may change. What was
 // done before stays done, so the run ends as stopped, not as never begun.
 EntryResult JournalFailed(JobHost& host) {
@@ -190,7 +184,8 @@ Outcome FinishContents(JobHost& host, const Folder& folder, const RenamedFile& f
 }
 
 // One attempt at the whole operation; kRetry asks the caller to start over.
-Outcome AttemptEntry(JobHost& host, const Folder& folder,
+// |intents| holds what was recorded ahead for the entry.
+Outcome AttemptEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
                      const std::u16string& path) {
   Crypter& crypter = host.m_crypter;
   WindowPort& window = host.m_window;
@@ -212,7 +207,7 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
   const std::u16string target = crypter.GetTargetName();
 
   FileStatus status{};
-  if (!g_intents.PreparedStatus(path, &status) && !folder.Status(source, &status)) {
+  if (!intents.PreparedStatus(path, &status) && !folder.Status(source, &status)) {
     const EntryResult result =
         Ask(window, text::kSourceGone + Detail(directory, source));
     return {result == Done ? Step::kRetry : Step::kFinished, result};
@@ -236,7 +231,7 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
     return {Step::kFinished, AbortRun};
   }
   // Recorded, and durable, before the entry changes.
-  const EntryIntent intent = g_intents.Take(
+  const EntryIntent intent = intents.Take(
       host, path, MakeEntryRecord(host, folder, source, target, status));
   const uint64_t id = intent.record.id;
   // The times from before anything of this run looked at the file.
@@ -297,7 +292,9 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
 // their old names.
 class ContentPipeline {
  public:
-  ContentPipeline(JobHost& host, const Folder& folder) : host_(host), folder_(folder) {}
+  // A retry takes what |intents| recorded ahead for its entry.
+  ContentPipeline(JobHost& host, IntentBatch& intents, const Folder& folder)
+      : host_(host), intents_(intents), folder_(folder) {}
   ~ContentPipeline() { Finish(); }
 
   // Hands over |file|, renamed already; its intention carries the file
@@ -326,7 +323,7 @@ class ContentPipeline {
       const Outcome finished =
           FinishContents(host_, folder_, entry.file, entry.result, false, quiet);
       EntryResult result = finished.result;
-      if (finished.step == Step::kRetry) result = ProcessEntry(host_, folder_, entry.file.path);
+      if (finished.step == Step::kRetry) result = ProcessEntry(host_, intents_, folder_, entry.file.path);
       if (result == Done) ++host_.m_job.m_nDone;
       if (result == AbortRun) outcome = AbortRun;
     }
@@ -375,6 +372,7 @@ class ContentPipeline {
   }
 
   JobHost& host_;
+  IntentBatch& intents_;
   const Folder& folder_;
   std::deque<Pending> pending_;  // references stay valid as it grows
   std::size_t started_ = 0;      // entries of pending_ handed to the worker
@@ -385,11 +383,12 @@ class ContentPipeline {
 // walk that has asked nothing about it: renamed, and its contents handed
 // to |pipeline|. False, with nothing changed, for anything out of the
 // ordinary: the caller then takes the entry the long way. |path| is an
-// entry of |folder|, at |directory|.
-bool HandOverEntry(JobHost& host, const Folder& folder, const std::u16string& directory,
-                   const std::u16string& path, ContentPipeline& pipeline) {
+// entry of |folder|, at |directory|, recorded ahead in |intents|.
+bool HandOverEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
+                   const std::u16string& directory, const std::u16string& path,
+                   ContentPipeline& pipeline) {
   EntryIntent intent;
-  if (!g_intents.TakeOpened(path, &intent)) return false;
+  if (!intents.TakeOpened(path, &intent)) return false;
   fault_injection::BeforeEntry(path);
   if (!intent.durable || folder.Rename(intent.source, intent.target) != 0) {
     host.m_journal->End(intent.record.id);
@@ -411,7 +410,8 @@ EntryResult ProcessEntryList(JobHost& host, WalkAhead& ahead, const Folder& fold
                              const FolderListing& entries) {
   JobState& job = host.m_job;
   EntryResult outcome = Done;
-  ContentPipeline pipeline(host, folder);
+  IntentBatch& intents = ahead.intents();
+  ContentPipeline pipeline(host, intents, folder);
   for (std::size_t index = 0; index < entries.size(); ++index) {
     // A stop request ends the run between entries, never inside one; the
     // exit pass always runs to its end.
@@ -423,32 +423,20 @@ EntryResult ProcessEntryList(JobHost& host, WalkAhead& ahead, const Folder& fold
       outcome = AbortRun;
       break;
     }
-    if (index % kBatchEntries == 0) {
-      // The entries handed over hold their own intentions.
-      g_intents.Clear(host);
-      if (index == 0) ahead.FirstBatch(folder, directory, entries, g_next_intents);
-      g_next_intents.WaitRecorded();
-      std::swap(g_intents, g_next_intents);
-      // The next batch, or the next list's first, is recorded while this
-      // one is worked through.
-      if (index + kBatchEntries < entries.size()) {
-        ahead.NextBatch(folder, directory, entries, index + kBatchEntries, g_next_intents);
-      } else {
-        ahead.StartNextList();
-      }
-      g_intents.WaitDurable(host);
-    }
+    if (index % kBatchEntries == 0) ahead.BeginBatch(folder, directory, entries, index);
     if (entries.LeftAlone(index)) continue;
     job.m_strCurrentEntry = JoinPath(directory, entries.Name(index));
     host.m_window.SetControlText(
         IDC_STATUS_SUB, Format(text::kProcessing, {job.m_nDone, job.m_nScanTotal}));
-    if (HandOverEntry(host, folder, directory, job.m_strCurrentEntry, pipeline)) continue;
+    if (HandOverEntry(host, intents, folder, directory, job.m_strCurrentEntry, pipeline)) {
+      continue;
+    }
     // Whatever this entry asks comes after the answers of those before it.
     if (pipeline.Finish() == AbortRun) {
       outcome = AbortRun;
       break;
     }
-    const EntryResult result = ProcessEntry(host, folder, job.m_strCurrentEntry);
+    const EntryResult result = ProcessEntry(host, intents, folder, job.m_strCurrentEntry);
     if (result == Done) ++job.m_nDone;
     if (result == AbortRun) {
       outcome = AbortRun;
@@ -456,20 +444,14 @@ EntryResult ProcessEntryList(JobHost& host, WalkAhead& ahead, const Folder& fold
     }
   }
   if (pipeline.Finish() == AbortRun) outcome = AbortRun;
-  g_intents.Clear(host);
-  g_next_intents.Clear(host);
-  if (outcome == AbortRun) {
-    ahead.Drop();
-  } else {
-    ahead.StartNextList();  // unless started at the last batch already
-  }
+  ahead.EndList(outcome == AbortRun);
   return outcome;
 }
 
-EntryResult ProcessEntry(JobHost& host, const Folder& folder,
+EntryResult ProcessEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
                          const std::u16string& path) {
   for (;;) {
-    const Outcome outcome = AttemptEntry(host, folder, path);
+    const Outcome outcome = AttemptEntry(host, intents, folder, path);
     if (outcome.step == Step::kFinished) return outcome.result;
   }
 }

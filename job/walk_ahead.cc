@@ -40,6 +40,8 @@ WalkAhead::WalkAhead(JobHost& host) : host_(host), names_(std::make_unique<Crypt
 }
 
 WalkAhead::~WalkAhead() {
+  intents_.Clear(host_);
+  next_intents_.Clear(host_);
   Drop();
   helper_.Wait();
   names_->WipeKeys();
@@ -140,6 +142,31 @@ void WalkAhead::NextBatch(const Folder& folder, const std::u16string& directory,
                           const FolderListing& entries, std::size_t first,
                           IntentBatch& batch) {
   PrepareBatch(host_, folder, directory, entries, first, batch, *names_, &helper_);
+}
+
+void WalkAhead::BeginBatch(const Folder& folder, const std::u16string& directory,
+                           const FolderListing& entries, std::size_t index) {
+  // The entries handed over hold their own intentions.
+  intents_.Clear(host_);
+  if (index == 0) FirstBatch(folder, directory, entries, next_intents_);
+  next_intents_.WaitRecorded();
+  std::swap(intents_, next_intents_);
+  if (index + kBatchEntries < entries.size()) {
+    NextBatch(folder, directory, entries, index + kBatchEntries, next_intents_);
+  } else {
+    StartNextList();
+  }
+  intents_.WaitDurable(host_);
+}
+
+void WalkAhead::EndList(bool stopped) {
+  intents_.Clear(host_);
+  next_intents_.Clear(host_);
+  if (stopped) {
+    Drop();
+  } else {
+    StartNextList();  // unless started at the last batch already
+  }
 }
 
 void WalkAhead::Drop() {
