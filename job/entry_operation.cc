@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cassert>
 #include <cerrno>
 #include <cstring>
 #include <deque>
@@ -290,12 +291,21 @@ Outcome AttemptEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
 // same order, before the walk asks anything else. After an answer that aborts
 // the run, the rest are taken back without questions: done, or given back
 // their old names.
+//
+// Ending a pipeline is the caller's step, Finish(), whose answer counts: a
+// destructor asks nothing, so it only takes back quietly what a caller
+// left (a mistake).
 class ContentPipeline {
  public:
   // A retry takes what |intents| recorded ahead for its entry.
   ContentPipeline(JobHost& host, IntentBatch& intents, const Folder& folder)
       : host_(host), intents_(intents), folder_(folder) {}
-  ~ContentPipeline() { Finish(); }
+  ~ContentPipeline() {
+    assert(pending_.empty());
+    TakeBack(true);
+  }
+  ContentPipeline(const ContentPipeline&) = delete;
+  ContentPipeline& operator=(const ContentPipeline&) = delete;
 
   // Hands over |file|, renamed already; its intention carries the file
   // opened and read ahead.
@@ -310,18 +320,28 @@ class ContentPipeline {
   // Takes every result back, in order, counting each entry done; an
   // answer that fails an entry is retried on the spot. AbortRun when an
   // answer stops the run.
-  EntryResult Finish() {
+  EntryResult Finish() { return TakeBack(false); }
+
+ private:
+  // Entries handed to the worker at once: waking it for each would cost
+  // more than a small file's contents.
+  static constexpr std::size_t kEntriesPerStart = 8;
+  // Entries handed over and not yet taken back: each holds its journal
+  // entry and, until the worker gets to it, an open file.
+  static constexpr std::size_t kMostPending = 128;
+
+  // Finish(), or with |quiet| the same without a question or a retry.
+  EntryResult TakeBack(bool quiet) {
     if (pending_.empty()) return Done;
     StartPending();
     // Nothing else to do meanwhile: the walk takes entries from the back
     // while the worker goes on from the front.
     for (auto entry = pending_.rbegin(); entry != pending_.rend(); ++entry) Transform(*entry);
     worker_->Wait();
-    EntryResult outcome = Done;
+    EntryResult outcome = quiet ? AbortRun : Done;
     for (Pending& entry : pending_) {
-      const bool quiet = outcome == AbortRun;
-      const Outcome finished =
-          FinishContents(host_, folder_, entry.file, entry.result, false, quiet);
+      const Outcome finished = FinishContents(host_, folder_, entry.file, entry.result, false,
+                                              outcome == AbortRun);
       EntryResult result = finished.result;
       if (finished.step == Step::kRetry) result = ProcessEntry(host_, intents_, folder_, entry.file.path);
       if (result == Done) ++host_.m_job.m_nDone;
@@ -331,14 +351,6 @@ class ContentPipeline {
     started_ = 0;
     return outcome;
   }
-
- private:
-  // Entries handed to the worker at once: waking it for each would cost
-  // more than a small file's contents.
-  static constexpr std::size_t kEntriesPerStart = 8;
-  // Entries handed over and not yet taken back: each holds its journal
-  // entry and, until the worker gets to it, an open file.
-  static constexpr std::size_t kMostPending = 128;
 
   // Starts the work on the entries handed over since the last start.
   void StartPending() {
