@@ -31,7 +31,7 @@ EntryResult ContentPipeline::TakeBack(bool quiet) {
                                                  false, outcome == AbortRun);
     EntryResult result = finished.result;
     if (finished.step == EntryStep::kRetry) {
-      result = ProcessEntry(host_, intents_, folder_, entry.file.path);
+      result = ProcessEntry(host_, intents_, folder_, entry.file.directory, entry.file.name);
     }
     if (result == Done) ++host_.m_job.m_nDone;
     if (result == AbortRun) outcome = AbortRun;

@@ -38,19 +38,20 @@ bool RepairedToRequestedState(const JobHost& host, const Folder& folder, int32_t
          folder.Status(name, &status) && host.m_repairedInodes.count(status.inode) != 0;
 }
 
-// Reads the status of |source| (an entry of |folder| at |directory|, found
-// by the walk at |path|), or takes it from what |intents| recorded ahead,
-// and checks that the entry may be taken on. A finished outcome when not.
+// Reads the status of |source| (the entry |name| of |folder|, at
+// |directory|, as the crypter spells it), or takes it from what |intents|
+// recorded ahead, and checks that the entry may be taken on. A finished
+// outcome when not.
 std::optional<EntryOutcome> CheckEntry(JobHost& host, IntentBatch& intents,
-                                       const Folder& folder, const std::u16string& path,
-                                       const std::u16string& directory,
+                                       const Folder& folder, const std::u16string& directory,
+                                       const std::u16string& name,
                                        const std::u16string& source, FileStatus* status) {
   WindowPort& window = host.m_window;
-  if (!intents.PreparedStatus(path, status) && !folder.Status(source, status)) {
+  if (!intents.PreparedStatus(name, status) && !folder.Status(source, status)) {
     const EntryResult result = Ask(window, text::kSourceGone + Detail(directory, source));
     return EntryOutcome{result == Done ? EntryStep::kRetry : EntryStep::kFinished, result};
   }
-  fault_injection::BeforeEntry(path);
+  fault_injection::BeforeEntry(JoinPath(directory, name));
   if (!SameMount(*status, host.m_treeStatus)) {
     return EntryOutcome{EntryStep::kFinished,
                         Ask(window, text::kOtherFileSystem + Detail(directory, source),
@@ -107,11 +108,9 @@ EntryOutcome TransformRenamed(JobHost& host, const Folder& folder, const Renamed
 // One attempt at the whole operation; kRetry asks the caller to start over.
 // |intents| holds what was recorded ahead for the entry.
 EntryOutcome AttemptEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
-                          const std::u16string& path) {
+                          const std::u16string& directory, const std::u16string& name) {
   Crypter& crypter = host.m_crypter;
   state::Journal& journal = *host.m_journal;
-  const std::u16string directory = ParentOf(path);
-  const std::u16string name = NameOf(path);
   crypter.SetDirectory(directory);
   crypter.ConvertName(name, static_cast<uint32_t>(host.m_job.m_nMode));
   if (crypter.m_nError != ERR_NONE) {
@@ -124,12 +123,12 @@ EntryOutcome AttemptEntry(JobHost& host, IntentBatch& intents, const Folder& fol
   const std::u16string source = crypter.GetSourceName();
   const std::u16string target = crypter.GetTargetName();
   FileStatus status{};
-  if (const auto refused = CheckEntry(host, intents, folder, path, directory, source, &status)) {
+  if (const auto refused = CheckEntry(host, intents, folder, directory, name, source, &status)) {
     return *refused;
   }
   // Recorded, and durable, before the entry changes.
   const EntryIntent intent =
-      intents.Take(host, path, MakeEntryRecord(host, folder, source, target, status));
+      intents.Take(host, name, MakeEntryRecord(host, folder, source, target, status));
   const uint64_t id = intent.record.id;
   // The times from before anything of this run looked at the file.
   status.access_time = intent.record.access_time;
@@ -147,28 +146,28 @@ EntryOutcome AttemptEntry(JobHost& host, IntentBatch& intents, const Folder& fol
     journal.End(id);
     return {EntryStep::kFinished, Done};
   }
-  const RenamedFile entry{path, directory, source, target, id, status, intent.record.range_bytes};
+  const RenamedFile entry{name, directory, source, target, id, status, intent.record.range_bytes};
   return TransformRenamed(host, folder, entry, intent);
 }
 
 // The common case of a small file recorded ahead, opened and read, on a
 // walk that has asked nothing about it: renamed, and its contents handed
 // to |pipeline|. False, with nothing changed, for anything out of the
-// ordinary: the caller then takes the entry the long way. |path| is an
+// ordinary: the caller then takes the entry the long way. |name| is an
 // entry of |folder|, at |directory|, recorded ahead in |intents|.
 bool HandOverEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
-                   const std::u16string& directory, const std::u16string& path,
+                   const std::u16string& directory, const std::u16string& name,
                    ContentPipeline& pipeline) {
   EntryIntent intent;
-  if (!intents.TakeOpened(path, &intent)) return false;
-  fault_injection::BeforeEntry(path);
+  if (!intents.TakeOpened(name, &intent)) return false;
+  fault_injection::BeforeEntry(JoinPath(directory, name));
   if (!intent.durable || folder.Rename(intent.source, intent.target) != 0) {
     host.m_journal->End(intent.record.id);
     return false;
   }
   host.m_crypter.ShowProgressOf(directory, intent.source, intent.target, 0,
                                 intent.record.cipher_size);
-  RenamedFile file{path,          directory,        intent.source,
+  RenamedFile file{name,          directory,        intent.source,
                    intent.target, intent.record.id, intent.status,
                    intent.record.range_bytes};
   pipeline.Hand(std::move(file), std::move(intent));
@@ -197,18 +196,17 @@ EntryResult ProcessEntryList(JobHost& host, WalkAhead& ahead, const Folder& fold
     }
     if (index % kBatchEntries == 0) ahead.BeginBatch(folder, directory, entries, index);
     if (entries.LeftAlone(index)) continue;
-    job.m_strCurrentEntry = JoinPath(directory, entries.Name(index));
+    const std::u16string name(entries.Name(index));
+    job.m_strCurrentEntry = JoinPath(directory, name);  // shown
     host.m_window.SetControlText(
         IDC_STATUS_SUB, Format(text::kProcessing, {job.m_nDone, job.m_nScanTotal}));
-    if (HandOverEntry(host, intents, folder, directory, job.m_strCurrentEntry, pipeline)) {
-      continue;
-    }
+    if (HandOverEntry(host, intents, folder, directory, name, pipeline)) continue;
     // Whatever this entry asks comes after the answers of those before it.
     if (pipeline.Finish() == AbortRun) {
       outcome = AbortRun;
       break;
     }
-    const EntryResult result = ProcessEntry(host, intents, folder, job.m_strCurrentEntry);
+    const EntryResult result = ProcessEntry(host, intents, folder, directory, name);
     if (result == Done) ++job.m_nDone;
     if (result == AbortRun) {
       outcome = AbortRun;
@@ -221,9 +219,9 @@ EntryResult ProcessEntryList(JobHost& host, WalkAhead& ahead, const Folder& fold
 }
 
 EntryResult ProcessEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
-                         const std::u16string& path) {
+                         const std::u16string& directory, const std::u16string& name) {
   for (;;) {
-    const EntryOutcome outcome = AttemptEntry(host, intents, folder, path);
+    const EntryOutcome outcome = AttemptEntry(host, intents, folder, directory, name);
     if (outcome.step == EntryStep::kFinished) return outcome.result;
   }
 }

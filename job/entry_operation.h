@@ -30,11 +30,10 @@ EntryResult ProcessEntryList(JobHost& host, WalkAhead& ahead, const Folder& fold
                              const std::u16string& directory,
                              const FolderListing& entries);
 
-// The whole operation on the entry at |path| (its last name being an entry
-// of |folder|), in the host's mode, taking what |intents| recorded ahead
-// for it.
+// The whole operation on the entry |name| of |folder| (at |directory|), in
+// the host's mode, taking what |intents| recorded ahead for it.
 EntryResult ProcessEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
-                         const std::u16string& path);
+                         const std::u16string& directory, const std::u16string& name);
 
 // Renames |source| to |target| in |folder| (shown as |directory|), asking
 // the user about every failure; an entry that already carries the target

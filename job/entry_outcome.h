@@ -26,7 +26,7 @@ struct EntryOutcome {
 
 // A regular file that carries its new name, its contents still to come.
 struct RenamedFile {
-  std::u16string path;  // as the walk found it, for a retry
+  std::u16string name;  // as the walk found it, for a retry
   std::u16string directory;
   std::u16string source;
   std::u16string target;

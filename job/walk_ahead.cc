@@ -15,14 +15,14 @@ namespace {
 void PrepareBatch(JobHost& host, const Folder& folder, const std::u16string& directory,
                   const FolderListing& entries, std::size_t first, IntentBatch& batch,
                   Crypter& names, state::HelperThread* helper) {
-  std::vector<std::u16string> paths;
+  std::vector<std::u16string> names_in_batch;
   const std::size_t end = std::min(entries.size(), first + kBatchEntries);
   for (std::size_t next = first; next < end; ++next) {
-    if (!entries.LeftAlone(next)) {
-      paths.push_back(JoinPath(directory, entries.Name(next)));
-    }
+    if (!entries.LeftAlone(next)) names_in_batch.emplace_back(entries.Name(next));
   }
-  if (!paths.empty()) batch.Prepare(host, folder, std::move(paths), names, helper);
+  if (!names_in_batch.empty()) {
+    batch.Prepare(host, folder, directory, std::move(names_in_batch), names, helper);
+  }
 }
 
 bool HasFolders(const FolderListing& entries) {
