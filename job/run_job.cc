@@ -7,6 +7,7 @@
 #include "job/target_policy.h"
 #include "job/walks.h"
 #include "platform/file_system.h"
+#include "platform/folder.h"
 #include "platform/secret_memory.h"
 #include "platform/u16_format.h"
 #include "platform/wtf8.h"
@@ -287,10 +288,7 @@ TargetCheck CheckTarget(std::u16string* path) {
   if (!path->empty() && path->back() == u'/') path->pop_back();
   if (path->empty()) return TargetCheck::kEmpty;
   if (IsFileSystemRoot(*path)) return TargetCheck::kMissing;
-  DirectoryFinder finder;
-  if (finder.FindFile(*path + u"/*") && finder.FindNextFile()) {
-    return TargetCheck::kDirectory;
-  }
+  if (Folder::Open(*path).IsOpen()) return TargetCheck::kDirectory;
   FileStatus status{};
   if (!GetFileStatus(*path, &status)) return TargetCheck::kMissing;
   return status.is_directory ? TargetCheck::kDirectory : TargetCheck::kFile;
