@@ -43,7 +43,7 @@ EntryResult ContentPipeline::TakeBack(bool quiet) {
 
 void ContentPipeline::StartPending() {
   if (started_ == pending_.size()) return;
-  if (!worker_) worker_ = std::make_unique<state::HelperThread>();
+  if (!worker_) worker_ = std::make_unique<HelperThread>();
   // The entries themselves, not the queue, which grows meanwhile.
   std::vector<Pending*> entries;
   for (; started_ < pending_.size(); ++started_) entries.push_back(&pending_[started_]);

@@ -21,7 +21,7 @@
 #include "job/entry_outcome.h"
 #include "job/job_host.h"
 #include "platform/folder.h"
-#include "state/helper_thread.h"
+#include "platform/helper_thread.h"
 
 namespace velmora {
 
@@ -76,7 +76,7 @@ class ContentPipeline {
   const Folder& folder_;
   std::deque<Pending> pending_;  // references stay valid as it grows
   std::size_t started_ = 0;      // entries of pending_ handed to the worker
-  std::unique_ptr<state::HelperThread> worker_;
+  std::unique_ptr<HelperThread> worker_;
 };
 
 }  // namespace velmora

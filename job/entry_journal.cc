@@ -64,7 +64,7 @@ state::EntryRecord MakeEntryRecord(const JobHost& host, const Folder& folder,
 
 void IntentBatch::Prepare(JobHost& host, const Folder& folder,
                           const std::u16string& directory, std::vector<std::u16string> names,
-                          Crypter& crypter, state::HelperThread* helper) {
+                          Crypter& crypter, HelperThread* helper) {
   WaitRecorded();
   durable_ = false;
   folder.RealPath();  // read once here: the helper only reads it

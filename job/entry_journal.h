@@ -18,8 +18,8 @@
 #include "job/job_host.h"
 #include "platform/file_system.h"
 #include "platform/folder.h"
+#include "platform/helper_thread.h"
 #include "platform/in_place_file.h"
-#include "state/helper_thread.h"
 #include "state/journal_format.h"
 #include "state/journaled_transform.h"
 
@@ -60,7 +60,7 @@ class IntentBatch {
   // other thread's.
   void Prepare(JobHost& host, const Folder& folder, const std::u16string& directory,
                std::vector<std::u16string> names, Crypter& crypter,
-               state::HelperThread* helper = nullptr);
+               HelperThread* helper = nullptr);
 
   // Waits until the prepared intentions are durable. Where the flush
   // failed nothing stays prepared: each entry then records itself, and its
@@ -96,7 +96,7 @@ class IntentBatch {
   std::unordered_map<std::u16string, EntryIntent> prepared_;  // by name
   uint64_t ticket_ = 0;
   bool durable_ = false;
-  state::HelperThread* recording_on_ = nullptr;
+  HelperThread* recording_on_ = nullptr;
 };
 
 }  // namespace velmora

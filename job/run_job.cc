@@ -8,10 +8,10 @@
 #include "job/walks.h"
 #include "platform/file_system.h"
 #include "platform/folder.h"
+#include "platform/helper_thread.h"
 #include "platform/secret_memory.h"
 #include "platform/u16_format.h"
 #include "platform/wtf8.h"
-#include "state/helper_thread.h"
 #include "state/left_decrypted.h"
 #include "state/password_verifier.h"
 #include "state/recovery.h"
@@ -323,7 +323,7 @@ void RunJob(JobHost& host) {
   // An encryption records the password's verifier; the slow hash runs
   // beside the walk. A tree that will hold a name checking the whole
   // password needs none, and the hash's time and memory are saved.
-  std::optional<state::HelperThread> helper;
+  std::optional<HelperThread> helper;
   state::PendingVerifier verifier;
   if (job.m_nMode == 0 && job.m_bExitPass == 0 &&
       !NameWillCoverPassword(host.m_crypter, job.m_strScanLongestPlainName)) {

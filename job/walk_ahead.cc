@@ -14,7 +14,7 @@ namespace {
 // |batch| (on |helper| when given).
 void PrepareBatch(JobHost& host, const Folder& folder, const std::u16string& directory,
                   const FolderListing& entries, std::size_t first, IntentBatch& batch,
-                  Crypter& names, state::HelperThread* helper) {
+                  Crypter& names, HelperThread* helper) {
   std::vector<std::u16string> names_in_batch;
   const std::size_t end = std::min(entries.size(), first + kBatchEntries);
   for (std::size_t next = first; next < end; ++next) {

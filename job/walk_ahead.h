@@ -24,7 +24,7 @@
 #include "job/job_host.h"
 #include "platform/file_system.h"
 #include "platform/folder.h"
-#include "state/helper_thread.h"
+#include "platform/helper_thread.h"
 
 namespace velmora {
 
@@ -120,7 +120,7 @@ class WalkAhead {
   // flush overlaps this one's work.
   IntentBatch intents_;
   IntentBatch next_intents_;
-  state::HelperThread helper_;  // last: its thread ends first
+  HelperThread helper_;  // last: its thread ends first
 };
 
 }  // namespace velmora

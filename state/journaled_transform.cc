@@ -6,8 +6,8 @@
 #include <optional>
 #include <thread>
 
+#include "platform/helper_thread.h"
 #include "platform/in_place_file.h"
-#include "state/helper_thread.h"
 #include "state/page_digest.h"
 
 namespace velmora::state {
