@@ -80,7 +80,7 @@ TEST_F(CliSafetyTest, KilledPartWayOneDecryptGivesTheTreeBack) {
   MakeDirectory(Path("media"));
   for (int i = 0; i < 3; ++i) {
     WriteFile(Path("media/clip" + std::to_string(i) + ".bin"),
-              RandomContents(24 * 1048576 + 999 * i, 10 + i));
+              RandomContents(8 * 1048576 + 999 * i, 10 + i));
   }
   for (int i = 0; i < 40; ++i) {
     WriteFile(Path("note" + std::to_string(i) + ".txt"), RandomContents(3000 + i, 20 + i));
