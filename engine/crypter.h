@@ -155,6 +155,11 @@ class Crypter {
   char16_t m_extensions[kExtensionSlots][kExtensionSlotUnits] = {};
 
  private:
+  // The error code of m_strCipherName's form (marker, bytes, class) and of
+  // a missing key schedule; ERR_NONE when it may be deciphered. Sets the
+  // class from the name.
+  int32_t CipherNameError();
+
   // Derived from the password by SetPassword so that both ciphers cost the
   // same for every password length. For contents: the key-stream term summed
   // over all blocks for each of the 1024 positions (repeated once so a run
