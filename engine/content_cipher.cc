@@ -1,4 +1,4 @@
-// The content cipher of Crypter and the in-place file transform.
+// The content cipher of Crypter.
 //
 // Byte i of a chunk (i counting from 0 in every chunk) at file position p
 // gets, for a file of |size| bytes,
@@ -10,10 +10,8 @@
 // which none of the three indices wraps.
 
 #include <algorithm>
-#include <memory>
 
 #include "engine/crypter.h"
-#include "platform/in_place_file.h"
 #include "platform/u16_format.h"
 
 namespace velmora {
@@ -72,35 +70,6 @@ void Crypter::ShowProgressOf(const std::u16string& directory, const std::u16stri
   m_pStatusWnd->SetText(Format(u"%s\r\n%8dK/%8dK : %s  \u2192  %s",
                                {directory, done / 1024, static_cast<int64_t>(size / 1024),
                                 source, target}));
-}
-
-int32_t Crypter::TransformFile() {
-  InPlaceFile file(GetTargetPath());
-  if (!file.IsOpen()) return -1;
-  // Files of 2 GiB or more do not have a 32-bit size; they use the largest
-  // range instead, the same on both sides of the cipher.
-  const int64_t end = file.Size();
-  const int32_t size = (end < 0 || end > INT32_MAX)
-                           ? kWholeRangeBytes
-                           : static_cast<int32_t>(end);
-  const int32_t limit = GetRangeBytes();
-  ShowProgress(0, size);
-  if (limit <= 0 || size <= 0) return 0;
-
-  const int32_t buffer_bytes = std::min({limit, size, kChunkBytes});
-  std::unique_ptr<uint8_t[]> chunk(new uint8_t[buffer_bytes]);
-  int32_t offset = 0;
-  while (offset < limit) {
-    const int32_t wanted = std::min(limit - offset, buffer_bytes);
-    if (size <= offset) break;
-    const int64_t count = file.ReadAt(chunk.get(), wanted, offset);
-    if (count <= 0) return -2;
-    TransformBuffer(chunk.get(), static_cast<int32_t>(count), offset, size);
-    if (!file.WriteAt(chunk.get(), count, offset)) return -2;
-    offset += static_cast<int32_t>(count);
-    ShowProgress(offset, size);
-  }
-  return 0;
 }
 
 }  // namespace velmora

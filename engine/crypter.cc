@@ -89,10 +89,11 @@ int32_t Crypter::SetPassword(std::u16string_view password) {
       const char16_t unit = m_szPassword[4 * k + u];
       const uint16_t name_part = unit & 0xAAAA;
       const uint16_t data_part = unit & 0x5555;
-      name_bytes[2 * u] = static_cast<uint8_t>(name_part);
-      name_bytes[2 * u + 1] = static_cast<uint8_t>(name_part >> 8);
-      data_bytes[2 * u] = static_cast<uint8_t>(data_part);
-      data_bytes[2 * u + 1] = static_cast<uint8_t>(data_part >> 8);
+      const std::size_t at = 2 * static_cast<std::size_t>(u);
+      name_bytes[at] = static_cast<uint8_t>(name_part);
+      name_bytes[at + 1] = static_cast<uint8_t>(name_part >> 8);
+      data_bytes[at] = static_cast<uint8_t>(data_part);
+      data_bytes[at + 1] = static_cast<uint8_t>(data_part >> 8);
     }
     m_nameKeys[k] = CrcUpdate(name_bytes, 8, 0xFFFFFFFFu);
     m_dataKeys[k] = CrcUpdate(data_bytes, 8, 0xFFFFFFFFu);

@@ -6,9 +6,10 @@
 // persistent: trees enciphered by one run are deciphered by another.
 //
 // Use: BuildAlphabets() once; SetPassword() before each run; then, per
-// entry, SetDirectory() and ConvertName(), check m_nError, and for a file
-// that carries its target name, TransformFile(). Failures are reported only
-// through m_nError (name conversion) and return values; nothing is thrown.
+// entry, SetDirectory() and ConvertName(), check m_nError; a file's
+// contents go through TransformBuffer() under the journal
+// (state/journaled_transform.h). Failures are reported only through
+// m_nError (name conversion) and return values; nothing is thrown.
 //
 // Not thread-safe: one thread at a time runs a job against it.
 #ifndef VELMORA_ENGINE_CRYPTER_H_
@@ -125,10 +126,6 @@ class Crypter {
   // whatever m_nOperation says; safe from several threads at once.
   void TransformBufferAs(uint32_t operation, uint8_t* buffer, int32_t count,
                          int32_t offset, int32_t size) const;
-  // Transforms the file at GetTargetPath() over the range of m_wClass.
-  // 0 done, -1 could not be opened (nothing changed), -2 a read or write
-  // failed part-way.
-  int32_t TransformFile();
   // Writes the progress line of the file being transformed: |done| of
   // |size| bytes.
   void ShowProgress(int64_t done, int32_t size) const;
@@ -158,6 +155,11 @@ class Crypter {
   char16_t m_extensions[kExtensionSlots][kExtensionSlotUnits] = {};
 
  private:
+  // The error code of m_strCipherName's form (marker, bytes, class) and of
+  // a missing key schedule; ERR_NONE when it may be deciphered. Sets the
+  // class from the name.
+  int32_t CipherNameError();
+
   // Derived from the password by SetPassword so that both ciphers cost the
   // same for every password length. For contents: the key-stream term summed
   // over all blocks for each of the 1024 positions (repeated once so a run

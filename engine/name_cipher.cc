@@ -107,30 +107,21 @@ std::u16string Crypter::EncryptName() {
   return result;
 }
 
-std::u16string Crypter::DecryptName() {
-  m_nError = ERR_NONE;
+int32_t Crypter::CipherNameError() {
   const std::u16string& name = m_strCipherName;
-  if (FindMarker() == -1) {
-    m_nError = ERR_NOT_ENCRYPTED;
-    return {};
-  }
+  if (FindMarker() == -1) return ERR_NOT_ENCRYPTED;
   // A marked name whose bytes were not UTF-8 was never made by the cipher.
-  if (name.size() < 2 || HasEscapedBytes(name)) {
-    m_nError = ERR_BAD_NAME;
-    return {};
-  }
-  if (SetClass(GetNameClass()) != 0) {
-    m_nError = ERR_BAD_CLASS_CHAR;
-    return {};
-  }
-  if (IsUnsupportedClass() > 0) {
-    m_nError = ERR_UNSUPPORTED_CLASS;
-    return {};
-  }
-  if (m_nPasswordLen <= 0) {  // no key schedule yet
-    m_nError = ERR_BAD_RANGE_CLASS;
-    return {};
-  }
+  if (name.size() < 2 || HasEscapedBytes(name)) return ERR_BAD_NAME;
+  if (SetClass(GetNameClass()) != 0) return ERR_BAD_CLASS_CHAR;
+  if (IsUnsupportedClass() > 0) return ERR_UNSUPPORTED_CLASS;
+  if (m_nPasswordLen <= 0) return ERR_BAD_RANGE_CLASS;  // no key schedule yet
+  return ERR_NONE;
+}
+
+std::u16string Crypter::DecryptName() {
+  m_nError = CipherNameError();
+  if (m_nError != ERR_NONE) return {};
+  const std::u16string& name = m_strCipherName;
   const std::u16string_view rest =
       std::u16string_view(name).substr(1, name.size() - 2);
   const char16_t seed0 = rest.size() > 0 ? rest[0] : u'\0';

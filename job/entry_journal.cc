@@ -63,38 +63,37 @@ state::EntryRecord MakeEntryRecord(const JobHost& host, const Folder& folder,
 }
 
 void IntentBatch::Prepare(JobHost& host, const Folder& folder,
-                          std::vector<std::u16string> paths, Crypter& names,
-                          state::HelperThread* helper) {
+                          const std::u16string& directory, std::vector<std::u16string> names,
+                          Crypter& crypter, HelperThread* helper) {
   WaitRecorded();
   durable_ = false;
   folder.RealPath();  // read once here: the helper only reads it
   if (helper == nullptr) {
-    Record(host, folder, paths, names);
+    Record(host, folder, directory, names, crypter);
     return;
   }
   recording_on_ = helper;
-  helper->Start([this, &host, &folder, &names, paths = std::move(paths)] {
-    Record(host, folder, paths, names);
+  helper->Start([this, &host, &folder, directory, &crypter, names = std::move(names)] {
+    Record(host, folder, directory, names, crypter);
   });
 }
 
 void IntentBatch::Record(const JobHost& host, const Folder& folder,
-                         const std::vector<std::u16string>& paths, Crypter& names) {
+                         const std::u16string& directory,
+                         const std::vector<std::u16string>& names, Crypter& crypter) {
   int64_t kept = 0;
-  for (const std::u16string& path : paths) {
-    const std::size_t slash = path.rfind(u'/');
-    if (slash == std::u16string::npos) continue;
-    names.SetDirectory(path.substr(0, slash));
-    names.ConvertName(path.substr(slash + 1), static_cast<uint32_t>(host.m_job.m_nMode));
-    if (names.m_nError != ERR_NONE) continue;
-    const std::u16string source = names.GetSourceName();
-    const std::u16string target = names.GetTargetName();
+  crypter.SetDirectory(directory);
+  for (const std::u16string& name : names) {
+    crypter.ConvertName(name, static_cast<uint32_t>(host.m_job.m_nMode));
+    if (crypter.m_nError != ERR_NONE) continue;
+    const std::u16string source = crypter.GetSourceName();
+    const std::u16string target = crypter.GetTargetName();
     FileStatus status{};
     if (!folder.Status(source, &status) || !SameMount(status, host.m_treeStatus) ||
         status.links > 1) {
       continue;  // left to the entry's own checks
     }
-    EntryIntent intent{MakeRecord(host, folder, source, target, names.GetRangeBytes(), status),
+    EntryIntent intent{MakeRecord(host, folder, source, target, crypter.GetRangeBytes(), status),
                        status,
                        false,
                        nullptr,
@@ -111,7 +110,7 @@ void IntentBatch::Record(const JobHost& host, const Folder& folder,
       bytes.resize(static_cast<std::size_t>(end));
       if (file->IsOpen() && file->Size() == status.size &&
           file->ReadAheadAt(bytes.data(), end, 0) == end) {
-        state::EncipheredPageDigests(names, intent.record, bytes.data(), end, 0,
+        state::EncipheredPageDigests(crypter, intent.record, bytes.data(), end, 0,
                                      &intent.contents.durable_digests);
         intent.file = std::move(file);
         intent.contents.file = intent.file.get();
@@ -126,7 +125,7 @@ void IntentBatch::Record(const JobHost& host, const Folder& folder,
     if (!digests.empty()) {
       host.m_journal->Pages(intent.record.id, 0, digests.data(), digests.size());
     }
-    prepared_[path] = std::move(intent);
+    prepared_[name] = std::move(intent);
   }
   ticket_ = host.m_journal->CommitAsync();
 }
@@ -142,14 +141,14 @@ void IntentBatch::WaitDurable(JobHost& host) {
   if (durable_) return;
   durable_ = true;
   if (!host.m_journal->WaitDurable(ticket_)) {
-    for (const auto& [path, intent] : prepared_) host.m_journal->End(intent.record.id);
+    for (const auto& [name, intent] : prepared_) host.m_journal->End(intent.record.id);
     prepared_.clear();
   }
 }
 
-EntryIntent IntentBatch::Take(JobHost& host, const std::u16string& path,
+EntryIntent IntentBatch::Take(JobHost& host, const std::u16string& name,
                               const state::EntryRecord& record) {
-  auto it = prepared_.find(path);
+  auto it = prepared_.find(name);
   if (it != prepared_.end()) {
     EntryIntent intent = std::move(it->second);
     prepared_.erase(it);
@@ -168,8 +167,8 @@ EntryIntent IntentBatch::Take(JobHost& host, const std::u16string& path,
 
 namespace velmora {
 
-bool IntentBatch::TakeOpened(const std::u16string& path, EntryIntent* intent) {
-  auto it = prepared_.find(path);
+bool IntentBatch::TakeOpened(const std::u16string& name, EntryIntent* intent) {
+  auto it = prepared_.find(name);
   if (it == prepared_.end() || it->second.file == nullptr) return false;
   *intent = std::move(it->second);
   intent->durable = durable_;
@@ -177,8 +176,8 @@ bool IntentBatch::TakeOpened(const std::u16string& path, EntryIntent* intent) {
   return true;
 }
 
-bool IntentBatch::PreparedStatus(const std::u16string& path, FileStatus* status) const {
-  const auto it = prepared_.find(path);
+bool IntentBatch::PreparedStatus(const std::u16string& name, FileStatus* status) const {
+  const auto it = prepared_.find(name);
   if (it == prepared_.end()) return false;
   *status = it->second.status;
   return true;
@@ -186,7 +185,7 @@ bool IntentBatch::PreparedStatus(const std::u16string& path, FileStatus* status)
 
 void IntentBatch::Clear(JobHost& host) {
   WaitRecorded();
-  for (const auto& [path, intent] : prepared_) host.m_journal->End(intent.record.id);
+  for (const auto& [name, intent] : prepared_) host.m_journal->End(intent.record.id);
   prepared_.clear();
 }
 

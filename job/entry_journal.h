@@ -18,8 +18,8 @@
 #include "job/job_host.h"
 #include "platform/file_system.h"
 #include "platform/folder.h"
+#include "platform/helper_thread.h"
 #include "platform/in_place_file.h"
-#include "state/helper_thread.h"
 #include "state/journal_format.h"
 #include "state/journaled_transform.h"
 
@@ -46,38 +46,41 @@ state::EntryRecord MakeEntryRecord(const JobHost& host, const Folder& folder,
                                    const std::u16string& target,
                                    const FileStatus& status);
 
+// The intentions of one batch of entries of one folder, each known by its
+// name in that folder.
 class IntentBatch {
  public:
-  // Records the intentions of the entries at |paths| (not yet processed,
-  // all of them in |folder|) and starts making them durable with one
+  // Records the intentions of the entries |names| (not yet processed) of
+  // |folder|, at |directory|, and starts making them durable with one
   // flush, on the journal's thread. Entries whose name does not convert
-  // with |names| (a crypter with the run's keys) are left out: nothing will
-  // be done to them. With |helper|, all of it is done there while the
-  // caller goes on; |folder| and |names| must then outlive the batch's
-  // next WaitRecorded(), WaitDurable() or Clear(), and |names| must be no
+  // with |crypter| (one with the run's keys) are left out: nothing will be
+  // done to them. With |helper|, all of it is done there while the caller
+  // goes on; |folder| and |crypter| must then outlive the batch's next
+  // WaitRecorded(), WaitDurable() or Clear(), and |crypter| must be no
   // other thread's.
-  void Prepare(JobHost& host, const Folder& folder, std::vector<std::u16string> paths,
-               Crypter& names, state::HelperThread* helper = nullptr);
+  void Prepare(JobHost& host, const Folder& folder, const std::u16string& directory,
+               std::vector<std::u16string> names, Crypter& crypter,
+               HelperThread* helper = nullptr);
 
   // Waits until the prepared intentions are durable. Where the flush
   // failed nothing stays prepared: each entry then records itself, and its
   // own flush reports the failure.
   void WaitDurable(JobHost& host);
 
-  // The prepared intention for the entry at |path| if it still matches
+  // The prepared intention for the entry |name| if it still matches
   // |record| (durable once WaitDurable() returned); else |record| itself,
   // recorded now but not yet durable. Only after WaitDurable().
-  EntryIntent Take(JobHost& host, const std::u16string& path,
+  EntryIntent Take(JobHost& host, const std::u16string& name,
                    const state::EntryRecord& record);
 
-  // Moves the intention prepared for |path| to |intent| when its file was
+  // Moves the intention prepared for |name| to |intent| when its file was
   // opened and read ahead; false when there is none. Its record stands for
   // the entry as intent->status says it was. Only after WaitDurable().
-  bool TakeOpened(const std::u16string& path, EntryIntent* intent);
+  bool TakeOpened(const std::u16string& name, EntryIntent* intent);
 
-  // The status the prepared intention for |path| was recorded from; false
+  // The status the prepared intention for |name| was recorded from; false
   // when there is none. Only after WaitDurable().
-  bool PreparedStatus(const std::u16string& path, FileStatus* status) const;
+  bool PreparedStatus(const std::u16string& name, FileStatus* status) const;
 
   // Ends the intentions not taken: nothing was done to those entries.
   void Clear(JobHost& host);
@@ -88,12 +91,12 @@ class IntentBatch {
 
  private:
   // The part of Prepare() that may run on a helper.
-  void Record(const JobHost& host, const Folder& folder,
-              const std::vector<std::u16string>& paths, Crypter& names);
-  std::unordered_map<std::u16string, EntryIntent> prepared_;
+  void Record(const JobHost& host, const Folder& folder, const std::u16string& directory,
+              const std::vector<std::u16string>& names, Crypter& crypter);
+  std::unordered_map<std::u16string, EntryIntent> prepared_;  // by name
   uint64_t ticket_ = 0;
   bool durable_ = false;
-  state::HelperThread* recording_on_ = nullptr;
+  HelperThread* recording_on_ = nullptr;
 };
 
 }  // namespace velmora

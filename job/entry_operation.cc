@@ -1,75 +1,25 @@
 #include "job/entry_operation.h"
 
-#include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <cstring>
-#include <deque>
 #include <memory>
-#include <vector>
+#include <optional>
 
+#include "job/content_pipeline.h"
 #include "job/entry_contents.h"
 #include "job/entry_journal.h"
+#include "job/entry_outcome.h"
 #include "job/entry_path.h"
 #include "job/messages.h"
 #include "job/problem_prompt.h"
 #include "job/scan.h"
-#include "job/walk_ahead.h"
 #include "platform/fault_injection.h"
 #include "platform/file_system.h"
 #include "platform/folder.h"
 #include "platform/in_place_file.h"
 #include "platform/u16_format.h"
-#include "platform/wtf8.h"
-#include "state/journaled_transform.h"
-#include "state/helper_thread.h"
-#include "state/state_folder.h"
 
 namespace velmora {
 namespace {
-
-std::u16string Detail(const std::u16string& directory,
-                      const std::u16string& name) {
-  return Format(text::kDetail, {directory, name});
-}
-
-// Maps an Abort/Retry/Ignore (or Abort/Ignore) answer; Retry comes back as
-// Done so that the caller loops.
-EntryResult AnswerToResult(int answer) {
-  if (answer == IDRETRY) return Done;
-  if (answer == IDIGNORE) return Skipped;
-  return AbortRun;
-}
-
-// Shows a stop-icon question with Abort, Retry and Ignore (or Abort and
-// Ignore only, when a retry could do harm).
-EntryResult Ask(WindowPort& window, const std::u16string& message,
-                unsigned buttons = MB_ABORTRETRYIGNORE) {
-  return AnswerToResult(window.MessageBox(message, buttons | MB_ICONERROR));
-}
-
-enum class Step { kRetry, kFinished };
-
-struct Outcome {
-  Step step;
-  EntryResult result;
-};
-
-// Intentions recorded ahead of their entries' turn: the batch being
-// processed, and the next one, whose flush overlaps this one's work. One
-// run at a time.
-IntentBatch g_intents;
-IntentBatch g_next_intents;
-
-// The journal could not be written: nothing more may change. What was
-// done before stays done, so the run ends as stopped, not as never begun.
-EntryResult JournalFailed(JobHost& host) {
-  host.m_window.MessageBox(
-      Format(text::kStateFolderFailedDuringRun,
-             {Utf16FromWtf8(state::StateFolderPath())}),
-      MB_OK | MB_ICONERROR);
-  return AbortRun;
-}
 
 // Names of the file inside the tree, as the scan counted them.
 uint64_t LinksInside(const JobHost& host, const FileStatus& status) {
@@ -88,180 +38,47 @@ bool RepairedToRequestedState(const JobHost& host, const Folder& folder, int32_t
          folder.Status(name, &status) && host.m_repairedInodes.count(status.inode) != 0;
 }
 
-// A regular file that carries its new name, its contents still to come.
-struct RenamedFile {
-  std::u16string path;  // as the walk found it, for a retry
-  std::u16string directory;
-  std::u16string source;
-  std::u16string target;
-  uint64_t id;  // its journal entry
-  FileStatus status;
-  int64_t range_bytes;
-};
-
-// Nothing is written: the old name is right again. Where it cannot be
-// given back, the entry stays in the journal for the repair. |quiet|
-// after an answer aborted the run: no question, the entry is skipped.
-Outcome GiveBack(JobHost& host, const Folder& folder, const RenamedFile& file,
-                 std::u16string_view message, bool quiet) {
-  if (folder.Rename(file.target, file.source) == 0) host.m_journal->End(file.id);
-  if (quiet) return {Step::kFinished, Skipped};
-  const EntryResult result =
-      Ask(host.m_window, std::u16string(message) + Detail(file.directory, file.source));
-  return {result == Done ? Step::kRetry : Step::kFinished, result};
-}
-
-// Why the contents of |name| in |directory| were left as they were: the
-// open failed (F1), or a read or write on the way, for the system's reason.
-std::u16string UntransformedMessage(const ContentResult& contents,
-                                    const std::u16string& directory,
-                                    const std::u16string& name) {
-  const InPlaceFile::Failure& failure = contents.failure;
-  if (failure.operation == InPlaceFile::Operation::kNone) {
-    return text::kOpenFailed + Detail(directory, name);
-  }
-  std::u16string message =
-      (failure.operation == InPlaceFile::Operation::kRead ? text::kReadFailed
-                                                          : text::kWriteFailed) +
-      Detail(directory, name);
-  if (failure.error != 0) {
-    message += Format(text::kReason, {Utf16FromWtf8(std::strerror(failure.error))});
-  }
-  return message;
-}
-
-// What the content part of |file| came to, told to the user. |counted|
-// when the transform counted its bytes in m_nBytesDone itself; |quiet| as
-// above.
-Outcome FinishContents(JobHost& host, const Folder& folder, const RenamedFile& file,
-                       const ContentResult& contents, bool counted, bool quiet) {
+// Reads the status of |source| (the entry |name| of |folder|, at
+// |directory|, as the crypter spells it), or takes it from what |intents|
+// recorded ahead, and checks that the entry may be taken on. A finished
+// outcome when not.
+std::optional<EntryOutcome> CheckEntry(JobHost& host, IntentBatch& intents,
+                                       const Folder& folder, const std::u16string& directory,
+                                       const std::u16string& name,
+                                       const std::u16string& source, FileStatus* status) {
   WindowPort& window = host.m_window;
-  state::Journal& journal = *host.m_journal;
-  const std::u16string& directory = file.directory;
-  const std::u16string& source = file.source;
-  const std::u16string& target = file.target;
-  const uint64_t id = file.id;
-  const int64_t size = file.status.size;
-  if (contents.changed) return GiveBack(host, folder, file, text::kChangedDuringRun, quiet);
-  switch (contents.transformed) {
-    case state::TransformOutcome::kDone:
-      journal.End(id);
-      // The bytes past a head-only range count as done too: the scan's
-      // total holds whole files.
-      host.m_job.m_nBytesDone +=
-          counted ? size - std::min<int64_t>(size, file.range_bytes) : size;
-      if (!contents.restored && !quiet) {
-        // Name and contents agree; only the mode or times are off. Say
-        // which file, and count it as done.
-        window.MessageBox(
-            std::u16string(text::kStatusNotRestored) + Detail(directory, target),
-            MB_OK | MB_ICONWARNING);
-      }
-      return {Step::kFinished, Done};
-    case state::TransformOutcome::kUntouched:
-    case state::TransformOutcome::kReversed:
-      // The contents are as they were: the old name is right again, and a
-      // retry is safe.
-      if (folder.Rename(target, source) == 0) {
-        journal.End(id);
-        if (quiet) return {Step::kFinished, Skipped};
-        const EntryResult result =
-            Ask(window, UntransformedMessage(contents, directory, source));
-        return {result == Done ? Step::kRetry : Step::kFinished, result};
-      }
-      // Old bytes under the new name: left for the repair to rename.
-      if (quiet) return {Step::kFinished, Skipped};
-      return {Step::kFinished,
-              Ask(window, UntransformedMessage(contents, directory, target),
-                  MB_ABORTIGNORE)};
-    case state::TransformOutcome::kJournalFailed:
-      if (folder.Rename(target, source) == 0) journal.End(id);
-      return {Step::kFinished, quiet ? Skipped : JournalFailed(host)};
-    case state::TransformOutcome::kLeftForRepair:
-      break;
+  if (!intents.PreparedStatus(name, status) && !folder.Status(source, status)) {
+    const EntryResult result = Ask(window, text::kSourceGone + Detail(directory, source));
+    return EntryOutcome{result == Done ? EntryStep::kRetry : EntryStep::kFinished, result};
   }
-  // Part of the contents is transformed and could not be put back. The
-  // journal keeps the entry: the next run with this password repairs it.
-  if (quiet) return {Step::kFinished, Skipped};
-  const EntryResult result =
-      Ask(window, text::kContentLeftForRepair + Detail(directory, target),
-          MB_ABORTIGNORE);
-  return {Step::kFinished, result == Done ? Skipped : result};
-}
-
-// One attempt at the whole operation; kRetry asks the caller to start over.
-Outcome AttemptEntry(JobHost& host, const Folder& folder,
-                     const std::u16string& path) {
-  Crypter& crypter = host.m_crypter;
-  WindowPort& window = host.m_window;
-  state::Journal& journal = *host.m_journal;
-
-  const std::u16string directory = ParentOf(path);
-  const std::u16string name = NameOf(path);
-  crypter.SetDirectory(directory);
-  crypter.ConvertName(name, static_cast<uint32_t>(host.m_job.m_nMode));
-  if (crypter.m_nError != ERR_NONE) {
-    if (RepairedToRequestedState(host, folder, crypter.m_nError, name)) {
-      return {Step::kFinished, Done};
-    }
-    return {Step::kFinished,
-            PromptProblem(host, crypter.m_nError, crypter.GetDirectory(),
-                          crypter.GetSourceName())};
+  fault_injection::BeforeEntry(JoinPath(directory, name));
+  if (!SameMount(*status, host.m_treeStatus)) {
+    return EntryOutcome{EntryStep::kFinished,
+                        Ask(window, text::kOtherFileSystem + Detail(directory, source),
+                            MB_ABORTIGNORE)};
   }
-  const std::u16string source = crypter.GetSourceName();
-  const std::u16string target = crypter.GetTargetName();
-
-  FileStatus status{};
-  if (!g_intents.PreparedStatus(path, &status) && !folder.Status(source, &status)) {
-    const EntryResult result =
-        Ask(window, text::kSourceGone + Detail(directory, source));
-    return {result == Done ? Step::kRetry : Step::kFinished, result};
+  if (status->is_regular && status->links > 1 && LinksInside(host, *status) < status->links) {
+    return EntryOutcome{EntryStep::kFinished,
+                        Ask(window, text::kLinkedOutside + Detail(directory, source),
+                            MB_ABORTIGNORE)};
   }
-  fault_injection::BeforeEntry(path);
-  if (!SameMount(status, host.m_treeStatus)) {
-    return {Step::kFinished,
-            Ask(window, text::kOtherFileSystem + Detail(directory, source),
-                MB_ABORTIGNORE)};
-  }
-  if (status.is_regular && status.links > 1 &&
-      LinksInside(host, status) < status.links) {
-    return {Step::kFinished,
-            Ask(window, text::kLinkedOutside + Detail(directory, source),
-                MB_ABORTIGNORE)};
-  }
-  if (status.is_regular && status.size > kAbsoluteSizeLimit) {
+  if (status->is_regular && status->size > kAbsoluteSizeLimit) {
     window.MessageBox(std::u16string(text::kFileTooLarge) +
                           Format(text::kPathBlock, {directory + u"/", source}),
                       MB_OK | MB_ICONERROR);
-    return {Step::kFinished, AbortRun};
+    return EntryOutcome{EntryStep::kFinished, AbortRun};
   }
-  // Recorded, and durable, before the entry changes.
-  const EntryIntent intent = g_intents.Take(
-      host, path, MakeEntryRecord(host, folder, source, target, status));
-  const uint64_t id = intent.record.id;
-  // The times from before anything of this run looked at the file.
-  status.access_time = intent.record.access_time;
-  if (!intent.durable && !journal.Commit()) {
-    return {Step::kFinished, JournalFailed(host)};
-  }
+  return std::nullopt;
+}
 
-  const EntryResult renamed = RenameWithRetry(host, folder, directory, source, target);
-  if (renamed != Done) {
-    journal.End(id);
-    return {Step::kFinished, renamed};
-  }
-  // Directories, links, FIFOs, sockets, devices and empty files only change
-  // their names.
-  if (status.is_directory || !status.is_regular || status.size == 0 ||
-      intent.record.range_bytes <= 0) {
-    journal.End(id);
-    return {Step::kFinished, Done};
-  }
-
-  // A file that may be written as it is (its owner's, or another's that
-  // grants it) keeps its mode; only where that fails is owner read and
-  // write permission added, and put back afterwards.
-  const RenamedFile entry{path, directory, source, target, id, status, intent.record.range_bytes};
+// The content part of |entry|, renamed already, recorded as |intent|. A
+// file that may be written as it is (its owner's, or another's that
+// grants it) keeps its mode; only where that fails is owner read and
+// write permission added, and put back afterwards.
+EntryOutcome TransformRenamed(JobHost& host, const Folder& folder, const RenamedFile& entry,
+                              const EntryIntent& intent) {
+  const std::u16string& target = entry.target;
+  const FileStatus& status = entry.status;
   std::shared_ptr<InPlaceFile> file = intent.file;
   bool granted = false;
   if (file == nullptr) {
@@ -275,8 +92,7 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
         return GiveBack(host, folder, entry, text::kAttributeFailed, false);
       }
       granted = true;
-      file = std::make_shared<InPlaceFile>(folder, target,
-                                           InPlaceFile::kReadWriteAhead);
+      file = std::make_shared<InPlaceFile>(folder, target, InPlaceFile::kReadWriteAhead);
     }
   }
   if (!file->IsOpen()) {
@@ -284,120 +100,74 @@ Outcome AttemptEntry(JobHost& host, const Folder& folder,
     return GiveBack(host, folder, entry, text::kOpenFailed, false);
   }
   const ContentResult contents =
-      TransformEntryContents(crypter, journal, folder, intent, *file, status, target, granted,
-                             &host.m_job.m_nBytesDone, true);
+      TransformEntryContents(host.m_crypter, *host.m_journal, folder, intent, *file, status,
+                             target, granted, &host.m_job.m_nBytesDone, true);
   return FinishContents(host, folder, entry, contents, true, false);
 }
 
-// Content parts of small files handed to a worker beside the walk, in walk
-// order (when the walk waits for them, it transforms the last ones
-// itself); their results are taken back, and told to the user, in the
-// same order, before the walk asks anything else. After an answer that aborts
-// the run, the rest are taken back without questions: done, or given back
-// their old names.
-class ContentPipeline {
- public:
-  ContentPipeline(JobHost& host, const Folder& folder) : host_(host), folder_(folder) {}
-  ~ContentPipeline() { Finish(); }
-
-  // Hands over |file|, renamed already; its intention carries the file
-  // opened and read ahead.
-  void Hand(RenamedFile file, EntryIntent intent) {
-    pending_.emplace_back(std::move(file), std::move(intent));
-    if (pending_.size() - started_ >= kEntriesPerStart) StartPending();
-  }
-
-  // True when the caller should Finish() before handing over more.
-  bool full() const { return pending_.size() >= kMostPending; }
-
-  // Takes every result back, in order, counting each entry done; an
-  // answer that fails an entry is retried on the spot. AbortRun when an
-  // answer stops the run.
-  EntryResult Finish() {
-    if (pending_.empty()) return Done;
-    StartPending();
-    // Nothing else to do meanwhile: the walk takes entries from the back
-    // while the worker goes on from the front.
-    for (auto entry = pending_.rbegin(); entry != pending_.rend(); ++entry) Transform(*entry);
-    worker_->Wait();
-    EntryResult outcome = Done;
-    for (Pending& entry : pending_) {
-      const bool quiet = outcome == AbortRun;
-      const Outcome finished =
-          FinishContents(host_, folder_, entry.file, entry.result, false, quiet);
-      EntryResult result = finished.result;
-      if (finished.step == Step::kRetry) result = ProcessEntry(host_, folder_, entry.file.path);
-      if (result == Done) ++host_.m_job.m_nDone;
-      if (result == AbortRun) outcome = AbortRun;
+// One attempt at the whole operation; kRetry asks the caller to start over.
+// |intents| holds what was recorded ahead for the entry.
+EntryOutcome AttemptEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
+                          const std::u16string& directory, const std::u16string& name) {
+  Crypter& crypter = host.m_crypter;
+  state::Journal& journal = *host.m_journal;
+  crypter.SetDirectory(directory);
+  crypter.ConvertName(name, static_cast<uint32_t>(host.m_job.m_nMode));
+  if (crypter.m_nError != ERR_NONE) {
+    if (RepairedToRequestedState(host, folder, crypter.m_nError, name)) {
+      return {EntryStep::kFinished, Done};
     }
-    pending_.clear();
-    started_ = 0;
-    return outcome;
+    return {EntryStep::kFinished, PromptProblem(host, crypter.m_nError, crypter.GetDirectory(),
+                                                crypter.GetSourceName())};
   }
-
- private:
-  // Entries handed to the worker at once: waking it for each would cost
-  // more than a small file's contents.
-  static constexpr std::size_t kEntriesPerStart = 8;
-  // Entries handed over and not yet taken back: each holds its journal
-  // entry and, until the worker gets to it, an open file.
-  static constexpr std::size_t kMostPending = 128;
-
-  // Starts the work on the entries handed over since the last start.
-  void StartPending() {
-    if (started_ == pending_.size()) return;
-    if (!worker_) worker_ = std::make_unique<state::HelperThread>();
-    // The entries themselves, not the queue, which grows meanwhile.
-    std::vector<Pending*> entries;
-    for (; started_ < pending_.size(); ++started_) entries.push_back(&pending_[started_]);
-    worker_->Start([this, entries = std::move(entries)] {
-      for (Pending* entry : entries) Transform(*entry);
-    });
+  const std::u16string source = crypter.GetSourceName();
+  const std::u16string target = crypter.GetTargetName();
+  FileStatus status{};
+  if (const auto refused = CheckEntry(host, intents, folder, directory, name, source, &status)) {
+    return *refused;
   }
+  // Recorded, and durable, before the entry changes.
+  const EntryIntent intent =
+      intents.Take(host, name, MakeEntryRecord(host, folder, source, target, status));
+  const uint64_t id = intent.record.id;
+  // The times from before anything of this run looked at the file.
+  status.access_time = intent.record.access_time;
+  if (!intent.durable && !journal.Commit()) return {EntryStep::kFinished, JournalFailed(host)};
 
-  struct Pending {
-    Pending(RenamedFile renamed, EntryIntent recorded)
-        : file(std::move(renamed)), intent(std::move(recorded)) {}
-    RenamedFile file;
-    EntryIntent intent;  // with the file opened ahead
-    ContentResult result;
-    std::atomic<bool> claimed{false};  // by the thread that transforms it
-  };
-
-  // Transforms |entry| unless another thread has claimed it.
-  void Transform(Pending& entry) {
-    if (entry.claimed.exchange(true, std::memory_order_acq_rel)) return;
-    entry.result = TransformEntryContents(host_.m_crypter, *host_.m_journal, folder_, entry.intent,
-                                          *entry.intent.file, entry.file.status,
-                                          entry.file.target, false, nullptr, false);
-    entry.intent.file.reset();
-    entry.intent.contents = {};
+  const EntryResult renamed = RenameWithRetry(host, folder, directory, source, target);
+  if (renamed != Done) {
+    journal.End(id);
+    return {EntryStep::kFinished, renamed};
   }
-
-  JobHost& host_;
-  const Folder& folder_;
-  std::deque<Pending> pending_;  // references stay valid as it grows
-  std::size_t started_ = 0;      // entries of pending_ handed to the worker
-  std::unique_ptr<state::HelperThread> worker_;
-};
+  // Directories, links, FIFOs, sockets, devices and empty files only change
+  // their names.
+  if (status.is_directory || !status.is_regular || status.size == 0 ||
+      intent.record.range_bytes <= 0) {
+    journal.End(id);
+    return {EntryStep::kFinished, Done};
+  }
+  const RenamedFile entry{name, directory, source, target, id, status, intent.record.range_bytes};
+  return TransformRenamed(host, folder, entry, intent);
+}
 
 // The common case of a small file recorded ahead, opened and read, on a
 // walk that has asked nothing about it: renamed, and its contents handed
 // to |pipeline|. False, with nothing changed, for anything out of the
-// ordinary: the caller then takes the entry the long way. |path| is an
-// entry of |folder|, at |directory|.
-bool HandOverEntry(JobHost& host, const Folder& folder, const std::u16string& directory,
-                   const std::u16string& path, ContentPipeline& pipeline) {
+// ordinary: the caller then takes the entry the long way. |name| is an
+// entry of |folder|, at |directory|, recorded ahead in |intents|.
+bool HandOverEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
+                   const std::u16string& directory, const std::u16string& name,
+                   ContentPipeline& pipeline) {
   EntryIntent intent;
-  if (!g_intents.TakeOpened(path, &intent)) return false;
-  fault_injection::BeforeEntry(path);
+  if (!intents.TakeOpened(name, &intent)) return false;
+  fault_injection::BeforeEntry(JoinPath(directory, name));
   if (!intent.durable || folder.Rename(intent.source, intent.target) != 0) {
     host.m_journal->End(intent.record.id);
     return false;
   }
   host.m_crypter.ShowProgressOf(directory, intent.source, intent.target, 0,
                                 intent.record.cipher_size);
-  RenamedFile file{path,          directory,        intent.source,
+  RenamedFile file{name,          directory,        intent.source,
                    intent.target, intent.record.id, intent.status,
                    intent.record.range_bytes};
   pipeline.Hand(std::move(file), std::move(intent));
@@ -411,7 +181,8 @@ EntryResult ProcessEntryList(JobHost& host, WalkAhead& ahead, const Folder& fold
                              const FolderListing& entries) {
   JobState& job = host.m_job;
   EntryResult outcome = Done;
-  ContentPipeline pipeline(host, folder);
+  IntentBatch& intents = ahead.intents();
+  ContentPipeline pipeline(host, intents, folder);
   for (std::size_t index = 0; index < entries.size(); ++index) {
     // A stop request ends the run between entries, never inside one; the
     // exit pass always runs to its end.
@@ -423,31 +194,18 @@ EntryResult ProcessEntryList(JobHost& host, WalkAhead& ahead, const Folder& fold
       outcome = AbortRun;
       break;
     }
-    if (index % kBatchEntries == 0) {
-      // The entries handed over hold their own intentions.
-      g_intents.Clear(host);
-      if (index == 0) ahead.FirstBatch(folder, directory, entries, g_next_intents);
-      g_next_intents.WaitRecorded();
-      std::swap(g_intents, g_next_intents);
-      // The next batch, or the next list's first, is recorded while this
-      // one is worked through.
-      if (index + kBatchEntries < entries.size()) {
-        ahead.NextBatch(folder, directory, entries, index + kBatchEntries, g_next_intents);
-      } else {
-        ahead.StartNextList();
-      }
-      g_intents.WaitDurable(host);
-    }
+    if (index % kBatchEntries == 0) ahead.BeginBatch(folder, directory, entries, index);
     if (entries.LeftAlone(index)) continue;
-    job.m_strCurrentEntry = JoinPath(directory, entries.Name(index));
+    const std::u16string name(entries.Name(index));
+    job.m_strCurrentEntry = JoinPath(directory, name);  // shown
     host.m_progress->EntryStarted(job.m_nDone, job.m_nScanTotal, job.m_strCurrentEntry);
-    if (HandOverEntry(host, folder, directory, job.m_strCurrentEntry, pipeline)) continue;
+    if (HandOverEntry(host, intents, folder, directory, name, pipeline)) continue;
     // Whatever this entry asks comes after the answers of those before it.
     if (pipeline.Finish() == AbortRun) {
       outcome = AbortRun;
       break;
     }
-    const EntryResult result = ProcessEntry(host, folder, job.m_strCurrentEntry);
+    const EntryResult result = ProcessEntry(host, intents, folder, directory, name);
     if (result == Done) ++job.m_nDone;
     if (result == AbortRun) {
       outcome = AbortRun;
@@ -455,21 +213,15 @@ EntryResult ProcessEntryList(JobHost& host, WalkAhead& ahead, const Folder& fold
     }
   }
   if (pipeline.Finish() == AbortRun) outcome = AbortRun;
-  g_intents.Clear(host);
-  g_next_intents.Clear(host);
-  if (outcome == AbortRun) {
-    ahead.Drop();
-  } else {
-    ahead.StartNextList();  // unless started at the last batch already
-  }
+  ahead.EndList(outcome == AbortRun);
   return outcome;
 }
 
-EntryResult ProcessEntry(JobHost& host, const Folder& folder,
-                         const std::u16string& path) {
+EntryResult ProcessEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
+                         const std::u16string& directory, const std::u16string& name) {
   for (;;) {
-    const Outcome outcome = AttemptEntry(host, folder, path);
-    if (outcome.step == Step::kFinished) return outcome.result;
+    const EntryOutcome outcome = AttemptEntry(host, intents, folder, directory, name);
+    if (outcome.step == EntryStep::kFinished) return outcome.result;
   }
 }
 

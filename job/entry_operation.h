@@ -24,15 +24,16 @@ namespace velmora {
 // at |directory|) not left alone, counting each Done in m_nDone. Returns
 // AbortRun as soon as an entry answers it (the remaining entries stay
 // untouched), else Done. Intentions are recorded ahead through |ahead|,
-// which also starts on the next list named to it.
+// which holds the run's batches and also starts on the next list named to
+// it.
 EntryResult ProcessEntryList(JobHost& host, WalkAhead& ahead, const Folder& folder,
                              const std::u16string& directory,
                              const FolderListing& entries);
 
-// The whole operation on the entry at |path| (its last name being an entry
-// of |folder|), in the host's mode.
-EntryResult ProcessEntry(JobHost& host, const Folder& folder,
-                         const std::u16string& path);
+// The whole operation on the entry |name| of |folder| (at |directory|), in
+// the host's mode, taking what |intents| recorded ahead for it.
+EntryResult ProcessEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
+                         const std::u16string& directory, const std::u16string& name);
 
 // Renames |source| to |target| in |folder| (shown as |directory|), asking
 // the user about every failure; an entry that already carries the target

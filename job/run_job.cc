@@ -9,10 +9,11 @@
 #include "job/target_policy.h"
 #include "job/walks.h"
 #include "platform/file_system.h"
+#include "platform/folder.h"
+#include "platform/helper_thread.h"
 #include "platform/secret_memory.h"
 #include "platform/u16_format.h"
 #include "platform/wtf8.h"
-#include "state/helper_thread.h"
 #include "state/left_decrypted.h"
 #include "state/password_verifier.h"
 #include "state/recovery.h"
@@ -319,7 +320,7 @@ void Walk(JobHost& host, const RunRequest& request, const std::u16string& target
   // An encryption records the password's verifier; the slow hash runs
   // beside the walk. A tree that will hold a name checking the whole
   // password needs none, and the hash's time and memory are saved.
-  std::optional<state::HelperThread> helper;
+  std::optional<HelperThread> helper;
   state::PendingVerifier verifier;
   if (job.m_nMode == 0 && !request.exit_pass &&
       !NameWillCoverPassword(host.m_crypter, job.m_strScanLongestPlainName)) {
@@ -343,10 +344,7 @@ TargetCheck CheckTarget(std::u16string* path) {
   if (!path->empty() && path->back() == u'/') path->pop_back();
   if (path->empty()) return TargetCheck::kEmpty;
   if (IsFileSystemRoot(*path)) return TargetCheck::kMissing;
-  DirectoryFinder finder;
-  if (finder.FindFile(*path + u"/*") && finder.FindNextFile()) {
-    return TargetCheck::kDirectory;
-  }
+  if (Folder::Open(*path).IsOpen()) return TargetCheck::kDirectory;
   FileStatus status{};
   if (!GetFileStatus(*path, &status)) return TargetCheck::kMissing;
   return status.is_directory ? TargetCheck::kDirectory : TargetCheck::kFile;

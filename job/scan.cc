@@ -1,9 +1,10 @@
 #include "job/scan.h"
 
+#include <string_view>
 #include <vector>
 
-#include "platform/file_system.h"
 #include "job/messages.h"
+#include "platform/file_system.h"
 #include "platform/folder.h"
 #include "platform/u16_format.h"
 
@@ -24,6 +25,59 @@ void RefuseFile(JobHost& host, const std::u16string& message,
 // The folder part of a "dir/*" pattern.
 std::u16string FolderOf(const std::u16string& pattern) {
   return pattern.ends_with(u"/*") ? pattern.substr(0, pattern.size() - 2) : pattern;
+}
+
+// The folder a "dir/*" pattern names ("dir//*" and "dir" work too; the
+// root's "/*" names the root).
+Folder OpenScanned(const std::u16string& pattern) {
+  std::u16string_view directory = pattern;
+  if (directory.size() >= 2 && directory.ends_with(u"/*")) directory.remove_suffix(1);
+  const bool absolute = directory.starts_with(u'/');
+  while (directory.ends_with(u'/')) directory.remove_suffix(1);
+  if (directory.empty() && absolute) return Folder::Open(u"/");
+  return Folder::Open(std::u16string(directory));
+}
+
+// Counts the entry |name| of |directory|, whose status is |status|, adding
+// it to |folders| when the scan is to enter it. False when the entry
+// refuses the run (told already).
+bool CountEntry(JobHost& host, const std::u16string& directory, const std::u16string& name,
+                const FileStatus& status, std::vector<std::u16string>* folders) {
+  JobState& job = host.m_job;
+  const Crypter& crypter = host.m_crypter;
+  const bool enciphered = crypter.IsEncryptedName(name) != -1;
+  if (enciphered) {
+    ++job.m_nScanEncrypted;
+    if (name.size() > job.m_strScanLongestName.size()) job.m_strScanLongestName = name;
+    if (job.m_strScanShortestName.empty() || name.size() < job.m_strScanShortestName.size()) {
+      job.m_strScanShortestName = name;
+    }
+  } else {
+    ++job.m_nScanPlain;
+    if (name.size() > job.m_strScanLongestPlainName.size()) {
+      job.m_strScanLongestPlainName = name;
+    }
+  }
+  if (status.is_regular) {
+    job.m_nScanBytes += status.size;
+    if (enciphered) job.m_nScanBytesEncrypted += status.size;
+  }
+  if (status.is_directory) {
+    // Another mount is left alone by the walk: nothing of it counts.
+    if (SameMount(status, host.m_treeStatus)) folders->push_back(name);
+    return true;
+  }
+  if (status.links > 1) ++host.m_linksInside[{status.device, status.inode}];
+  if (status.size > kAbsoluteSizeLimit) {
+    RefuseFile(host, text::kFileTooLarge, directory, name);
+    return false;
+  }
+  // Only a file that gets the head class is exempt: enciphered whole, a
+  // larger one would keep everything past the limit plain.
+  const bool head_only = host.m_nExtRule == 1 && crypter.FindExtension(name) != -1;
+  if (head_only || status.size <= kWholeFileLimit || enciphered) return true;
+  RefuseFile(host, Format(text::kFileOverWholeLimit, {kWholeFileLimitMiB}), directory, name);
+  return false;
 }
 
 }  // namespace
@@ -57,7 +111,6 @@ int32_t ScanTree(JobHost& host, const std::u16string& pattern,
                  int32_t generation, int32_t base) {
   JobState& job = host.m_job;
   WindowPort& window = host.m_window;
-  const Crypter& crypter = host.m_crypter;
   const std::u16string directory = FolderOf(pattern);
   host.m_progress->ScanFolder(directory);
 
@@ -65,65 +118,20 @@ int32_t ScanTree(JobHost& host, const std::u16string& pattern,
   // entered once this folder is closed (one open folder at a time).
   std::vector<std::u16string> folders;
   int32_t found = 0;
-  {
-    DirectoryFinder finder;
-    bool more = finder.FindFile(pattern);
-    for (;;) {
-      if (job.m_nScanGeneration != generation) return -1;
-      host.m_progress->ScanCounted(base + found);
-      window.PumpMessages();  // may stop this scan, or run a whole newer one
-      if (job.m_nScanGeneration != generation) return -1;
-      do {
-        more = more && finder.FindNextFile();
-      } while (more && finder.IsDots());
-      if (!more) break;
-
-      const std::u16string name = finder.GetFileName();
-      const FileStatus status = finder.Status();
-      const bool enciphered = crypter.IsEncryptedName(name) != -1;
-      if (enciphered) {
-        ++job.m_nScanEncrypted;
-        if (name.size() > job.m_strScanLongestName.size()) {
-          job.m_strScanLongestName = name;
-        }
-        if (job.m_strScanShortestName.empty() ||
-            name.size() < job.m_strScanShortestName.size()) {
-          job.m_strScanShortestName = name;
-        }
-      } else {
-        ++job.m_nScanPlain;
-        if (name.size() > job.m_strScanLongestPlainName.size()) {
-          job.m_strScanLongestPlainName = name;
-        }
-      }
-      ++found;
-      if (status.is_regular) {
-        job.m_nScanBytes += status.size;
-        if (enciphered) job.m_nScanBytesEncrypted += status.size;
-      }
-      if (status.is_directory) {
-        // Another mount is left alone by the walk: nothing of it counts.
-        if (SameMount(status, host.m_treeStatus)) folders.push_back(name);
-        continue;
-      }
-      if (status.links > 1) ++host.m_linksInside[{status.device, status.inode}];
-      const int64_t size = finder.GetLength64();
-      if (size > kAbsoluteSizeLimit) {
-        RefuseFile(host, text::kFileTooLarge, directory, name);
-        return -1;
-      }
-      // Only a file that gets the head class is exempt: enciphered whole, a
-      // larger one would keep everything past the limit plain.
-      const bool head_only =
-          host.m_nExtRule == 1 && crypter.FindExtension(name) != -1;
-      if (head_only || size <= kWholeFileLimit || enciphered) {
-        continue;
-      }
-      RefuseFile(host, Format(text::kFileOverWholeLimit, {kWholeFileLimitMiB}),
-                 directory, name);
-      return -1;
-    }
-  }
+  // Before each entry and after the last: false when this scan is over.
+  const auto pump = [&] {
+    if (job.m_nScanGeneration != generation) return false;
+    host.m_progress->ScanCounted(base + found);
+    window.PumpMessages();  // may stop this scan, or run a whole newer one
+    return job.m_nScanGeneration == generation;
+  };
+  bool stopped = false;
+  OpenScanned(pattern).ListStatuses([&](std::u16string_view name, const FileStatus& status) {
+    stopped = !pump() || !CountEntry(host, directory, std::u16string(name), status, &folders);
+    if (!stopped) ++found;
+    return !stopped;
+  });
+  if (stopped || !pump()) return -1;
   for (const std::u16string& folder : folders) {
     const int32_t below =
         ScanTree(host, directory + u"/" + folder + u"/*", generation, base + found);

@@ -14,15 +14,15 @@ namespace {
 // |batch| (on |helper| when given).
 void PrepareBatch(JobHost& host, const Folder& folder, const std::u16string& directory,
                   const FolderListing& entries, std::size_t first, IntentBatch& batch,
-                  Crypter& names, state::HelperThread* helper) {
-  std::vector<std::u16string> paths;
+                  Crypter& names, HelperThread* helper) {
+  std::vector<std::u16string> names_in_batch;
   const std::size_t end = std::min(entries.size(), first + kBatchEntries);
   for (std::size_t next = first; next < end; ++next) {
-    if (!entries.LeftAlone(next)) {
-      paths.push_back(JoinPath(directory, entries.Name(next)));
-    }
+    if (!entries.LeftAlone(next)) names_in_batch.emplace_back(entries.Name(next));
   }
-  if (!paths.empty()) batch.Prepare(host, folder, std::move(paths), names, helper);
+  if (!names_in_batch.empty()) {
+    batch.Prepare(host, folder, directory, std::move(names_in_batch), names, helper);
+  }
 }
 
 bool HasFolders(const FolderListing& entries) {
@@ -40,6 +40,8 @@ WalkAhead::WalkAhead(JobHost& host) : host_(host), names_(std::make_unique<Crypt
 }
 
 WalkAhead::~WalkAhead() {
+  intents_.Clear(host_);
+  next_intents_.Clear(host_);
   Drop();
   helper_.Wait();
   names_->WipeKeys();
@@ -140,6 +142,31 @@ void WalkAhead::NextBatch(const Folder& folder, const std::u16string& directory,
                           const FolderListing& entries, std::size_t first,
                           IntentBatch& batch) {
   PrepareBatch(host_, folder, directory, entries, first, batch, *names_, &helper_);
+}
+
+void WalkAhead::BeginBatch(const Folder& folder, const std::u16string& directory,
+                           const FolderListing& entries, std::size_t index) {
+  // The entries handed over hold their own intentions.
+  intents_.Clear(host_);
+  if (index == 0) FirstBatch(folder, directory, entries, next_intents_);
+  next_intents_.WaitRecorded();
+  std::swap(intents_, next_intents_);
+  if (index + kBatchEntries < entries.size()) {
+    NextBatch(folder, directory, entries, index + kBatchEntries, next_intents_);
+  } else {
+    StartNextList();
+  }
+  intents_.WaitDurable(host_);
+}
+
+void WalkAhead::EndList(bool stopped) {
+  intents_.Clear(host_);
+  next_intents_.Clear(host_);
+  if (stopped) {
+    Drop();
+  } else {
+    StartNextList();  // unless started at the last batch already
+  }
 }
 
 void WalkAhead::Drop() {

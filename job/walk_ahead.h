@@ -24,7 +24,7 @@
 #include "job/job_host.h"
 #include "platform/file_system.h"
 #include "platform/folder.h"
-#include "state/helper_thread.h"
+#include "platform/helper_thread.h"
 
 namespace velmora {
 
@@ -63,7 +63,22 @@ class WalkAhead {
   // the usual way, questions and all).
   std::unique_ptr<EnteredFolder> TakeEntered(const Folder& parent, const std::u16string& path);
 
-  // For the list of |entries| of |folder| (at |directory|):
+  // For the list of |entries| of |folder| (at |directory|), at |index|, a
+  // multiple of kBatchEntries: ends the intentions of the batch before
+  // that were not taken, makes this batch's the current ones (durable on
+  // return, or failed so that each entry records itself) and starts
+  // recording the next batch, or the next list's first, meanwhile.
+  // |folder| and |entries| must stay as they are until EndList().
+  void BeginBatch(const Folder& folder, const std::u16string& directory,
+                  const FolderListing& entries, std::size_t index);
+  // The intentions of the current batch.
+  IntentBatch& intents() { return intents_; }
+  // The list is through: the intentions not taken are ended, and the next
+  // list is started on, unless |stopped| (the run ends: whatever was
+  // prepared for a next list is ended too).
+  void EndList(bool stopped);
+
+ private:
   // Fills |batch|, empty, with the first batch's intentions: those
   // recorded ahead for this folder, else recorded now.
   void FirstBatch(const Folder& folder, const std::u16string& directory,
@@ -77,7 +92,6 @@ class WalkAhead {
   // The run stops: whatever was prepared for a next list is ended.
   void Drop();
 
- private:
   // A list named by SetNext(): either listed already (not owned) or a
   // folder opened ahead, listed on the helper.
   struct NextList {
@@ -102,7 +116,11 @@ class WalkAhead {
   FileStatus ahead_status_;  // of the folder it was recorded for
   bool helper_busy_ = false;
   std::atomic<bool> stopping_{false};  // Drop() waits: no more recording
-  state::HelperThread helper_;  // last: its thread ends first
+  // The walk's: the batch being worked through, and the next one, whose
+  // flush overlaps this one's work.
+  IntentBatch intents_;
+  IntentBatch next_intents_;
+  HelperThread helper_;  // last: its thread ends first
 };
 
 }  // namespace velmora

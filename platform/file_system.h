@@ -1,14 +1,13 @@
-// The file system by path, as the scan and the repair use it: enumerating a
-// directory, reading and restoring an entry's status, renaming without
-// overwriting. The walk itself works through folder descriptors (folder.h).
+// The file system by path, as the repair uses it: reading and restoring an
+// entry's status, renaming without overwriting. Folders are read through
+// their descriptors (folder.h).
 //
 // Every path is UTF-16 with '/' as separator and is handed to the kernel as
 // Wtf8FromUtf16(path), so a name read from disk (escaped bytes and lone
 // surrogates included) names the same entry when it is passed back. A path
 // that holds U+0000 names nothing: every call on it fails.
 //
-// Symbolic links are never followed, except by DirectoryFinder::FindFile on
-// the directory it is told to open.
+// Symbolic links are never followed.
 //
 // Functions returning int give 0 on success and -1 on failure with errno
 // telling why.
@@ -17,7 +16,6 @@
 
 #include <cstdint>
 #include <ctime>
-#include <memory>
 #include <string>
 
 struct stat;
@@ -25,65 +23,6 @@ struct stat;
 namespace velmora {
 
 struct FileStatus;
-
-// Walks the entries of one directory, one at a time:
-//
-//   DirectoryFinder finder;
-//   if (finder.FindFile(dir + u"/*")) {
-//     while (finder.FindNextFile()) {
-//       if (finder.IsDots()) continue;
-//       ... finder.GetFilePath() ...
-//     }
-//   }
-//
-// Each entry's status is read when the finder moves onto it, without
-// following symbolic links, so IsDirectory() is false for a link to a
-// directory and a FIFO or device is reported, never opened. Entries that
-// vanish before their status could be read are skipped. The order is the
-// file system's. The directory is closed by Close(), by the next FindFile()
-// and by the destructor.
-class DirectoryFinder {
- public:
-  DirectoryFinder();
-  ~DirectoryFinder();
-  DirectoryFinder(DirectoryFinder&&) noexcept;
-  DirectoryFinder& operator=(DirectoryFinder&&) noexcept;
-  DirectoryFinder(const DirectoryFinder&) = delete;
-  DirectoryFinder& operator=(const DirectoryFinder&) = delete;
-
-  // Opens the directory named by |pattern|: a directory path followed by
-  // "/*" ("dir//*" works too), or the directory path alone. Returns true
-  // when the directory could be opened. There is no current entry until the
-  // first FindNextFile().
-  bool FindFile(const std::u16string& pattern);
-
-  // Moves to the next entry. Returns false when there is none left (or the
-  // directory could not be read further); the finder then has no current
-  // entry. True always means that there is a current entry, the last one
-  // included.
-  bool FindNextFile();
-
-  // About the current entry; false, empty or 0 when there is none.
-  bool IsDots() const;         // "." or ".."
-  bool IsDirectory() const;    // a real directory, never a link to one
-  bool IsRegularFile() const;
-  bool IsSymbolicLink() const;
-  std::u16string GetFileName() const;
-  // The directory as given to FindFile(), without "/*" and trailing '/',
-  // then '/' and the name.
-  std::u16string GetFilePath() const;
-  // Logical size in bytes (a sparse file reports its full length).
-  int64_t GetLength64() const;
-  // The whole status as read (mode, size, device, inode, links); only the
-  // file type is known when the status could not be read.
-  FileStatus Status() const;
-
-  void Close();
-
- private:
-  struct Rep;
-  std::unique_ptr<Rep> rep_;
-};
 
 // What GetFileStatus() reads from an entry and SetFileStatus() puts back.
 // |mode| holds the file type and permission bits as in struct stat.

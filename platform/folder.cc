@@ -28,6 +28,28 @@ bool NameBytes(const std::u16string& name, std::string* bytes) {
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
+// The status of an entry whose own status cannot be read: only the kind
+// readdir() reported. Like lstat, d_type never describes a link's target.
+FileStatus StatusFromListing(unsigned char type) {
+  mode_t mode = 0;
+  switch (type) {
+    case DT_DIR: mode = S_IFDIR; break;
+    case DT_REG: mode = S_IFREG; break;
+    case DT_LNK: mode = S_IFLNK; break;
+    case DT_FIFO: mode = S_IFIFO; break;
+    case DT_SOCK: mode = S_IFSOCK; break;
+    case DT_CHR: mode = S_IFCHR; break;
+    case DT_BLK: mode = S_IFBLK; break;
+    default: break;
+  }
+  FileStatus status{};
+  status.mode = mode;
+  status.is_directory = S_ISDIR(mode);
+  status.is_regular = S_ISREG(mode);
+  status.is_symlink = S_ISLNK(mode);
+  return status;
+}
+
 }  // namespace
 
 Folder::~Folder() {
@@ -111,6 +133,33 @@ bool Folder::List(
   ::closedir(dir);
   errno = error;
   return ok;
+}
+
+void Folder::ListStatuses(
+    const std::function<bool(std::u16string_view name, const FileStatus& status)>& each)
+    const {
+  if (fd_ < 0) return;
+  // A listing of its own: the descriptor's position stays where it is.
+  const int fd = ::openat(fd_, ".", kFolderFlags);
+  if (fd < 0) return;
+  DIR* dir = ::fdopendir(fd);
+  if (dir == nullptr) {
+    ::close(fd);
+    return;
+  }
+  for (;;) {
+    const dirent* entry = ::readdir(dir);
+    if (entry == nullptr) break;  // the end, or a read error
+    const std::string_view name(entry->d_name);
+    if (name == "." || name == "..") continue;
+    FileStatus status{};
+    if (!StatusAt(fd, entry->d_name, &status)) {
+      if (errno == ENOENT) continue;  // removed since it was listed
+      status = StatusFromListing(entry->d_type);
+    }
+    if (!each(Utf16FromWtf8(name), status)) break;
+  }
+  ::closedir(dir);
 }
 
 bool Folder::MayList() const {

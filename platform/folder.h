@@ -47,6 +47,17 @@ class Folder {
   bool List(const std::function<void(std::u16string_view name, bool is_directory)>&
                 each) const;
 
+  // Hands each entry but "." and ".." to |each| with its status (a link is
+  // not followed), in the file system's order, for a reader that counts or
+  // shows entries rather than works on them. Where the status cannot be
+  // read (a folder that may be read but not searched) the entry is still
+  // handed over, with only the kind the listing gives, so the folder does
+  // not look emptier than it is; an entry removed since it was listed is
+  // left out. Ends when |each| returns false, at the last entry, or at a
+  // read that fails; the entries handed over are real in every case.
+  void ListStatuses(const std::function<bool(std::u16string_view name,
+                                             const FileStatus& status)>& each) const;
+
   // Whether the folder's entries may be looked up and opened (search
   // permission), judged without reading it.
   bool MayList() const;

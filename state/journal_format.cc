@@ -142,6 +142,64 @@ void EncodeEnd(uint64_t id, std::string* out) {
   Frame(FrameType::kEnd, w, out);
 }
 
+namespace {
+
+EntryRecord DecodeBegin(Reader& r) {
+  EntryRecord e;
+  e.id = r.U64();
+  e.operation = r.U8();
+  e.kind = static_cast<EntryKind>(r.U8());
+  e.range_bytes = static_cast<int32_t>(r.U32());
+  e.cipher_size = static_cast<int32_t>(r.U32());
+  e.size = static_cast<int64_t>(r.U64());
+  e.mode = r.U32();
+  e.access_time = r.Time();
+  e.modify_time = r.Time();
+  e.device = r.U64();
+  e.inode = r.U64();
+  e.folder = r.Bytes();
+  e.source = r.Bytes();
+  e.target = r.Bytes();
+  return e;
+}
+
+// Adds one whole, checked frame's record to |contents|; false for a header
+// of a format this build cannot read, which ends the journal.
+bool DecodeFrame(FrameType type, Reader& r, uint32_t length, JournalContents* contents) {
+  switch (type) {
+    case FrameType::kHeader:
+      if (r.U32() != 1) return false;
+      contents->header.boot_id = r.Bytes();
+      contents->header.tree = r.Bytes();
+      contents->has_header = r.ok();
+      break;
+    case FrameType::kBegin: {
+      EntryRecord e = DecodeBegin(r);
+      if (r.ok()) contents->entries.push_back(std::move(e));
+      break;
+    }
+    case FrameType::kPages: {
+      PageRecord p;
+      p.id = r.U64();
+      p.first_page = r.U64();
+      const uint32_t count = r.U32();
+      if (!r.ok() || count > length / 8) break;
+      p.digests.resize(count);
+      for (uint32_t i = 0; i < count; ++i) p.digests[i] = r.U64();
+      if (r.ok()) contents->pages.push_back(std::move(p));
+      break;
+    }
+    case FrameType::kEnd: {
+      const uint64_t id = r.U64();
+      if (r.ok()) contents->ended.push_back(id);
+      break;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 JournalContents DecodeJournal(const std::string& bytes) {
   JournalContents contents;
   std::size_t at = 0;
@@ -152,52 +210,8 @@ JournalContents DecodeJournal(const std::string& bytes) {
     if (length > bytes.size() - at - 9) break;
     const char* body = bytes.data() + at + 8;
     if (Check(body, length + 1) != check) break;
-    const auto type = static_cast<FrameType>(body[0]);
     Reader r(body + 1, length);
-    switch (type) {
-      case FrameType::kHeader: {
-        if (r.U32() != 1) return contents;  // a format this build cannot read
-        contents.header.boot_id = r.Bytes();
-        contents.header.tree = r.Bytes();
-        contents.has_header = r.ok();
-        break;
-      }
-      case FrameType::kBegin: {
-        EntryRecord e;
-        e.id = r.U64();
-        e.operation = r.U8();
-        e.kind = static_cast<EntryKind>(r.U8());
-        e.range_bytes = static_cast<int32_t>(r.U32());
-        e.cipher_size = static_cast<int32_t>(r.U32());
-        e.size = static_cast<int64_t>(r.U64());
-        e.mode = r.U32();
-        e.access_time = r.Time();
-        e.modify_time = r.Time();
-        e.device = r.U64();
-        e.inode = r.U64();
-        e.folder = r.Bytes();
-        e.source = r.Bytes();
-        e.target = r.Bytes();
-        if (r.ok()) contents.entries.push_back(std::move(e));
-        break;
-      }
-      case FrameType::kPages: {
-        PageRecord p;
-        p.id = r.U64();
-        p.first_page = r.U64();
-        const uint32_t count = r.U32();
-        if (!r.ok() || count > length / 8) break;
-        p.digests.resize(count);
-        for (uint32_t i = 0; i < count; ++i) p.digests[i] = r.U64();
-        if (r.ok()) contents.pages.push_back(std::move(p));
-        break;
-      }
-      case FrameType::kEnd: {
-        const uint64_t id = r.U64();
-        if (r.ok()) contents.ended.push_back(id);
-        break;
-      }
-    }
+    if (!DecodeFrame(static_cast<FrameType>(body[0]), r, length, &contents)) break;
     at += 9 + length;
     contents.valid_bytes = at;
   }

@@ -6,8 +6,8 @@
 #include <optional>
 #include <thread>
 
+#include "platform/helper_thread.h"
 #include "platform/in_place_file.h"
-#include "state/helper_thread.h"
 #include "state/page_digest.h"
 
 namespace velmora::state {
@@ -15,7 +15,7 @@ namespace {
 
 // Bytes read and transformed in one step inside a group, so that the cipher
 // and the digests find them still in the core's own cache.
-constexpr int64_t kStepBytes = 256 * 1024;
+constexpr int64_t kStepBytes = int64_t{256} * 1024;
 static_assert(kStepBytes % kPageBytes == 0 && kGroupBytes % kStepBytes == 0);
 
 uint32_t Opposite(uint32_t operation) {

@@ -45,8 +45,9 @@ class PasswordBytes {
     KeepInMemory(bytes_, sizeof bytes_);
     size_ = static_cast<std::size_t>(crypter.m_nPasswordLen) * 2;
     for (int32_t i = 0; i < crypter.m_nPasswordLen; ++i) {
-      bytes_[2 * i] = static_cast<char>(crypter.m_szPassword[i] & 0xFF);
-      bytes_[2 * i + 1] = static_cast<char>(crypter.m_szPassword[i] >> 8);
+      const std::size_t at = 2 * static_cast<std::size_t>(i);
+      bytes_[at] = static_cast<char>(crypter.m_szPassword[i] & 0xFF);
+      bytes_[at + 1] = static_cast<char>(crypter.m_szPassword[i] >> 8);
     }
   }
   ~PasswordBytes() { explicit_bzero(bytes_, sizeof bytes_); }
@@ -166,8 +167,8 @@ class AheadCheck {
 std::string LookupDigest(const Crypter& crypter) {
   // Reserved in full, in locked pages wiped when they go.
   std::vector<unsigned char, LockedAllocator<unsigned char>> material;
-  material.reserve(sizeof kDigestDomain + 4 * (crypter.m_nBlocks + 1) +
-                   2 * kUnitsInEveryName);
+  material.reserve(sizeof kDigestDomain + 4 * (static_cast<std::size_t>(crypter.m_nBlocks) + 1) +
+                   2 * std::size_t{kUnitsInEveryName});
   material.insert(material.end(), kDigestDomain, kDigestDomain + sizeof kDigestDomain);
   const auto put32 = [&material](uint32_t value) {
     for (int shift = 0; shift < 32; shift += 8) {

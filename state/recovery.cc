@@ -58,6 +58,7 @@ std::vector<RecordedEntry> EntriesToCheck(const JournalContents& contents,
     }
   }
   std::vector<RecordedEntry> entries;
+  entries.reserve(by_id.size());
   for (auto& [id, entry] : by_id) entries.push_back(std::move(entry));
   return entries;
 }

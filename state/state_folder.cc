@@ -45,7 +45,7 @@ std::string EnsureStateSubfolder(const char* sub) {
   if (!MakeFolders(base)) return std::string();
   // Tighten a folder some other tool made with looser bits.
   ::chmod(base.c_str(), 0700);
-  const std::string folder = base + "/" + sub;
+  std::string folder = base + "/" + sub;
   if (!MakeFolders(folder)) return std::string();
   return folder;
 }

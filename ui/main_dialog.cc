@@ -1,12 +1,13 @@
 #include "ui/main_dialog.h"
 
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "job/messages.h"
 #include "job/run_job.h"
 #include "job/scan.h"
-#include "job/wide_list_buffer.h"
 #include "platform/file_system.h"
 #include "platform/u16_format.h"
 #include "platform/wtf8.h"
@@ -48,6 +49,26 @@ unsigned FlagsOf(const Question& question) {
   if (question.second_is_default) flags |= MB_DEFBUTTON2;
   if (question.yes_skips_entry) flags |= MB_YES_SKIPS_ENTRY;
   return flags;
+}
+
+// The lines of the settings' extension list: cut at each carriage return
+// (or U+0000), the line feed right after a carriage return, or at the
+// very start, dropped, so "\r\n" line ends read as clean lines while any
+// other line feed stays.
+std::vector<std::u16string> SplitLines(std::u16string_view text) {
+  std::vector<std::u16string> lines;
+  bool line_start = true;  // right after a carriage return, or at the start
+  std::size_t start = 0;
+  while (start < text.size()) {
+    if (line_start && text[start] == u'\n') ++start;
+    std::size_t end = start;
+    while (end < text.size() && text[end] != u'\r' && text[end] != u'\0') ++end;
+    lines.emplace_back(text.substr(start, end - start));
+    if (end == text.size()) break;
+    line_start = text[end] == u'\r';
+    start = end + 1;
+  }
+  return lines;
 }
 
 }  // namespace
@@ -163,14 +184,10 @@ void MainDialog::OnSettings() {
   // Every slot is rewritten from its own line, so an empty line ends the
   // list. A line too long for a slot is left out rather than cut, so that
   // nothing the user did not type gets registered.
-  WideListBuffer text;
-  text.AppendString(extensions);
-  WideListBuffer::ResetSeparators();
-  WideListBuffer::AddSeparator(u"");
-  WideListBuffer::AddSeparator(u"\r");
+  const std::vector<std::u16string> lines = SplitLines(extensions);
   int slot = 0;
-  for (int32_t index = 0; slot < kExtensionSlots; ++index) {
-    const std::u16string line = text.NextToken(index);
+  for (std::size_t index = 0; slot < kExtensionSlots; ++index) {
+    const std::u16string line = index < lines.size() ? lines[index] : std::u16string();
     if (m_crypter.SetExtension(slot, line)) ++slot;
   }
 }

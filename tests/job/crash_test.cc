@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <tuple>
+
 #include "platform/fault_injection.h"
 #include "tests/job/job_test_util.h"
 
@@ -64,29 +66,39 @@ class CrashTest : public JobTest {
   }
 };
 
-TEST_F(CrashTest, DyingAtAnyStepOfARunLosesNothing) {
-  for (const int radio : {IDC_RADIO_ENCRYPT, IDC_RADIO_DECRYPT}) {
-    int step = 1;
-    for (;; ++step) {
-      MakeTree();
-      const TreeSnapshot original = Snapshot(h_.root());
-      if (radio == IDC_RADIO_DECRYPT) {
-        h_.Encrypt(kPassword);
-        ASSERT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone);
-      }
-      const bool died = RunAndDieAt(radio, step);
-      w().boxes.clear();
-      w().answers = SkipEachProblem();
-      h_.Decrypt(kPassword);
-      ASSERT_EQ(Snapshot(h_.root()), original)
-          << (radio == IDC_RADIO_ENCRYPT ? "encrypt" : "decrypt") << " died at step "
-          << step << Dump(w());
-      if (!died) break;
+// Each direction's steps are dealt out to shards that run side by side:
+// shard k dies at steps k+1, k+1+kShards, ... until the run no longer dies.
+constexpr int kShards = 4;
+
+class CrashShardTest : public CrashTest,
+                       public ::testing::WithParamInterface<std::tuple<int, int>> {};
+
+TEST_P(CrashShardTest, DyingAtAnyStepOfARunLosesNothing) {
+  const auto [radio, shard] = GetParam();
+  int step = shard + 1;
+  for (;; step += kShards) {
+    MakeTree();
+    const TreeSnapshot original = Snapshot(h_.root());
+    if (radio == IDC_RADIO_DECRYPT) {
+      h_.Encrypt(kPassword);
+      ASSERT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone);
     }
-    std::printf("%d steps\n", step);
-    EXPECT_GT(step, 20);  // the run had that many steps to die at
+    const bool died = RunAndDieAt(radio, step);
+    w().boxes.clear();
+    w().answers = SkipEachProblem();
+    h_.Decrypt(kPassword);
+    ASSERT_EQ(Snapshot(h_.root()), original)
+        << (radio == IDC_RADIO_ENCRYPT ? "encrypt" : "decrypt") << " died at step " << step
+        << Dump(w());
+    if (!died) break;
   }
+  EXPECT_GT(step, 20);  // the run had that many steps to die at
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryStep, CrashShardTest,
+                         ::testing::Combine(::testing::Values(IDC_RADIO_ENCRYPT,
+                                                              IDC_RADIO_DECRYPT),
+                                            ::testing::Range(0, kShards)));
 
 }  // namespace
 }  // namespace velmora::testing

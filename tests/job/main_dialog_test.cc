@@ -46,6 +46,8 @@ TEST_F(MainDialogTest, SettingsRewriteTheExtensionTableLineByLine) {
       {u"zip\r\nJpeg", u"zip\r\nJpeg\r\n"},
       {u"LZH\r\n\r\nZIP\r\n", u"LZH\r\n"},  // a blank line ends the list
       {u"NINECHARS\r\nTENCHARSXY\r\nZIP", u"NINECHARS\r\nZIP\r\n"},  // too long: left out
+      // A bare CR ends a line too; one LF right after a CR, or at the start, goes.
+      {u"\nLZH\rZIP", u"LZH\r\nZIP\r\n"},
       {u"", u""},
   };
   for (const auto& c : cases) {

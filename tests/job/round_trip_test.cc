@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "tests/job/job_test_util.h"
+#include "tests/support/reference_transform.h"
 #include "tests/support/temp_dir.h"
 
 namespace velmora::testing {
@@ -90,6 +91,25 @@ TEST_F(LinuxSafetyTest, NamesNoCipherCanCarryAreRefusedAndLeftAlone) {
 // tests/data/frozen_tree/manifest.txt, whose header describes the format:
 // decrypting it must give the recorded plain tree, and encrypting that back
 // the same bytes, so no change can silently alter either cipher.
+// A size past 2 GiB has no 32-bit form: the key stream takes the largest
+// range as the file's size, the same on both sides of the cipher.
+TEST_F(LinuxSafetyTest, FilesOfTwoGigabytesUseTheLargestRangeAsSize) {
+  MakeSparseFile(Path("big.zip"), (int64_t{1} << 31) + 10);  // the head class
+  h_.Encrypt(kPassword);
+  Crypter crypter;
+  crypter.SetPassword(kPassword);
+  crypter.m_nOperation = OP_ENCRYPT;
+  std::string head(8192, '\0');
+  ReferenceTransformBuffer(crypter, reinterpret_cast<uint8_t*>(head.data()), 8192, 0,
+                           kWholeRangeBytes);
+  std::string on_disk(8192, '\0');
+  std::ifstream(Path(Enc(u"big.zip")), std::ios::binary).read(on_disk.data(), 8192);
+  EXPECT_EQ(on_disk, head);
+  h_.Decrypt(kPassword);
+  std::ifstream(Path("big.zip"), std::ios::binary).read(on_disk.data(), 8192);
+  EXPECT_EQ(on_disk, std::string(8192, '\0'));
+}
+
 TEST(FrozenTreeTest, DecryptsToThePlainTreeAndEncryptsBackExactly) {
   const auto from_hex = [](const std::string& hex) {
     std::string bytes;

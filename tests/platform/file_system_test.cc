@@ -1,5 +1,5 @@
-// The file layer on a real directory: what enumeration reports, what status
-// keeps, and that renames never replace what is there.
+// The file layer on a real directory: what a folder's listing reports, what
+// status keeps, and that renames never replace what is there.
 
 #include "platform/file_system.h"
 
@@ -11,7 +11,10 @@
 
 #include <map>
 #include <string>
+#include <string_view>
+#include <utility>
 
+#include "platform/folder.h"
 #include "platform/wtf8.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tree.h"
@@ -31,20 +34,22 @@ class FileSystemTest : public ::testing::Test {
     return Utf16FromWtf8(Raw(name));
   }
 
-  // Kind letter and size of every entry, keyed by its name's bytes.
-  std::map<std::string, std::pair<char, int64_t>> List(const std::u16string& pattern) {
+  // Kind letter and size of every entry of the folder at |path|, keyed by
+  // its name's bytes.
+  std::map<std::string, std::pair<char, int64_t>> List(const std::u16string& path) {
     std::map<std::string, std::pair<char, int64_t>> entries;
-    DirectoryFinder finder;
-    EXPECT_TRUE(finder.FindFile(pattern));
-    while (finder.FindNextFile()) {
-      if (finder.IsDots()) continue;
-      EXPECT_EQ(finder.GetFilePath(), Path(Wtf8FromUtf16(finder.GetFileName())));
-      const char kind = finder.IsDirectory()      ? 'd'
-                        : finder.IsSymbolicLink() ? 'l'
-                        : finder.IsRegularFile()  ? 'f'
-                                                  : 'o';
-      entries[Wtf8FromUtf16(finder.GetFileName())] = {kind, finder.GetLength64()};
-    }
+    const Folder folder = Folder::Open(path);
+    EXPECT_TRUE(folder.IsOpen());
+    folder.ListStatuses([&](std::u16string_view name, const FileStatus& status) {
+      const char kind = status.is_directory ? 'd'
+                        : status.is_symlink ? 'l'
+                        : status.is_regular ? 'f'
+                                            : 'o';
+      EXPECT_TRUE(entries.emplace(Wtf8FromUtf16(std::u16string(name)),
+                                  std::make_pair(kind, status.size))
+                      .second);
+      return true;
+    });
     return entries;
   }
 
@@ -52,7 +57,7 @@ class FileSystemTest : public ::testing::Test {
   testing::TempDir outside_;
 };
 
-TEST_F(FileSystemTest, EnumerationReportsEachEntryOnceWithoutFollowingLinks) {
+TEST_F(FileSystemTest, ListingReportsEachEntryOnceWithoutFollowingLinks) {
   WriteFile(Raw("file"), "12345");
   MakeDirectory(Raw("sub"));
   ::symlink(outside_.path().c_str(), Raw("link").c_str());
@@ -62,7 +67,7 @@ TEST_F(FileSystemTest, EnumerationReportsEachEntryOnceWithoutFollowingLinks) {
   WriteFile(Raw("\x83\x65\x83\x58\x83\x67"), "sjis");  // not UTF-8
   MakeSparseFile(Raw("huge"), int64_t{1} << 32);
 
-  const auto entries = List(Path("") + u"*");
+  const auto entries = List(Utf16FromWtf8(dir_.path()));
   const std::map<std::string, std::pair<char, int64_t>> expected = {
       {"file", {'f', 5}},       {"sub", {'d', entries.at("sub").second}},
       {"link", {'l', entries.at("link").second}},
@@ -71,12 +76,23 @@ TEST_F(FileSystemTest, EnumerationReportsEachEntryOnceWithoutFollowingLinks) {
       {"huge", {'f', int64_t{1} << 32}},
   };
   EXPECT_EQ(entries, expected);
-  // The doubled separator of a path typed with a trailing '/' is one.
-  EXPECT_EQ(List(Utf16FromWtf8(dir_.path() + "//*")), entries);
+  // A path typed with a trailing '/' names the same folder.
+  EXPECT_EQ(List(Utf16FromWtf8(dir_.path() + "/")), entries);
 
-  DirectoryFinder finder;
-  EXPECT_FALSE(finder.FindFile(Path("file") + u"/*"));
-  EXPECT_FALSE(finder.FindFile(Path("missing") + u"/*"));
+  EXPECT_FALSE(Folder::Open(Path("file")).IsOpen());
+  EXPECT_FALSE(Folder::Open(Path("missing")).IsOpen());
+}
+
+TEST_F(FileSystemTest, ListingStopsWhenAskedTo) {
+  WriteFile(Raw("a"), "");
+  WriteFile(Raw("b"), "");
+  int handed = 0;
+  const Folder folder = Folder::Open(Utf16FromWtf8(dir_.path()));
+  folder.ListStatuses([&](std::u16string_view, const FileStatus&) {
+    ++handed;
+    return false;
+  });
+  EXPECT_EQ(handed, 1);
 }
 
 TEST_F(FileSystemTest, StatusKeepsModeAndNanosecondTimes) {

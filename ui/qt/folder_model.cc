@@ -1,9 +1,11 @@
 #include "ui/qt/folder_model.h"
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 
 #include "platform/file_system.h"
+#include "platform/folder.h"
 #include "platform/wtf8.h"
 
 namespace velmora {
@@ -120,17 +122,15 @@ void FolderModel::fetchMore(const QModelIndex& parent) {
   if (node->listed) return;
   node->listed = true;
   std::vector<std::unique_ptr<Node>> found;
-  DirectoryFinder finder;
-  if (finder.FindFile(node->path)) {
-    while (finder.FindNextFile()) {
-      if (finder.IsDots() || !finder.IsDirectory()) continue;
-      auto child = std::make_unique<Node>();
-      child->path = Join(node->path, finder.GetFileName());
-      child->shown = Shown(finder.GetFileName());
-      child->parent = node;
-      found.push_back(std::move(child));
-    }
-  }
+  Folder::Open(node->path).ListStatuses([&](std::u16string_view name, const FileStatus& status) {
+    if (!status.is_directory) return true;
+    auto child = std::make_unique<Node>();
+    child->path = Join(node->path, std::u16string(name));
+    child->shown = Shown(std::u16string(name));
+    child->parent = node;
+    found.push_back(std::move(child));
+    return true;
+  });
   std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
     const int order = a->shown.compare(b->shown, Qt::CaseInsensitive);
     return order != 0 ? order < 0 : a->path < b->path;

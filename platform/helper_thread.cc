@@ -1,8 +1,8 @@
-#include "state/helper_thread.h"
+#include "platform/helper_thread.h"
 
 #include <utility>
 
-namespace velmora::state {
+namespace velmora {
 
 HelperThread::HelperThread() : thread_([this] { Loop(); }) {}
 
@@ -45,4 +45,4 @@ void HelperThread::Loop() {
   }
 }
 
-}  // namespace velmora::state
+}  // namespace velmora

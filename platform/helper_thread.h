@@ -2,8 +2,8 @@
 // order they were started: Start() a job (or several, for a pipeline), do
 // the other half of the work, then Wait(). The thread lives as long as the
 // object.
-#ifndef VELMORA_STATE_HELPER_THREAD_H_
-#define VELMORA_STATE_HELPER_THREAD_H_
+#ifndef VELMORA_PLATFORM_HELPER_THREAD_H_
+#define VELMORA_PLATFORM_HELPER_THREAD_H_
 
 #include <condition_variable>
 #include <deque>
@@ -11,7 +11,7 @@
 #include <mutex>
 #include <thread>
 
-namespace velmora::state {
+namespace velmora {
 
 class HelperThread {
  public:
@@ -37,6 +37,6 @@ class HelperThread {
   std::thread thread_;
 };
 
-}  // namespace velmora::state
+}  // namespace velmora
 
-#endif  // VELMORA_STATE_HELPER_THREAD_H_
+#endif  // VELMORA_PLATFORM_HELPER_THREAD_H_
