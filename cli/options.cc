@@ -178,17 +178,23 @@ std::u16string Apply(int code, const char* value, Options* options) {
   return std::u16string();
 }
 
-}  // namespace
 
-ParseResult ParseArguments(const std::vector<std::string>& args) {
-  ParseResult result;
-  Options& options = result.options;
+// What getopt_long found: the options applied to |options|, the operands
+// in order, the first mistake, and whether help or the version was asked.
+struct Scanned {
+  std::vector<std::string> operands;
+  std::u16string problem;
+  bool help = false;
+  bool version = false;
+};
 
+Scanned ScanArguments(const std::vector<std::string>& args, Options* options) {
   std::vector<std::string> storage;
   storage.reserve(args.size() + 1);
   storage.push_back("velmora-cli");
   storage.insert(storage.end(), args.begin(), args.end());
   std::vector<char*> argv;
+  argv.reserve(storage.size() + 1);
   for (std::string& arg : storage) argv.push_back(arg.data());
   argv.push_back(nullptr);
   const int argc = static_cast<int>(storage.size());
@@ -196,68 +202,60 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
   // '-': operands come back in order as code 1, whatever POSIXLY_CORRECT
   // says; ':': a missing value is told apart from an unknown option. The
   // messages are our own, in the user's language.
-  std::vector<std::string> operands;
-  std::u16string problem;
-  bool help = false;
-  bool version = false;
+  Scanned scanned;
   opterr = 0;
   optind = 0;  // a full restart: glibc re-reads its state
-  while (true) {
-    const int code =
-        getopt_long(argc, argv.data(), "-:yhV", kLongOptions, nullptr);
-    if (code == -1) break;
+  for (int code; (code = getopt_long(argc, argv.data(), "-:yhV", kLongOptions, nullptr)) != -1;) {
     if (code == 1) {
-      operands.emplace_back(optarg);
+      scanned.operands.emplace_back(optarg);
     } else if (code == 'h') {
-      help = true;
+      scanned.help = true;
     } else if (code == 'V') {
-      version = true;
+      scanned.version = true;
     } else if (code == '?' || code == ':') {
-      if (!problem.empty()) continue;
+      if (!scanned.problem.empty()) continue;
       const std::string_view given = argv[optind - 1];
       const std::u16string name =
           given.starts_with("--") || optopt == 0 || optopt >= 256
               ? Bytes(given.substr(0, given.find('=')))
               : std::u16string(u"-") + static_cast<char16_t>(optopt);
-      problem = Format(code == ':' ? kMissingValue : kBadOption, {name});
-    } else if (problem.empty()) {
-      problem = Apply(code, optarg, &options);
+      scanned.problem = Format(code == ':' ? kMissingValue : kBadOption, {name});
+    } else if (scanned.problem.empty()) {
+      scanned.problem = Apply(code, optarg, options);
     }
   }
-  for (int i = optind; i < argc; ++i) operands.emplace_back(argv[i]);
+  for (int i = optind; i < argc; ++i) scanned.operands.emplace_back(argv[i]);
+  return scanned;
+}
 
-  // Help and version win over everything else, mistakes included.
-  if (help || version) {
-    options.command = help ? Command::kHelp : Command::kVersion;
-    return result;
-  }
-  if (!problem.empty()) {
-    result.error = std::move(problem);
-    return result;
-  }
-  if (operands.empty()) {
-    result.error = kMissingCommand;
-    return result;
-  }
+// The command and the folder from the operands; the mistake, or empty.
+std::u16string TakeOperands(const std::vector<std::string>& operands, Options* options) {
+  if (operands.empty()) return kMissingCommand;
   const std::optional<Command> command = CommandFromName(operands[0]);
-  if (!command) {
-    result.error = Format(kUnknownCommand, {Bytes(operands[0])});
+  if (!command) return Format(kUnknownCommand, {Bytes(operands[0])});
+  options->command = *command;
+  if (operands.size() < 2) return kMissingDirectory;
+  if (operands.size() > 2) return Format(kExtraArgument, {Bytes(operands[2])});
+  options->directory = operands[1];
+  const int sources = (options->password_stdin ? 1 : 0) +
+                      (options->password_file.empty() ? 0 : 1) +
+                      (options->password_fd >= 0 ? 1 : 0);
+  return sources > 1 ? std::u16string(kTwoPasswordSources) : std::u16string();
+}
+
+}  // namespace
+
+ParseResult ParseArguments(const std::vector<std::string>& args) {
+  ParseResult result;
+  Options& options = result.options;
+  Scanned scanned = ScanArguments(args, &options);
+  // Help and version win over everything else, mistakes included.
+  if (scanned.help || scanned.version) {
+    options.command = scanned.help ? Command::kHelp : Command::kVersion;
     return result;
   }
-  options.command = *command;
-  if (operands.size() < 2) {
-    result.error = kMissingDirectory;
-    return result;
-  }
-  if (operands.size() > 2) {
-    result.error = Format(kExtraArgument, {Bytes(operands[2])});
-    return result;
-  }
-  options.directory = operands[1];
-  const int sources = (options.password_stdin ? 1 : 0) +
-                      (options.password_file.empty() ? 0 : 1) +
-                      (options.password_fd >= 0 ? 1 : 0);
-  if (sources > 1) result.error = kTwoPasswordSources;
+  result.error = !scanned.problem.empty() ? std::move(scanned.problem)
+                                          : TakeOperands(scanned.operands, &options);
   return result;
 }
 
