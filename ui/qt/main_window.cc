@@ -64,7 +64,15 @@ MainWindow::MainWindow(QWidget* parent)
   picture->setPixmap(ProgramPicture().scaled(
       picture->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 
-  // Group boxes first, so that they stay behind the controls they frame.
+  // Created in tab order; each group box before the controls it frames, so
+  // that it stays behind them.
+  AddOperations();
+  AddTarget();
+  AddButtonsAndStatus();
+  AddAboutAction();
+}
+
+void MainWindow::AddOperations() {
   auto* operation = new QGroupBox(QStringLiteral("動作"), this);
   operation->setObjectName(ControlName(IDC_OPERATION_GROUP));
   Place(operation, 136, 12, 236, 93);
@@ -81,7 +89,12 @@ MainWindow::MainWindow(QWidget* parent)
       this);
   temporary->setObjectName(ControlName(IDC_RADIO_TEMPORARY));
   Place(temporary, 151, 71, 201, 27);
+  for (QRadioButton* radio : {encrypt, decrypt, static_cast<QRadioButton*>(temporary)}) {
+    connect(radio, &QRadioButton::clicked, this, &MainWindow::operationClicked);
+  }
+}
 
+void MainWindow::AddTarget() {
   auto* target = new QGroupBox(QStringLiteral("対象ディレクトリ"), this);
   Place(target, 137, 116, 236, 55);
 
@@ -97,7 +110,11 @@ MainWindow::MainWindow(QWidget* parent)
   // ".." says nothing to a screen reader.
   browse->setAccessibleName(QStringLiteral("フォルダーの参照"));
   Place(browse, 355, 137, 11, 18);
+  connect(path, &QLineEdit::textEdited, this, &MainWindow::pathEdited);
+  connect(browse, &QPushButton::clicked, this, &MainWindow::browseClicked);
+}
 
+void MainWindow::AddButtonsAndStatus() {
   auto* execute = MakeButton(IDC_EXECUTE, QStringLiteral("実行"), this);
   execute->setDefault(true);
   Place(execute, 172, 174, 54, 14);
@@ -108,7 +125,12 @@ MainWindow::MainWindow(QWidget* parent)
 
   Place(MakeStatusLine(IDC_STATUS_MAIN, true, this), 0, 191, 389, 34);
   Place(MakeStatusLine(IDC_STATUS_SUB, false, this), 0, 226, 389, 12);
+  connect(settings, &QPushButton::clicked, this, &MainWindow::settingsClicked);
+  connect(execute, &QPushButton::clicked, this, &MainWindow::executeRequested);
+  connect(exit, &QPushButton::clicked, this, &MainWindow::exitRequested);
+}
 
+void MainWindow::AddAboutAction() {
   // The window manager owns the window menu here, so the version box is
   // offered in the window's context menu and on F1.
   about_action_ = new QAction(Q(kAboutEntryText), this);
@@ -118,16 +140,6 @@ MainWindow::MainWindow(QWidget* parent)
   setContextMenuPolicy(Qt::ActionsContextMenu);
   connect(about_action_, &QAction::triggered, this,
           [this] { RunAboutBox(this); });
-
-  connect(path, &QLineEdit::textEdited, this, &MainWindow::pathEdited);
-  for (QRadioButton* radio :
-       {encrypt, decrypt, static_cast<QRadioButton*>(temporary)}) {
-    connect(radio, &QRadioButton::clicked, this, &MainWindow::operationClicked);
-  }
-  connect(browse, &QPushButton::clicked, this, &MainWindow::browseClicked);
-  connect(settings, &QPushButton::clicked, this, &MainWindow::settingsClicked);
-  connect(execute, &QPushButton::clicked, this, &MainWindow::executeRequested);
-  connect(exit, &QPushButton::clicked, this, &MainWindow::exitRequested);
 }
 
 QWidget* MainWindow::Control(int id) const {

@@ -72,6 +72,11 @@ class MainWindow : public DialogBase {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // Parts of the constructor, in the order the controls are created.
+  void AddOperations();
+  void AddTarget();
+  void AddButtonsAndStatus();
+  void AddAboutAction();
   QAction* about_action_;
   bool ended_ = false;
 };

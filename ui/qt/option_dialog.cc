@@ -33,18 +33,7 @@ OptionDialog::OptionDialog(QWidget* owner, const std::u16string& extension_text,
   auto* group = new QGroupBox(QStringLiteral("高速化設定"), this);
   Place(group, 7, 7, 237, 116);
 
-  QLabel* list_label =
-      MakeStatic(QStringLiteral("登録されている拡張子"), false, this);
-  Place(list_label, 32, 88, 69, 9);
-
-  list_edit_ = new QPlainTextEdit(this);
-  list_edit_->setObjectName(ControlName(IDC_EXTENSION_LIST));
-  // Named by the text beside it.
-  list_label->setBuddy(list_edit_);
-  list_edit_->setAccessibleName(list_label->text());
-  list_edit_->setTabChangesFocus(true);
-  list_edit_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  Place(list_edit_, 102, 71, 100, 42);
+  AddList();
 
   auto* cancel_button = new QPushButton(QStringLiteral("キャンセル"), this);
   cancel_button->setObjectName(ControlName(IDCANCEL));
@@ -76,6 +65,19 @@ OptionDialog::OptionDialog(QWidget* owner, const std::u16string& extension_text,
           &QPlainTextEdit::setEnabled);
   connect(ok_button, &QPushButton::clicked, this, &OptionDialog::Confirm);
   connect(cancel_button, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void OptionDialog::AddList() {
+  QLabel* list_label = MakeStatic(QStringLiteral("登録されている拡張子"), false, this);
+  Place(list_label, 32, 88, 69, 9);
+  list_edit_ = new QPlainTextEdit(this);
+  list_edit_->setObjectName(ControlName(IDC_EXTENSION_LIST));
+  // Named by the text beside it.
+  list_label->setBuddy(list_edit_);
+  list_edit_->setAccessibleName(list_label->text());
+  list_edit_->setTabChangesFocus(true);
+  list_edit_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Place(list_edit_, 102, 71, 100, 42);
 }
 
 void OptionDialog::Confirm() {

@@ -38,6 +38,8 @@ class OptionDialog : public DialogBase {
   int extensionRule() const { return extension_rule_; }
 
  private:
+  // The extension list and the text that names it.
+  void AddList();
   void Confirm();
 
   QCheckBox* rule_box_;

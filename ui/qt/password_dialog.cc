@@ -62,7 +62,11 @@ PasswordDialog::PasswordDialog(QWidget* owner)
   message_ = MakeStatic(QString(), false, this);
   message_->setObjectName(ControlName(IDC_PASSWORD_MESSAGE));
   Place(message_, 99, 86, 143, 13);
+  AddLabels();
+  ConnectControls();
+}
 
+void PasswordDialog::AddLabels() {
   QLabel* password_label = MakeStatic(QStringLiteral("パスワード"), false, this);
   Place(password_label, 26, 41, 43, 10);
   QLabel* confirm_label =
@@ -83,7 +87,9 @@ PasswordDialog::PasswordDialog(QWidget* owner)
                                   "ボックスにチェック　を入れてください。"),
                    true, this),
         43, 148, 234, 18);
+}
 
+void PasswordDialog::ConnectControls() {
   setTabOrder(password_edit_, confirm_edit_);
   setTabOrder(confirm_edit_, show_box_);
   setTabOrder(show_box_, ok_button_);

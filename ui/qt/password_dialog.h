@@ -36,6 +36,10 @@ class PasswordDialog : public DialogBase {
   const SecretU16& passwordInput() const { return password_input_; }
 
  private:
+  // Parts of the constructor: the static texts (after the edits, which
+  // they must not cover), then the tab order and the signals.
+  void AddLabels();
+  void ConnectControls();
   void Revalidate();
   void SetShown(bool shown);
   void Confirm();
