@@ -69,8 +69,7 @@ QuestionKind Classify(const Question& question) {
 
 Question QuestionFromBox(const std::u16string& text, unsigned flags) {
   const Buttons buttons = ButtonsOf(flags);
-  return {.id = buttons == Buttons::kYesNo ? QuestionId::kTargetExists
-                                           : QuestionId::kEntryFailed,
+  return {.id = buttons == Buttons::kYesNo ? QuestionId::kTargetExists : QuestionId::kEntryFailed,
           .text = text,
           .buttons = buttons,
           .icon = IconOf(flags),
@@ -132,8 +131,7 @@ std::optional<Answer> FixedAnswer(const Question& question, const AnswerRules& r
   return CautiousAnswer(buttons);
 }
 
-std::u16string_view OptionThatAnswers(const Question& question,
-                                      const AnswerRules& rules) {
+std::u16string_view OptionThatAnswers(const Question& question, const AnswerRules& rules) {
   switch (Classify(question)) {
     case QuestionKind::kMixedTree:
       if (!rules.yes_to_mixed) return console_text::kYesWouldAnswer;

@@ -22,7 +22,6 @@
 
 namespace velmora::cli {
 
-
 enum class QuestionKind {
   kNotice,
   kMixedTree,
@@ -36,9 +35,9 @@ QuestionKind Classify(const Question& question);
 
 // The run's answering rules, with the default policy already resolved.
 struct AnswerRules {
-  bool yes_to_mixed = false;                          // --yes
-  ProblemPolicy policy = ProblemPolicy::kAbort;       // kAsk, kSkip or kAbort
-  bool person_present = false;  // stdin and stderr are a terminal
+  bool yes_to_mixed = false;                     // --yes
+  ProblemPolicy policy = ProblemPolicy::kAbort;  // kAsk, kSkip or kAbort
+  bool person_present = false;                   // stdin and stderr are a terminal
   // The exit pass of a temporary decryption runs: stopping it would leave
   // the rest of the tree decrypted, so the abort policy skips instead.
   bool exit_pass = false;
@@ -64,8 +63,7 @@ Answer AnswerForNobody(const Question& question, const AnswerRules& rules);
 // The line that names the option which would have answered a question
 // velmora-cli refused by itself (--yes, --on-problem, --trust-password), or
 // empty when no option answers it more boldly.
-std::u16string_view OptionThatAnswers(const Question& question,
-                                      const AnswerRules& rules);
+std::u16string_view OptionThatAnswers(const Question& question, const AnswerRules& rules);
 
 // The name of an answer as shown in the log line ("はい", "中止", ...).
 std::u16string_view AnswerName(Answer answer);

@@ -56,9 +56,8 @@ std::optional<Answer> ParseAnswer(std::string_view line, const Question& questio
 std::u16string_view ChoiceText(const Question& question) {
   switch (question.buttons) {
     case Buttons::kYesNo:
-      return DefaultAnswer(question) == Answer::kNo
-                 ? console_text::kChoiceYesNoDefaultNo
-                 : console_text::kChoiceYesNo;
+      return DefaultAnswer(question) == Answer::kNo ? console_text::kChoiceYesNoDefaultNo
+                                                    : console_text::kChoiceYesNo;
     case Buttons::kAbortRetryIgnore:
       return console_text::kChoiceAbortRetryIgnore;
     case Buttons::kAbortIgnore:
@@ -101,11 +100,9 @@ Answer ConsoleWindow::Ask(const Question& question) {
     by_itself = !answer.has_value();
     if (by_itself) answer = AnswerForNobody(question, settings_.answers);
   }
-  PrintError(std::u16string(console_text::kAnswerArrow) +
-             std::u16string(AnswerName(*answer)));
+  PrintError(std::u16string(console_text::kAnswerArrow) + std::u16string(AnswerName(*answer)));
   if (by_itself && *answer == CautiousAnswer(buttons)) {
-    const std::u16string_view option =
-        OptionThatAnswers(question, settings_.answers);
+    const std::u16string_view option = OptionThatAnswers(question, settings_.answers);
     if (!option.empty()) PrintError(option);
   }
   return *answer;
@@ -116,8 +113,8 @@ std::optional<Answer> ConsoleWindow::AskPerson(const Question& question) {
   if (terminal == nullptr) return std::nullopt;
   while (true) {
     SecretBytes line;
-    if (terminal->Prompt(DisplayText(ChoiceText(question)), false, signals_,
-                         &line) != LineStatus::kLine) {
+    if (terminal->Prompt(DisplayText(ChoiceText(question)), false, signals_, &line) !=
+        LineStatus::kLine) {
       // The end of input or a signal: nobody is there any more.
       return AnswerForNobody(question, settings_.answers);
     }

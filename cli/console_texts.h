@@ -36,14 +36,15 @@ inline constexpr Text kChoiceAbortIgnore = u"[a=中止 / i=無視] ";
 
 // The password prompt; labels and warning as in the password dialog.
 inline constexpr Text kPasswordHeading = u"パスワードを入力してください";
-inline constexpr Text kPasswordWarning = u"★★★パスワードを間違えた場合、データは失われます。ご注意下さい★★★";
+inline constexpr Text kPasswordWarning =
+    u"★★★パスワードを間違えた場合、データは失われます。ご注意下さい★★★";
 inline constexpr Text kPasswordLabel = u"パスワード: ";
 inline constexpr Text kConfirmLabel = u"パスワード（確認用）: ";
 inline constexpr Text kNoPassword = u"パスワードが入力されませんでした。";
-inline constexpr Text kPasswordUnreadable =
-    u"パスワードを読み込めませんでした。";
+inline constexpr Text kPasswordUnreadable = u"パスワードを読み込めませんでした。";
 inline constexpr Text kNoTerminal =
-    u"端末がありません。--password-stdin、--password-file または --password-fd でパスワードを渡して下さい。";
+    u"端末がありません。--password-stdin、--password-file または --password-fd "
+    u"でパスワードを渡して下さい。";
 
 // Under the waiting line of a temporary decryption.
 inline constexpr Text kWaitingHint =

@@ -4,18 +4,17 @@
 #include <string.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
-
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "cli/console_texts.h"
 #include "cli/display_text.h"
 #include "job/messages.h"
-#include "platform/u16_format.h"
 #include "platform/secret_memory.h"
+#include "platform/u16_format.h"
 #include "platform/wtf8.h"
 #include "state/password_verifier.h"
 #include "ui/password_rules.h"
@@ -23,20 +22,17 @@
 namespace velmora::cli {
 namespace {
 
-constexpr int kRadioIds[] = {IDC_RADIO_ENCRYPT, IDC_RADIO_DECRYPT,
-                             IDC_RADIO_TEMPORARY};
+constexpr int kRadioIds[] = {IDC_RADIO_ENCRYPT, IDC_RADIO_DECRYPT, IDC_RADIO_TEMPORARY};
 
 bool IsRadio(int id) {
-  return std::find(std::begin(kRadioIds), std::end(kRadioIds), id) !=
-         std::end(kRadioIds);
+  return std::find(std::begin(kRadioIds), std::end(kRadioIds), id) != std::end(kRadioIds);
 }
 
 // False when the stream refused the line (a full disk, a closed pipe).
 bool WriteLine(std::FILE* stream, std::u16string_view text) {
   std::string bytes = DisplayText(text);
   bytes.push_back('\n');
-  const bool written =
-      std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
   return std::fflush(stream) == 0 && written;
 }
 
@@ -51,11 +47,8 @@ SecretU16 SecretFromWtf8(const SecretBytes& line) {
 
 }  // namespace
 
-ConsoleWindow::ConsoleWindow(const ConsoleSettings& settings,
-                             SignalWatcher* signals)
-    : settings_(settings),
-      signals_(signals),
-      progress_(STDERR_FILENO, settings.progress) {
+ConsoleWindow::ConsoleWindow(const ConsoleSettings& settings, SignalWatcher* signals)
+    : settings_(settings), signals_(signals), progress_(STDERR_FILENO, settings.progress) {
   ahead_.password.reserve(kSecretReserve);
 }
 
@@ -125,10 +118,9 @@ ProgressFigures ConsoleWindow::Figures() {
     // What this walk transforms: the plain files when encrypting (all of
     // them in the exit pass, which follows a decryption), the enciphered
     // ones when decrypting.
-    figures.bytes_total =
-        job.m_bExitPass == 1 ? job.m_nScanBytes
-        : job.m_nMode == 0   ? job.m_nScanBytes - job.m_nScanBytesEncrypted
-                             : job.m_nScanBytesEncrypted;
+    figures.bytes_total = job.m_bExitPass == 1 ? job.m_nScanBytes
+                          : job.m_nMode == 0   ? job.m_nScanBytes - job.m_nScanBytesEncrypted
+                                               : job.m_nScanBytesEncrypted;
     figures.current = BelowTarget(job.m_strCurrentEntry);
   } else {
     figures.entries = job.m_nScanEncrypted + job.m_nScanPlain;
@@ -170,9 +162,7 @@ void ConsoleWindow::EnableControl(int id, bool enable) {
   }
 }
 
-bool ConsoleWindow::IsControlEnabled(int id) {
-  return disabled_.count(id) == 0;
-}
+bool ConsoleWindow::IsControlEnabled(int id) { return disabled_.count(id) == 0; }
 
 void ConsoleWindow::SetFocusTo(int) {}
 
@@ -274,8 +264,7 @@ void ConsoleWindow::PrintReason(const std::string& path, int error) {
   }
   progress_.Clear();
   std::fflush(stdout);
-  std::fprintf(stderr, "velmora-cli: %s: %s\n", path.c_str(),
-               std::strerror(error));
+  std::fprintf(stderr, "velmora-cli: %s: %s\n", path.c_str(), std::strerror(error));
 }
 
 bool ConsoleWindow::ReadPasswordFrom(int fd, SecretU16* password) {
@@ -287,8 +276,7 @@ bool ConsoleWindow::ReadPasswordFrom(int fd, SecretU16* password) {
     const int error = errno;
     PrintError(console_text::kNoPassword);
     if (error != 0 && error != EINTR) {
-      PrintReason(fd == STDIN_FILENO ? "stdin"
-                                     : "fd " + std::to_string(fd), error);
+      PrintReason(fd == STDIN_FILENO ? "stdin" : "fd " + std::to_string(fd), error);
     }
     return false;
   }
@@ -319,11 +307,11 @@ bool ConsoleWindow::ReadPasswordFromTerminal(SecretU16* password) {
   while (true) {
     SecretBytes first;
     SecretBytes second;
-    if (terminal->Prompt(DisplayText(console_text::kPasswordLabel), true,
-                         signals_, &first) != LineStatus::kLine ||
+    if (terminal->Prompt(DisplayText(console_text::kPasswordLabel), true, signals_, &first) !=
+            LineStatus::kLine ||
         (settings_.confirm_password &&
-         terminal->Prompt(DisplayText(console_text::kConfirmLabel), true,
-                          signals_, &second) != LineStatus::kLine)) {
+         terminal->Prompt(DisplayText(console_text::kConfirmLabel), true, signals_, &second) !=
+             LineStatus::kLine)) {
       WipeString(&first);
       WipeString(&second);
       PrintError(console_text::kNoPassword);
@@ -366,9 +354,7 @@ bool ConsoleWindow::StartWorker(std::function<void()> job) {
   return true;
 }
 
-bool ConsoleWindow::BrowseForFolder(const std::u16string&, std::u16string*) {
-  return false;
-}
+bool ConsoleWindow::BrowseForFolder(const std::u16string&, std::u16string*) { return false; }
 
 void ConsoleWindow::EndDialog(int) { ended_ = true; }
 

@@ -20,8 +20,8 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 #include "cli/answer_policy.h"
 #include "cli/progress_line.h"
@@ -47,9 +47,7 @@ struct ConsoleSettings {
   bool progress = false;
 };
 
-class ConsoleWindow : public WindowPort,
-                      public RunQuestions,
-                      public RunProgress {
+class ConsoleWindow : public WindowPort, public RunQuestions, public RunProgress {
  public:
   // |signals| (may be null) interrupts terminal reads.
   ConsoleWindow(const ConsoleSettings& settings, SignalWatcher* signals);
@@ -94,13 +92,11 @@ class ConsoleWindow : public WindowPort,
   void SetInputBlocked(bool blocked) override;
   int MessageBox(const std::u16string& text, unsigned flags) override;
   int RunPasswordDialog(SecretU16* password) override;
-  int RunOptionDialog(std::u16string* extension_text,
-                      int* extension_rule) override;
+  int RunOptionDialog(std::u16string* extension_text, int* extension_rule) override;
   void PumpMessages() override;
   void PostCommand(int command) override;
   bool StartWorker(std::function<void()> job) override;
-  bool BrowseForFolder(const std::u16string& initial,
-                       std::u16string* chosen) override;
+  bool BrowseForFolder(const std::u16string& initial, std::u16string* chosen) override;
   void EndDialog(int result) override;
 
   // RunQuestions. A box the walk still shows through MessageBox is asked
@@ -115,8 +111,7 @@ class ConsoleWindow : public WindowPort,
   void ScanCounted(int32_t entries) override;
   void ScanCompleted(int32_t entries) override;
   void WalkStarted() override;
-  void EntryStarted(int32_t done, int32_t total,
-                    const std::u16string& path) override;
+  void EntryStarted(int32_t done, int32_t total, const std::u16string& path) override;
   void WalkEnded() override;
   void RunSummarized(const RunSummary& summary) override;
   void Waiting() override;

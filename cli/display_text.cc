@@ -40,8 +40,8 @@ std::string DisplayText(std::u16string_view text) {
     if (unit == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
       continue;  // the '\n' that follows is kept
     }
-    if (unit == kEscapeLead && i + 1 < text.size() &&
-        text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDCFF) {
+    if (unit == kEscapeLead && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDCFF) {
       const unsigned byte = text[i + 1] - 0xDC00;
       out += "\\x";
       out.push_back(kHex[byte >> 4]);
@@ -50,8 +50,8 @@ std::string DisplayText(std::u16string_view text) {
       continue;
     }
     char32_t c = unit;
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() &&
-        text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
       c = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
           (static_cast<char32_t>(text[i + 1]) - 0xDC00);
       ++i;

@@ -29,11 +29,10 @@ std::string ShellQuoted(const std::string& path) {
 void WarnAboutTreesLeftDecrypted() {
   for (const std::string& tree : state::TreesLeftDecrypted()) {
     const std::u16string path = Utf16FromWtf8(tree);
-    std::string lines = "velmora-cli: " +
-                        DisplayText(Format(text::kLeftDecrypted, {path})) + "\n" +
-                        DisplayText(Format(console_text::kEncryptItWith,
-                                           {Utf16FromWtf8(ShellQuoted(tree))})) +
-                        "\n";
+    std::string lines =
+        "velmora-cli: " + DisplayText(Format(text::kLeftDecrypted, {path})) + "\n" +
+        DisplayText(Format(console_text::kEncryptItWith, {Utf16FromWtf8(ShellQuoted(tree))})) +
+        "\n";
     std::fputs(lines.c_str(), stderr);
   }
 }

@@ -15,18 +15,15 @@ namespace {
 
 constexpr std::size_t kMaxExtensionUnits = kExtensionSlotUnits - 1;
 
-constexpr Text kMissingCommand =
-    u"コマンドがありません（encrypt、decrypt、open のいずれか）。";
+constexpr Text kMissingCommand = u"コマンドがありません（encrypt、decrypt、open のいずれか）。";
 constexpr Text kUnknownCommand = u"不明なコマンドです: %s";
 constexpr Text kMissingDirectory = u"ディレクトリが指定されていません。";
 constexpr Text kExtraArgument = u"余分な引数です: %s";
 constexpr Text kBadOption = u"不正なオプションです: %s";
 constexpr Text kMissingValue = u"オプション %s には値が必要です。";
-constexpr Text kBadOnProblem =
-    u"--on-problem には ask、skip、abort のいずれかを指定して下さい。";
+constexpr Text kBadOnProblem = u"--on-problem には ask、skip、abort のいずれかを指定して下さい。";
 constexpr Text kBadFd = u"--password-fd には 0 以上の数を指定して下さい。";
-constexpr Text kTwoPasswordSources =
-    u"パスワードの読み込み元は1つだけ指定して下さい。";
+constexpr Text kTwoPasswordSources = u"パスワードの読み込み元は1つだけ指定して下さい。";
 constexpr Text kExtensionTooLong = u"拡張子 \"%s\" が %d 文字を超えています。";
 constexpr Text kTooManyExtensions = u"拡張子が %d 個を超えています。";
 
@@ -77,8 +74,7 @@ std::u16string Bytes(std::string_view text) { return Utf16FromWtf8(text); }
 
 // Splits the comma list into slots; empty items are dropped so that a stray
 // comma does not end the table early.
-std::u16string ParseExtensions(std::string_view list,
-                               std::vector<std::u16string>* out) {
+std::u16string ParseExtensions(std::string_view list, std::vector<std::u16string>* out) {
   out->clear();
   while (true) {
     const std::size_t comma = list.find(',');
@@ -86,8 +82,7 @@ std::u16string ParseExtensions(std::string_view list,
     if (!item.empty()) {
       std::u16string unit_text = Bytes(item);
       if (unit_text.size() > kMaxExtensionUnits) {
-        return Format(kExtensionTooLong,
-                      {unit_text, static_cast<int64_t>(kMaxExtensionUnits)});
+        return Format(kExtensionTooLong, {unit_text, static_cast<int64_t>(kMaxExtensionUnits)});
       }
       if (out->size() == static_cast<std::size_t>(kExtensionSlots)) {
         return Format(kTooManyExtensions, {int64_t{kExtensionSlots}});
@@ -178,7 +173,6 @@ std::u16string Apply(int code, const char* value, Options* options) {
   return std::u16string();
 }
 
-
 // What getopt_long found: the options applied to |options|, the operands
 // in order, the first mistake, and whether help or the version was asked.
 struct Scanned {
@@ -215,10 +209,9 @@ Scanned ScanArguments(const std::vector<std::string>& args, Options* options) {
     } else if (code == '?' || code == ':') {
       if (!scanned.problem.empty()) continue;
       const std::string_view given = argv[optind - 1];
-      const std::u16string name =
-          given.starts_with("--") || optopt == 0 || optopt >= 256
-              ? Bytes(given.substr(0, given.find('=')))
-              : std::u16string(u"-") + static_cast<char16_t>(optopt);
+      const std::u16string name = given.starts_with("--") || optopt == 0 || optopt >= 256
+                                      ? Bytes(given.substr(0, given.find('=')))
+                                      : std::u16string(u"-") + static_cast<char16_t>(optopt);
       scanned.problem = Format(code == ':' ? kMissingValue : kBadOption, {name});
     } else if (scanned.problem.empty()) {
       scanned.problem = Apply(code, optarg, options);
@@ -237,8 +230,7 @@ std::u16string TakeOperands(const std::vector<std::string>& operands, Options* o
   if (operands.size() < 2) return kMissingDirectory;
   if (operands.size() > 2) return Format(kExtraArgument, {Bytes(operands[2])});
   options->directory = operands[1];
-  const int sources = (options->password_stdin ? 1 : 0) +
-                      (options->password_file.empty() ? 0 : 1) +
+  const int sources = (options->password_stdin ? 1 : 0) + (options->password_file.empty() ? 0 : 1) +
                       (options->password_fd >= 0 ? 1 : 0);
   return sources > 1 ? std::u16string(kTwoPasswordSources) : std::u16string();
 }

@@ -54,8 +54,7 @@ std::vector<Glyph> Glyphs(const std::string& shown) {
   while (at < shown.size()) {
     // DisplayText writes well-formed UTF-8 only.
     const unsigned char lead = static_cast<unsigned char>(shown[at]);
-    const std::size_t length =
-        lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
     char32_t c = length == 1   ? lead
                  : length == 2 ? lead & 0x1F
                  : length == 3 ? lead & 0x0F
@@ -96,13 +95,10 @@ std::string TailThatFits(const std::string& shown, int columns) {
     used += glyphs[--first].width;
   }
   while (first < glyphs.size() && glyphs[first].width == 0) ++first;
-  return first < glyphs.size() ? shown.substr(glyphs[first].begin)
-                               : std::string();
+  return first < glyphs.size() ? shown.substr(glyphs[first].begin) : std::string();
 }
 
-std::u16string Ascii(const std::string& text) {
-  return std::u16string(text.begin(), text.end());
-}
+std::u16string Ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
 // A dumb terminal cannot go back to the start of a line and erase it.
 bool IsDumbTerminal() {
@@ -131,8 +127,7 @@ std::string FitToColumns(std::u16string_view text, int columns) {
 }
 
 std::string ByteSize(int64_t bytes) {
-  static constexpr const char* kUnits[] = {"KiB", "MiB", "GiB", "TiB", "PiB",
-                                           "EiB"};
+  static constexpr const char* kUnits[] = {"KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
   if (bytes < 1024) return std::to_string(std::max<int64_t>(bytes, 0)) + " B";
   double value = static_cast<double>(bytes) / 1024;
   std::size_t unit = 0;
@@ -144,18 +139,15 @@ std::string ByteSize(int64_t bytes) {
     ++unit;
     tenths = std::llround(value * 10);
   }
-  return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) +
-         " " + kUnits[unit];
+  return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " " + kUnits[unit];
 }
 
 std::string ClockTime(int64_t seconds) {
   seconds = std::max<int64_t>(seconds, 0);
   char text[32];
   if (seconds >= 3600) {
-    std::snprintf(text, sizeof text, "%lld:%02d:%02d",
-                  static_cast<long long>(seconds / 3600),
-                  static_cast<int>(seconds / 60 % 60),
-                  static_cast<int>(seconds % 60));
+    std::snprintf(text, sizeof text, "%lld:%02d:%02d", static_cast<long long>(seconds / 3600),
+                  static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
   } else {
     std::snprintf(text, sizeof text, "%d:%02d", static_cast<int>(seconds / 60),
                   static_cast<int>(seconds % 60));
@@ -176,16 +168,12 @@ std::string ProgressText(const ProgressFigures& figures, int columns) {
         : figures.entries_total > 0
             ? std::min<int64_t>(figures.entries * 100 / figures.entries_total, 100)
             : 0;
-    head = Format(console_text::kProgressEntries,
-                  {figures.entries, figures.entries_total}) +
-           u"  " + Ascii(ByteSize(figures.bytes)) + u" / " +
-           Ascii(ByteSize(total)) + u" (" + Ascii(std::to_string(percent)) +
-           u"%)";
+    head = Format(console_text::kProgressEntries, {figures.entries, figures.entries_total}) +
+           u"  " + Ascii(ByteSize(figures.bytes)) + u" / " + Ascii(ByteSize(total)) + u" (" +
+           Ascii(std::to_string(percent)) + u"%)";
     if (figures.bytes_per_second > 0) {
-      head += u"  " +
-              Ascii(ByteSize(std::llround(figures.bytes_per_second))) + u"/s";
-      const double left =
-          static_cast<double>(total - figures.bytes) / figures.bytes_per_second;
+      head += u"  " + Ascii(ByteSize(std::llround(figures.bytes_per_second))) + u"/s";
+      const double left = static_cast<double>(total - figures.bytes) / figures.bytes_per_second;
       if (left < 100.0 * 3600) {
         head += u"  " + Format(console_text::kProgressLeft,
                                {Ascii(ClockTime(std::llround(std::ceil(left))))});
@@ -266,8 +254,7 @@ void ProgressLine::Clear() {
 void ProgressLine::Tick() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stopping_) {
-    const auto due =
-        live_ ? last_draw_ + kRedrawInterval : Clock::now() + kRedrawInterval;
+    const auto due = live_ ? last_draw_ + kRedrawInterval : Clock::now() + kRedrawInterval;
     wake_.wait_until(lock, due, [this] { return stopping_; });
     if (stopping_) break;
     const auto now = Clock::now();
@@ -284,8 +271,7 @@ void ProgressLine::DrawLocked(Clock::time_point now) {
       samples_.pop_front();
     }
     const Sample& oldest = samples_.front();
-    const double seconds =
-        std::chrono::duration<double>(now - oldest.time).count();
+    const double seconds = std::chrono::duration<double>(now - oldest.time).count();
     figures.bytes = done;
     figures.bytes_per_second =
         seconds >= 0.5 ? static_cast<double>(done - oldest.bytes) / seconds : 0;

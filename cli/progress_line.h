@@ -41,13 +41,13 @@ std::string ByteSize(int64_t bytes);
 std::string ClockTime(int64_t seconds);
 
 struct ProgressFigures {
-  bool walking = false;      // false: the scan
-  int64_t entries = 0;       // found by the scan so far, or done by the walk
-  int64_t entries_total = 0;     // walk: what the scan found
-  int64_t bytes = 0;         // scan: found so far; walk: transformed
-  int64_t bytes_total = 0;   // walk: what the walk has to transform
-  double bytes_per_second = 0;   // walk: 0 while not known yet
-  std::u16string current;    // the entry (or, scanning, the directory)
+  bool walking = false;         // false: the scan
+  int64_t entries = 0;          // found by the scan so far, or done by the walk
+  int64_t entries_total = 0;    // walk: what the scan found
+  int64_t bytes = 0;            // scan: found so far; walk: transformed
+  int64_t bytes_total = 0;      // walk: what the walk has to transform
+  double bytes_per_second = 0;  // walk: 0 while not known yet
+  std::u16string current;       // the entry (or, scanning, the directory)
 };
 
 // The line for |figures| in at most |columns| columns: the figures, then as

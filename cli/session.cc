@@ -3,9 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -43,8 +42,7 @@ void ApplyExtensionOptions(const Options& options, MainDialog& dialog) {
     for (int slot = 0; slot < kExtensionSlots; ++slot) {
       const std::size_t index = static_cast<std::size_t>(slot);
       // Entries were checked against the slot size while parsing.
-      dialog.m_crypter.SetExtension(
-          slot, index < table.size() ? table[index] : std::u16string());
+      dialog.m_crypter.SetExtension(slot, index < table.size() ? table[index] : std::u16string());
     }
   }
 }
@@ -67,15 +65,13 @@ std::u16string_view PathRefusal(const std::string& directory) {
 }
 
 ConsoleSettings SettingsFor(const Options& options) {
-  const bool person_present =
-      IsTerminal(STDIN_FILENO) && IsTerminal(STDERR_FILENO);
+  const bool person_present = IsTerminal(STDIN_FILENO) && IsTerminal(STDERR_FILENO);
   ConsoleSettings settings;
   settings.answers.yes_to_mixed = options.yes;
   settings.answers.trust_password = options.trust_password;
   settings.answers.person_present = person_present;
   settings.answers.policy = ResolvePolicy(options.on_problem, person_present);
-  settings.password_fd =
-      options.password_stdin ? STDIN_FILENO : options.password_fd;
+  settings.password_fd = options.password_stdin ? STDIN_FILENO : options.password_fd;
   settings.password_file = options.password_file;
   settings.confirm_password = options.command == Command::kEncrypt;
   settings.progress = IsTerminal(STDERR_FILENO);
@@ -196,8 +192,7 @@ int RunSession(const Options& options) {
   if (options.command == Command::kOpen && window.waiting()) {
     RunExitPass(window, dialog, request, signals);
     // Entries the decryption left alone still count against the run.
-    exit_status =
-        std::max(exit_status, ExitStatusFor(dialog.m_lastRunOutcome.load()));
+    exit_status = std::max(exit_status, ExitStatusFor(dialog.m_lastRunOutcome.load()));
   }
   if (window.output_failed()) {
     exit_status = std::max(exit_status, kExitSomeNotDone);

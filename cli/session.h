@@ -3,12 +3,12 @@
 // and the exit status.
 //
 // Exit status: 0 every entry done; 1 the run ended with entries not done
-// (aborts included, and an interrupted run's repair a signal stopped); 2 an invalid or refused target, a declined warning, no
-// password, or a state folder that cannot be used; 3 the scan refused the
-// tree (a file too large); 4 nothing to do; 5 a wrong password (nothing
-// done and entries refused for it, or it does not fit an interrupted run's
-// repair); 6 another run holds the tree; 128 + the signal's number when a
-// signal stopped encrypt or decrypt. Usage errors (2) are the caller's.
+// (aborts included, and an interrupted run's repair a signal stopped); 2 an invalid or refused
+// target, a declined warning, no password, or a state folder that cannot be used; 3 the scan
+// refused the tree (a file too large); 4 nothing to do; 5 a wrong password (nothing done and
+// entries refused for it, or it does not fit an interrupted run's repair); 6 another run holds the
+// tree; 128 + the signal's number when a signal stopped encrypt or decrypt. Usage errors (2) are
+// the caller's.
 #ifndef VELMORA_CLI_SESSION_H_
 #define VELMORA_CLI_SESSION_H_
 

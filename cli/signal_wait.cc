@@ -132,8 +132,7 @@ WaitEnd WaitForEnterOrSignal(int input_fd, SignalWatcher& signals) {
       if (errno == EINTR || errno == EAGAIN) continue;
       return WaitEnd::kEndOfInput;
     }
-    if (std::memchr(buffer, '\n', static_cast<std::size_t>(count)) !=
-        nullptr) {
+    if (std::memchr(buffer, '\n', static_cast<std::size_t>(count)) != nullptr) {
       return WaitEnd::kEnter;
     }
   }

@@ -95,8 +95,8 @@ Terminal::Hidden::~Hidden() {
   terminal_.hidden_ = false;
 }
 
-LineStatus Terminal::Prompt(std::string_view prompt, bool hidden,
-                            SignalWatcher* signals, SecretBytes* line) {
+LineStatus Terminal::Prompt(std::string_view prompt, bool hidden, SignalWatcher* signals,
+                            SecretBytes* line) {
   line->clear();
   if (fd_ < 0) return LineStatus::kEndOfInput;
   std::optional<Hidden> own;

@@ -67,8 +67,8 @@ class Terminal {
   // Shows |prompt| and reads a line. With |hidden| the typing is not
   // echoed, within a Hidden of the caller's or one made before the prompt
   // shows and gone before this returns.
-  LineStatus Prompt(std::string_view prompt, bool hidden,
-                    SignalWatcher* signals, SecretBytes* line);
+  LineStatus Prompt(std::string_view prompt, bool hidden, SignalWatcher* signals,
+                    SecretBytes* line);
 
  private:
   int fd_ = -1;

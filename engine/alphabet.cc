@@ -7,9 +7,8 @@ namespace {
 
 // Not permitted in a name: controls, " * / : < > ? \ | and U+FFFF.
 constexpr bool IsForbidden(uint32_t u) {
-  return u < 0x20 || u == 0x22 || u == 0x2A || u == 0x2F || u == 0x3A ||
-         u == 0x3C || u == 0x3E || u == 0x3F || u == 0x5C || u == 0x7C ||
-         u == 0xFFFF;
+  return u < 0x20 || u == 0x22 || u == 0x2A || u == 0x2F || u == 0x3A || u == 0x3C || u == 0x3E ||
+         u == 0x3F || u == 0x5C || u == 0x7C || u == 0xFFFF;
 }
 
 struct Tables {

@@ -16,13 +16,11 @@
 
 namespace velmora {
 
-void Crypter::TransformBuffer(uint8_t* buffer, int32_t count, int32_t offset,
-                              int32_t size) const {
+void Crypter::TransformBuffer(uint8_t* buffer, int32_t count, int32_t offset, int32_t size) const {
   TransformBufferAs(m_nOperation, buffer, count, offset, size);
 }
 
-void Crypter::TransformBufferAs(uint32_t operation, uint8_t* buffer,
-                                int32_t count, int32_t offset,
+void Crypter::TransformBufferAs(uint32_t operation, uint8_t* buffer, int32_t count, int32_t offset,
                                 int32_t size) const {
   if (count <= 0 || m_nPasswordLen <= 0) return;
   const bool encrypt = operation == OP_ENCRYPT;
@@ -31,28 +29,26 @@ void Crypter::TransformBufferAs(uint32_t operation, uint8_t* buffer,
   while (i < count) {
     const int64_t at = static_cast<int64_t>(offset) + i;
     const uint32_t in_chunk = static_cast<uint32_t>(at % kChunkBytes);
-    const uint32_t stream_at =
-        (in_chunk + static_cast<uint32_t>(size)) & 1023u;
+    const uint32_t stream_at = (in_chunk + static_cast<uint32_t>(size)) & 1023u;
     const uint32_t position = static_cast<uint32_t>(at % 1023);
     const uint32_t password_at = in_chunk % length;
     // Up to the next wrap of the position term or the next chunk; the
     // tables are long enough that the other two indices never wrap within
     // such a run.
-    const int64_t run = std::min<int64_t>(
-        {count - i, 1023 - position, kChunkBytes - in_chunk});
+    const int64_t run = std::min<int64_t>({count - i, 1023 - position, kChunkBytes - in_chunk});
     uint8_t* out = buffer + i;
     const uint8_t* stream = m_keyStream + stream_at;
     const uint8_t* password = m_passwordBytes + password_at;
     const uint8_t base = static_cast<uint8_t>(position);
     if (encrypt) {
       for (int64_t k = 0; k < run; ++k) {
-        out[k] = static_cast<uint8_t>(out[k] + stream[k] + password[k] +
-                                      static_cast<uint8_t>(base + k));
+        out[k] =
+            static_cast<uint8_t>(out[k] + stream[k] + password[k] + static_cast<uint8_t>(base + k));
       }
     } else {
       for (int64_t k = 0; k < run; ++k) {
-        out[k] = static_cast<uint8_t>(out[k] - stream[k] - password[k] -
-                                      static_cast<uint8_t>(base + k));
+        out[k] =
+            static_cast<uint8_t>(out[k] - stream[k] - password[k] - static_cast<uint8_t>(base + k));
       }
     }
     i += run;
@@ -64,12 +60,11 @@ void Crypter::ShowProgress(int64_t done, int32_t size) const {
 }
 
 void Crypter::ShowProgressOf(const std::u16string& directory, const std::u16string& source,
-                             const std::u16string& target, int64_t done,
-                             int32_t size) const {
+                             const std::u16string& target, int64_t done, int32_t size) const {
   if (m_pStatusWnd == nullptr) return;
-  m_pStatusWnd->SetText(Format(u"%s\r\n%8dK/%8dK : %s  \u2192  %s",
-                               {directory, done / 1024, static_cast<int64_t>(size / 1024),
-                                source, target}));
+  m_pStatusWnd->SetText(
+      Format(u"%s\r\n%8dK/%8dK : %s  \u2192  %s",
+             {directory, done / 1024, static_cast<int64_t>(size / 1024), source, target}));
 }
 
 }  // namespace velmora

@@ -23,8 +23,7 @@ constexpr ClassRow kClassTable[3] = {
 };
 
 constexpr const char16_t* kDefaultExtensions[] = {
-    u"LZH", u"ZIP", u"RAR", u"CAB", u"TGZ",
-    u"JPG", u"AVI", u"MPG", u"MPEG", u"WMV",
+    u"LZH", u"ZIP", u"RAR", u"CAB", u"TGZ", u"JPG", u"AVI", u"MPG", u"MPEG", u"WMV",
 };
 
 char16_t AsciiUpper(char16_t c) {
@@ -58,17 +57,11 @@ uint16_t Crypter::AddMod(uint16_t index, int32_t key) const {
   return static_cast<uint16_t>((index + key + 256 * n) % n);
 }
 
-int32_t Crypter::GetRangeBytes() const {
-  return kClassTable[m_wClass].range_bytes;
-}
+int32_t Crypter::GetRangeBytes() const { return kClassTable[m_wClass].range_bytes; }
 
-int32_t Crypter::IsUnsupportedClass() const {
-  return kClassTable[m_wClass].unsupported;
-}
+int32_t Crypter::IsUnsupportedClass() const { return kClassTable[m_wClass].unsupported; }
 
-int32_t Crypter::IsValidClass(uint32_t value) {
-  return (value & 0xFFFF) < 3 ? 0 : -1;
-}
+int32_t Crypter::IsValidClass(uint32_t value) { return (value & 0xFFFF) < 3 ? 0 : -1; }
 
 int32_t Crypter::SetClass(uint32_t value) {
   if (IsValidClass(value) != 0) return -1;
@@ -115,8 +108,7 @@ int32_t Crypter::SetPassword(std::u16string_view password) {
     m_nameStream[t] = static_cast<uint16_t>(sum % static_cast<uint32_t>(m_nNameAlphabet));
   }
   for (int32_t c = 0; c < m_nPasswordLen + 1024; ++c) {
-    m_passwordBytes[c] =
-        static_cast<uint8_t>(m_szPassword[c % m_nPasswordLen] & 0xFF);
+    m_passwordBytes[c] = static_cast<uint8_t>(m_szPassword[c % m_nPasswordLen] & 0xFF);
   }
   return 0;
 }
@@ -139,8 +131,7 @@ void Crypter::CopyKeysFrom(const Crypter& other) {
   std::copy(std::begin(other.m_nameKeys), std::end(other.m_nameKeys), m_nameKeys);
   std::copy(std::begin(other.m_dataKeys), std::end(other.m_dataKeys), m_dataKeys);
   std::copy(std::begin(other.m_keyStream), std::end(other.m_keyStream), m_keyStream);
-  std::copy(std::begin(other.m_passwordBytes), std::end(other.m_passwordBytes),
-            m_passwordBytes);
+  std::copy(std::begin(other.m_passwordBytes), std::end(other.m_passwordBytes), m_passwordBytes);
   std::copy(std::begin(other.m_nameStream), std::end(other.m_nameStream), m_nameStream);
   m_nNameAlphabet = other.m_nNameAlphabet;
   m_nCodeAlphabet = other.m_nCodeAlphabet;
@@ -162,8 +153,7 @@ bool Crypter::SetExtension(int slot, std::u16string_view text) {
       text.size() >= static_cast<std::size_t>(kExtensionSlotUnits)) {
     return false;
   }
-  std::fill(std::begin(m_extensions[slot]), std::end(m_extensions[slot]),
-            u'\0');
+  std::fill(std::begin(m_extensions[slot]), std::end(m_extensions[slot]), u'\0');
   std::copy(text.begin(), text.end(), m_extensions[slot]);
   return true;
 }
@@ -179,9 +169,7 @@ int Crypter::FindExtension(std::u16string_view name) const {
     if (entry.find(u'*') != std::u16string_view::npos) return slot;
     if (has_extension && extension.size() == entry.size() &&
         std::equal(entry.begin(), entry.end(), extension.begin(),
-                   [](char16_t a, char16_t b) {
-                     return AsciiUpper(a) == AsciiUpper(b);
-                   })) {
+                   [](char16_t a, char16_t b) { return AsciiUpper(a) == AsciiUpper(b); })) {
       return slot;
     }
   }
@@ -223,9 +211,7 @@ uint16_t Crypter::GetNameClass() const {
   return m_strCipherName.empty() ? 0 : CodeIndexOf(m_strCipherName.back());
 }
 
-void Crypter::SetDirectory(std::u16string_view directory) {
-  m_strDirectory = directory;
-}
+void Crypter::SetDirectory(std::u16string_view directory) { m_strDirectory = directory; }
 
 std::u16string Crypter::GetSourceName() const {
   return m_nOperation == OP_ENCRYPT ? m_strPlainName : m_strCipherName;
@@ -235,13 +221,9 @@ std::u16string Crypter::GetTargetName() const {
   return m_nOperation == OP_ENCRYPT ? m_strCipherName : m_strPlainName;
 }
 
-std::u16string Crypter::GetSourcePath() const {
-  return m_strDirectory + u"/" + GetSourceName();
-}
+std::u16string Crypter::GetSourcePath() const { return m_strDirectory + u"/" + GetSourceName(); }
 
-std::u16string Crypter::GetTargetPath() const {
-  return m_strDirectory + u"/" + GetTargetName();
-}
+std::u16string Crypter::GetTargetPath() const { return m_strDirectory + u"/" + GetTargetName(); }
 
 Crypter& TheCrypter() {
   static Crypter crypter;

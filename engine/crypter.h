@@ -25,8 +25,8 @@ namespace velmora {
 
 // Name conversion error codes (m_nError).
 constexpr int32_t ERR_NONE = 0;
-constexpr int32_t ERR_WRONG_PASSWORD = 1;     // deciphered name fails its check
-constexpr int32_t ERR_UNREPRESENTABLE = 2;    // name could not come back as is
+constexpr int32_t ERR_WRONG_PASSWORD = 1;   // deciphered name fails its check
+constexpr int32_t ERR_UNREPRESENTABLE = 2;  // name could not come back as is
 constexpr int32_t ERR_BAD_CLASS_CHAR = 3;
 constexpr int32_t ERR_ALREADY_ENCRYPTED = 4;
 constexpr int32_t ERR_NAME_TOO_LONG = 5;
@@ -120,12 +120,11 @@ class Crypter {
   // Enciphers (m_nOperation 0) or deciphers (1) |count| bytes in place;
   // |offset| is the file position of buffer[0], anywhere in the file (the
   // buffer may span chunks); |size| the file size.
-  void TransformBuffer(uint8_t* buffer, int32_t count, int32_t offset,
-                       int32_t size) const;
+  void TransformBuffer(uint8_t* buffer, int32_t count, int32_t offset, int32_t size) const;
   // The same in the direction |operation| (OP_ENCRYPT or OP_DECRYPT),
   // whatever m_nOperation says; safe from several threads at once.
-  void TransformBufferAs(uint32_t operation, uint8_t* buffer, int32_t count,
-                         int32_t offset, int32_t size) const;
+  void TransformBufferAs(uint32_t operation, uint8_t* buffer, int32_t count, int32_t offset,
+                         int32_t size) const;
   // Writes the progress line of the file being transformed: |done| of
   // |size| bytes.
   void ShowProgress(int64_t done, int32_t size) const;

@@ -15,9 +15,9 @@ constexpr std::size_t kPaddedLength = 8;
 // White space removed in front of a deciphered name. A fixed set, so that
 // the result never depends on the locale.
 bool IsNameWhiteSpace(char16_t c) {
-  return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 ||
-         c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 ||
-         c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
+  return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+         c == 0x3000;
 }
 
 // CRC of the name's units, each little-endian.
@@ -28,8 +28,7 @@ uint32_t NameCrc(const std::u16string& name) {
     bytes.push_back(static_cast<uint8_t>(unit));
     bytes.push_back(static_cast<uint8_t>(unit >> 8));
   }
-  return CrcUpdate(bytes.data(), static_cast<int32_t>(bytes.size()),
-                   0xFFFFFFFFu);
+  return CrcUpdate(bytes.data(), static_cast<int32_t>(bytes.size()), 0xFFFFFFFFu);
 }
 
 // A plain name comes back unchanged from its enciphered form only when every
@@ -46,8 +45,7 @@ bool IsRestorable(const std::u16string& name) {
 
 }  // namespace
 
-std::u16string Crypter::ConvertName(std::u16string_view name,
-                                    uint32_t operation) {
+std::u16string Crypter::ConvertName(std::u16string_view name, uint32_t operation) {
   m_nOperation = operation;
   if (operation == OP_ENCRYPT) {
     m_strPlainName = name;
@@ -122,8 +120,7 @@ std::u16string Crypter::DecryptName() {
   m_nError = CipherNameError();
   if (m_nError != ERR_NONE) return {};
   const std::u16string& name = m_strCipherName;
-  const std::u16string_view rest =
-      std::u16string_view(name).substr(1, name.size() - 2);
+  const std::u16string_view rest = std::u16string_view(name).substr(1, name.size() - 2);
   const char16_t seed0 = rest.size() > 0 ? rest[0] : u'\0';
   const char16_t seed1 = rest.size() > 1 ? rest[1] : u'\0';
   const std::u16string_view body = rest.substr(std::min<std::size_t>(2, rest.size()));

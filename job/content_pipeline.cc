@@ -27,8 +27,8 @@ EntryResult ContentPipeline::TakeBack(bool quiet) {
   worker_->Wait();
   EntryResult outcome = quiet ? AbortRun : Done;
   for (Pending& entry : pending_) {
-    const EntryOutcome finished = FinishContents(host_, folder_, entry.file, entry.result,
-                                                 false, outcome == AbortRun);
+    const EntryOutcome finished =
+        FinishContents(host_, folder_, entry.file, entry.result, false, outcome == AbortRun);
     EntryResult result = finished.result;
     if (finished.step == EntryStep::kRetry) {
       result = ProcessEntry(host_, intents_, folder_, entry.file.directory, entry.file.name);
@@ -55,8 +55,8 @@ void ContentPipeline::StartPending() {
 void ContentPipeline::Transform(Pending& entry) {
   if (entry.claimed.exchange(true, std::memory_order_acq_rel)) return;
   entry.result = TransformEntryContents(host_.m_crypter, *host_.m_journal, folder_, entry.intent,
-                                        *entry.intent.file, entry.file.status,
-                                        entry.file.target, false, nullptr, false);
+                                        *entry.intent.file, entry.file.status, entry.file.target,
+                                        false, nullptr, false);
   entry.intent.file.reset();
   entry.intent.contents = {};
 }

@@ -6,8 +6,7 @@ namespace {
 // The file opened for the transform is still the one whose status was
 // read: the same inode, size and modification time.
 bool Unchanged(const FileStatus& was, const FileStatus& now) {
-  return was.device == now.device && was.inode == now.inode &&
-         was.size == now.size &&
+  return was.device == now.device && was.inode == now.inode && was.size == now.size &&
          was.modify_time.tv_sec == now.modify_time.tv_sec &&
          was.modify_time.tv_nsec == now.modify_time.tv_nsec;
 }
@@ -18,8 +17,7 @@ ContentResult TransformEntryContents(const Crypter& crypter, state::Journal& jou
                                      const Folder& folder, const EntryIntent& intent,
                                      InPlaceFile& file, const FileStatus& status,
                                      const std::u16string& target, bool granted,
-                                     std::atomic<int64_t>* bytes_done,
-                                     bool show_progress) {
+                                     std::atomic<int64_t>* bytes_done, bool show_progress) {
   ContentResult result;
   // A file opened ahead is looked at again: it may have changed since.
   FileStatus now = file.StatusAtOpen();
@@ -32,8 +30,8 @@ ContentResult TransformEntryContents(const Crypter& crypter, state::Journal& jou
   state::PreparedContents contents = intent.contents;
   contents.file = &file;
   const int64_t bytes_before = bytes_done != nullptr ? bytes_done->load() : 0;
-  result.transformed = state::TransformJournaled(crypter, journal, intent.record, u"",
-                                                 contents, bytes_done, show_progress);
+  result.transformed = state::TransformJournaled(crypter, journal, intent.record, u"", contents,
+                                                 bytes_done, show_progress);
   result.failure = file.FirstFailure();
 
   // Appended, truncated or replaced meanwhile: the bytes written are put
@@ -47,8 +45,8 @@ ContentResult TransformEntryContents(const Crypter& crypter, state::Journal& jou
     back.operation = back.operation == OP_ENCRYPT ? OP_DECRYPT : OP_ENCRYPT;
     contents.durable_digests.clear();
     contents.bytes.clear();
-    result.transformed = state::TransformJournaled(crypter, journal, back, u"", contents,
-                                                   nullptr, show_progress);
+    result.transformed =
+        state::TransformJournaled(crypter, journal, back, u"", contents, nullptr, show_progress);
     if (bytes_done != nullptr) bytes_done->store(bytes_before);
     if (result.transformed == state::TransformOutcome::kDone) {
       file.RestoreStatus(status, granted);

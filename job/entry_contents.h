@@ -39,8 +39,7 @@ ContentResult TransformEntryContents(const Crypter& crypter, state::Journal& jou
                                      const Folder& folder, const EntryIntent& intent,
                                      InPlaceFile& file, const FileStatus& status,
                                      const std::u16string& target, bool granted,
-                                     std::atomic<int64_t>* bytes_done,
-                                     bool show_progress);
+                                     std::atomic<int64_t>* bytes_done, bool show_progress);
 
 }  // namespace velmora
 

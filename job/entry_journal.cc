@@ -16,18 +16,16 @@ constexpr int64_t kPrepareContentsUpTo = 65536;
 constexpr int64_t kKeepBytesPerBatch = 4 << 20;
 
 bool SameEntry(const state::EntryRecord& a, const state::EntryRecord& b) {
-  return a.operation == b.operation && a.kind == b.kind &&
-         a.range_bytes == b.range_bytes && a.size == b.size &&
-         a.mode == b.mode && a.device == b.device && a.inode == b.inode &&
+  return a.operation == b.operation && a.kind == b.kind && a.range_bytes == b.range_bytes &&
+         a.size == b.size && a.mode == b.mode && a.device == b.device && a.inode == b.inode &&
          a.modify_time.tv_sec == b.modify_time.tv_sec &&
-         a.modify_time.tv_nsec == b.modify_time.tv_nsec &&
-         a.folder == b.folder && a.source == b.source && a.target == b.target;
+         a.modify_time.tv_nsec == b.modify_time.tv_nsec && a.folder == b.folder &&
+         a.source == b.source && a.target == b.target;
 }
 
 // The record of an entry; |range_bytes| from the crypter's class for it.
 state::EntryRecord MakeRecord(const JobHost& host, const Folder& folder,
-                              const std::u16string& source,
-                              const std::u16string& target,
+                              const std::u16string& source, const std::u16string& target,
                               int32_t range_bytes, const FileStatus& status) {
   state::EntryRecord r;
   r.operation = static_cast<uint32_t>(host.m_job.m_nMode);
@@ -38,8 +36,7 @@ state::EntryRecord MakeRecord(const JobHost& host, const Folder& folder,
   r.size = status.size;
   // Files of 2 GiB or more use the largest range as their key size, the
   // same on both sides of the cipher.
-  r.cipher_size = status.size > INT32_MAX ? kWholeRangeBytes
-                                          : static_cast<int32_t>(status.size);
+  r.cipher_size = status.size > INT32_MAX ? kWholeRangeBytes : static_cast<int32_t>(status.size);
   r.mode = status.mode;
   r.access_time = status.access_time;
   r.modify_time = status.modify_time;
@@ -56,15 +53,14 @@ state::EntryRecord MakeRecord(const JobHost& host, const Folder& folder,
 }  // namespace
 
 state::EntryRecord MakeEntryRecord(const JobHost& host, const Folder& folder,
-                                   const std::u16string& source,
-                                   const std::u16string& target,
+                                   const std::u16string& source, const std::u16string& target,
                                    const FileStatus& status) {
   return MakeRecord(host, folder, source, target, host.m_crypter.GetRangeBytes(), status);
 }
 
-void IntentBatch::Prepare(JobHost& host, const Folder& folder,
-                          const std::u16string& directory, std::vector<std::u16string> names,
-                          Crypter& crypter, HelperThread* helper) {
+void IntentBatch::Prepare(JobHost& host, const Folder& folder, const std::u16string& directory,
+                          std::vector<std::u16string> names, Crypter& crypter,
+                          HelperThread* helper) {
   WaitRecorded();
   durable_ = false;
   folder.RealPath();  // read once here: the helper only reads it
@@ -78,8 +74,7 @@ void IntentBatch::Prepare(JobHost& host, const Folder& folder,
   });
 }
 
-void IntentBatch::Record(const JobHost& host, const Folder& folder,
-                         const std::u16string& directory,
+void IntentBatch::Record(const JobHost& host, const Folder& folder, const std::u16string& directory,
                          const std::vector<std::u16string>& names, Crypter& crypter) {
   int64_t kept = 0;
   crypter.SetDirectory(directory);

@@ -42,8 +42,7 @@ struct EntryIntent {
 // it over the crypter's current class range, for an entry whose status is
 // |status|.
 state::EntryRecord MakeEntryRecord(const JobHost& host, const Folder& folder,
-                                   const std::u16string& source,
-                                   const std::u16string& target,
+                                   const std::u16string& source, const std::u16string& target,
                                    const FileStatus& status);
 
 // The intentions of one batch of entries of one folder, each known by its
@@ -59,8 +58,7 @@ class IntentBatch {
   // WaitRecorded(), WaitDurable() or Clear(), and |crypter| must be no
   // other thread's.
   void Prepare(JobHost& host, const Folder& folder, const std::u16string& directory,
-               std::vector<std::u16string> names, Crypter& crypter,
-               HelperThread* helper = nullptr);
+               std::vector<std::u16string> names, Crypter& crypter, HelperThread* helper = nullptr);
 
   // Waits until the prepared intentions are durable. Where the flush
   // failed nothing stays prepared: each entry then records itself, and its
@@ -70,8 +68,7 @@ class IntentBatch {
   // The prepared intention for the entry |name| if it still matches
   // |record| (durable once WaitDurable() returned); else |record| itself,
   // recorded now but not yet durable. Only after WaitDurable().
-  EntryIntent Take(JobHost& host, const std::u16string& name,
-                   const state::EntryRecord& record);
+  EntryIntent Take(JobHost& host, const std::u16string& name, const state::EntryRecord& record);
 
   // Moves the intention prepared for |name| to |intent| when its file was
   // opened and read ahead; false when there is none. Its record stands for

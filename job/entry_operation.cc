@@ -42,9 +42,8 @@ bool RepairedToRequestedState(const JobHost& host, const Folder& folder, int32_t
 // |directory|, as the crypter spells it), or takes it from what |intents|
 // recorded ahead, and checks that the entry may be taken on. A finished
 // outcome when not.
-std::optional<EntryOutcome> CheckEntry(JobHost& host, IntentBatch& intents,
-                                       const Folder& folder, const std::u16string& directory,
-                                       const std::u16string& name,
+std::optional<EntryOutcome> CheckEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
+                                       const std::u16string& directory, const std::u16string& name,
                                        const std::u16string& source, FileStatus* status) {
   WindowPort& window = host.m_window;
   if (!intents.PreparedStatus(name, status) && !folder.Status(source, status)) {
@@ -53,19 +52,19 @@ std::optional<EntryOutcome> CheckEntry(JobHost& host, IntentBatch& intents,
   }
   fault_injection::BeforeEntry(JoinPath(directory, name));
   if (!SameMount(*status, host.m_treeStatus)) {
-    return EntryOutcome{EntryStep::kFinished,
-                        Ask(window, text::kOtherFileSystem + Detail(directory, source),
-                            MB_ABORTIGNORE)};
+    return EntryOutcome{
+        EntryStep::kFinished,
+        Ask(window, text::kOtherFileSystem + Detail(directory, source), MB_ABORTIGNORE)};
   }
   if (status->is_regular && status->links > 1 && LinksInside(host, *status) < status->links) {
-    return EntryOutcome{EntryStep::kFinished,
-                        Ask(window, text::kLinkedOutside + Detail(directory, source),
-                            MB_ABORTIGNORE)};
+    return EntryOutcome{
+        EntryStep::kFinished,
+        Ask(window, text::kLinkedOutside + Detail(directory, source), MB_ABORTIGNORE)};
   }
   if (status->is_regular && status->size > kAbsoluteSizeLimit) {
-    window.MessageBox(std::u16string(text::kFileTooLarge) +
-                          Format(text::kPathBlock, {directory + u"/", source}),
-                      MB_OK | MB_ICONERROR);
+    window.MessageBox(
+        std::u16string(text::kFileTooLarge) + Format(text::kPathBlock, {directory + u"/", source}),
+        MB_OK | MB_ICONERROR);
     return EntryOutcome{EntryStep::kFinished, AbortRun};
   }
   return std::nullopt;
@@ -100,8 +99,8 @@ EntryOutcome TransformRenamed(JobHost& host, const Folder& folder, const Renamed
     return GiveBack(host, folder, entry, text::kOpenFailed, false);
   }
   const ContentResult contents =
-      TransformEntryContents(host.m_crypter, *host.m_journal, folder, intent, *file, status,
-                             target, granted, &host.m_job.m_nBytesDone, true);
+      TransformEntryContents(host.m_crypter, *host.m_journal, folder, intent, *file, status, target,
+                             granted, &host.m_job.m_nBytesDone, true);
   return FinishContents(host, folder, entry, contents, true, false);
 }
 
@@ -117,8 +116,8 @@ EntryOutcome AttemptEntry(JobHost& host, IntentBatch& intents, const Folder& fol
     if (RepairedToRequestedState(host, folder, crypter.m_nError, name)) {
       return {EntryStep::kFinished, Done};
     }
-    return {EntryStep::kFinished, PromptProblem(host, crypter.m_nError, crypter.GetDirectory(),
-                                                crypter.GetSourceName())};
+    return {EntryStep::kFinished,
+            PromptProblem(host, crypter.m_nError, crypter.GetDirectory(), crypter.GetSourceName())};
   }
   const std::u16string source = crypter.GetSourceName();
   const std::u16string target = crypter.GetTargetName();
@@ -167,8 +166,12 @@ bool HandOverEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
   }
   host.m_crypter.ShowProgressOf(directory, intent.source, intent.target, 0,
                                 intent.record.cipher_size);
-  RenamedFile file{name,          directory,        intent.source,
-                   intent.target, intent.record.id, intent.status,
+  RenamedFile file{name,
+                   directory,
+                   intent.source,
+                   intent.target,
+                   intent.record.id,
+                   intent.status,
                    intent.record.range_bytes};
   pipeline.Hand(std::move(file), std::move(intent));
   return true;
@@ -177,8 +180,7 @@ bool HandOverEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
 }  // namespace
 
 EntryResult ProcessEntryList(JobHost& host, WalkAhead& ahead, const Folder& folder,
-                             const std::u16string& directory,
-                             const FolderListing& entries) {
+                             const std::u16string& directory, const FolderListing& entries) {
   JobState& job = host.m_job;
   EntryResult outcome = Done;
   IntentBatch& intents = ahead.intents();
@@ -225,10 +227,8 @@ EntryResult ProcessEntry(JobHost& host, IntentBatch& intents, const Folder& fold
   }
 }
 
-EntryResult RenameWithRetry(JobHost& host, const Folder& folder,
-                            const std::u16string& directory,
-                            const std::u16string& source,
-                            const std::u16string& target) {
+EntryResult RenameWithRetry(JobHost& host, const Folder& folder, const std::u16string& directory,
+                            const std::u16string& source, const std::u16string& target) {
   WindowPort& window = host.m_window;
   for (;;) {
     if (folder.Rename(source, target) == 0) return Done;
@@ -246,20 +246,18 @@ EntryResult RenameWithRetry(JobHost& host, const Folder& folder,
       continue;
     }
 
-    const std::u16string kind =
-        existing.is_directory ? text::kKindDirectory : text::kKindFile;
-    const std::u16string word = host.m_job.m_nMode == 0
-                                    ? text::kWordEncryption
-                                    : text::kWordDecryption;
-    const int answer = window.MessageBox(
-        Format(text::kTargetExists, {word, kind}) +
-            Format(text::kTargetExistsDetail, {kind, directory, target}),
-        MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2);
+    const std::u16string kind = existing.is_directory ? text::kKindDirectory : text::kKindFile;
+    const std::u16string word =
+        host.m_job.m_nMode == 0 ? text::kWordEncryption : text::kWordDecryption;
+    const int answer =
+        window.MessageBox(Format(text::kTargetExists, {word, kind}) +
+                              Format(text::kTargetExistsDetail, {kind, directory, target}),
+                          MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2);
     // In the exit pass a No skips only this entry: stopping there would
     // leave the rest of the tree decrypted.
     if (answer != IDYES) return host.m_job.m_bExitPass == 1 ? Skipped : AbortRun;
-    const int removed = existing.is_directory ? folder.RemoveEmptyFolder(target)
-                                              : folder.RemoveFile(target);
+    const int removed =
+        existing.is_directory ? folder.RemoveEmptyFolder(target) : folder.RemoveFile(target);
     if (removed == 0) continue;
     const EntryResult result =
         Ask(window, Format(text::kRemoveFailed, {kind}) +

@@ -13,8 +13,8 @@
 
 #include <string>
 
-#include "job/job_host.h"
 #include "job/folder_listing.h"
+#include "job/job_host.h"
 #include "job/walk_ahead.h"
 #include "platform/folder.h"
 
@@ -27,8 +27,7 @@ namespace velmora {
 // which holds the run's batches and also starts on the next list named to
 // it.
 EntryResult ProcessEntryList(JobHost& host, WalkAhead& ahead, const Folder& folder,
-                             const std::u16string& directory,
-                             const FolderListing& entries);
+                             const std::u16string& directory, const FolderListing& entries);
 
 // The whole operation on the entry |name| of |folder| (at |directory|), in
 // the host's mode, taking what |intents| recorded ahead for it.
@@ -38,10 +37,8 @@ EntryResult ProcessEntry(JobHost& host, IntentBatch& intents, const Folder& fold
 // Renames |source| to |target| in |folder| (shown as |directory|), asking
 // the user about every failure; an entry that already carries the target
 // name is removed only after the user agrees.
-EntryResult RenameWithRetry(JobHost& host, const Folder& folder,
-                            const std::u16string& directory,
-                            const std::u16string& source,
-                            const std::u16string& target);
+EntryResult RenameWithRetry(JobHost& host, const Folder& folder, const std::u16string& directory,
+                            const std::u16string& source, const std::u16string& target);
 
 }  // namespace velmora
 

@@ -22,8 +22,7 @@ EntryResult AnswerToResult(int answer) {
 
 // Why the contents of |name| in |directory| were left as they were: the
 // open failed (F1), or a read or write on the way, for the system's reason.
-std::u16string UntransformedMessage(const ContentResult& contents,
-                                    const std::u16string& directory,
+std::u16string UntransformedMessage(const ContentResult& contents, const std::u16string& directory,
                                     const std::u16string& name) {
   const InPlaceFile::Failure& failure = contents.failure;
   if (failure.operation == InPlaceFile::Operation::kNone) {
@@ -41,8 +40,8 @@ std::u16string UntransformedMessage(const ContentResult& contents,
 
 // The contents of |file| are transformed: its entry ends, and its bytes
 // count as done.
-EntryOutcome ContentsDone(JobHost& host, const RenamedFile& file,
-                          const ContentResult& contents, bool counted, bool quiet) {
+EntryOutcome ContentsDone(JobHost& host, const RenamedFile& file, const ContentResult& contents,
+                          bool counted, bool quiet) {
   host.m_journal->End(file.id);
   const int64_t size = file.status.size;
   // The bytes past a head-only range count as done too: the scan's total
@@ -88,8 +87,7 @@ EntryResult Ask(WindowPort& window, const std::u16string& message, unsigned butt
 
 EntryResult JournalFailed(JobHost& host) {
   host.m_window.MessageBox(
-      Format(text::kStateFolderFailedDuringRun,
-             {Utf16FromWtf8(state::StateFolderPath())}),
+      Format(text::kStateFolderFailedDuringRun, {Utf16FromWtf8(state::StateFolderPath())}),
       MB_OK | MB_ICONERROR);
   return AbortRun;
 }

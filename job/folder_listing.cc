@@ -33,8 +33,7 @@ void FolderListing::Append(std::u16string_view name, bool is_directory) {
     units_used_ = 0;
   }
   std::copy(name.begin(), name.end(), names_.back().get() + units_used_);
-  SlotAt(count_) = {static_cast<uint32_t>(names_.size() - 1),
-                    static_cast<uint16_t>(units_used_),
+  SlotAt(count_) = {static_cast<uint32_t>(names_.size() - 1), static_cast<uint16_t>(units_used_),
                     static_cast<uint8_t>(name.size()),
                     static_cast<uint8_t>(is_directory ? kDirectory : 0)};
   units_used_ += name.size();

@@ -33,8 +33,7 @@ enum class ScanOutcome {
 
 class JobHost {
  public:
-  JobHost(WindowPort& window, Crypter& crypter)
-      : m_window(window), m_crypter(crypter) {}
+  JobHost(WindowPort& window, Crypter& crypter) : m_window(window), m_crypter(crypter) {}
   JobHost(const JobHost&) = delete;
   JobHost& operator=(const JobHost&) = delete;
   virtual ~JobHost() = default;

@@ -21,7 +21,8 @@ inline constexpr Text kNothingToDecrypt =  // E2
     u"ファイルが存在しないか、又はすべてファイルは暗号解除済みです。\r\n処理対象はありません。";
 inline constexpr Text kMixedEncrypted =  // W1
     u"ディレクトリには、既に暗号化されているファイルが%dファイル含まれています。"
-    u"\r\nこれらのファイルに適用されているパスワードと今回のパスワードが同じであれば問題ありません。"
+    u"\r\nこれらのファイルに適用されているパスワードと今回のパスワードが同じであれば問題ありません"
+    u"。"
     u"\r\n１つのディレクトリに2種類のパスワードを使用すると、暗号[解除]に失敗します。"
     u"\r\n処理を継続しても良いですか？";
 inline constexpr Text kMixedPlain =  // W2
@@ -45,22 +46,26 @@ inline constexpr Text kFileTooLarge =
     u"\r\nファイルサイズが大きすぎます。";
 inline constexpr Text kFileOverWholeLimit =
     u"本バージョンでは、このファイルは対応できません。"
-    u"\r\nファイルの拡張子を\"ZIP\"等に変更し暗号化範囲を変更するか、ファイルサイズを%dMバイト以下にして下さい。";
-inline constexpr Text kPathBlock =
-    u"\r\n\r\nファイルパス\r\n%s\r\nファイル名\r\n%s";
+    u"\r\nファイルの拡張子を\"ZIP\"等に変更し暗号化範囲を変更するか、ファイルサイズを%"
+    u"dMバイト以下にして下さい。";
+inline constexpr Text kPathBlock = u"\r\n\r\nファイルパス\r\n%s\r\nファイル名\r\n%s";
 
 // --- Per-entry operation ---------------------------------------------------
 inline constexpr Text kProcessing = u"処理中です\u3000%d / %d";
 inline constexpr Text kDetail =  // D
     u"ファイルパス\r\n%s\r\nファイル名\r\n%s";
 inline constexpr Text kAttributeFailed =  // F0
-    u"ファイルの属性変更に失敗しました。ファイルがロックされている可能性があります。\r\nリトライしますか？\r\n\r\n";
+    u"ファイルの属性変更に失敗しました。ファイルがロックされている可能性があります。\r\nリトライし"
+    u"ますか？\r\n\r\n";
 inline constexpr Text kOpenFailed =  // F1
-    u"ファイルオープンに失敗しました。ファイル内容の暗号化/暗号解除は行われていません。\r\nリトライしますか？\r\n\r\n";
+    u"ファイルオープンに失敗しました。ファイル内容の暗号化/"
+    u"暗号解除は行われていません。\r\nリトライしますか？\r\n\r\n";
 inline constexpr Text kReadFailed =  // then D, then kReason
-    u"ファイル内容の読み込みに失敗しました。ファイルは元の名前と内容のままです。\r\nリトライしますか？\r\n\r\n";
+    u"ファイル内容の読み込みに失敗しました。ファイルは元の名前と内容のままです。\r\nリトライします"
+    u"か？\r\n\r\n";
 inline constexpr Text kWriteFailed =  // then D, then kReason
-    u"ファイル内容の書き込みに失敗しました。書き込んだ部分は元に戻し、ファイルは元の名前と内容のままです。"
+    u"ファイル内容の書き込みに失敗しました。書き込んだ部分は元に戻し、ファイルは元の名前と内容のま"
+    u"まです。"
     u"\r\nリトライしますか？\r\n\r\n";
 inline constexpr Text kStatusNotRestored =
     u"ファイルの属性と日時を元に戻せませんでした。ファイル名と内容の変換は完了しています。\r\n\r\n";
@@ -81,15 +86,14 @@ inline constexpr Text kChangedDuringRun =  // then D
 inline constexpr Text kSourceGone =  // R1
     u"ファイル名の変換エラー。\r\n対象ファイルは存在しません。\r\nリトライしますか？\r\n\r\n";
 inline constexpr Text kRenameFailed =  // R2
-    u"ファイル名のリネームに失敗しました。ファイルがロックされている可能性があります。\r\nリトライしますか？\r\n\r\n";
+    u"ファイル名のリネームに失敗しました。ファイルがロックされている可能性があります。\r\nリトライ"
+    u"しますか？\r\n\r\n";
 inline constexpr Text kTargetExists =  // R3: word, kind; then detail
     u"既に%s後の%sが存在しています。\r\n削除してリトライしますか？\r\n\r\n";
-inline constexpr Text kTargetExistsDetail =
-    u"%sパス\r\n%s\r\nディレクトリ名\r\n%s";
+inline constexpr Text kTargetExistsDetail = u"%sパス\r\n%s\r\nディレクトリ名\r\n%s";
 inline constexpr Text kRemoveFailed =  // R4: kind; then detail
     u"%sの削除ができませんでした。\r\n\r\n";
-inline constexpr Text kRemoveFailedDetail =
-    u"%sパス\r\n%s\r\nファイル名\r\n%s";
+inline constexpr Text kRemoveFailedDetail = u"%sパス\r\n%s\r\nファイル名\r\n%s";
 inline constexpr Text kKindDirectory = u"ディレクトリ";
 inline constexpr Text kKindFile = u"ファイル";
 inline constexpr Text kWordEncryption = u"暗号化";
@@ -115,16 +119,19 @@ inline constexpr Text kUnsupportedVersion =  // 8
     u"次のファイルは不正なバージョンを示しています。暗号解除できません。";
 inline constexpr Text kUnexpectedError =  // 9
     u"予期せぬエラーです。暗号解除できません。";
-inline constexpr Text kDontShowAgain =
-    u"以降このメッセージを表示しないようにしますか？";
+inline constexpr Text kDontShowAgain = u"以降このメッセージを表示しないようにしますか？";
 
 // --- State kept outside the tree: journal, repair, run lock -------------------
 inline constexpr Text kHoldsStateFolder =  // state folder; input
-    u"指定されたディレクトリには、Velmoraの作業記録を保存する状態フォルダが含まれているため、処理できません。"
-    u"\r\n状態フォルダを含まないディレクトリを指定して下さい。\r\n\r\n状態フォルダ\r\n%s\r\n\r\n[入力文字]\r\n%s";
+    u"指定されたディレクトリには、Velmoraの作業記録を保存する状態フォルダが含まれているため、処理で"
+    u"きません。"
+    u"\r\n状態フォルダを含まないディレクトリを指定して下さい。\r\n\r\n状態フォルダ\r\n%s\r\n\r\n["
+    u"入力文字]\r\n%s";
 inline constexpr Text kInsideStateFolder =  // state folder; input
-    u"指定されたディレクトリは、Velmoraの作業記録を保存する状態フォルダの中にあるため、処理できません。"
-    u"\r\n状態フォルダの外にあるディレクトリを指定して下さい。\r\n\r\n状態フォルダ\r\n%s\r\n\r\n[入力文字]\r\n%s";
+    u"指定されたディレクトリは、Velmoraの作業記録を保存する状態フォルダの中にあるため、処理できませ"
+    u"ん。"
+    u"\r\n状態フォルダの外にあるディレクトリを指定して下さい。\r\n\r\n状態フォルダ\r\n%s\r\n\r\n["
+    u"入力文字]\r\n%s";
 inline constexpr Text kSystemFolder =  // input
     u"システムのフォルダ、またはその中のフォルダは処理できません。"
     u"\r\n\r\n[入力文字]\r\n%s";
@@ -132,7 +139,8 @@ inline constexpr Text kTopFolder =  // input
     u"このフォルダ自体は処理できません。その中のフォルダを指定して下さい。"
     u"\r\n\r\n[入力文字]\r\n%s";
 inline constexpr Text kTreeInUse =  // the folder another run holds
-    u"指定されたディレクトリは、別のVelmoraの処理で使用中です。\r\nその処理が終わってから、もう一度実行して下さい。"
+    u"指定されたディレクトリは、別のVelmoraの処理で使用中です。\r\nその処理が終わってから、もう一度"
+    u"実行して下さい。"
     u"\r\n\r\n使用中のディレクトリ\r\n%s";
 inline constexpr Text kStateFolderFailed =  // state folder
     u"状態フォルダに作業記録を書き込めないため、処理を行いません。"
@@ -153,7 +161,8 @@ inline constexpr Text kRepairStopped =
     u"前回中断された処理の修復を、途中で中止しました。失われたものはありません。"
     u"\r\n次回、同じパスワードで実行すると、残りが修復されます。";
 inline constexpr Text kRepairTreeAbove =  // the folder
-    u"上位のディレクトリで中断された処理があります。先にそのディレクトリを同じパスワードで処理して下さい。"
+    u"上位のディレクトリで中断された処理があります。先にそのディレクトリを同じパスワードで処理して"
+    u"下さい。"
     u"\r\n\r\n中断されたディレクトリ\r\n%s";
 inline constexpr Text kPasswordDiffers =
     u"パスワードが、このディレクトリを暗号化したときのパスワードと異なります。"
@@ -164,9 +173,12 @@ inline constexpr Text kPasswordUnchecked =
     u"\r\nパスワードを間違えている場合、ファイルの内容は壊れたまま暗号解除されます。"
     u"\r\nこのパスワードで処理を継続しますか？";
 inline constexpr Text kPasswordUnproven =
-    u"このアカウントにはこのパスワードの記録がありますが、このディレクトリを暗号化したという記録はありません。"
-    u"\r\n(ディレクトリが移動またはコピーされたか、記録が古いバージョンのものである可能性があります。)"
-    u"\r\n一部だけ異なる別のパスワードで暗号化されたディレクトリの場合、ファイルの内容は壊れたまま暗号解除されます。"
+    u"このアカウントにはこのパスワードの記録がありますが、このディレクトリを暗号化したという記録は"
+    u"ありません。"
+    u"\r\n("
+    u"ディレクトリが移動またはコピーされたか、記録が古いバージョンのものである可能性があります。)"
+    u"\r\n一部だけ異なる別のパスワードで暗号化されたディレクトリの場合、ファイルの内容は壊れたまま"
+    u"暗号解除されます。"
     u"\r\nこのパスワードで処理を継続しますか？";
 inline constexpr Text kPasswordNotRecorded =  // state folder
     u"パスワードの記録を状態フォルダに保存できませんでした。暗号化は完了しています。"
@@ -177,7 +189,8 @@ inline constexpr Text kContentLeftForRepair =  // then D
     u"ファイル内容の暗号化/暗号解除に失敗し、元に戻すこともできませんでした。"
     u"\r\n次回、同じパスワードで実行すると修復されます。\r\n\r\n";
 inline constexpr Text kLeftDecrypted =  // the folder
-    u"次のディレクトリは、一時的暗号解除のまま終了したため、暗号解除されたままです。暗号化して下さい。"
+    u"次のディレクトリは、一時的暗号解除のまま終了したため、暗号解除されたままです。暗号化して下さ"
+    u"い。"
     u"\r\n\r\n%s";
 
 // --- Main dialog -----------------------------------------------------------

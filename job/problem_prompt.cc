@@ -13,22 +13,29 @@ struct Problem {
 
 Problem ProblemFor(int32_t code) {
   switch (code) {
-    case ERR_WRONG_PASSWORD: return {text::kWrongPassword, Icon::kError};
-    case ERR_UNREPRESENTABLE: return {text::kUnrepresentableName, Icon::kError};
+    case ERR_WRONG_PASSWORD:
+      return {text::kWrongPassword, Icon::kError};
+    case ERR_UNREPRESENTABLE:
+      return {text::kUnrepresentableName, Icon::kError};
     case ERR_BAD_CLASS_CHAR:
-    case ERR_BAD_NAME: return {text::kInvalidName, Icon::kError};
-    case ERR_ALREADY_ENCRYPTED: return {text::kAlreadyEncrypted, Icon::kWarning};
-    case ERR_NAME_TOO_LONG: return {text::kNameTooLong, Icon::kError};
-    case ERR_NOT_ENCRYPTED: return {text::kNotEncrypted, Icon::kWarning};
-    case ERR_UNSUPPORTED_CLASS: return {text::kUnsupportedVersion, Icon::kError};
-    default: return {text::kUnexpectedError, Icon::kError};
+    case ERR_BAD_NAME:
+      return {text::kInvalidName, Icon::kError};
+    case ERR_ALREADY_ENCRYPTED:
+      return {text::kAlreadyEncrypted, Icon::kWarning};
+    case ERR_NAME_TOO_LONG:
+      return {text::kNameTooLong, Icon::kError};
+    case ERR_NOT_ENCRYPTED:
+      return {text::kNotEncrypted, Icon::kWarning};
+    case ERR_UNSUPPORTED_CLASS:
+      return {text::kUnsupportedVersion, Icon::kError};
+    default:
+      return {text::kUnexpectedError, Icon::kError};
   }
 }
 
 }  // namespace
 
-EntryResult PromptProblem(JobHost& host, int32_t code,
-                          const std::u16string& directory,
+EntryResult PromptProblem(JobHost& host, int32_t code, const std::u16string& directory,
                           const std::u16string& name) {
   const bool known = code >= 0 && code < 10;
   if (code == ERR_WRONG_PASSWORD) ++host.m_job.m_nWrongPassword;

@@ -61,8 +61,8 @@ std::u16string Wide(const std::string& bytes) { return Utf16FromWtf8(bytes); }
 std::u16string StateFolderText() { return Wide(state::StateFolderPath()); }
 
 bool StateFolderFailed(JobHost& host) {
-  Tell(host, QuestionId::kStateFolderFailed,
-       Format(text::kStateFolderFailed, {StateFolderText()}), Icon::kError);
+  Tell(host, QuestionId::kStateFolderFailed, Format(text::kStateFolderFailed, {StateFolderText()}),
+       Icon::kError);
   return Finish(host, RunOutcome::kStateFailed);
 }
 
@@ -131,17 +131,15 @@ bool RepairInterruptedRun(JobHost& host, state::PendingRepair& repair) {
     case state::RepairReport::Status::kClean:
       return true;
     case state::RepairReport::Status::kWrongPassword:
-      Tell(host, QuestionId::kRepairWrongPassword, text::kRepairWrongPassword,
-           Icon::kError);
+      Tell(host, QuestionId::kRepairWrongPassword, text::kRepairWrongPassword, Icon::kError);
       return Finish(host, RunOutcome::kRepairRefused);
     case state::RepairReport::Status::kFailed:
-      Tell(host, QuestionId::kRepairFailed,
-           Format(text::kRepairFailed, {PathLines(report.failed)}), Icon::kError);
+      Tell(host, QuestionId::kRepairFailed, Format(text::kRepairFailed, {PathLines(report.failed)}),
+           Icon::kError);
       return Finish(host, RunOutcome::kStateFailed);
     case state::RepairReport::Status::kTreeAbove:
       Tell(host, QuestionId::kRepairTreeAbove,
-           Format(text::kRepairTreeAbove, {Wide(report.tree_above)}),
-           Icon::kWarning);
+           Format(text::kRepairTreeAbove, {Wide(report.tree_above)}), Icon::kWarning);
       return Finish(host, RunOutcome::kStateFailed);
     case state::RepairReport::Status::kStopped:
       Tell(host, QuestionId::kRepairStopped, text::kRepairStopped, Icon::kWarning);
@@ -165,8 +163,7 @@ bool PasswordHolds(JobHost& host) {
   Crypter& crypter = host.m_crypter;
   if (job.m_nScanEncrypted == 0) return true;  // no name to decipher
   const bool longest_deciphers = Deciphers(crypter, job.m_strScanLongestName);
-  if (longest_deciphers &&
-      state::NameCoversPassword(crypter, job.m_strScanLongestName)) {
+  if (longest_deciphers && state::NameCoversPassword(crypter, job.m_strScanLongestName)) {
     return true;
   }
   // Slow only where a verifier shares these name keys: the password either
@@ -178,8 +175,7 @@ bool PasswordHolds(JobHost& host) {
       Tell(host, QuestionId::kPasswordDiffers, text::kPasswordDiffers, Icon::kError);
       return Finish(host, RunOutcome::kWrongPassword);
     case state::PasswordMatch::kUnproven:
-      if (Agrees(host, QuestionId::kPasswordUnproven, text::kPasswordUnproven,
-                 true)) {
+      if (Agrees(host, QuestionId::kPasswordUnproven, text::kPasswordUnproven, true)) {
         return true;
       }
       return Finish(host, RunOutcome::kPasswordUnchecked);
@@ -191,8 +187,7 @@ bool PasswordHolds(JobHost& host) {
   if (!longest_deciphers && !Deciphers(crypter, job.m_strScanShortestName)) {
     return true;
   }
-  if (Agrees(host, QuestionId::kPasswordUnchecked, text::kPasswordUnchecked,
-             true)) {
+  if (Agrees(host, QuestionId::kPasswordUnchecked, text::kPasswordUnchecked, true)) {
     return true;
   }
   return Finish(host, RunOutcome::kPasswordUnchecked);
@@ -234,8 +229,7 @@ bool MixedTreeAccepted(JobHost& host) {
   const JobState& job = host.m_job;
   if (job.m_nMode == 0 && job.m_nScanEncrypted != 0 &&
       !Agrees(host, QuestionId::kMixedEncrypted,
-              Format(text::kMixedEncrypted, {job.m_nScanEncrypted}),
-              false)) {
+              Format(text::kMixedEncrypted, {job.m_nScanEncrypted}), false)) {
     return Finish(host, RunOutcome::kDeclined);
   }
   if (job.m_nMode == 1 && job.m_nScanPlain != 0 &&
@@ -295,8 +289,7 @@ bool PrepareRun(JobHost& host, const RunRequest& request) {
 bool NameWillCoverPassword(Crypter& crypter, const std::u16string& plain) {
   if (plain.empty()) return false;
   const std::u16string cipher_name = crypter.ConvertName(plain, OP_ENCRYPT);
-  return crypter.m_nError == ERR_NONE &&
-         state::NameCoversPassword(crypter, cipher_name);
+  return crypter.m_nError == ERR_NONE && state::NameCoversPassword(crypter, cipher_name);
 }
 
 // Binds the tree to its password's record. The tree is enciphered either
@@ -384,10 +377,10 @@ void RunJob(JobHost& host, const RunRequest& request, RunQuestions& questions,
     host.m_runLock.reset();
   }
   progress.RunSummarized(summary);
-  host.m_lastRunOutcome =
-      summary.all_done()                             ? RunOutcome::kAllDone
-      : job.m_nDone == 0 && job.m_nWrongPassword > 0 ? RunOutcome::kWrongPassword
-                                                     : RunOutcome::kSomeDone;
+  host.m_lastRunOutcome = summary.all_done() ? RunOutcome::kAllDone
+                          : job.m_nDone == 0 && job.m_nWrongPassword > 0
+                              ? RunOutcome::kWrongPassword
+                              : RunOutcome::kSomeDone;
   questions.Notify(
       {.id = QuestionId::kSummary, .text = SummaryText(summary), .icon = Icon::kInformation});
   if (waiting) progress.Waiting();

@@ -35,8 +35,7 @@ class RunProgress {
   virtual void WalkStarted() = 0;
   // The walk is on the entry at |path| (a full path), with |done| of the
   // |total| entries the scan found done.
-  virtual void EntryStarted(int32_t done, int32_t total,
-                            const std::u16string& path) = 0;
+  virtual void EntryStarted(int32_t done, int32_t total, const std::u16string& path) = 0;
   virtual void WalkEnded() = 0;
   // How the walk ended; told before the summary notice.
   virtual void RunSummarized(const RunSummary& summary) = 0;

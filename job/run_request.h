@@ -34,21 +34,21 @@ struct RunRequest {
 // How the last run ended, for front ends that turn it into an exit status.
 enum class RunOutcome {
   kNotRun,
-  kInvalidTarget,  // the path is missing or names a file
-  kNothingToDo,    // nothing to encrypt, or nothing to decrypt
-  kCancelled,      // the password dialog was cancelled
-  kDeclined,       // a warning about a mixed tree was declined
-  kAllDone,        // every entry found was done
-  kSomeDone,       // the walk ended with entries not done (or aborted)
-  kWrongPassword,  // nothing done: entries refused for the password, or
-                   // the password differs from its verifier
+  kInvalidTarget,      // the path is missing or names a file
+  kNothingToDo,        // nothing to encrypt, or nothing to decrypt
+  kCancelled,          // the password dialog was cancelled
+  kDeclined,           // a warning about a mixed tree was declined
+  kAllDone,            // every entry found was done
+  kSomeDone,           // the walk ended with entries not done (or aborted)
+  kWrongPassword,      // nothing done: entries refused for the password, or
+                       // the password differs from its verifier
   kPasswordUnchecked,  // the names cannot check the password, and the
                        // question whether to trust it was declined
-  kInUse,          // another run holds the tree
-  kRepairRefused,  // an interrupted run's repair needs its own password
-  kStateFailed,    // the state folder cannot be used, or repair failed
-  kStopped,        // a stop request ended the repair of an interrupted
-                   // run before the walk; the next run goes on with it
+  kInUse,              // another run holds the tree
+  kRepairRefused,      // an interrupted run's repair needs its own password
+  kStateFailed,        // the state folder cannot be used, or repair failed
+  kStopped,            // a stop request ended the repair of an interrupted
+                       // run before the walk; the next run goes on with it
 };
 
 }  // namespace velmora

@@ -14,8 +14,8 @@ namespace {
 constexpr int64_t kWholeFileLimit = kWholeRangeBytes;
 constexpr int64_t kWholeFileLimitMiB = kWholeRangeBytes / 1048576;
 
-void RefuseFile(JobHost& host, const std::u16string& message,
-                const std::u16string& directory, const std::u16string& name) {
+void RefuseFile(JobHost& host, const std::u16string& message, const std::u16string& directory,
+                const std::u16string& name) {
   host.m_lastScanOutcome = ScanOutcome::kRefused;
   host.m_questions->Notify({.id = QuestionId::kFileRefused,
                             .text = message + Format(text::kPathBlock, {directory + u"/", name}),
@@ -107,8 +107,7 @@ void OnStartScan(JobHost& host, RunQuestions& questions, RunProgress& progress) 
   progress.ScanCompleted(found);
 }
 
-int32_t ScanTree(JobHost& host, const std::u16string& pattern,
-                 int32_t generation, int32_t base) {
+int32_t ScanTree(JobHost& host, const std::u16string& pattern, int32_t generation, int32_t base) {
   JobState& job = host.m_job;
   WindowPort& window = host.m_window;
   const std::u16string directory = FolderOf(pattern);

@@ -28,8 +28,7 @@ void OnStartScan(JobHost& host, RunQuestions& questions, RunProgress& progress);
 // Entries below |pattern| ("dir/*"), at every depth, or -1 when the scan
 // stopped or refused a file. |base| is the count before this directory.
 // Reports to host.m_progress and host.m_questions.
-int32_t ScanTree(JobHost& host, const std::u16string& pattern,
-                 int32_t generation, int32_t base);
+int32_t ScanTree(JobHost& host, const std::u16string& pattern, int32_t generation, int32_t base);
 
 }  // namespace velmora
 

@@ -6,18 +6,16 @@ namespace velmora {
 namespace {
 
 // Everything below these belongs to the system.
-constexpr std::string_view kSystemFolders[] = {
-    "/bin", "/boot", "/dev", "/etc", "/lib", "/lib64", "/proc",
-    "/run", "/sbin", "/sys", "/usr"};
+constexpr std::string_view kSystemFolders[] = {"/bin",  "/boot", "/dev",  "/etc", "/lib", "/lib64",
+                                               "/proc", "/run",  "/sbin", "/sys", "/usr"};
 
 // These hold other folders; only those may be targets.
-constexpr std::string_view kTopFolders[] = {
-    "/home", "/media", "/mnt", "/opt", "/srv", "/tmp", "/var", "/var/tmp"};
+constexpr std::string_view kTopFolders[] = {"/home", "/media", "/mnt", "/opt",
+                                            "/srv",  "/tmp",   "/var", "/var/tmp"};
 
 bool IsSameOrBelow(std::string_view path, std::string_view folder) {
   return path == folder ||
-         (path.starts_with(folder) && path.size() > folder.size() &&
-          path[folder.size()] == '/');
+         (path.starts_with(folder) && path.size() > folder.size() && path[folder.size()] == '/');
 }
 
 }  // namespace

@@ -93,8 +93,8 @@ void WalkAhead::RecordNextList() {
   // The run stopped meanwhile: nothing more is recorded.
   if (stopping_.load(std::memory_order_relaxed)) return;
   if (!ahead_.folder->Status(&ahead_status_)) return;
-  PrepareBatch(host_, *ahead_.folder, ahead_.directory, *ahead_.entries, 0, ahead_batch_,
-               *names_, nullptr);
+  PrepareBatch(host_, *ahead_.folder, ahead_.directory, *ahead_.entries, 0, ahead_batch_, *names_,
+               nullptr);
   ahead_batch_for_ = ahead_.folder;
 }
 
@@ -124,9 +124,8 @@ void WalkAhead::FirstBatch(const Folder& folder, const std::u16string& directory
                            const FolderListing& entries, IntentBatch& batch) {
   WaitForHelper();
   FileStatus status{};
-  if (ahead_batch_for_ == &folder && ahead_.directory == directory &&
-      folder.Status(&status) && status.device == ahead_status_.device &&
-      status.inode == ahead_status_.inode) {
+  if (ahead_batch_for_ == &folder && ahead_.directory == directory && folder.Status(&status) &&
+      status.device == ahead_status_.device && status.inode == ahead_status_.inode) {
     std::swap(batch, ahead_batch_);
     ahead_batch_for_ = nullptr;
     ahead_ = {};
@@ -139,8 +138,7 @@ void WalkAhead::FirstBatch(const Folder& folder, const std::u16string& directory
 }
 
 void WalkAhead::NextBatch(const Folder& folder, const std::u16string& directory,
-                          const FolderListing& entries, std::size_t first,
-                          IntentBatch& batch) {
+                          const FolderListing& entries, std::size_t first, IntentBatch& batch) {
   PrepareBatch(host_, folder, directory, entries, first, batch, *names_, &helper_);
 }
 

@@ -51,12 +51,10 @@ class WalkAhead {
   // listed with its first batch recorded once the next list reaches its
   // last batch. With |unless_it_has_folders| nothing is recorded for it
   // when it holds folders (their lists would come first).
-  void SetNext(const Folder& parent, const std::u16string& path,
-               bool unless_it_has_folders);
+  void SetNext(const Folder& parent, const std::u16string& path, bool unless_it_has_folders);
   // The same for |folder| (at |directory|), listed as |entries| already;
   // both must stay as they are until that list's turn.
-  void SetNext(const Folder& folder, const std::u16string& directory,
-               const FolderListing& entries);
+  void SetNext(const Folder& folder, const std::u16string& directory, const FolderListing& entries);
 
   // The folder at |path|, an entry of |parent|, when it was entered and
   // listed ahead and is still the folder there; null when not (enter it

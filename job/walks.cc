@@ -23,9 +23,8 @@ std::u16string FolderDetail(const std::u16string& path) {
 }
 
 // Asks about a folder that is left out; Retry comes back as Done.
-EntryResult AskAboutFolder(JobHost& host, std::u16string_view message,
-                           const std::u16string& path, int error,
-                           unsigned buttons) {
+EntryResult AskAboutFolder(JobHost& host, std::u16string_view message, const std::u16string& path,
+                           int error, unsigned buttons) {
   std::u16string text = std::u16string(message) + FolderDetail(path);
   if (error != 0) {
     text += Format(text::kReason, {Utf16FromWtf8(std::strerror(error))});
@@ -49,29 +48,26 @@ struct Entered {
 // alone, AbortRun. With |list| false only whether it could be listed is
 // judged, from the permissions. |hooked| when the test hook has seen this
 // turn of the folder already.
-Entered Enter(JobHost& host, const Folder& parent, const std::u16string& path,
-              bool list, bool hooked = false) {
+Entered Enter(JobHost& host, const Folder& parent, const std::u16string& path, bool list,
+              bool hooked = false) {
   Entered entered;
   for (;;) {
     if (!std::exchange(hooked, false)) fault_injection::BeforeEntry(path);
     entered.folder = parent.OpenChild(NameOf(path));
     FileStatus status{};
-    int error = 0;
-    if (!entered.folder.IsOpen() || !entered.folder.Status(&status)) {
-      error = errno;
-    } else if (!SameMount(status, host.m_treeStatus)) {
-      entered.result = AskAboutFolder(host, text::kOtherFileSystem, path, 0,
-                                      MB_ABORTIGNORE);
+    const bool opened = entered.folder.IsOpen() && entered.folder.Status(&status);
+    if (opened && !SameMount(status, host.m_treeStatus)) {
+      entered.result = AskAboutFolder(host, text::kOtherFileSystem, path, 0, MB_ABORTIGNORE);
       return entered;
-    } else if (list ? !entered.entries.Read(entered.folder)
-                    : !entered.folder.MayList()) {
-      error = errno;
-    } else {
+    }
+    // errno of the step that failed: opening, reading the status, listing.
+    if (opened && (list ? entered.entries.Read(entered.folder) : entered.folder.MayList())) {
       entered.result = Done;
       return entered;
     }
-    entered.result = AskAboutFolder(host, text::kFolderUnreadable, path, error,
-                                    MB_ABORTRETRYIGNORE);
+    const int error = errno;
+    entered.result =
+        AskAboutFolder(host, text::kFolderUnreadable, path, error, MB_ABORTRETRYIGNORE);
     if (entered.result != Done) return entered;
   }
 }
@@ -79,8 +75,7 @@ Entered Enter(JobHost& host, const Folder& parent, const std::u16string& path,
 // The folder at |path|, an entry of |parent|: entered ahead, or entered
 // now (asking about every failure). Null unless it is to be walked; with
 // |result| AbortRun when the run stops, Skipped when it is left alone.
-std::unique_ptr<EnteredFolder> EnterChild(JobHost& host, WalkAhead& ahead,
-                                          const Folder& parent,
+std::unique_ptr<EnteredFolder> EnterChild(JobHost& host, WalkAhead& ahead, const Folder& parent,
                                           const std::u16string& path, EntryResult* result) {
   *result = Done;
   fault_injection::BeforeEntry(path);
@@ -137,8 +132,7 @@ EntryResult EncryptBelow(JobHost& host, WalkAhead& ahead, const Folder& folder,
 }
 
 EntryResult DecryptFolder(JobHost& host, WalkAhead& ahead, const Folder& folder,
-                          const std::u16string& directory,
-                          FolderListing& entries) {
+                          const std::u16string& directory, FolderListing& entries) {
   // A folder that cannot be entered keeps its enciphered name: it is
   // judged before the names change.
   std::set<std::u16string> left_alone;
@@ -159,8 +153,7 @@ EntryResult DecryptFolder(JobHost& host, WalkAhead& ahead, const Folder& folder,
 
   // Read again: the entries now carry the names just given to them.
   if (!entries.Read(folder)) {
-    return AskAboutFolder(host, text::kFolderUnreadable, directory, errno,
-                          MB_ABORTIGNORE);
+    return AskAboutFolder(host, text::kFolderUnreadable, directory, errno, MB_ABORTIGNORE);
   }
   for (std::size_t index = 0; index < entries.size(); ++index) {
     if (!entries.IsDirectory(index)) continue;
@@ -204,8 +197,8 @@ Entered EnterTarget(JobHost& host, const std::u16string& directory) {
       return entered;
     }
     ++host.m_job.m_nFound;  // the run cannot end as all done
-    entered.result = AskAboutFolder(host, text::kFolderUnreadable, directory,
-                                    errno, MB_ABORTRETRYIGNORE);
+    entered.result =
+        AskAboutFolder(host, text::kFolderUnreadable, directory, errno, MB_ABORTRETRYIGNORE);
     if (entered.result != Done) return entered;
     --host.m_job.m_nFound;
   }

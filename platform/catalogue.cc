@@ -108,8 +108,7 @@ std::u16string_view Translate(std::u16string_view japanese) {
     std::u16string text =
         translated == id.c_str()
             ? key
-            : FromCatalogue(translated,
-                            japanese.find(u'\r') != std::u16string_view::npos);
+            : FromCatalogue(translated, japanese.find(u'\r') != std::u16string_view::npos);
     found = catalogue.texts.emplace(key, std::move(text)).first;
   }
   return found->second;

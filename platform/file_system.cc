@@ -1,12 +1,13 @@
 #include "platform/file_system.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
-#include <string_view>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string_view>
 #include <vector>
 
 #include "platform/fault_injection.h"
@@ -84,8 +85,7 @@ bool SetFileStatus(const std::u16string& path, const FileStatus& status) {
   if (!S_ISLNK(st.st_mode) && !status.is_symlink) {
     const mode_t permissions = static_cast<mode_t>(status.mode & 07777);
     fault_injection::CrashPoint();
-    int rc = ::fchmodat(AT_FDCWD, bytes.c_str(), permissions,
-                        AT_SYMLINK_NOFOLLOW);
+    int rc = ::fchmodat(AT_FDCWD, bytes.c_str(), permissions, AT_SYMLINK_NOFOLLOW);
     // glibc needs /proc to honour the flag; without it, fall back on the
     // lstat() above having seen no link.
     if (rc != 0 && (errno == EOPNOTSUPP || errno == ENOTSUP)) {

@@ -33,7 +33,7 @@ struct FileStatus {
   int64_t size = 0;
   uint64_t device = 0;
   uint64_t inode = 0;
-  uint64_t links = 1;  // hard links to a file
+  uint64_t links = 1;     // hard links to a file
   uint64_t mount_id = 0;  // the mount it is reached through; 0: unknown
   bool is_directory = false;
   bool is_regular = false;
@@ -45,7 +45,8 @@ void FileStatusFromStat(const struct stat& st, FileStatus* status);
 
 // The status of |name| relative to the folder open as |folder_fd| (or to
 // the working folder with AT_FDCWD; an empty |name| means that folder
-// itself), never following a link, with the mount it lies on. False with errno set when it cannot be read.
+// itself), never following a link, with the mount it lies on. False with errno set when it cannot
+// be read.
 bool StatusAt(int folder_fd, const char* name, FileStatus* status);
 
 // True when both lie on the same mount: the same file system, and not

@@ -1,12 +1,12 @@
 #include "platform/folder.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <utility>
 
 #include "platform/fault_injection.h"
@@ -33,14 +33,29 @@ constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 FileStatus StatusFromListing(unsigned char type) {
   mode_t mode = 0;
   switch (type) {
-    case DT_DIR: mode = S_IFDIR; break;
-    case DT_REG: mode = S_IFREG; break;
-    case DT_LNK: mode = S_IFLNK; break;
-    case DT_FIFO: mode = S_IFIFO; break;
-    case DT_SOCK: mode = S_IFSOCK; break;
-    case DT_CHR: mode = S_IFCHR; break;
-    case DT_BLK: mode = S_IFBLK; break;
-    default: break;
+    case DT_DIR:
+      mode = S_IFDIR;
+      break;
+    case DT_REG:
+      mode = S_IFREG;
+      break;
+    case DT_LNK:
+      mode = S_IFLNK;
+      break;
+    case DT_FIFO:
+      mode = S_IFIFO;
+      break;
+    case DT_SOCK:
+      mode = S_IFSOCK;
+      break;
+    case DT_CHR:
+      mode = S_IFCHR;
+      break;
+    case DT_BLK:
+      mode = S_IFBLK;
+      break;
+    default:
+      break;
   }
   FileStatus status{};
   status.mode = mode;
@@ -87,8 +102,7 @@ Folder Folder::OpenChild(const std::u16string& name) const {
 }
 
 bool Folder::List(
-    const std::function<void(std::u16string_view name, bool is_directory)>& each)
-    const {
+    const std::function<void(std::u16string_view name, bool is_directory)>& each) const {
   if (fd_ < 0) {
     errno = EBADF;
     return false;
@@ -136,8 +150,7 @@ bool Folder::List(
 }
 
 void Folder::ListStatuses(
-    const std::function<bool(std::u16string_view name, const FileStatus& status)>& each)
-    const {
+    const std::function<bool(std::u16string_view name, const FileStatus& status)>& each) const {
   if (fd_ < 0) return;
   // A listing of its own: the descriptor's position stays where it is.
   const int fd = ::openat(fd_, ".", kFolderFlags);
@@ -162,9 +175,7 @@ void Folder::ListStatuses(
   ::closedir(dir);
 }
 
-bool Folder::MayList() const {
-  return fd_ >= 0 && ::faccessat(fd_, ".", X_OK, AT_EACCESS) == 0;
-}
+bool Folder::MayList() const { return fd_ >= 0 && ::faccessat(fd_, ".", X_OK, AT_EACCESS) == 0; }
 
 bool Folder::Status(FileStatus* status) const {
   if (fd_ < 0) {
@@ -213,21 +224,19 @@ const std::string& Folder::RealPath() const {
   return real_path_;
 }
 
-int ChangeMode(const Folder& folder, const std::u16string& name,
-               const FileStatus& expected, uint32_t mode) {
+int ChangeMode(const Folder& folder, const std::u16string& name, const FileStatus& expected,
+               uint32_t mode) {
   std::string bytes;
   if (!NameBytes(name, &bytes)) return -1;
   // O_PATH opens even a file nobody may read, without following a link;
   // the change then goes to exactly the inode that was checked.
-  const int fd =
-      ::openat(folder.Descriptor(), bytes.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+  const int fd = ::openat(folder.Descriptor(), bytes.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return -1;
   struct stat st {};
   int rc = -1;
   if (::fstat(fd, &st) != 0) {
     // errno from fstat
-  } else if (!S_ISREG(st.st_mode) ||
-             static_cast<uint64_t>(st.st_dev) != expected.device ||
+  } else if (!S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_dev) != expected.device ||
              static_cast<uint64_t>(st.st_ino) != expected.inode) {
     errno = ESTALE;
   } else if (fault_injection::ShouldFailSetStatus()) {

@@ -44,8 +44,7 @@ class Folder {
   // errno set when the folder cannot be read, or its entries cannot be
   // looked up (a folder that may be read but not searched); entries handed
   // over before then are to be discarded.
-  bool List(const std::function<void(std::u16string_view name, bool is_directory)>&
-                each) const;
+  bool List(const std::function<void(std::u16string_view name, bool is_directory)>& each) const;
 
   // Hands each entry but "." and ".." to |each| with its status (a link is
   // not followed), in the file system's order, for a reader that counts or
@@ -55,8 +54,8 @@ class Folder {
   // not look emptier than it is; an entry removed since it was listed is
   // left out. Ends when |each| returns false, at the last entry, or at a
   // read that fails; the entries handed over are real in every case.
-  void ListStatuses(const std::function<bool(std::u16string_view name,
-                                             const FileStatus& status)>& each) const;
+  void ListStatuses(
+      const std::function<bool(std::u16string_view name, const FileStatus& status)>& each) const;
 
   // Whether the folder's entries may be looked up and opened (search
   // permission), judged without reading it.
@@ -90,8 +89,8 @@ class Folder {
 // |folder|, provided it is still the file |expected| describes (same
 // device and inode): a link or a file swapped in meanwhile is left alone
 // (ESTALE). Works on a file nobody may open.
-int ChangeMode(const Folder& folder, const std::u16string& name,
-               const FileStatus& expected, uint32_t mode);
+int ChangeMode(const Folder& folder, const std::u16string& name, const FileStatus& expected,
+               uint32_t mode);
 
 }  // namespace velmora
 

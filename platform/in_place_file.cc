@@ -1,9 +1,10 @@
 #include "platform/in_place_file.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "platform/fault_injection.h"
 #include "platform/folder.h"
@@ -19,8 +20,7 @@ InPlaceFile::InPlaceFile(const std::u16string& path, Access access) {
   Open(AT_FDCWD, Wtf8FromUtf16(path), access);
 }
 
-InPlaceFile::InPlaceFile(const Folder& folder, const std::u16string& name,
-                         Access access) {
+InPlaceFile::InPlaceFile(const Folder& folder, const std::u16string& name, Access access) {
   if (name.empty() || name.find(u'\0') != std::u16string::npos ||
       name.find(u'/') != std::u16string::npos) {
     open_error_ = EINVAL;
@@ -39,12 +39,11 @@ void InPlaceFile::Open(int folder_fd, const std::string& path, Access access) {
   for_update_ = access != kReadOnly;
   // O_NONBLOCK keeps a FIFO that slipped in from blocking the open; on the
   // regular file that is all this goes on to accept, it changes nothing.
-  const int flags = (access == kReadOnly ? O_RDONLY : O_RDWR) | O_NOFOLLOW |
-                    O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+  const int flags =
+      (access == kReadOnly ? O_RDONLY : O_RDWR) | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
   // A look that changes nothing should not change the access time either;
   // only the owner may ask for that.
-  int fd = access != kReadWrite ? ::openat(folder_fd, path.c_str(), flags | O_NOATIME)
-                                : -1;
+  int fd = access != kReadWrite ? ::openat(folder_fd, path.c_str(), flags | O_NOATIME) : -1;
   if (fd < 0) fd = ::openat(folder_fd, path.c_str(), flags);
   if (fd < 0) {
     open_error_ = errno;

@@ -27,8 +27,7 @@ class InPlaceFile {
   // reading. IsOpen() tells whether it worked.
   explicit InPlaceFile(const std::u16string& path, Access access = kReadWrite);
   // Opens the entry |name| of |folder|, never through a link.
-  InPlaceFile(const Folder& folder, const std::u16string& name,
-              Access access = kReadWrite);
+  InPlaceFile(const Folder& folder, const std::u16string& name, Access access = kReadWrite);
   ~InPlaceFile();
   InPlaceFile(const InPlaceFile&) = delete;
   InPlaceFile& operator=(const InPlaceFile&) = delete;

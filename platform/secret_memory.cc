@@ -42,8 +42,6 @@ void FreeLockedPages(void* address, std::size_t bytes) {
   asm volatile("" : : "r"(scratch) : "memory");
 }
 
-bool KeepInMemory(const void* address, std::size_t size) {
-  return ::mlock(address, size) == 0;
-}
+bool KeepInMemory(const void* address, std::size_t size) { return ::mlock(address, size) == 0; }
 
 }  // namespace velmora

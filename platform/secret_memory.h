@@ -34,12 +34,8 @@ class LockedAllocator {
   LockedAllocator() = default;
   template <typename U>
   LockedAllocator(const LockedAllocator<U>&) {}  // NOLINT: converting, as allocators are
-  T* allocate(std::size_t count) {
-    return static_cast<T*>(AllocateLockedPages(count * sizeof(T)));
-  }
-  void deallocate(T* address, std::size_t count) {
-    FreeLockedPages(address, count * sizeof(T));
-  }
+  T* allocate(std::size_t count) { return static_cast<T*>(AllocateLockedPages(count * sizeof(T))); }
+  void deallocate(T* address, std::size_t count) { FreeLockedPages(address, count * sizeof(T)); }
   template <typename U>
   bool operator==(const LockedAllocator<U>&) const {
     return true;
@@ -64,8 +60,7 @@ void WipeStackBelow();
 // buffer they outgrow.
 template <typename String>
 void WipeString(String* secret) {
-  explicit_bzero(secret->data(),
-                 secret->size() * sizeof(typename String::value_type));
+  explicit_bzero(secret->data(), secret->size() * sizeof(typename String::value_type));
   secret->clear();
 }
 

@@ -4,8 +4,7 @@ namespace velmora {
 
 std::u16string DecimalText(int64_t value) {
   std::u16string digits;
-  uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value)
-                                 : static_cast<uint64_t>(value);
+  uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
   do {
     digits.insert(digits.begin(), static_cast<char16_t>(u'0' + magnitude % 10));
     magnitude /= 10;
@@ -14,8 +13,7 @@ std::u16string DecimalText(int64_t value) {
   return digits;
 }
 
-std::u16string Format(std::u16string_view format,
-                      std::initializer_list<FormatArg> args) {
+std::u16string Format(std::u16string_view format, std::initializer_list<FormatArg> args) {
   std::u16string out;
   out.reserve(format.size() + 64);
   const FormatArg* next = args.begin();

@@ -16,8 +16,7 @@ namespace velmora {
 
 using FormatArg = std::variant<int64_t, std::u16string_view>;
 
-std::u16string Format(std::u16string_view format,
-                      std::initializer_list<FormatArg> args);
+std::u16string Format(std::u16string_view format, std::initializer_list<FormatArg> args);
 
 // Decimal digits of |value| as UTF-16.
 std::u16string DecimalText(int64_t value);

@@ -18,16 +18,16 @@
 namespace velmora {
 
 // Controls of the main dialog.
-constexpr int IDC_EXECUTE = 1;            // "実行", the default button (IDOK)
-constexpr int IDC_EXIT = 2;               // "終了" (IDCANCEL)
-constexpr int IDC_RADIO_ENCRYPT = 1001;   // "暗号化"
-constexpr int IDC_RADIO_DECRYPT = 1002;   // "暗号解除"
-constexpr int IDC_PATH = 1003;            // target path edit
-constexpr int IDC_BROWSE = 1004;          // ".."
-constexpr int IDC_RADIO_TEMPORARY = 1007; // temporary decryption
-constexpr int IDC_SETTINGS = 1011;        // "設定"
-constexpr int IDC_STATUS_MAIN = 1033;     // several lines
-constexpr int IDC_STATUS_SUB = 1034;      // one line
+constexpr int IDC_EXECUTE = 1;             // "実行", the default button (IDOK)
+constexpr int IDC_EXIT = 2;                // "終了" (IDCANCEL)
+constexpr int IDC_RADIO_ENCRYPT = 1001;    // "暗号化"
+constexpr int IDC_RADIO_DECRYPT = 1002;    // "暗号解除"
+constexpr int IDC_PATH = 1003;             // target path edit
+constexpr int IDC_BROWSE = 1004;           // ".."
+constexpr int IDC_RADIO_TEMPORARY = 1007;  // temporary decryption
+constexpr int IDC_SETTINGS = 1011;         // "設定"
+constexpr int IDC_STATUS_MAIN = 1033;      // several lines
+constexpr int IDC_STATUS_SUB = 1034;       // one line
 // The "動作" group box has no id of its own in the dialog template; the port
 // addresses it by this one.
 constexpr int IDC_OPERATION_GROUP = 1099;
@@ -113,8 +113,7 @@ class WindowPort {
   // Runs the option dialog modally on |extension_text| (one extension per
   // line, "\r\n" line ends) and |extension_rule| (0 or 1). On OK both are
   // replaced by what the user left in the dialog; on cancel both stay.
-  virtual int RunOptionDialog(std::u16string* extension_text,
-                              int* extension_rule) = 0;
+  virtual int RunOptionDialog(std::u16string* extension_text, int* extension_rule) = 0;
 
   // Handles every message that is waiting, then returns.
   virtual void PumpMessages() = 0;
@@ -130,8 +129,7 @@ class WindowPort {
 
   // Asks the user for a directory, starting at |initial|. True with the
   // choice in |chosen|, false when cancelled.
-  virtual bool BrowseForFolder(const std::u16string& initial,
-                               std::u16string* chosen) = 0;
+  virtual bool BrowseForFolder(const std::u16string& initial, std::u16string* chosen) = 0;
 
   // Ends the main dialog; the program ends with it.
   virtual void EndDialog(int result) = 0;

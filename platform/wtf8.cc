@@ -28,11 +28,8 @@ void AppendCodePoint(std::string& out, char32_t cp) {
 // Decodes one well-formed sequence at |bytes[i]|; returns its length, or 0
 // when the bytes there do not form one. Surrogates are accepted as 3-byte
 // sequences (that is the WTF-8 extension).
-std::size_t DecodeSequence(std::string_view bytes, std::size_t i,
-                           char32_t& cp) {
-  const auto byte = [&](std::size_t k) {
-    return static_cast<unsigned char>(bytes[i + k]);
-  };
+std::size_t DecodeSequence(std::string_view bytes, std::size_t i, char32_t& cp) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[i + k]); };
   const auto is_cont = [&](std::size_t k) {
     return i + k < bytes.size() && (byte(k) & 0xC0) == 0x80;
   };
@@ -50,8 +47,8 @@ std::size_t DecodeSequence(std::string_view bytes, std::size_t i,
     return cp >= 0x800 ? 3 : 0;
   }
   if (b0 >= 0xF0 && b0 <= 0xF4 && is_cont(1) && is_cont(2) && is_cont(3)) {
-    cp = ((b0 & 0x07u) << 18) | ((byte(1) & 0x3Fu) << 12) |
-         ((byte(2) & 0x3Fu) << 6) | (byte(3) & 0x3Fu);
+    cp = ((b0 & 0x07u) << 18) | ((byte(1) & 0x3Fu) << 12) | ((byte(2) & 0x3Fu) << 6) |
+         (byte(3) & 0x3Fu);
     return (cp >= 0x10000 && cp <= 0x10FFFF) ? 4 : 0;
   }
   return 0;
@@ -68,8 +65,8 @@ std::string Wtf8FromUtf16(std::u16string_view text) {
       out.push_back(static_cast<char>(text[i + 1] & 0xFF));
       ++i;
     } else if (IsHigh(u) && i + 1 < text.size() && IsLow(text[i + 1])) {
-      AppendCodePoint(out, 0x10000 + ((char32_t(u) - 0xD800) << 10) +
-                               (char32_t(text[i + 1]) - 0xDC00));
+      AppendCodePoint(out,
+                      0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00));
       ++i;
     } else {
       AppendCodePoint(out, u);
@@ -90,8 +87,7 @@ std::size_t Utf16FromWtf8Into(std::string_view bytes, char16_t* out) {
     // A real U+FFFF before a low surrogate would read back as an escape.
     if (len == 3 && cp == kEscapeLead && i + 3 < bytes.size()) {
       char32_t next = 0;
-      if (DecodeSequence(bytes, i + 3, next) == 3 && next >= 0xDC80 &&
-          next <= 0xDCFF) {
+      if (DecodeSequence(bytes, i + 3, next) == 3 && next >= 0xDC80 && next <= 0xDCFF) {
         len = 0;
       }
     }

@@ -10,6 +10,7 @@ packages=(
   fonts-noto-cjk
   gettext locales
   appstream desktop-file-utils dpkg-dev man-db
+  clang-format clang-tidy
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test twice: once in a
-# release build and once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs what is missing, builds, checks the product code's format and
+# clang-tidy findings, and runs every test twice: once in a release build and
+# once under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -10,6 +11,7 @@ export QT_QPA_PLATFORM=offscreen
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$jobs"
+./scripts/lint.sh build
 (cd build && ctest --output-on-failure -j"$jobs")
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON \

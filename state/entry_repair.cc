@@ -16,12 +16,8 @@ std::u16string Wide(const std::string& bytes) { return Utf16FromWtf8(bytes); }
 
 }  // namespace
 
-EntryRepair::EntryRepair(Crypter& crypter, const RecordedEntry& entry,
-                         std::string folder)
-    : crypter_(crypter),
-      entry_(entry),
-      r_(entry.record),
-      folder_(std::move(folder)) {}
+EntryRepair::EntryRepair(Crypter& crypter, const RecordedEntry& entry, std::string folder)
+    : crypter_(crypter), entry_(entry), r_(entry.record), folder_(std::move(folder)) {}
 
 EntryVerdict EntryRepair::Run() {
   FileStatus at_source{}, at_target{};
@@ -49,9 +45,8 @@ EntryVerdict EntryRepair::Run() {
     // A page in neither state: torn, or written by someone else.
     // Every page so for an entry that was finished: changed since, by
     // someone else. For one the run was on: damage, reported.
-    return entry_.ended && survey.new_pages.empty() && !survey.any_old
-               ? EntryVerdict::kForeign
-               : EntryVerdict::kFailed;
+    return entry_.ended && survey.new_pages.empty() && !survey.any_old ? EntryVerdict::kForeign
+                                                                       : EntryVerdict::kFailed;
   }
   const bool all_new = !survey.any_old;
   if ((renamed && all_new) || (!renamed && survey.new_pages.empty())) {
@@ -63,8 +58,7 @@ EntryVerdict EntryRepair::Run() {
 // True when |name| in the entry's folder is the recorded entry. The
 // device number is not compared: it may change between boots or mounts.
 bool EntryRepair::Matches(const std::string& name, FileStatus* status) {
-  return GetFileStatus(Wide(folder_ + "/" + name), status) &&
-         status->inode == r_.inode;
+  return GetFileStatus(Wide(folder_ + "/" + name), status) && status->inode == r_.inode;
 }
 
 // Reads every recorded page of the range [0, end) and classifies it.
@@ -78,19 +72,24 @@ bool EntryRepair::SurveyPages(int64_t end, PageSurvey* survey) {
     const int64_t count = std::min(kPageBytes, end - offset);
     if (reader.ReadAt(page.data(), count, offset) != count) return false;
     switch (Classify(page.data(), count, offset, digest)) {
-      case PageState::kNew: survey->new_pages.push_back(offset); break;
-      case PageState::kOld: survey->any_old = true; break;
-      case PageState::kUnknown: survey->any_unknown = true; break;
+      case PageState::kNew:
+        survey->new_pages.push_back(offset);
+        break;
+      case PageState::kOld:
+        survey->any_old = true;
+        break;
+      case PageState::kUnknown:
+        survey->any_unknown = true;
+        break;
     }
   }
-  const int64_t recorded =
-      static_cast<int64_t>(entry_.digests.size()) * kPageBytes;
+  const int64_t recorded = static_cast<int64_t>(entry_.digests.size()) * kPageBytes;
   if (recorded < end) survey->any_old = true;  // pages never recorded were never written
   return true;
 }
 
-EntryRepair::PageState EntryRepair::Classify(const uint8_t* bytes, int64_t count,
-                                             int64_t offset, uint64_t digest) {
+EntryRepair::PageState EntryRepair::Classify(const uint8_t* bytes, int64_t count, int64_t offset,
+                                             uint64_t digest) {
   // The digest is of the enciphered form: as is when the page is
   // enciphered, after enciphering when it is plain.
   const bool encrypt = r_.operation == OP_ENCRYPT;

@@ -53,8 +53,7 @@ class EntryRepair {
 
   bool Matches(const std::string& name, FileStatus* status);
   bool SurveyPages(int64_t end, PageSurvey* survey);
-  PageState Classify(const uint8_t* bytes, int64_t count, int64_t offset,
-                     uint64_t digest);
+  PageState Classify(const uint8_t* bytes, int64_t count, int64_t offset, uint64_t digest);
   EntryVerdict PutBack(const FileStatus& now, bool renamed, int64_t end,
                        const std::vector<int64_t>& new_pages);
   EntryVerdict Settle(const FileStatus& now);

@@ -64,8 +64,7 @@ FolderRenames::FolderRenames(std::vector<Rename> renames, FolderProbe is_folder)
 
 std::string FolderRenames::Find(const std::string& node) {
   std::string root = node;
-  for (auto it = root_.find(root); it != root_.end() && it->second != root;
-       it = root_.find(root)) {
+  for (auto it = root_.find(root); it != root_.end() && it->second != root; it = root_.find(root)) {
     root = it->second;
   }
   // Every node on the way now points at the root.

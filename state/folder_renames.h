@@ -41,8 +41,7 @@ class FolderRenames {
   // The production probe: lstat, so a link to a folder is not one.
   static FolderProbe OnDisk();
 
-  explicit FolderRenames(std::vector<Rename> renames,
-                         FolderProbe is_folder = OnDisk());
+  explicit FolderRenames(std::vector<Rename> renames, FolderProbe is_folder = OnDisk());
 
   // |folder| (an absolute path, as recorded) where it lies now.
   std::string Resolve(const std::string& folder) const;
@@ -56,8 +55,8 @@ class FolderRenames {
   void Join(const std::string& a, const std::string& b);
 
   FolderProbe is_folder_;
-  std::unordered_map<std::string, std::string> root_;  // node -> its class
-  std::vector<std::string> nodes_;                     // in order first seen
+  std::unordered_map<std::string, std::string> root_;                // node -> its class
+  std::vector<std::string> nodes_;                                   // in order first seen
   std::unordered_map<std::string, std::vector<std::string>> names_;  // class -> names
 };
 

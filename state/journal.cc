@@ -24,19 +24,16 @@ std::string NewJournalPath(const std::string& tree) {
   ::clock_gettime(CLOCK_REALTIME, &now);
   char stamp[64];
   // Names sort in the order the runs started.
-  std::snprintf(stamp, sizeof stamp, "-%012lld.%09ld-%d.log",
-                static_cast<long long>(now.tv_sec), now.tv_nsec,
-                static_cast<int>(::getpid()));
+  std::snprintf(stamp, sizeof stamp, "-%012lld.%09ld-%d.log", static_cast<long long>(now.tv_sec),
+                now.tv_nsec, static_cast<int>(::getpid()));
   return folder + "/" + TreeKey(tree) + stamp;
 }
 
 std::unique_ptr<Journal> Journal::Start(const std::string& tree) {
   const std::string path = NewJournalPath(tree);
   if (path.empty()) return nullptr;
-  const int fd = ::open(path.c_str(),
-                        O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC |
-                            O_NOFOLLOW,
-                        0600);
+  const int fd =
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return nullptr;
   std::unique_ptr<Journal> journal(new Journal(path, fd, SyncEnabled()));
   EncodeHeader({CurrentBootId(), tree}, &journal->pending_);
@@ -71,8 +68,7 @@ uint64_t Journal::Begin(EntryRecord record) {
   return record.id;
 }
 
-void Journal::Pages(uint64_t id, uint64_t first_page, const uint64_t* digests,
-                    std::size_t count) {
+void Journal::Pages(uint64_t id, uint64_t first_page, const uint64_t* digests, std::size_t count) {
   std::lock_guard<std::mutex> lock(mutex_);
   EncodePages(id, first_page, digests, count, &pending_);
   needs_sync_ = true;

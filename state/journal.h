@@ -20,9 +20,9 @@
 #define VELMORA_STATE_JOURNAL_H_
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <condition_variable>
 #include <mutex>
 #include <set>
 #include <string>
@@ -46,8 +46,7 @@ class Journal {
   // Records an entry about to change and returns the id given to it.
   uint64_t Begin(EntryRecord record);
   // Records the digests of an entry's pages before they are written.
-  void Pages(uint64_t id, uint64_t first_page, const uint64_t* digests,
-             std::size_t count);
+  void Pages(uint64_t id, uint64_t first_page, const uint64_t* digests, std::size_t count);
   // The entry is consistent again (done, or put back).
   void End(uint64_t id);
 
@@ -87,7 +86,7 @@ class Journal {
   bool needs_sync_ = false;
   bool failed_ = false;
   bool stopping_ = false;
-  uint64_t requested_ = 0;  // tickets handed out
+  uint64_t requested_ = 0;      // tickets handed out
   uint64_t durable_up_to_ = 0;  // tickets done
   std::thread flusher_;
 };

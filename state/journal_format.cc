@@ -126,8 +126,8 @@ void EncodeBegin(const EntryRecord& r, std::string* out) {
   Frame(FrameType::kBegin, w, out);
 }
 
-void EncodePages(uint64_t id, uint64_t first_page, const uint64_t* digests,
-                 std::size_t count, std::string* out) {
+void EncodePages(uint64_t id, uint64_t first_page, const uint64_t* digests, std::size_t count,
+                 std::string* out) {
   Writer w;
   w.U64(id);
   w.U64(first_page);

@@ -23,10 +23,10 @@ enum class EntryKind : uint8_t { kRegular = 0, kDirectory = 1, kOther = 2 };
 // What a run is about to do to one entry, and how the entry was before.
 struct EntryRecord {
   uint64_t id = 0;
-  uint32_t operation = 0;     // 0 encrypt, 1 decrypt
+  uint32_t operation = 0;  // 0 encrypt, 1 decrypt
   EntryKind kind = EntryKind::kOther;
-  int32_t range_bytes = 0;    // bytes of the class range
-  int32_t cipher_size = 0;    // the size the key stream uses
+  int32_t range_bytes = 0;  // bytes of the class range
+  int32_t cipher_size = 0;  // the size the key stream uses
   int64_t size = 0;
   uint32_t mode = 0;
   timespec access_time{};
@@ -61,8 +61,8 @@ struct JournalHeader {
 // Appends one encoded frame to |out|.
 void EncodeHeader(const JournalHeader& header, std::string* out);
 void EncodeBegin(const EntryRecord& record, std::string* out);
-void EncodePages(uint64_t id, uint64_t first_page, const uint64_t* digests,
-                 std::size_t count, std::string* out);
+void EncodePages(uint64_t id, uint64_t first_page, const uint64_t* digests, std::size_t count,
+                 std::string* out);
 void EncodeEnd(uint64_t id, std::string* out);
 
 // Everything a journal file holds, up to its first damaged frame.

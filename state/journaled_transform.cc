@@ -18,9 +18,7 @@ namespace {
 constexpr int64_t kStepBytes = int64_t{256} * 1024;
 static_assert(kStepBytes % kPageBytes == 0 && kGroupBytes % kStepBytes == 0);
 
-uint32_t Opposite(uint32_t operation) {
-  return operation == OP_ENCRYPT ? OP_DECRYPT : OP_ENCRYPT;
-}
+uint32_t Opposite(uint32_t operation) { return operation == OP_ENCRYPT ? OP_DECRYPT : OP_ENCRYPT; }
 
 // True when |digests| for pages from |first_page| on are already durable.
 bool AlreadyRecorded(const std::vector<uint64_t>& durable, int64_t first_page,
@@ -34,8 +32,7 @@ int ThreadsFor(int64_t groups) {
   if (groups <= 1) return 1;
   // Asked once: each asking reads a file under /sys.
   static const int64_t cores = std::max(1u, std::thread::hardware_concurrency());
-  return static_cast<int>(
-      std::min({groups, cores, static_cast<int64_t>(kMaxTransformThreads)}));
+  return static_cast<int>(std::min({groups, cores, static_cast<int64_t>(kMaxTransformThreads)}));
 }
 
 // The range cut into groups; thread t takes groups t, t + threads, ... A
@@ -47,9 +44,8 @@ int ThreadsFor(int64_t groups) {
 // whatever was written, in any group.
 class Transform {
  public:
-  Transform(const Crypter& crypter, Journal& journal, const EntryRecord& record,
-            InPlaceFile& file, int64_t end, std::atomic<int64_t>* bytes_done,
-            bool show_progress)
+  Transform(const Crypter& crypter, Journal& journal, const EntryRecord& record, InPlaceFile& file,
+            int64_t end, std::atomic<int64_t>* bytes_done, bool show_progress)
       : crypter_(crypter),
         show_progress_(show_progress),
         journal_(journal),
@@ -69,9 +65,7 @@ class Transform {
       std::vector<std::unique_ptr<HelperThread>> helpers;
       for (int t = 1; t < threads_; ++t) {
         helpers.push_back(std::make_unique<HelperThread>());
-        helpers.back()->Start([this, t, &durable, &read_ahead] {
-          Work(t, durable, read_ahead);
-        });
+        helpers.back()->Start([this, t, &durable, &read_ahead] { Work(t, durable, read_ahead); });
       }
       Work(0, durable, read_ahead);
       for (auto& helper : helpers) helper->Wait();
@@ -111,8 +105,7 @@ class Transform {
     stopped_ = true;
   }
 
-  void Work(int t, const std::vector<uint64_t>& durable,
-            const std::vector<uint8_t>& read_ahead) {
+  void Work(int t, const std::vector<uint64_t>& durable, const std::vector<uint8_t>& read_ahead) {
     Worker& worker = workers_[static_cast<std::size_t>(t)];
     std::vector<uint64_t> digests;
     // This thread's groups are t, t + threads_, ...; the j-th of them goes
@@ -140,8 +133,8 @@ class Transform {
       const int64_t first_page = slot.offset / kPageBytes;
       slot.ticket = 0;
       if (!AlreadyRecorded(durable, first_page, digests)) {
-        journal_.Pages(record_.id, static_cast<uint64_t>(first_page),
-                       digests.data(), digests.size());
+        journal_.Pages(record_.id, static_cast<uint64_t>(first_page), digests.data(),
+                       digests.size());
         slot.ticket = journal_.CommitAsync();
       }
     }
@@ -153,10 +146,8 @@ class Transform {
   // Reads |slot|'s group unless it was read ahead, transforms it and
   // appends its pages' digests (of the enciphered form). False when a read
   // fails.
-  bool Prepare(Slot& slot, const std::vector<uint8_t>& read_ahead,
-               std::vector<uint64_t>* digests) {
-    const bool read = !(slot.offset == 0 &&
-                        static_cast<int64_t>(read_ahead.size()) == slot.count);
+  bool Prepare(Slot& slot, const std::vector<uint8_t>& read_ahead, std::vector<uint64_t>* digests) {
+    const bool read = !(slot.offset == 0 && static_cast<int64_t>(read_ahead.size()) == slot.count);
     if (!read) std::copy(read_ahead.begin(), read_ahead.end(), slot.bytes.get());
     const bool encrypt = record_.operation == OP_ENCRYPT;
     for (int64_t from = 0; from < slot.count; from += kStepBytes) {
@@ -183,8 +174,7 @@ class Transform {
       const int64_t piece = std::min<int64_t>(kChunkBytes, slot.count - at);
       if (!file_.WriteAt(slot.bytes.get() + at, piece, slot.offset + at)) {
         // The group's bytes back in their old state, for the put back.
-        Apply(Opposite(record_.operation), slot.bytes.get(), at + piece,
-              slot.offset);
+        Apply(Opposite(record_.operation), slot.bytes.get(), at + piece, slot.offset);
         {
           std::lock_guard<std::mutex> lock(mutex_);
           torn_.push_back({&slot, at + piece});
@@ -206,13 +196,11 @@ class Transform {
   // After a failure, with every thread stopped: puts back every byte
   // written.
   TransformOutcome PutBack() {
-    const bool any_written =
-        !torn_.empty() ||
-        std::any_of(written_.begin(), written_.end(), [](int64_t n) { return n > 0; });
+    const bool any_written = !torn_.empty() || std::any_of(written_.begin(), written_.end(),
+                                                           [](int64_t n) { return n > 0; });
     if (!any_written) {
-      return failure_ == TransformOutcome::kJournalFailed
-                 ? TransformOutcome::kJournalFailed
-                 : TransformOutcome::kUntouched;
+      return failure_ == TransformOutcome::kJournalFailed ? TransformOutcome::kJournalFailed
+                                                          : TransformOutcome::kUntouched;
     }
     for (const Torn& torn : torn_) {
       if (!file_.WriteAt(torn.slot->bytes.get(), torn.attempted, torn.slot->offset)) {
@@ -269,15 +257,14 @@ class Transform {
 
 }  // namespace
 
-void ApplyCipher(const Crypter& crypter, uint32_t operation, uint8_t* bytes,
-                 int64_t count, int64_t offset, int32_t cipher_size) {
+void ApplyCipher(const Crypter& crypter, uint32_t operation, uint8_t* bytes, int64_t count,
+                 int64_t offset, int32_t cipher_size) {
   crypter.TransformBufferAs(operation, bytes, static_cast<int32_t>(count),
                             static_cast<int32_t>(offset), cipher_size);
 }
 
-void EncipheredPageDigests(const Crypter& crypter, const EntryRecord& record,
-                           uint8_t* bytes, int64_t count, int64_t offset,
-                           std::vector<uint64_t>* digests) {
+void EncipheredPageDigests(const Crypter& crypter, const EntryRecord& record, uint8_t* bytes,
+                           int64_t count, int64_t offset, std::vector<uint64_t>* digests) {
   if (record.operation == OP_DECRYPT) {
     AppendPageDigests(bytes, count, digests);
     return;
@@ -288,11 +275,9 @@ void EncipheredPageDigests(const Crypter& crypter, const EntryRecord& record,
 }
 
 TransformOutcome TransformJournaled(const Crypter& crypter, Journal& journal,
-                                    const EntryRecord& record,
-                                    const std::u16string& path,
+                                    const EntryRecord& record, const std::u16string& path,
                                     const PreparedContents& prepared,
-                                    std::atomic<int64_t>* bytes_done,
-                                    bool show_progress) {
+                                    std::atomic<int64_t>* bytes_done, bool show_progress) {
   std::optional<InPlaceFile> opened;
   InPlaceFile* file = prepared.file;
   if (file != nullptr) {

@@ -57,8 +57,7 @@ struct PreparedContents {
 // alone (and so are its names), so that the transform may run on another
 // thread than the walk's.
 TransformOutcome TransformJournaled(const Crypter& crypter, Journal& journal,
-                                    const EntryRecord& record,
-                                    const std::u16string& path,
+                                    const EntryRecord& record, const std::u16string& path,
                                     const PreparedContents& prepared,
                                     std::atomic<int64_t>* bytes_done = nullptr,
                                     bool show_progress = true);
@@ -67,14 +66,13 @@ TransformOutcome TransformJournaled(const Crypter& crypter, Journal& journal,
 // (a page boundary) of a file whose record is |record|, as they are now in
 // |bytes|; |bytes| is left in the state it came in. Used to record a small
 // file's pages ahead of its turn.
-void EncipheredPageDigests(const Crypter& crypter, const EntryRecord& record,
-                           uint8_t* bytes, int64_t count, int64_t offset,
-                           std::vector<uint64_t>* digests);
+void EncipheredPageDigests(const Crypter& crypter, const EntryRecord& record, uint8_t* bytes,
+                           int64_t count, int64_t offset, std::vector<uint64_t>* digests);
 
 // Applies the cipher in direction |operation| to |count| bytes at file
 // |offset| of a file of key size |cipher_size|.
-void ApplyCipher(const Crypter& crypter, uint32_t operation, uint8_t* bytes,
-                 int64_t count, int64_t offset, int32_t cipher_size);
+void ApplyCipher(const Crypter& crypter, uint32_t operation, uint8_t* bytes, int64_t count,
+                 int64_t offset, int32_t cipher_size);
 
 }  // namespace velmora::state
 

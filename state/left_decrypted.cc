@@ -17,8 +17,7 @@ constexpr char kFolder[] = "decrypted";
 
 bool RecordLeftDecrypted(const std::string& tree) {
   const std::string folder = EnsureStateSubfolder(kFolder);
-  return !folder.empty() &&
-         WriteFileDurably(folder + "/" + TreeKey(tree), tree);
+  return !folder.empty() && WriteFileDurably(folder + "/" + TreeKey(tree), tree);
 }
 
 void ClearLeftDecrypted(const std::string& tree) {

@@ -19,13 +19,10 @@ uint64_t PageDigest(const uint8_t* bytes, int64_t count);
 
 // Appends the digests of |count| bytes, cut into pages from |bytes| on;
 // |bytes| must start a page.
-void AppendPageDigests(const uint8_t* bytes, int64_t count,
-                       std::vector<uint64_t>* digests);
+void AppendPageDigests(const uint8_t* bytes, int64_t count, std::vector<uint64_t>* digests);
 
 // Pages of |bytes| bytes: the last one may be partial.
-inline int64_t PageCount(int64_t bytes) {
-  return (bytes + kPageBytes - 1) / kPageBytes;
-}
+inline int64_t PageCount(int64_t bytes) { return (bytes + kPageBytes - 1) / kPageBytes; }
 
 }  // namespace velmora::state
 

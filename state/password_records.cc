@@ -55,8 +55,8 @@ bool DecodeBinding(std::string_view line, TreeBinding* binding) {
   if (!line.starts_with(kTreePrefix)) return false;
   line.remove_prefix(kTreePrefix.size());
   const std::size_t space = line.find(' ');
-  if (!FromHex(line.substr(0, space), &binding->real_path) ||
-      binding->real_path.empty() || binding->real_path[0] != '/') {
+  if (!FromHex(line.substr(0, space), &binding->real_path) || binding->real_path.empty() ||
+      binding->real_path[0] != '/') {
     return false;
   }
   binding->name_digests.clear();
@@ -121,8 +121,7 @@ bool LoadRecord(const std::string& file, PasswordRecord* record) {
   return true;
 }
 
-std::vector<PasswordRecord> LoadRecords(const std::string& folder,
-                                        const std::string& digest) {
+std::vector<PasswordRecord> LoadRecords(const std::string& folder, const std::string& digest) {
   std::vector<std::string> names;
   if (DIR* dir = ::opendir(folder.c_str())) {
     const std::string prefix = digest.empty() ? std::string() : digest + "-";
@@ -168,15 +167,13 @@ RecordsLock::~RecordsLock() {
 }
 
 bool BindsPath(const TreeBinding& binding, const std::string& real_path) {
-  return IsSameOrBelow(real_path, binding.real_path) ||
-         IsSameOrBelow(binding.real_path, real_path);
+  return IsSameOrBelow(real_path, binding.real_path) || IsSameOrBelow(binding.real_path, real_path);
 }
 
 bool BindsNames(const TreeBinding& binding, const std::vector<std::string>& name_digests) {
   return std::any_of(binding.name_digests.begin(), binding.name_digests.end(),
                      [&](const std::string& digest) {
-                       return std::binary_search(name_digests.begin(),
-                                                 name_digests.end(), digest);
+                       return std::binary_search(name_digests.begin(), name_digests.end(), digest);
                      });
 }
 

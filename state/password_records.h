@@ -29,8 +29,8 @@ struct TreeBinding {
 };
 
 struct PasswordRecord {
-  std::string file;      // the record's path; empty for one not yet written
-  std::string verifier;  // the first line
+  std::string file;                // the record's path; empty for one not yet written
+  std::string verifier;            // the first line
   std::vector<TreeBinding> trees;  // oldest first
 };
 
@@ -52,8 +52,7 @@ bool LoadRecord(const std::string& file, PasswordRecord* record);
 
 // The records in |folder| whose file name starts with |digest| and '-'
 // (every record for an empty |digest|).
-std::vector<PasswordRecord> LoadRecords(const std::string& folder,
-                                        const std::string& digest);
+std::vector<PasswordRecord> LoadRecords(const std::string& folder, const std::string& digest);
 
 // Writes |record| over its file durably; false when the state folder
 // refused it.

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -102,8 +102,7 @@ class PassedVerifiers {
 
   std::string Tag(const PasswordBytes& password) const {
     unsigned char tag[crypto_generichash_BYTES];
-    crypto_generichash(tag, sizeof tag,
-                       reinterpret_cast<const unsigned char*>(password.data()),
+    crypto_generichash(tag, sizeof tag, reinterpret_cast<const unsigned char*>(password.data()),
                        password.size(), key_, sizeof key_);
     WipeStackBelow();
     return std::string(reinterpret_cast<const char*>(tag), sizeof tag);
@@ -183,8 +182,7 @@ std::string LookupDigest(const Crypter& crypter) {
     material.push_back(static_cast<unsigned char>(crypter.m_szPassword[i] >> 8));
   }
   unsigned char digest[crypto_generichash_BYTES];
-  crypto_generichash(digest, sizeof digest, material.data(), material.size(),
-                     nullptr, 0);
+  crypto_generichash(digest, sizeof digest, material.data(), material.size(), nullptr, 0);
   WipeStackBelow();
   sodium_memzero(material.data(), material.size());
   return Hex(digest, sizeof digest);
@@ -315,10 +313,10 @@ void PendingVerifier::Prepare(const Crypter& crypter) {
     }
   }
   char verifier[crypto_pwhash_STRBYTES];
-  const bool hashed = crypto_pwhash_str_alg(verifier, password.data(), password.size(),
-                                            crypto_pwhash_OPSLIMIT_INTERACTIVE,
-                                            crypto_pwhash_MEMLIMIT_INTERACTIVE,
-                                            crypto_pwhash_ALG_ARGON2ID13) == 0;
+  const bool hashed =
+      crypto_pwhash_str_alg(verifier, password.data(), password.size(),
+                            crypto_pwhash_OPSLIMIT_INTERACTIVE, crypto_pwhash_MEMLIMIT_INTERACTIVE,
+                            crypto_pwhash_ALG_ARGON2ID13) == 0;
   WipeStackBelow();
   if (!hashed) return;  // out of memory: the next encryption records it
   digest_ = digest;

@@ -28,7 +28,7 @@ constexpr double kRetireAfterSeconds = 120;
 struct LoadedJournal {
   std::string path;
   bool same_boot = false;
-  bool skip = false;  // made with another password; all its entries ended
+  bool skip = false;        // made with another password; all its entries ended
   bool consistent = false;  // every entry it recorded was found or made so
   JournalContents contents;
   std::vector<RecordedEntry> to_check;  // in the order begun
@@ -41,8 +41,7 @@ std::string EntryPath(const EntryRecord& r, const std::string& name) {
 }
 
 // The entries of |contents| that need a look.
-std::vector<RecordedEntry> EntriesToCheck(const JournalContents& contents,
-                                  bool same_boot) {
+std::vector<RecordedEntry> EntriesToCheck(const JournalContents& contents, bool same_boot) {
   std::set<uint64_t> ended(contents.ended.begin(), contents.ended.end());
   std::map<uint64_t, RecordedEntry> by_id;
   for (const EntryRecord& record : contents.entries) {
@@ -106,8 +105,7 @@ void SortOldestFirst(std::vector<LoadedJournal>* journals) {
 // The journals of |target| and the trees below it, with the entries each
 // needs checked; a journal of a tree above it with unfinished entries is
 // reported in |tree_above|.
-std::vector<LoadedJournal> LoadJournals(const std::string& folder,
-                                        const std::string& target,
+std::vector<LoadedJournal> LoadJournals(const std::string& folder, const std::string& target,
                                         std::string* tree_above) {
   const std::string boot = CurrentBootId();
   std::vector<LoadedJournal> journals;
@@ -149,8 +147,7 @@ std::vector<LoadedJournal> LoadJournals(const std::string& folder,
     if (IsSameOrBelow(tree, target)) {
       loaded.to_check = EntriesToCheck(loaded.contents, same_boot);
       journals.push_back(std::move(loaded));
-    } else if (IsSameOrBelow(target, tree) &&
-               HasUnfinished(loaded.contents, same_boot)) {
+    } else if (IsSameOrBelow(target, tree) && HasUnfinished(loaded.contents, same_boot)) {
       *tree_above = tree;
     }
   }
@@ -172,10 +169,10 @@ bool AppendEnds(const std::string& path, std::size_t valid_bytes,
   const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return false;
   const auto at = static_cast<off_t>(valid_bytes);
-  const bool ok = ::ftruncate(fd, at) == 0 &&
-                  ::pwrite(fd, frames.data(), frames.size(), at) ==
-                      static_cast<ssize_t>(frames.size()) &&
-                  (!SyncEnabled() || ::fdatasync(fd) == 0);
+  const bool ok =
+      ::ftruncate(fd, at) == 0 &&
+      ::pwrite(fd, frames.data(), frames.size(), at) == static_cast<ssize_t>(frames.size()) &&
+      (!SyncEnabled() || ::fdatasync(fd) == 0);
   ::close(fd);
   return ok;
 }
@@ -195,9 +192,8 @@ bool CheckPassword(Crypter& crypter, std::vector<LoadedJournal>* journals) {
   for (LoadedJournal& journal : *journals) {
     for (const RecordedEntry& entry : journal.to_check) {
       if (PasswordFits(crypter, entry.record)) continue;
-      const bool all_ended =
-          std::all_of(journal.to_check.begin(), journal.to_check.end(),
-                      [](const RecordedEntry& e) { return e.ended; });
+      const bool all_ended = std::all_of(journal.to_check.begin(), journal.to_check.end(),
+                                         [](const RecordedEntry& e) { return e.ended; });
       if (!all_ended) return false;
       journal.skip = true;
       break;
@@ -225,8 +221,8 @@ enum class JournalRepair { kConsistent, kFailed, kStopped };
 // first (an entry renamed later may lie inside a folder renamed earlier).
 // A stop request is honoured between entries, never inside one.
 JournalRepair RepairJournal(Crypter& crypter, const FolderRenames& folders,
-                            const std::atomic<bool>& stop,
-                            const LoadedJournal& journal, RepairReport* report) {
+                            const std::atomic<bool>& stop, const LoadedJournal& journal,
+                            RepairReport* report) {
   bool all_consistent = true;
   for (auto it = journal.to_check.rbegin(); it != journal.to_check.rend(); ++it) {
     if (stop.load()) return JournalRepair::kStopped;
@@ -239,9 +235,8 @@ JournalRepair RepairJournal(Crypter& crypter, const FolderRenames& folders,
         break;
       case EntryVerdict::kFailed:
         // Where it lies now, when it was found; else where it was.
-        report->failed.push_back(repair.path().empty()
-                                     ? EntryPath(it->record, it->record.source)
-                                     : Wtf8FromUtf16(repair.path()));
+        report->failed.push_back(repair.path().empty() ? EntryPath(it->record, it->record.source)
+                                                       : Wtf8FromUtf16(repair.path()));
         all_consistent = false;
         break;
       case EntryVerdict::kGone:
@@ -286,8 +281,7 @@ struct PendingRepair::Journals {
   std::vector<LoadedJournal> loaded;
 };
 
-PendingRepair::PendingRepair(std::unique_ptr<Journals> journals)
-    : journals_(std::move(journals)) {}
+PendingRepair::PendingRepair(std::unique_ptr<Journals> journals) : journals_(std::move(journals)) {}
 PendingRepair::PendingRepair(PendingRepair&&) noexcept = default;
 PendingRepair& PendingRepair::operator=(PendingRepair&&) noexcept = default;
 PendingRepair::~PendingRepair() = default;

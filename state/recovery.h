@@ -33,10 +33,10 @@ struct RepairReport {
                      // every journal stays for the next run
   };
   Status status = Status::kClean;
-  std::vector<std::string> repaired;  // paths put back (bytes)
+  std::vector<std::string> repaired;      // paths put back (bytes)
   std::vector<uint64_t> repaired_inodes;  // the same entries
-  std::vector<std::string> failed;    // paths left as they are (bytes)
-  std::string tree_above;             // for kTreeAbove
+  std::vector<std::string> failed;        // paths left as they are (bytes)
+  std::string tree_above;                 // for kTreeAbove
 };
 
 // The journals a run on |target| (a real path) must look at: those of the

@@ -40,8 +40,7 @@ class Descriptor {
 class RegistryGuard {
  public:
   explicit RegistryGuard(const std::string& folder)
-      : fd_(::open((folder + "/registry").c_str(),
-                   O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+      : fd_(::open((folder + "/registry").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
     if (fd_.get() >= 0) {
       while (::flock(fd_.get(), LOCK_EX) != 0 && errno == EINTR) {
       }
@@ -59,8 +58,7 @@ bool Overlap(const std::string& a, const std::string& b) {
 
 // Looks through the lock files for a live one overlapping |tree|; removes
 // the files of dead runs on the way. The registry must be held.
-bool FindHolder(const std::string& folder, const std::string& tree,
-                std::string* holder) {
+bool FindHolder(const std::string& folder, const std::string& tree, std::string* holder) {
   DIR* dir = ::opendir(folder.c_str());
   if (dir == nullptr) return false;
   std::vector<std::string> names;
@@ -88,8 +86,7 @@ bool FindHolder(const std::string& folder, const std::string& tree,
 
 }  // namespace
 
-RunLock::Result RunLock::Acquire(const std::string& tree,
-                                 std::unique_ptr<RunLock>* lock,
+RunLock::Result RunLock::Acquire(const std::string& tree, std::unique_ptr<RunLock>* lock,
                                  std::string* holder) {
   const std::string folder = EnsureStateSubfolder(kLocks);
   if (folder.empty()) return Result::kNoStateFolder;
@@ -98,16 +95,14 @@ RunLock::Result RunLock::Acquire(const std::string& tree,
   if (FindHolder(folder, tree, holder)) return Result::kBusy;
 
   const std::string path = folder + "/" + TreeKey(tree) + ".lock";
-  Descriptor fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
-                       0600));
+  Descriptor fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
   if (fd.get() < 0) return Result::kNoStateFolder;
   if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
     *holder = tree;
     return Result::kBusy;
   }
   if (::ftruncate(fd.get(), 0) != 0 ||
-      ::pwrite(fd.get(), tree.data(), tree.size(), 0) !=
-          static_cast<ssize_t>(tree.size())) {
+      ::pwrite(fd.get(), tree.data(), tree.size(), 0) != static_cast<ssize_t>(tree.size())) {
     ::unlink(path.c_str());
     return Result::kNoStateFolder;
   }

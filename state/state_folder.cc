@@ -51,16 +51,15 @@ std::string EnsureStateSubfolder(const char* sub) {
 }
 
 std::string RealPath(const std::string& path) {
-  std::unique_ptr<char, decltype(&std::free)> resolved(
-      ::realpath(path.c_str(), nullptr), &std::free);
+  std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                       &std::free);
   return resolved ? std::string(resolved.get()) : std::string();
 }
 
 bool IsSameOrBelow(const std::string& inner, const std::string& outer) {
   if (outer.empty() || inner.size() < outer.size()) return false;
   if (inner.compare(0, outer.size(), outer) != 0) return false;
-  return inner.size() == outer.size() || outer == "/" ||
-         inner[outer.size()] == '/';
+  return inner.size() == outer.size() || outer == "/" || inner[outer.size()] == '/';
 }
 
 StateFolderPlace PlaceOfStateFolder(const std::string& target) {
@@ -88,8 +87,7 @@ StateFolderPlace PlaceOfStateFolder(const std::string& target) {
 std::string TreeKey(const std::string& real_path) {
   char key[17];
   std::snprintf(key, sizeof key, "%016llx",
-                static_cast<unsigned long long>(
-                    XXH3_64bits(real_path.data(), real_path.size())));
+                static_cast<unsigned long long>(XXH3_64bits(real_path.data(), real_path.size())));
   return key;
 }
 
@@ -100,8 +98,7 @@ bool SyncEnabled() {
 
 bool WriteFileDurably(const std::string& path, const std::string& bytes) {
   const std::string temporary = path + ".new";
-  const int fd =
-      ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) return false;
   std::size_t done = 0;
   bool ok = true;

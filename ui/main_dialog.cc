@@ -73,8 +73,7 @@ std::vector<std::u16string> SplitLines(std::u16string_view text) {
 
 }  // namespace
 
-MainDialog::MainDialog(WindowPort& window, Crypter& crypter,
-                       std::u16string command_line)
+MainDialog::MainDialog(WindowPort& window, Crypter& crypter, std::u16string command_line)
     : JobHost(window, crypter),
       m_statusSink(window, IDC_STATUS_MAIN),
       m_pszCmdLine(std::move(command_line)) {}
@@ -115,8 +114,7 @@ void MainDialog::OfferTreesLeftDecrypted() {
     if (!folders.empty()) folders += u"\r\n";
     folders += Utf16FromWtf8(tree);
   }
-  m_window.MessageBox(Format(text::kLeftDecrypted, {folders}),
-                      MB_OK | MB_ICONWARNING);
+  m_window.MessageBox(Format(text::kLeftDecrypted, {folders}), MB_OK | MB_ICONWARNING);
   m_window.SetControlText(IDC_PATH, Utf16FromWtf8(trees.front()));
   for (int id : {IDC_RADIO_ENCRYPT, IDC_RADIO_DECRYPT, IDC_RADIO_TEMPORARY}) {
     m_window.SetChecked(id, id == IDC_RADIO_ENCRYPT);
@@ -162,8 +160,7 @@ void MainDialog::OnBrowse() {
 }
 
 void MainDialog::OnDropFiles(const std::u16string& first_path) {
-  if (m_job.m_bRunning == 1 || IsWaiting() ||
-      !m_window.IsControlEnabled(IDC_PATH)) {
+  if (m_job.m_bRunning == 1 || IsWaiting() || !m_window.IsControlEnabled(IDC_PATH)) {
     return;
   }
   m_window.SetControlText(IDC_PATH, first_path);
@@ -194,9 +191,8 @@ void MainDialog::OnSettings() {
 
 void MainDialog::OnOK() {
   if (m_job.m_bRunning == 1 || !m_window.IsControlEnabled(IDC_EXECUTE)) return;
-  m_window.StartWorker([this, request = RequestFromControls()] {
-    RunJob(*this, request, *this, *this);
-  });
+  m_window.StartWorker(
+      [this, request = RequestFromControls()] { RunJob(*this, request, *this, *this); });
 }
 
 void MainDialog::OnCancel() {
@@ -237,9 +233,8 @@ void MainDialog::RunExitPass() {
 }
 
 void MainDialog::EnterWaitState() {
-  for (int id : {IDC_SETTINGS, IDC_RADIO_ENCRYPT, IDC_RADIO_DECRYPT,
-                 IDC_RADIO_TEMPORARY, IDC_OPERATION_GROUP, IDC_PATH,
-                 IDC_BROWSE}) {
+  for (int id : {IDC_SETTINGS, IDC_RADIO_ENCRYPT, IDC_RADIO_DECRYPT, IDC_RADIO_TEMPORARY,
+                 IDC_OPERATION_GROUP, IDC_PATH, IDC_BROWSE}) {
     m_window.EnableControl(id, false);
   }
   m_window.SetFocusTo(IDC_EXIT);
@@ -251,8 +246,7 @@ RunRequest MainDialog::RequestFromControls() {
   request.operation = m_window.IsChecked(IDC_RADIO_TEMPORARY) ? Operation::kTemporary
                       : m_window.IsChecked(IDC_RADIO_DECRYPT) ? Operation::kDecrypt
                                                               : Operation::kEncrypt;
-  request.extension_rule =
-      m_nExtRule == 1 ? ExtensionRule::kHeadOfListed : ExtensionRule::kWhole;
+  request.extension_rule = m_nExtRule == 1 ? ExtensionRule::kHeadOfListed : ExtensionRule::kWhole;
   request.exit_pass = m_job.m_bExitPass == 1;
   return request;
 }
@@ -271,9 +265,7 @@ bool MainDialog::AskPassword(SecretU16* password) {
   return m_window.RunPasswordDialog(password) != IDCANCEL;
 }
 
-void MainDialog::ScanStarted() {
-  m_window.SetControlText(IDC_STATUS_SUB, text::kSearching);
-}
+void MainDialog::ScanStarted() { m_window.SetControlText(IDC_STATUS_SUB, text::kSearching); }
 
 void MainDialog::ScanFolder(const std::u16string& folder) {
   m_window.SetControlText(IDC_STATUS_MAIN, folder + u"/*");

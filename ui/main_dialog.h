@@ -34,8 +34,7 @@ class MainDialog : public JobHost, public RunQuestions, public RunProgress {
   using ExitPassRunner = std::function<void(const std::function<void()>& pass)>;
 
   // |command_line| is the initial target, taken verbatim (empty for none).
-  MainDialog(WindowPort& window, Crypter& crypter,
-             std::u16string command_line);
+  MainDialog(WindowPort& window, Crypter& crypter, std::u16string command_line);
   // Takes the status line back from the engine.
   ~MainDialog() override;
 
@@ -90,8 +89,7 @@ class MainDialog : public JobHost, public RunQuestions, public RunProgress {
   void ScanCounted(int32_t entries) override;
   void ScanCompleted(int32_t entries) override;
   void WalkStarted() override;
-  void EntryStarted(int32_t done, int32_t total,
-                    const std::u16string& path) override;
+  void EntryStarted(int32_t done, int32_t total, const std::u16string& path) override;
   void WalkEnded() override;
   void RunSummarized(const RunSummary& summary) override;
   void Waiting() override;
@@ -104,9 +102,7 @@ class MainDialog : public JobHost, public RunQuestions, public RunProgress {
 
   // By default the exit pass runs on the calling thread; a front end with a
   // window to keep painting may run it elsewhere and wait.
-  void SetExitPassRunner(ExitPassRunner runner) {
-    m_runExitPass = std::move(runner);
-  }
+  void SetExitPassRunner(ExitPassRunner runner) { m_runExitPass = std::move(runner); }
 
  private:
   void RunExitPass();
@@ -118,9 +114,7 @@ class MainDialog : public JobHost, public RunQuestions, public RunProgress {
   class StatusLineSink : public TextSink {
    public:
     StatusLineSink(WindowPort& window, int id) : window_(window), id_(id) {}
-    void SetText(const std::u16string& text) override {
-      window_.SetControlText(id_, text);
-    }
+    void SetText(const std::u16string& text) override { window_.SetControlText(id_, text); }
 
    private:
     WindowPort& window_;

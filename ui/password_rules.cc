@@ -11,8 +11,7 @@ constexpr Text kMismatch = u"パスワードが違います。";
 
 }  // namespace
 
-std::u16string PasswordProblem(std::u16string_view password,
-                               std::u16string_view confirmation) {
+std::u16string PasswordProblem(std::u16string_view password, std::u16string_view confirmation) {
   if (password.size() > kMaxPasswordLength) return kTooLong;
   if (password.size() < kMinPasswordLength) return kTooShort;
   if (password != confirmation) return kMismatch;

@@ -21,8 +21,7 @@ constexpr std::size_t kMaxPasswordLength = 1020;
 // kMinPasswordLength, different from |confirmation| (exact, case-sensitive).
 // Only |password|'s length is checked; a wrong-length |confirmation| shows up
 // as a mismatch.
-std::u16string PasswordProblem(std::u16string_view password,
-                               std::u16string_view confirmation);
+std::u16string PasswordProblem(std::u16string_view password, std::u16string_view confirmation);
 
 }  // namespace velmora
 

@@ -22,8 +22,7 @@ AboutBox::AboutBox(QWidget* owner)
   // speck in the corner.
   icon_label->setScaledContents(true);
   icon_label->setPixmap(icon.pixmap(icon_size, icon_size));
-  icon_label->setGeometry(QRect(units().ToPixels(QPoint(11, 17)),
-                                QSize(icon_size, icon_size)));
+  icon_label->setGeometry(QRect(units().ToPixels(QPoint(11, 17)), QSize(icon_size, icon_size)));
 
   auto* version = new QLabel(QStringLiteral("Velmora Version 1.1"), this);
   version->setTextFormat(Qt::PlainText);

@@ -3,7 +3,6 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QSessionManager>
-
 #include <functional>
 #include <utility>
 
@@ -13,31 +12,22 @@
 namespace velmora {
 
 App::App(std::u16string command_line, Crypter& crypter)
-    : window_(),
-      port_(window_),
-      dialog_(port_, crypter, std::move(command_line)) {
+    : window_(), port_(window_), dialog_(port_, crypter, std::move(command_line)) {
   port_.AttachDialog(&dialog_);
   // The exit pass re-encrypts on a worker so that the window keeps painting
   // its progress: a window that stops answering invites a force quit, which
   // would cut the encryption short.
-  dialog_.SetExitPassRunner(
-      [this](const std::function<void()>& pass) { port_.RunAndWait(pass); });
+  dialog_.SetExitPassRunner([this](const std::function<void()>& pass) { port_.RunAndWait(pass); });
   const QIcon icon = ProgramIcon();
   QGuiApplication::setWindowIcon(icon);
   window_.setWindowIcon(icon);
 
-  connect(&window_, &MainWindow::pathEdited, this,
-          [this] { dialog_.CheckTargetPath(); });
-  connect(&window_, &MainWindow::operationClicked, this,
-          [this] { dialog_.OnOperationChanged(); });
-  connect(&window_, &MainWindow::browseClicked, this,
-          [this] { dialog_.OnBrowse(); });
-  connect(&window_, &MainWindow::settingsClicked, this,
-          [this] { dialog_.OnSettings(); });
-  connect(&window_, &MainWindow::executeRequested, this,
-          [this] { dialog_.OnOK(); });
-  connect(&window_, &MainWindow::exitRequested, this,
-          [this] { dialog_.OnCancel(); });
+  connect(&window_, &MainWindow::pathEdited, this, [this] { dialog_.CheckTargetPath(); });
+  connect(&window_, &MainWindow::operationClicked, this, [this] { dialog_.OnOperationChanged(); });
+  connect(&window_, &MainWindow::browseClicked, this, [this] { dialog_.OnBrowse(); });
+  connect(&window_, &MainWindow::settingsClicked, this, [this] { dialog_.OnSettings(); });
+  connect(&window_, &MainWindow::executeRequested, this, [this] { dialog_.OnOK(); });
+  connect(&window_, &MainWindow::exitRequested, this, [this] { dialog_.OnCancel(); });
   connect(&window_, &MainWindow::closeRequested, this, [this] {
     // MainDialog tells a walk from a scan by m_bRunning, which is set only
     // once the walk starts; a close box while the worker still asks its
@@ -51,8 +41,7 @@ App::App(std::u16string command_line, Crypter& crypter)
   connect(&port_, &QtWindowPort::dialogEnded, this, &App::OnDialogEnded);
 
   // Direct: the session manager wants the data saved before this returns.
-  if (auto* gui =
-          qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+  if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
     connect(gui, &QGuiApplication::commitDataRequest, this, &App::OnCommitData,
             Qt::DirectConnection);
   }
@@ -70,8 +59,7 @@ bool App::WatchTerminationSignals() {
   if (signals_ != nullptr) return true;
   signals_ = SignalPipe::Create();
   if (signals_ == nullptr) return false;
-  connect(signals_.get(), &SignalPipe::terminationRequested, this,
-          &App::OnTerminationRequested);
+  connect(signals_.get(), &SignalPipe::terminationRequested, this, &App::OnTerminationRequested);
   return true;
 }
 

@@ -15,7 +15,6 @@
 #define VELMORA_UI_QT_APP_H_
 
 #include <QObject>
-
 #include <memory>
 #include <string>
 

@@ -10,7 +10,6 @@
 #include <QStyle>
 #include <QStyleOptionGroupBox>
 #include <QWidget>
-
 #include <algorithm>
 
 #include "ui/qt/dialog_script.h"
@@ -19,12 +18,9 @@ namespace velmora {
 
 QString ControlName(int id) { return QString::number(id); }
 
-DialogBase::DialogBase(QWidget* owner, const QString& title, int width,
-                       int height)
-    : QDialog(owner,
-              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                  Qt::WindowCloseButtonHint |
-                  Qt::MSWindowsFixedSizeDialogHint),
+DialogBase::DialogBase(QWidget* owner, const QString& title, int width, int height)
+    : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       units_(DialogUnits::ForFont(DialogFont())) {
   setFont(DialogFont());
   setWindowTitle(title);
@@ -57,8 +53,7 @@ int TextHeight(const QWidget& control, int width) {
 
 }  // namespace
 
-void DialogBase::Place(QWidget* control, int x, int y, int width,
-                       int height) const {
+void DialogBase::Place(QWidget* control, int x, int y, int width, int height) const {
   QRect area = units_.ToPixels(QRect(x, y, width, height));
   // A face taller than the template's gets the height it needs, shared out
   // above and below so the control stays in line with its neighbours. A
@@ -67,8 +62,7 @@ void DialogBase::Place(QWidget* control, int x, int y, int width,
   const int needed = TextHeight(*control, area.width());
   if (needed > area.height()) {
     const bool wrapped_button =
-        qobject_cast<const QAbstractButton*>(control) != nullptr &&
-        control->hasHeightForWidth();
+        qobject_cast<const QAbstractButton*>(control) != nullptr && control->hasHeightForWidth();
     if (!wrapped_button) area.translate(0, -(needed - area.height()) / 2);
     area.setHeight(needed);
   }
@@ -85,8 +79,7 @@ void DialogBase::Place(QWidget* control, int x, int y, int width,
     const QStyle& style = *group->style();
     // The frame's top edge lies just above the contents.
     const int frame =
-        style.subControlRect(QStyle::CC_GroupBox, &option,
-                             QStyle::SC_GroupBoxContents, group)
+        style.subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxContents, group)
             .top() -
         style.pixelMetric(QStyle::PM_DefaultFrameWidth, &option, group);
     const int shift = frame - units_.ToPixelsY(4);

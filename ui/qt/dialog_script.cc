@@ -3,7 +3,6 @@
 #include <QDialog>
 #include <QPointer>
 #include <QTimer>
-
 #include <utility>
 
 namespace velmora {
@@ -19,9 +18,7 @@ DialogScript& CurrentScript() {
 ScopedDialogScript::ScopedDialogScript(DialogScript script)
     : previous_(std::exchange(CurrentScript(), std::move(script))) {}
 
-ScopedDialogScript::~ScopedDialogScript() {
-  CurrentScript() = std::move(previous_);
-}
+ScopedDialogScript::~ScopedDialogScript() { CurrentScript() = std::move(previous_); }
 
 void ScheduleDialogScript(QDialog* dialog) {
   if (dialog == nullptr || !CurrentScript()) return;

@@ -4,15 +4,13 @@
 #include <QFontMetrics>
 #include <QString>
 #include <QStringList>
-
 #include <cmath>
 
 namespace velmora {
 namespace {
 
 int Scale(int units, int base, int divisor) {
-  return static_cast<int>(
-      std::lround(static_cast<double>(units) * base / divisor));
+  return static_cast<int>(std::lround(static_cast<double>(units) * base / divisor));
 }
 
 }  // namespace
@@ -28,8 +26,8 @@ QFont DialogFont() {
       QStringLiteral("Takao Gothic"),
   });
   font.setStyleHint(QFont::SansSerif);
-  font.setPointSizeF(DialogPointSize(
-      QFontDatabase::systemFont(QFontDatabase::GeneralFont).pointSizeF()));
+  font.setPointSizeF(
+      DialogPointSize(QFontDatabase::systemFont(QFontDatabase::GeneralFont).pointSizeF()));
   return font;
 }
 
@@ -43,8 +41,8 @@ DialogUnits::DialogUnits(int base_x, int base_y)
 
 DialogUnits DialogUnits::ForFont(const QFont& font) {
   const QFontMetrics metrics(font);
-  const int letters = metrics.horizontalAdvance(QStringLiteral(
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  const int letters = metrics.horizontalAdvance(
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   // Average over 52 letters, rounded to nearest.
   const int average = (letters / 26 + 1) / 2;
   return DialogUnits(average, 2 * average);

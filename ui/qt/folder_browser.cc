@@ -17,8 +17,7 @@ FolderBrowser::FolderBrowser(QWidget* owner, const std::u16string& initial)
       model_(new FolderModel(this)),
       tree_(new QTreeView(this)),
       ok_button_(new QPushButton(QStringLiteral("OK"), this)) {
-  Place(MakeStatic(QStringLiteral("Select folder"), false, this), 7, 7, 213,
-        10);
+  Place(MakeStatic(QStringLiteral("Select folder"), false, this), 7, 7, 213, 10);
 
   tree_->setObjectName(QStringLiteral("folders"));
   tree_->setAccessibleName(QStringLiteral("Select folder"));
@@ -48,9 +47,7 @@ FolderBrowser::FolderBrowser(QWidget* owner, const std::u16string& initial)
   ok_button_->setEnabled(start.isValid());
 
   connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this](const QModelIndex& current) {
-            ok_button_->setEnabled(current.isValid());
-          });
+          [this](const QModelIndex& current) { ok_button_->setEnabled(current.isValid()); });
   connect(ok_button_, &QPushButton::clicked, this, &FolderBrowser::Confirm);
   connect(cancel_button, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -62,8 +59,7 @@ void FolderBrowser::Confirm() {
   accept();
 }
 
-bool RunFolderBrowser(QWidget* owner, const std::u16string& initial,
-                      std::u16string* chosen) {
+bool RunFolderBrowser(QWidget* owner, const std::u16string& initial, std::u16string* chosen) {
   FolderBrowser browser(owner, initial);
   if (browser.exec() != QDialog::Accepted) return false;
   *chosen = browser.chosen();

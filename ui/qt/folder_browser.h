@@ -40,8 +40,7 @@ class FolderBrowser : public DialogBase {
 
 // Runs the browser modally; true with the choice in |chosen|, false when
 // cancelled (|chosen| untouched).
-bool RunFolderBrowser(QWidget* owner, const std::u16string& initial,
-                      std::u16string* chosen);
+bool RunFolderBrowser(QWidget* owner, const std::u16string& initial, std::u16string* chosen);
 
 }  // namespace velmora
 

@@ -11,15 +11,12 @@
 namespace velmora {
 namespace {
 
-std::u16string Join(const std::u16string& directory,
-                    const std::u16string& name) {
+std::u16string Join(const std::u16string& directory, const std::u16string& name) {
   return directory == u"/" ? u"/" + name : directory + u"/" + name;
 }
 
 // Bytes that are not UTF-8 show as U+FFFD; the path itself keeps them.
-QString Shown(const std::u16string& name) {
-  return QString::fromStdString(Wtf8FromUtf16(name));
-}
+QString Shown(const std::u16string& name) { return QString::fromStdString(Wtf8FromUtf16(name)); }
 
 }  // namespace
 
@@ -67,20 +64,18 @@ QModelIndex FolderModel::Find(const std::u16string& path) {
     const QModelIndex index = IndexOf(node);
     if (canFetchMore(index)) fetchMore(index);
     const std::u16string wanted = Join(node->path, part);
-    const auto child = std::find_if(
-        node->children.begin(), node->children.end(),
-        [&](const std::unique_ptr<Node>& c) { return c->path == wanted; });
+    const auto child =
+        std::find_if(node->children.begin(), node->children.end(),
+                     [&](const std::unique_ptr<Node>& c) { return c->path == wanted; });
     if (child == node->children.end()) break;
     node = child->get();
   }
   return IndexOf(node);
 }
 
-QModelIndex FolderModel::index(int row, int column,
-                               const QModelIndex& parent) const {
+QModelIndex FolderModel::index(int row, int column, const QModelIndex& parent) const {
   const Node* node = NodeOf(parent);
-  if (column != 0 || row < 0 ||
-      row >= static_cast<int>(node->children.size())) {
+  if (column != 0 || row < 0 || row >= static_cast<int>(node->children.size())) {
     return QModelIndex();
   }
   return IndexOf(node->children[static_cast<std::size_t>(row)].get());
@@ -113,9 +108,7 @@ bool FolderModel::hasChildren(const QModelIndex& parent) const {
   return !node->listed || !node->children.empty();
 }
 
-bool FolderModel::canFetchMore(const QModelIndex& parent) const {
-  return !NodeOf(parent)->listed;
-}
+bool FolderModel::canFetchMore(const QModelIndex& parent) const { return !NodeOf(parent)->listed; }
 
 void FolderModel::fetchMore(const QModelIndex& parent) {
   Node* node = NodeOf(parent);

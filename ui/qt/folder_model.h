@@ -11,7 +11,6 @@
 #include <QModelIndex>
 #include <QString>
 #include <QVariant>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,13 +33,11 @@ class FolderModel : public QAbstractItemModel {
   // folders on the way.
   QModelIndex Find(const std::u16string& path);
 
-  QModelIndex index(int row, int column,
-                    const QModelIndex& parent = QModelIndex()) const override;
+  QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
   QModelIndex parent(const QModelIndex& child) const override;
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-  QVariant data(const QModelIndex& index,
-                int role = Qt::DisplayRole) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   bool hasChildren(const QModelIndex& parent = QModelIndex()) const override;
   bool canFetchMore(const QModelIndex& parent) const override;
   void fetchMore(const QModelIndex& parent) override;

@@ -57,8 +57,7 @@ bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
     // shortcut of the window (F1) fires; the key press itself is
     // swallowed next.
     event->accept();
-  } else if (event->type() == QEvent::DragEnter ||
-             event->type() == QEvent::DragMove) {
+  } else if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
     event->ignore();
   }
   return true;

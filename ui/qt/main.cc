@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 #include <QObject>
 #include <QString>
-
 #include <string>
 #include <utility>
 
@@ -37,8 +36,8 @@ int main(int argc, char** argv) {
 
   velmora::App app(std::move(target), velmora::TheCrypter());
   QObject::connect(
-      &app, &velmora::App::finished, &application,
-      [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+      &app, &velmora::App::finished, &application, [] { QCoreApplication::exit(0); },
+      Qt::QueuedConnection);
   app.WatchTerminationSignals();
   app.Start();
   return application.exec();

@@ -37,8 +37,7 @@ QLabel* MakeStatusLine(int id, bool several_lines, QWidget* parent) {
   label->setLineWidth(1);
   label->setIndent(2);
   label->setWordWrap(several_lines);
-  label->setAlignment(Qt::AlignLeft |
-                      (several_lines ? Qt::AlignTop : Qt::AlignVCenter));
+  label->setAlignment(Qt::AlignLeft | (several_lines ? Qt::AlignTop : Qt::AlignVCenter));
   return label;
 }
 
@@ -50,8 +49,7 @@ QPushButton* MakeButton(int id, const QString& text, QWidget* parent) {
 
 }  // namespace
 
-MainWindow::MainWindow(QWidget* parent)
-    : DialogBase(parent, QStringLiteral("Velmora"), 389, 239) {
+MainWindow::MainWindow(QWidget* parent) : DialogBase(parent, QStringLiteral("Velmora"), 389, 239) {
   // A program window, not a dialog of some other window: it gets a task bar
   // entry and a minimise box.
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -61,8 +59,8 @@ MainWindow::MainWindow(QWidget* parent)
   auto* picture = new QLabel(this);
   Place(picture, 3, 2, 127, 120);
   picture->setAlignment(Qt::AlignCenter);
-  picture->setPixmap(ProgramPicture().scaled(
-      picture->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+  picture->setPixmap(
+      ProgramPicture().scaled(picture->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 
   // Created in tab order; each group box before the controls it frames, so
   // that it stays behind them.
@@ -138,13 +136,10 @@ void MainWindow::AddAboutAction() {
   about_action_->setShortcutContext(Qt::WindowShortcut);
   addAction(about_action_);
   setContextMenuPolicy(Qt::ActionsContextMenu);
-  connect(about_action_, &QAction::triggered, this,
-          [this] { RunAboutBox(this); });
+  connect(about_action_, &QAction::triggered, this, [this] { RunAboutBox(this); });
 }
 
-QWidget* MainWindow::Control(int id) const {
-  return findChild<QWidget*>(ControlName(id));
-}
+QWidget* MainWindow::Control(int id) const { return findChild<QWidget*>(ControlName(id)); }
 
 void MainWindow::End() {
   if (ended_) return;
@@ -158,17 +153,16 @@ std::u16string MainWindow::FirstLocalPath(const QMimeData* data) {
   if (urls.isEmpty() || !urls.first().isLocalFile()) return {};
   // The encoded path keeps bytes that are not UTF-8 as %XX; decoding it
   // gives the name exactly as the file system holds it.
-  QByteArray bytes = QByteArray::fromPercentEncoding(
-      urls.first().path(QUrl::FullyEncoded).toLatin1());
+  QByteArray bytes =
+      QByteArray::fromPercentEncoding(urls.first().path(QUrl::FullyEncoded).toLatin1());
   if (bytes.size() > 1 && bytes.endsWith('/')) bytes.chop(1);
-  return Utf16FromWtf8(std::string_view(
-      bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  return Utf16FromWtf8(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
   // Skips DialogBase: the main window is not one of the modal dialogs a
   // test script answers.
-  QDialog::showEvent(event);
+  QDialog::showEvent(event);  // NOLINT(bugprone-parent-virtual-call): skips DialogBase on purpose
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

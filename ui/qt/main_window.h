@@ -7,7 +7,6 @@
 #define VELMORA_UI_QT_MAIN_WINDOW_H_
 
 #include <QString>
-
 #include <string>
 
 #include "ui/qt/dialog_base.h"

@@ -17,7 +17,6 @@
 #include <QVBoxLayout>
 #include <QVariant>
 #include <QWidget>
-
 #include <span>
 
 #include "platform/window_port.h"
@@ -39,12 +38,10 @@ struct ButtonChoice {
 
 std::span<const ButtonChoice> ButtonsFor(unsigned flags) {
   static constexpr ButtonChoice kOk[] = {{IDOK, u"OK"}};
-  static constexpr ButtonChoice kYesNo[] = {{IDYES, u"はい(&Y)"},
-                                            {IDNO, u"いいえ(&N)"}};
+  static constexpr ButtonChoice kYesNo[] = {{IDYES, u"はい(&Y)"}, {IDNO, u"いいえ(&N)"}};
   static constexpr ButtonChoice kAbortRetryIgnore[] = {
       {IDABORT, u"中止(&A)"}, {IDRETRY, u"再試行(&R)"}, {IDIGNORE, u"無視(&I)"}};
-  static constexpr ButtonChoice kAbortIgnore[] = {{IDABORT, u"中止(&A)"},
-                                                  {IDIGNORE, u"無視(&I)"}};
+  static constexpr ButtonChoice kAbortIgnore[] = {{IDABORT, u"中止(&A)"}, {IDIGNORE, u"無視(&I)"}};
   switch (flags & MB_TYPEMASK) {
     case MB_YESNO:
       return kYesNo;
@@ -97,8 +94,7 @@ QString FitLines(const QString& text, const QFontMetrics& metrics, int width) {
 }
 
 int AvailableWidth(const QWidget* owner) {
-  const QScreen* screen =
-      owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
+  const QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
   return screen != nullptr ? screen->availableGeometry().width() : 640;
 }
 
@@ -124,12 +120,10 @@ int UnattendedAnswer(unsigned flags, bool exit_pass) {
   return SafeAnswer(flags);
 }
 
-MessageBoxDialog::MessageBoxDialog(QWidget* owner, const std::u16string& text,
-                                   unsigned flags)
+MessageBoxDialog::MessageBoxDialog(QWidget* owner, const std::u16string& text, unsigned flags)
     : QDialog(owner),
       flags_(flags),
-      text_(QString::fromStdU16String(text)
-                .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))),
+      text_(QString::fromStdU16String(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))),
       label_(new QLabel(this)),
       answer_(SafeAnswer(flags)) {
   const bool dismissable = (flags & MB_TYPEMASK) == MB_OK;
@@ -199,11 +193,9 @@ QHBoxLayout* MessageBoxDialog::MakeButtonRow(const DialogUnits& units) {
 
 int MessageBoxDialog::Answer() const { return answer_; }
 
-void MessageBoxDialog::AnswerAfter(std::chrono::milliseconds delay,
-                                   bool exit_pass) {
-  QTimer::singleShot(delay, this, [this, exit_pass] {
-    Finish(UnattendedAnswer(flags_, exit_pass));
-  });
+void MessageBoxDialog::AnswerAfter(std::chrono::milliseconds delay, bool exit_pass) {
+  QTimer::singleShot(delay, this,
+                     [this, exit_pass] { Finish(UnattendedAnswer(flags_, exit_pass)); });
 }
 
 void MessageBoxDialog::Finish(int answer) {
@@ -222,13 +214,11 @@ void MessageBoxDialog::keyPressEvent(QKeyEvent* event) {
   // As in the classic boxes the access key works without Alt too; with
   // Alt it normally arrives as the button's shortcut, but not while the box
   // is not the active window.
-  const Qt::KeyboardModifiers held =
-      event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
+  const Qt::KeyboardModifiers held = event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
   if (held == Qt::NoModifier) {
     for (QPushButton* button : findChildren<QPushButton*>()) {
       const QKeySequence key = QKeySequence::mnemonic(button->text());
-      if (!key.isEmpty() &&
-          key[0].key() == static_cast<Qt::Key>(event->key())) {
+      if (!key.isEmpty() && key[0].key() == static_cast<Qt::Key>(event->key())) {
         button->click();
         return;
       }

@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QString>
 #include <QWidget>
-
 #include <utility>
 
 #include "platform/window_port.h"
@@ -15,8 +14,7 @@
 
 namespace velmora {
 
-OptionDialog::OptionDialog(QWidget* owner, const std::u16string& extension_text,
-                           int extension_rule)
+OptionDialog::OptionDialog(QWidget* owner, const std::u16string& extension_text, int extension_rule)
     : DialogBase(owner, QStringLiteral("Velmora　オプション設定"), 251, 153),
       extension_text_(extension_text),
       extension_rule_(extension_rule != 0 ? 1 : 0) {
@@ -56,13 +54,11 @@ OptionDialog::OptionDialog(QWidget* owner, const std::u16string& extension_text,
 
   // The edit speaks "\n"; the rest of the program "\r\n".
   list_edit_->setPlainText(QString::fromStdU16String(extension_text)
-                               .replace(QStringLiteral("\r\n"),
-                                        QStringLiteral("\n")));
+                               .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
   rule_box_->setChecked(extension_rule_ != 0);
   list_edit_->setEnabled(rule_box_->isChecked());
 
-  connect(rule_box_, &QCheckBox::toggled, list_edit_,
-          &QPlainTextEdit::setEnabled);
+  connect(rule_box_, &QCheckBox::toggled, list_edit_, &QPlainTextEdit::setEnabled);
   connect(ok_button, &QPushButton::clicked, this, &OptionDialog::Confirm);
   connect(cancel_button, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -81,10 +77,9 @@ void OptionDialog::AddList() {
 }
 
 void OptionDialog::Confirm() {
-  std::u16string text =
-      list_edit_->toPlainText()
-          .replace(QStringLiteral("\n"), QStringLiteral("\r\n"))
-          .toStdU16String();
+  std::u16string text = list_edit_->toPlainText()
+                            .replace(QStringLiteral("\n"), QStringLiteral("\r\n"))
+                            .toStdU16String();
   if (text.size() > kMaxExtensionTextLength) {
     text.resize(kMaxExtensionTextLength);
   }
@@ -93,8 +88,7 @@ void OptionDialog::Confirm() {
   accept();
 }
 
-int RunOptionDialog(QWidget* owner, std::u16string* extension_text,
-                    int* extension_rule) {
+int RunOptionDialog(QWidget* owner, std::u16string* extension_text, int* extension_rule) {
   OptionDialog dialog(owner, *extension_text, *extension_rule);
   if (dialog.exec() != QDialog::Accepted) return IDCANCEL;
   *extension_text = dialog.extensionText();

@@ -28,8 +28,7 @@ class OptionDialog : public DialogBase {
   Q_OBJECT
 
  public:
-  OptionDialog(QWidget* owner, const std::u16string& extension_text,
-               int extension_rule);
+  OptionDialog(QWidget* owner, const std::u16string& extension_text, int extension_rule);
 
   // What the dialog held when OK was pressed: the list with "\r\n" line
   // ends, cut to kMaxExtensionTextLength units, and the box as 0 or 1.
@@ -50,8 +49,7 @@ class OptionDialog : public DialogBase {
 
 // Shows the option dialog modally over |owner| (may be null). Returns IDOK
 // with both values replaced by the dialog's, or IDCANCEL with both untouched.
-int RunOptionDialog(QWidget* owner, std::u16string* extension_text,
-                    int* extension_rule);
+int RunOptionDialog(QWidget* owner, std::u16string* extension_text, int* extension_rule);
 
 }  // namespace velmora
 

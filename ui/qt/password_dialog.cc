@@ -8,7 +8,6 @@
 #include <QSignalBlocker>
 #include <QString>
 #include <QWidget>
-
 #include <utility>
 
 #include "platform/secret_memory.h"
@@ -44,8 +43,7 @@ PasswordDialog::PasswordDialog(QWidget* owner)
   confirm_edit_ = MakePasswordEdit(IDC_PASSWORD_CONFIRM, this);
   Place(confirm_edit_, 75, 66, 209, 12);
 
-  show_box_ = new WrappingCheckBox(
-      QStringLiteral("入力したパスワードを表示する。"), this);
+  show_box_ = new WrappingCheckBox(QStringLiteral("入力したパスワードを表示する。"), this);
   show_box_->setObjectName(ControlName(IDC_PASSWORD_SHOW));
   Place(show_box_, 178, 165, 138, 13);
 
@@ -69,13 +67,11 @@ PasswordDialog::PasswordDialog(QWidget* owner)
 void PasswordDialog::AddLabels() {
   QLabel* password_label = MakeStatic(QStringLiteral("パスワード"), false, this);
   Place(password_label, 26, 41, 43, 10);
-  QLabel* confirm_label =
-      MakeStatic(QStringLiteral("パスワード（確認用）"), true, this);
+  QLabel* confirm_label = MakeStatic(QStringLiteral("パスワード（確認用）"), true, this);
   Place(confirm_label, 26, 63, 47, 18);
   // Each box is named by the text beside it.
   for (const auto& [label, edit] :
-       {std::pair{password_label, password_edit_},
-        std::pair{confirm_label, confirm_edit_}}) {
+       {std::pair{password_label, password_edit_}, std::pair{confirm_label, confirm_edit_}}) {
     label->setBuddy(edit);
     edit->setAccessibleName(label->text());
   }
@@ -96,10 +92,8 @@ void PasswordDialog::ConnectControls() {
   setTabOrder(ok_button_, cancel_button_);
   password_edit_->setFocus();
 
-  connect(password_edit_, &QLineEdit::textChanged, this,
-          &PasswordDialog::Revalidate);
-  connect(confirm_edit_, &QLineEdit::textChanged, this,
-          &PasswordDialog::Revalidate);
+  connect(password_edit_, &QLineEdit::textChanged, this, &PasswordDialog::Revalidate);
+  connect(confirm_edit_, &QLineEdit::textChanged, this, &PasswordDialog::Revalidate);
   connect(show_box_, &QCheckBox::toggled, this, &PasswordDialog::SetShown);
   connect(ok_button_, &QPushButton::clicked, this, &PasswordDialog::Confirm);
   connect(cancel_button_, &QPushButton::clicked, this, &QDialog::reject);
@@ -143,8 +137,7 @@ void PasswordDialog::Revalidate() {
 }
 
 void PasswordDialog::SetShown(bool shown) {
-  const QLineEdit::EchoMode mode =
-      shown ? QLineEdit::Normal : QLineEdit::Password;
+  const QLineEdit::EchoMode mode = shown ? QLineEdit::Normal : QLineEdit::Password;
   password_edit_->setEchoMode(mode);
   confirm_edit_->setEchoMode(mode);
 }

@@ -12,7 +12,6 @@
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
-
 #include <atomic>
 #include <system_error>
 #include <thread>
@@ -42,14 +41,11 @@ std::u16string FromDisplay(QString text) {
 
 }  // namespace
 
-QtWindowPort::QtWindowPort(MainWindow& window)
-    : window_(window), blocker_(&window) {}
+QtWindowPort::QtWindowPort(MainWindow& window) : window_(window), blocker_(&window) {}
 
 QtWindowPort::~QtWindowPort() = default;
 
-bool QtWindowPort::OnGuiThread() const {
-  return QThread::currentThread() == thread();
-}
+bool QtWindowPort::OnGuiThread() const { return QThread::currentThread() == thread(); }
 
 template <typename R, typename F>
 R QtWindowPort::Ask(R safe, F body) {
@@ -59,8 +55,7 @@ R QtWindowPort::Ask(R safe, F body) {
   // thread is going away) the answer stays |safe|.
   R answer = safe;
   QMetaObject::invokeMethod(
-      this, [&answer, &body] { answer = body(); },
-      Qt::BlockingQueuedConnection);
+      this, [&answer, &body] { answer = body(); }, Qt::BlockingQueuedConnection);
   return answer;
 }
 
@@ -209,12 +204,10 @@ int QtWindowPort::RunModal(QDialog& dialog) {
 
 void QtWindowPort::Unattend(QDialog& dialog) {
   if (auto* box = qobject_cast<MessageBoxDialog*>(&dialog)) {
-    box->AnswerAfter(kUnattendedWait,
-                     dialog_ != nullptr && dialog_->m_job.m_bExitPass == 1);
+    box->AnswerAfter(kUnattendedWait, dialog_ != nullptr && dialog_->m_job.m_bExitPass == 1);
     return;
   }
-  QTimer::singleShot(kUnattendedWait, &dialog,
-                     [&dialog] { dialog.done(QDialog::Rejected); });
+  QTimer::singleShot(kUnattendedWait, &dialog, [&dialog] { dialog.done(QDialog::Rejected); });
 }
 
 void QtWindowPort::SetUnattended() {
@@ -244,8 +237,7 @@ int QtWindowPort::RunPasswordDialog(SecretU16* password) {
   });
 }
 
-int QtWindowPort::RunOptionDialog(std::u16string* extension_text,
-                                  int* extension_rule) {
+int QtWindowPort::RunOptionDialog(std::u16string* extension_text, int* extension_rule) {
   return Ask(IDCANCEL, [this, extension_text, extension_rule] {
     ApplyPendingTexts();
     return ::velmora::RunOptionDialog(&window_, extension_text, extension_rule);
@@ -327,8 +319,7 @@ void QtWindowPort::OnWorkerFinished() {
   emit workerFinished();
 }
 
-bool QtWindowPort::BrowseForFolder(const std::u16string& initial,
-                                   std::u16string* chosen) {
+bool QtWindowPort::BrowseForFolder(const std::u16string& initial, std::u16string* chosen) {
   return Ask(false, [this, &initial, chosen] {
     // The browser opens on the current target when there is one.
     return RunFolderBrowser(&window_, initial, chosen);

@@ -20,9 +20,7 @@
 #define VELMORA_UI_QT_QT_WINDOW_PORT_H_
 
 #include <QObject>
-
 #include <QPointer>
-
 #include <chrono>
 #include <functional>
 #include <string>
@@ -84,13 +82,11 @@ class QtWindowPort : public QObject, public WindowPort {
   void SetInputBlocked(bool blocked) override;
   int MessageBox(const std::u16string& text, unsigned flags) override;
   int RunPasswordDialog(SecretU16* password) override;
-  int RunOptionDialog(std::u16string* extension_text,
-                      int* extension_rule) override;
+  int RunOptionDialog(std::u16string* extension_text, int* extension_rule) override;
   void PumpMessages() override;
   void PostCommand(int command) override;
   bool StartWorker(std::function<void()> job) override;
-  bool BrowseForFolder(const std::u16string& initial,
-                       std::u16string* chosen) override;
+  bool BrowseForFolder(const std::u16string& initial, std::u16string* chosen) override;
   void EndDialog(int result) override;
 
  signals:

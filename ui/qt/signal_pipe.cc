@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <QSocketNotifier>
-
 #include <atomic>
 
 namespace velmora {

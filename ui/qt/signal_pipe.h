@@ -11,7 +11,6 @@
 #include <signal.h>
 
 #include <QObject>
-
 #include <memory>
 
 class QSocketNotifier;

@@ -11,7 +11,6 @@
 #include <QObject>
 #include <QTranslator>
 #include <QWidget>
-
 #include <string>
 
 #include "platform/catalogue.h"
@@ -65,8 +64,7 @@ void InstallTranslations(QApplication& application) {
   // Qt speaks English by itself; Japanese comes from qt6-translations-l10n.
   if (!english) {
     auto* qt = new QTranslator(&application);
-    if (qt->load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"),
-                 QStringLiteral("_"),
+    if (qt->load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
                  QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
       QCoreApplication::installTranslator(qt);
     }

@@ -5,7 +5,6 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
-
 #include <algorithm>
 
 namespace velmora {
@@ -24,8 +23,7 @@ QRect LabelArea(const QAbstractButton& button, const QStyleOptionButton& option,
 }  // namespace
 
 void PaintWrappedButton(QAbstractButton& button, QStyleOptionButton option,
-                        QStyle::ControlElement control,
-                        QStyle::SubElement contents) {
+                        QStyle::ControlElement control, QStyle::SubElement contents) {
   QStylePainter painter(&button);
   const QString label = option.text;
   const bool focused = option.state.testFlag(QStyle::State_HasFocus);
@@ -36,8 +34,8 @@ void PaintWrappedButton(QAbstractButton& button, QStyleOptionButton option,
 
   option.text = label;
   const QRect area = LabelArea(button, option, contents);
-  painter.drawItemText(area, kTextFlags, option.palette, button.isEnabled(),
-                       label, QPalette::WindowText);
+  painter.drawItemText(area, kTextFlags, option.palette, button.isEnabled(), label,
+                       QPalette::WindowText);
   if (focused) {
     QStyleOptionFocusRect frame;
     frame.QStyleOption::operator=(option);
@@ -50,18 +48,14 @@ void PaintWrappedButton(QAbstractButton& button, QStyleOptionButton option,
   }
 }
 
-int WrappedButtonHeight(const QAbstractButton& button,
-                        QStyleOptionButton option, QStyle::SubElement contents,
-                        int width) {
+int WrappedButtonHeight(const QAbstractButton& button, QStyleOptionButton option,
+                        QStyle::SubElement contents, int width) {
   option.rect = QRect(0, 0, width, 1 << 16);
   const QRect area = LabelArea(button, option, contents);
-  const int text = button.fontMetrics()
-                       .boundingRect(area, kTextFlags, option.text)
-                       .height();
+  const int text = button.fontMetrics().boundingRect(area, kTextFlags, option.text).height();
   const bool radio = contents == QStyle::SE_RadioButtonContents;
   const int indicator = button.style()->pixelMetric(
-      radio ? QStyle::PM_ExclusiveIndicatorHeight : QStyle::PM_IndicatorHeight,
-      &option, &button);
+      radio ? QStyle::PM_ExclusiveIndicatorHeight : QStyle::PM_IndicatorHeight, &option, &button);
   return std::max(text, indicator);
 }
 

@@ -15,13 +15,11 @@ namespace velmora {
 // |option| comes from the button's initStyleOption; |control| and
 // |contents| are CE_CheckBox / SE_CheckBoxContents or their radio twins.
 void PaintWrappedButton(QAbstractButton& button, QStyleOptionButton option,
-                        QStyle::ControlElement control,
-                        QStyle::SubElement contents);
+                        QStyle::ControlElement control, QStyle::SubElement contents);
 
 // The height the button needs at |width| to show its whole label.
-int WrappedButtonHeight(const QAbstractButton& button,
-                        QStyleOptionButton option, QStyle::SubElement contents,
-                        int width);
+int WrappedButtonHeight(const QAbstractButton& button, QStyleOptionButton option,
+                        QStyle::SubElement contents, int width);
 
 }  // namespace velmora
 

@@ -22,8 +22,6 @@ int WrappingCheckBox::heightForWidth(int width) const {
   return WrappedButtonHeight(*this, option, QStyle::SE_CheckBoxContents, width);
 }
 
-bool WrappingCheckBox::hitButton(const QPoint& pos) const {
-  return rect().contains(pos);
-}
+bool WrappingCheckBox::hitButton(const QPoint& pos) const { return rect().contains(pos); }
 
 }  // namespace velmora

@@ -13,8 +13,7 @@ WrappingRadioButton::WrappingRadioButton(const QString& text, QWidget* parent)
 void WrappingRadioButton::paintEvent(QPaintEvent* /*event*/) {
   QStyleOptionButton option;
   initStyleOption(&option);
-  PaintWrappedButton(*this, option, QStyle::CE_RadioButton,
-                     QStyle::SE_RadioButtonContents);
+  PaintWrappedButton(*this, option, QStyle::CE_RadioButton, QStyle::SE_RadioButtonContents);
 }
 
 int WrappingRadioButton::heightForWidth(int width) const {
@@ -23,8 +22,6 @@ int WrappingRadioButton::heightForWidth(int width) const {
   return WrappedButtonHeight(*this, option, QStyle::SE_RadioButtonContents, width);
 }
 
-bool WrappingRadioButton::hitButton(const QPoint& pos) const {
-  return rect().contains(pos);
-}
+bool WrappingRadioButton::hitButton(const QPoint& pos) const { return rect().contains(pos); }
 
 }  // namespace velmora
