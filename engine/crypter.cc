@@ -22,7 +22,7 @@ constexpr ClassRow kClassTable[3] = {
     {2, 0, kWholeRangeBytes},
 };
 
-constexpr const char16_t* kDefaultExtensions[] = {
+constexpr char16_t kDefaultExtensions[][kExtensionSlotUnits] = {
     u"LZH", u"ZIP", u"RAR", u"CAB", u"TGZ", u"JPG", u"AVI", u"MPG", u"MPEG", u"WMV",
 };
 

@@ -6,12 +6,14 @@ namespace velmora {
 namespace {
 
 // Everything below these belongs to the system.
-constexpr std::string_view kSystemFolders[] = {"/bin",  "/boot", "/dev",  "/etc", "/lib", "/lib64",
-                                               "/proc", "/run",  "/sbin", "/sys", "/usr"};
+// Character arrays, not views: no pointer to relocate, so they stay in
+// read-only data.
+constexpr char kSystemFolders[][8] = {"/bin",  "/boot", "/dev",  "/etc", "/lib", "/lib64",
+                                      "/proc", "/run",  "/sbin", "/sys", "/usr"};
 
 // These hold other folders; only those may be targets.
-constexpr std::string_view kTopFolders[] = {"/home", "/media", "/mnt", "/opt",
-                                            "/srv",  "/tmp",   "/var", "/var/tmp"};
+constexpr char kTopFolders[][10] = {"/home", "/media", "/mnt", "/opt",
+                                    "/srv",  "/tmp",   "/var", "/var/tmp"};
 
 bool IsSameOrBelow(std::string_view path, std::string_view folder) {
   return path == folder ||

@@ -30,8 +30,7 @@ bool AlreadyRecorded(const std::vector<uint64_t>& durable, int64_t first_page,
 
 int ThreadsFor(int64_t groups) {
   if (groups <= 1) return 1;
-  // Asked once: each asking reads a file under /sys.
-  static const int64_t cores = std::max(1u, std::thread::hardware_concurrency());
+  const int64_t cores = std::max(1u, std::thread::hardware_concurrency());
   return static_cast<int>(std::min({groups, cores, static_cast<int64_t>(kMaxTransformThreads)}));
 }
 

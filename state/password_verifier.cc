@@ -74,16 +74,19 @@ std::vector<PasswordRecord> RecordsFor(const std::string& digest) {
   return LoadRecords(folder, digest);
 }
 
-// The verifiers this process has seen the password it holds pass, each
-// with a hash of that password under a key of this process alone: a second
-// run with the same password then costs no slow hash. Nothing here outlives
-// the process or tells more than the engine's own copy of the password.
-class PassedVerifiers {
+// What this process keeps between runs, in one place: the verifiers it has
+// seen the password it holds pass, each with a hash of that password under
+// a key of this process alone (a second run with the same password then
+// costs no slow hash), and the check CheckPasswordAhead() started, if any.
+// Nothing here outlives the process or tells more than the engine's own copy
+// of the password.
+class VerifierCache {
  public:
-  static PassedVerifiers& Get() {
-    static PassedVerifiers instance;
+  static VerifierCache& Get() {
+    static VerifierCache instance;
     return instance;
   }
+  ~VerifierCache() { WaitAhead(); }
 
   bool Passed(const std::string& record, const PasswordBytes& password) {
     const std::string tag = Tag(password);
@@ -97,31 +100,42 @@ class PassedVerifiers {
     passed_[record] = tag;
   }
 
+  void StartAhead(std::function<void()> check) {
+    std::lock_guard<std::mutex> lock(ahead_mutex_);
+    if (ahead_.joinable()) ahead_.join();
+    ahead_ = std::thread(std::move(check));
+  }
+  void WaitAhead() {
+    std::lock_guard<std::mutex> lock(ahead_mutex_);
+    if (ahead_.joinable()) ahead_.join();
+  }
+
  private:
-  PassedVerifiers() { crypto_generichash_keygen(key_); }
+  VerifierCache() { crypto_generichash_keygen(key_); }
 
   std::string Tag(const PasswordBytes& password) const {
     unsigned char tag[crypto_generichash_BYTES];
     crypto_generichash(tag, sizeof tag, reinterpret_cast<const unsigned char*>(password.data()),
                        password.size(), key_, sizeof key_);
-    WipeStackBelow();
     return std::string(reinterpret_cast<const char*>(tag), sizeof tag);
   }
 
   unsigned char key_[crypto_generichash_KEYBYTES];
   std::mutex mutex_;
   std::map<std::string, std::string> passed_;
+  // Its own lock: the ahead check takes mutex_ while it runs.
+  std::mutex ahead_mutex_;
+  std::thread ahead_;
 };
 
 // True when |record| takes the password; slow unless this process saw it
-// pass before.
+// pass before. Callers hold a StackWipe: the hash leaves blocks of what it
+// read in its locals.
 bool Verifies(const std::string& record, const PasswordBytes& password) {
-  PassedVerifiers& passed = PassedVerifiers::Get();
+  VerifierCache& passed = VerifierCache::Get();
   if (passed.Passed(record, password)) return true;
   const bool takes =
       crypto_pwhash_str_verify(record.c_str(), password.data(), password.size()) == 0;
-  // The hash leaves blocks of what it read in its locals.
-  WipeStackBelow();
   if (!takes) return false;
   passed.Remember(record, password);
   return true;
@@ -135,30 +149,6 @@ class StackWipe {
   ~StackWipe() { WipeStackBelow(); }
   StackWipe(const StackWipe&) = delete;
   StackWipe& operator=(const StackWipe&) = delete;
-};
-
-// The check started by CheckPasswordAhead(), if any.
-class AheadCheck {
- public:
-  static AheadCheck& Get() {
-    static AheadCheck instance;
-    return instance;
-  }
-  ~AheadCheck() { Wait(); }
-
-  void Start(std::function<void()> check) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (thread_.joinable()) thread_.join();
-    thread_ = std::thread(std::move(check));
-  }
-  void Wait() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (thread_.joinable()) thread_.join();
-  }
-
- private:
-  std::mutex mutex_;
-  std::thread thread_;
 };
 
 }  // namespace
@@ -274,7 +264,7 @@ void ForgetTreeElsewhere(const std::string& folder, const std::string& real_path
 
 PasswordMatch CheckPassword(const Crypter& crypter, const TreeIdentity& tree) {
   if (sodium_init() < 0) return PasswordMatch::kNoRecord;
-  AheadCheck::Get().Wait();
+  VerifierCache::Get().WaitAhead();
   const std::vector<PasswordRecord> records = RecordsFor(LookupDigest(crypter));
   if (records.empty()) return PasswordMatch::kNoRecord;
   const StackWipe wipe;
@@ -301,7 +291,7 @@ void PendingVerifier::Prepare(const Crypter& crypter) {
   verifier_.clear();
   matched_file_.clear();
   if (sodium_init() < 0) return;
-  AheadCheck::Get().Wait();
+  VerifierCache::Get().WaitAhead();
   const StackWipe wipe;
   const std::string digest = LookupDigest(crypter);
   const PasswordBytes password(crypter);
@@ -317,11 +307,10 @@ void PendingVerifier::Prepare(const Crypter& crypter) {
       crypto_pwhash_str_alg(verifier, password.data(), password.size(),
                             crypto_pwhash_OPSLIMIT_INTERACTIVE, crypto_pwhash_MEMLIMIT_INTERACTIVE,
                             crypto_pwhash_ALG_ARGON2ID13) == 0;
-  WipeStackBelow();
   if (!hashed) return;  // out of memory: the next encryption records it
   digest_ = digest;
   verifier_ = verifier;
-  PassedVerifiers::Get().Remember(verifier_, password);
+  VerifierCache::Get().Remember(verifier_, password);
 }
 
 void CheckPasswordAhead(std::u16string_view password) {
@@ -329,7 +318,7 @@ void CheckPasswordAhead(std::u16string_view password) {
   auto crypter = std::make_shared<Crypter>();
   KeepInMemory(crypter.get(), sizeof(Crypter));
   if (crypter->SetPassword(password) != 0) return;
-  AheadCheck::Get().Start([crypter] {
+  VerifierCache::Get().StartAhead([crypter] {
     const StackWipe wipe;
     const PasswordBytes bytes(*crypter);
     for (const PasswordRecord& record : RecordsFor(LookupDigest(*crypter))) {
