@@ -11,6 +11,7 @@ packages=(
   gettext locales
   appstream desktop-file-utils dpkg-dev man-db
   clang-format clang-tidy
+  lintian zsh
 )
 
 missing=()

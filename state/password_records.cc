@@ -149,8 +149,9 @@ bool StoreRecord(const PasswordRecord& record) {
   const bool existed = ::lstat(record.file.c_str(), &before) == 0;
   if (!WriteFileDurably(record.file, EncodeRecord(record))) return false;
   // Rewritten by root (through sudo, say), a user's record stays the user's.
+  // Left root's, the user could no longer read it: report it as not kept.
   if (existed && before.st_uid != ::geteuid()) {
-    ::lchown(record.file.c_str(), before.st_uid, before.st_gid);
+    return ::lchown(record.file.c_str(), before.st_uid, before.st_gid) == 0;
   }
   return true;
 }

@@ -60,7 +60,7 @@ class FileSystemTest : public ::testing::Test {
 TEST_F(FileSystemTest, ListingReportsEachEntryOnceWithoutFollowingLinks) {
   WriteFile(Raw("file"), "12345");
   MakeDirectory(Raw("sub"));
-  ::symlink(outside_.path().c_str(), Raw("link").c_str());
+  ASSERT_EQ(::symlink(outside_.path().c_str(), Raw("link").c_str()), 0);
   ::mkfifo(Raw("fifo").c_str(), 0600);  // listing must not open it
   WriteFile(Raw("cr\rname"), "");
   WriteFile(Raw("lf\nname"), "");
@@ -122,7 +122,7 @@ TEST_F(FileSystemTest, StatusKeepsModeAndNanosecondTimes) {
 TEST_F(FileSystemTest, StatusOfALinkIsTheLinksOwn) {
   WriteFile(outside_.path() + "/target", "t");
   ::chmod((outside_.path() + "/target").c_str(), 0600);
-  ::symlink((outside_.path() + "/target").c_str(), Raw("link").c_str());
+  ASSERT_EQ(::symlink((outside_.path() + "/target").c_str(), Raw("link").c_str()), 0);
   FileStatus status{};
   ASSERT_TRUE(GetFileStatus(Path("link"), &status));
   EXPECT_TRUE(status.is_symlink);

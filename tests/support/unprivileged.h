@@ -26,11 +26,11 @@ inline uid_t UnprivilegedUser() { return ::geteuid() == 0 ? kNobody : ::geteuid(
 inline void HandOver(const std::string& path) {
   if (::geteuid() != 0) return;
   namespace fs = std::filesystem;
-  ::lchown(path.c_str(), kNobody, kNobody);
+  EXPECT_EQ(::lchown(path.c_str(), kNobody, kNobody), 0) << path;
   std::error_code error;
   for (fs::recursive_directory_iterator it(path, error), end; !error && it != end;
        it.increment(error)) {
-    ::lchown(it->path().c_str(), kNobody, kNobody);
+    EXPECT_EQ(::lchown(it->path().c_str(), kNobody, kNobody), 0) << it->path();
   }
 }
 

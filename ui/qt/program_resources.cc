@@ -24,6 +24,7 @@ QIcon ProgramIcon() {
   QIcon icon;
   icon.addFile(QStringLiteral(":/velmora/velmora-16.png"), QSize(16, 16));
   icon.addFile(QStringLiteral(":/velmora/velmora-32.png"), QSize(32, 32));
+  icon.addFile(QStringLiteral(":/velmora/velmora-48.png"), QSize(48, 48));
   return icon;
 }
 
