@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -71,8 +72,31 @@ std::u16string FromCatalogue(const char* translated, bool crlf) {
 
 }  // namespace
 
+std::string LanguageForLocale(std::string_view messages_locale, std::string_view language_list) {
+  const auto is_japanese = [](std::string_view name) {
+    return name.starts_with("ja") && (name.size() == 2 || name[2] == '_' || name[2] == '.');
+  };
+  if (messages_locale.empty() || messages_locale == "C" || messages_locale == "POSIX" ||
+      messages_locale.starts_with("C.")) {
+    return "ja";
+  }
+  // Outside the C locale the first language of LANGUAGE decides, as for
+  // gettext.
+  const std::string_view first = language_list.substr(0, language_list.find(':'));
+  if (!first.empty()) return is_japanese(first) ? "ja" : "en";
+  return is_japanese(messages_locale) ? "ja" : "en";
+}
+
 void BindCatalogue() {
   std::setlocale(LC_ALL, "");
+  // gettext would fall back to the message ids (Japanese) for a language
+  // without a catalogue; such a user reads English better. LANGUAGE is read
+  // by gettext only: nothing else changes.
+  const char* messages = std::setlocale(LC_MESSAGES, nullptr);
+  const char* language = std::getenv("LANGUAGE");
+  const std::string chosen =
+      LanguageForLocale(messages != nullptr ? messages : "", language != nullptr ? language : "");
+  ::setenv("LANGUAGE", chosen.c_str(), 1);
   bindtextdomain(kDomain, CatalogueDirectory().c_str());
   bind_textdomain_codeset(kDomain, "UTF-8");
   Catalogue& catalogue = TheCatalogue();

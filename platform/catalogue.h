@@ -15,10 +15,17 @@
 
 namespace velmora {
 
-// Takes the locale from the environment (LANGUAGE, LC_ALL, LC_MESSAGES,
-// LANG, as gettext reads them) and binds the catalogue found beside the
-// executable, in the build tree or under the install prefix. Call once at
-// start-up, before any thread starts.
+// The language of the texts for the locale of messages |messages_locale|
+// (what setlocale gives for LC_MESSAGES) and the LANGUAGE list: "ja" for
+// the C and POSIX locales (C.UTF-8 too) and where the first language is
+// Japanese; "en" for every other, since no other catalogue exists.
+std::string LanguageForLocale(std::string_view messages_locale, std::string_view language_list);
+
+// Takes the locale from the environment (LC_ALL, LC_MESSAGES, LANG and
+// LANGUAGE), chooses the language as LanguageForLocale() does, and binds
+// its catalogue, found beside the executable, in the build tree or under
+// the install prefix. Sets LANGUAGE to the choice. Call once at start-up,
+// before any thread starts.
 void BindCatalogue();
 
 // The language the texts are shown in: "en", or "ja" (also when no

@@ -20,12 +20,16 @@ for package in "${packages[@]}"; do
     missing+=("$package")
   fi
 done
-# The locales the translation tests switch between.
-locales=(en_US.UTF-8 ja_JP.UTF-8)
+# The locales the translation and output tests switch between, each with
+# its character set as /etc/locale.gen names it.
+locales=("en_US.UTF-8 UTF-8" "ja_JP.UTF-8 UTF-8" "de_DE.UTF-8 UTF-8" "ja_JP.EUC-JP EUC-JP")
 missing_locales=()
-for locale in "${locales[@]}"; do
-  if ! locale -a 2>/dev/null | grep -qix "${locale/UTF-8/utf8}"; then
-    missing_locales+=("$locale")
+for entry in "${locales[@]}"; do
+  name=${entry% *}
+  # locale -a spells "ja_JP.EUC-JP" as "ja_JP.eucjp".
+  listed=$(echo "$name" | tr 'A-Z' 'a-z' | tr -d '-')
+  if ! locale -a 2>/dev/null | tr 'A-Z' 'a-z' | tr -d '-' | grep -qx "$listed"; then
+    missing_locales+=("$entry")
   fi
 done
 [ ${#missing[@]} -eq 0 ] && [ ${#missing_locales[@]} -eq 0 ] && exit 0
@@ -38,10 +42,10 @@ if [ ${#missing[@]} -ne 0 ]; then
   "${sudo_cmd[@]}" apt-get update -q
   "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
-for locale in "${missing_locales[@]}"; do
-  echo "Generating the locale $locale" >&2
-  "${sudo_cmd[@]}" sed -i "s/^# *\($locale UTF-8\)/\1/" /etc/locale.gen
-  grep -q "^$locale UTF-8" /etc/locale.gen ||
-    echo "$locale UTF-8" | "${sudo_cmd[@]}" tee -a /etc/locale.gen >/dev/null
+for entry in "${missing_locales[@]}"; do
+  echo "Generating the locale ${entry% *}" >&2
+  "${sudo_cmd[@]}" sed -i "s/^# *\($entry\)\$/\1/" /etc/locale.gen
+  grep -qx "$entry" /etc/locale.gen ||
+    echo "$entry" | "${sudo_cmd[@]}" tee -a /etc/locale.gen >/dev/null
 done
 [ ${#missing_locales[@]} -eq 0 ] || "${sudo_cmd[@]}" locale-gen

@@ -322,7 +322,9 @@ TEST_F(CliTest, SummaryThatCannotBeWrittenFailsTheRun) {
 }
 
 // The locales come from the install script; a missing one reads as C.
-TEST(CliLocaleTest, EnglishOnlyWhereTheLocaleAsksForIt) {
+// Japanese is the program's own language (C, POSIX, C.UTF-8) and that of
+// ja locales; every other gets English, the only other catalogue.
+TEST(CliLocaleTest, JapaneseForJapaneseAndCLocalesEnglishForEveryOther) {
   struct Row {
     const char* language;
     const char* all;
@@ -333,7 +335,11 @@ TEST(CliLocaleTest, EnglishOnlyWhereTheLocaleAsksForIt) {
               {"fr:en", "ja_JP.UTF-8", true},
               {"", "ja_JP.UTF-8", false},
               {"en", "C", false},
-              {"en", "POSIX", false}};
+              {"en", "POSIX", false},
+              {"", "C.UTF-8", false},
+              {"", "de_DE.UTF-8", true},
+              {"de", "de_DE.UTF-8", true},
+              {"ja", "de_DE.UTF-8", false}};
   for (const Row& row : rows) {
     TempDir dir;
     WriteFile(dir.path() + "/a", "a");
