@@ -347,7 +347,7 @@ TEST(CliLocaleTest, JapaneseForJapaneseAndCLocalesEnglishForEveryOther) {
     const Cli result = RunCli({"encrypt", dir.path(), "--password-stdin"}, kPasswordLine,
                               {{"LANGUAGE", row.language}, {"LC_ALL", row.all}});
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, row.english ? "All done without problems.\n1 / 1 files\n"
+    EXPECT_EQ(result.out, row.english ? "All done without problems.\n1 / 1 entries\n"
                                       : Shown(Format(text::kAllDone, {1, 1})) + "\n");
     const Cli help = RunCli({"--help"}, "", {{"LANGUAGE", row.language}, {"LC_ALL", row.all}});
     EXPECT_EQ(Has(help.out, "Usage: velmora-cli"), row.english);

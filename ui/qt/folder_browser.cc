@@ -20,7 +20,7 @@ FolderBrowser::FolderBrowser(QWidget* owner, const std::u16string& initial)
   Place(MakeStatic(QStringLiteral("Select folder"), false, this), 7, 7, 213, 10);
 
   tree_->setObjectName(QStringLiteral("folders"));
-  tree_->setAccessibleName(QStringLiteral("Select folder"));
+  tree_->setAccessibleName(QStringLiteral("フォルダーを選択"));
   tree_->setModel(model_);
   tree_->setHeaderHidden(true);
   tree_->setUniformRowHeights(true);

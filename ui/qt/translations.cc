@@ -50,6 +50,10 @@ class WidgetTextTranslator : public QObject {
     } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
       group->setTitle(Translated(group->title()));
     }
+    // What a screen reader says: set from the Japanese texts when built.
+    widget->setAccessibleName(Translated(widget->accessibleName()));
+    widget->setAccessibleDescription(Translated(widget->accessibleDescription()));
+    widget->setToolTip(Translated(widget->toolTip()));
     for (QAction* action : widget->actions()) {
       action->setText(Translated(action->text()));
     }
