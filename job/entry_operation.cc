@@ -45,26 +45,26 @@ bool RepairedToRequestedState(const JobHost& host, const Folder& folder, int32_t
 std::optional<EntryOutcome> CheckEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
                                        const std::u16string& directory, const std::u16string& name,
                                        const std::u16string& source, FileStatus* status) {
-  WindowPort& window = host.m_window;
   if (!intents.PreparedStatus(name, status) && !folder.Status(source, status)) {
-    const EntryResult result = Ask(window, text::kSourceGone + Detail(directory, source));
+    const EntryResult result = AskAboutFailure(host, text::kSourceGone + Detail(directory, source));
     return EntryOutcome{result == Done ? EntryStep::kRetry : EntryStep::kFinished, result};
   }
   fault_injection::BeforeEntry(JoinPath(directory, name));
   if (!SameMount(*status, host.m_treeStatus)) {
-    return EntryOutcome{
-        EntryStep::kFinished,
-        Ask(window, text::kOtherFileSystem + Detail(directory, source), MB_ABORTIGNORE)};
+    return EntryOutcome{EntryStep::kFinished,
+                        AskAboutFailure(host, text::kOtherFileSystem + Detail(directory, source),
+                                        Buttons::kAbortIgnore)};
   }
   if (status->is_regular && status->links > 1 && LinksInside(host, *status) < status->links) {
-    return EntryOutcome{
-        EntryStep::kFinished,
-        Ask(window, text::kLinkedOutside + Detail(directory, source), MB_ABORTIGNORE)};
+    return EntryOutcome{EntryStep::kFinished,
+                        AskAboutFailure(host, text::kLinkedOutside + Detail(directory, source),
+                                        Buttons::kAbortIgnore)};
   }
   if (status->is_regular && status->size > kAbsoluteSizeLimit) {
-    window.MessageBox(
-        std::u16string(text::kFileTooLarge) + Format(text::kPathBlock, {directory + u"/", source}),
-        MB_OK | MB_ICONERROR);
+    host.m_questions->Notify({.id = QuestionId::kFileTooLarge,
+                              .text = std::u16string(text::kFileTooLarge) +
+                                      Format(text::kPathBlock, {directory + u"/", source}),
+                              .icon = Icon::kError});
     return EntryOutcome{EntryStep::kFinished, AbortRun};
   }
   return std::nullopt;
@@ -229,7 +229,6 @@ EntryResult ProcessEntry(JobHost& host, IntentBatch& intents, const Folder& fold
 
 EntryResult RenameWithRetry(JobHost& host, const Folder& folder, const std::u16string& directory,
                             const std::u16string& source, const std::u16string& target) {
-  WindowPort& window = host.m_window;
   for (;;) {
     if (folder.Rename(source, target) == 0) return Done;
 
@@ -240,8 +239,8 @@ EntryResult RenameWithRetry(JobHost& host, const Folder& folder, const std::u16s
     FileStatus existing{};
     if (!source_exists || !folder.Status(target, &existing)) {
       const EntryResult result =
-          Ask(window, (source_exists ? text::kRenameFailed : text::kSourceGone) +
-                          Detail(directory, source));
+          AskAboutFailure(host, (source_exists ? text::kRenameFailed : text::kSourceGone) +
+                                    Detail(directory, source));
       if (result != Done) return result;
       continue;
     }
@@ -249,19 +248,22 @@ EntryResult RenameWithRetry(JobHost& host, const Folder& folder, const std::u16s
     const std::u16string kind = existing.is_directory ? text::kKindDirectory : text::kKindFile;
     const std::u16string word =
         host.m_job.m_nMode == 0 ? text::kWordEncryption : text::kWordDecryption;
-    const int answer =
-        window.MessageBox(Format(text::kTargetExists, {word, kind}) +
-                              Format(text::kTargetExistsDetail, {kind, directory, target}),
-                          MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2);
+    const Answer answer =
+        host.m_questions->Ask({.id = QuestionId::kTargetExists,
+                               .text = Format(text::kTargetExists, {word, kind}) +
+                                       Format(text::kTargetExistsDetail, {kind, directory, target}),
+                               .buttons = Buttons::kYesNo,
+                               .icon = Icon::kWarning,
+                               .second_is_default = true});
     // In the exit pass a No skips only this entry: stopping there would
     // leave the rest of the tree decrypted.
-    if (answer != IDYES) return host.m_job.m_bExitPass == 1 ? Skipped : AbortRun;
+    if (answer != Answer::kYes) return host.m_job.m_bExitPass == 1 ? Skipped : AbortRun;
     const int removed =
         existing.is_directory ? folder.RemoveEmptyFolder(target) : folder.RemoveFile(target);
     if (removed == 0) continue;
     const EntryResult result =
-        Ask(window, Format(text::kRemoveFailed, {kind}) +
-                        Format(text::kRemoveFailedDetail, {kind, directory, target}));
+        AskAboutFailure(host, Format(text::kRemoveFailed, {kind}) +
+                                  Format(text::kRemoveFailedDetail, {kind, directory, target}));
     if (result != Done) return result;
   }
 }

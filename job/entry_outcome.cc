@@ -14,9 +14,9 @@ namespace {
 
 // Maps an Abort/Retry/Ignore (or Abort/Ignore) answer; Retry comes back as
 // Done so that the caller loops.
-EntryResult AnswerToResult(int answer) {
-  if (answer == IDRETRY) return Done;
-  if (answer == IDIGNORE) return Skipped;
+EntryResult AnswerToResult(Answer answer) {
+  if (answer == Answer::kRetry) return Done;
+  if (answer == Answer::kIgnore) return Skipped;
   return AbortRun;
 }
 
@@ -50,9 +50,10 @@ EntryOutcome ContentsDone(JobHost& host, const RenamedFile& file, const ContentR
   if (!contents.restored && !quiet) {
     // Name and contents agree; only the mode or times are off. Say which
     // file, and count it as done.
-    host.m_window.MessageBox(
-        std::u16string(text::kStatusNotRestored) + Detail(file.directory, file.target),
-        MB_OK | MB_ICONWARNING);
+    host.m_questions->Notify(
+        {.id = QuestionId::kNotRestored,
+         .text = std::u16string(text::kStatusNotRestored) + Detail(file.directory, file.target),
+         .icon = Icon::kWarning});
   }
   return {EntryStep::kFinished, Done};
 }
@@ -65,14 +66,14 @@ EntryOutcome ContentsUntouched(JobHost& host, const Folder& folder, const Rename
     host.m_journal->End(file.id);
     if (quiet) return {EntryStep::kFinished, Skipped};
     const EntryResult result =
-        Ask(host.m_window, UntransformedMessage(contents, file.directory, file.source));
+        AskAboutFailure(host, UntransformedMessage(contents, file.directory, file.source));
     return {result == Done ? EntryStep::kRetry : EntryStep::kFinished, result};
   }
   // Old bytes under the new name: left for the repair to rename.
   if (quiet) return {EntryStep::kFinished, Skipped};
   return {EntryStep::kFinished,
-          Ask(host.m_window, UntransformedMessage(contents, file.directory, file.target),
-              MB_ABORTIGNORE)};
+          AskAboutFailure(host, UntransformedMessage(contents, file.directory, file.target),
+                          Buttons::kAbortIgnore)};
 }
 
 }  // namespace
@@ -81,14 +82,16 @@ std::u16string Detail(const std::u16string& directory, const std::u16string& nam
   return Format(text::kDetail, {directory, name});
 }
 
-EntryResult Ask(WindowPort& window, const std::u16string& message, unsigned buttons) {
-  return AnswerToResult(window.MessageBox(message, buttons | MB_ICONERROR));
+EntryResult AskAboutFailure(JobHost& host, const std::u16string& message, Buttons buttons) {
+  return AnswerToResult(host.m_questions->Ask(
+      {.id = QuestionId::kEntryFailed, .text = message, .buttons = buttons, .icon = Icon::kError}));
 }
 
 EntryResult JournalFailed(JobHost& host) {
-  host.m_window.MessageBox(
-      Format(text::kStateFolderFailedDuringRun, {Utf16FromWtf8(state::StateFolderPath())}),
-      MB_OK | MB_ICONERROR);
+  host.m_questions->Notify(
+      {.id = QuestionId::kJournalFailed,
+       .text = Format(text::kStateFolderFailedDuringRun, {Utf16FromWtf8(state::StateFolderPath())}),
+       .icon = Icon::kError});
   return AbortRun;
 }
 
@@ -97,7 +100,7 @@ EntryOutcome GiveBack(JobHost& host, const Folder& folder, const RenamedFile& fi
   if (folder.Rename(file.target, file.source) == 0) host.m_journal->End(file.id);
   if (quiet) return {EntryStep::kFinished, Skipped};
   const EntryResult result =
-      Ask(host.m_window, std::u16string(message) + Detail(file.directory, file.source));
+      AskAboutFailure(host, std::u16string(message) + Detail(file.directory, file.source));
   return {result == Done ? EntryStep::kRetry : EntryStep::kFinished, result};
 }
 
@@ -120,8 +123,8 @@ EntryOutcome FinishContents(JobHost& host, const Folder& folder, const RenamedFi
   // journal keeps the entry: the next run with this password repairs it.
   if (quiet) return {EntryStep::kFinished, Skipped};
   const EntryResult result =
-      Ask(host.m_window, text::kContentLeftForRepair + Detail(file.directory, file.target),
-          MB_ABORTIGNORE);
+      AskAboutFailure(host, text::kContentLeftForRepair + Detail(file.directory, file.target),
+                      Buttons::kAbortIgnore);
   return {EntryStep::kFinished, result == Done ? Skipped : result};
 }
 

@@ -38,11 +38,12 @@ struct RenamedFile {
 // The block naming |name| in |directory| under a message.
 std::u16string Detail(const std::u16string& directory, const std::u16string& name);
 
-// Shows a stop-icon question with Abort, Retry and Ignore (or Abort and
-// Ignore only, when a retry could do harm). Retry comes back as Done, so
-// that the caller loops; Ignore as Skipped, Abort as AbortRun.
-EntryResult Ask(WindowPort& window, const std::u16string& message,
-                unsigned buttons = MB_ABORTRETRYIGNORE);
+// Asks host.m_questions about a step on an entry that failed: an error
+// with Abort, Retry and Ignore (or Abort and Ignore only, when a retry
+// could do harm). Retry comes back as Done, so that the caller loops;
+// Ignore as Skipped, Abort as AbortRun.
+EntryResult AskAboutFailure(JobHost& host, const std::u16string& message,
+                            Buttons buttons = Buttons::kAbortRetryIgnore);
 
 // The journal could not be written: says so and returns AbortRun. What
 // was done before stays done, so the run ends as stopped, not as never

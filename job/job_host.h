@@ -1,6 +1,7 @@
-// What a run needs from the main dialog: its window, the engine, the shared
-// job state and the extension rule setting (for the scan). MainDialog is a
-// JobHost; the job layer sees nothing else of it.
+// What a run needs from its front end: the engine, the shared job state and
+// the extension rule setting (for the scan). MainDialog is a JobHost;
+// velmora-cli makes one of its own. The job layer sees nothing else of a
+// front end.
 #ifndef VELMORA_JOB_JOB_HOST_H_
 #define VELMORA_JOB_JOB_HOST_H_
 
@@ -17,7 +18,6 @@
 #include "job/run_questions.h"
 #include "job/run_request.h"
 #include "platform/file_system.h"
-#include "platform/window_port.h"
 #include "state/journal.h"
 #include "state/run_lock.h"
 
@@ -33,12 +33,11 @@ enum class ScanOutcome {
 
 class JobHost {
  public:
-  JobHost(WindowPort& window, Crypter& crypter) : m_window(window), m_crypter(crypter) {}
+  explicit JobHost(Crypter& crypter) : m_crypter(crypter) {}
   JobHost(const JobHost&) = delete;
   JobHost& operator=(const JobHost&) = delete;
   virtual ~JobHost() = default;
 
-  WindowPort& m_window;
   Crypter& m_crypter;
   JobState m_job;
   // 1: files with a registered extension get only their head enciphered.
@@ -73,6 +72,11 @@ class JobHost {
   std::unique_ptr<state::Journal> m_journal;
   ScanOutcome m_lastScanOutcome = ScanOutcome::kNotRun;
 };
+
+// The settings every front end starts with: the engine's tables and the
+// extension rule (files with a registered extension get only their head
+// enciphered), before any option or dialog changes them.
+void LoadStartupSettings(JobHost& host);
 
 }  // namespace velmora
 

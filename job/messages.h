@@ -10,6 +10,10 @@
 
 namespace velmora::text {
 
+// The path box's placeholder; a target typed as this text is never checked
+// as a path, on the desktop or by velmora-cli.
+inline constexpr Text kDropHere = u"ここにドロップして下さい";
+
 // --- Run checks, warnings and summary --------------------------------------
 inline constexpr Text kPathMissing =  // P1
     u"指定されたパスは存在しません。ディレクトリ名をお確かめ下さい。\r\n\r\n[入力文字]\r\n%s";

@@ -109,7 +109,6 @@ void OnStartScan(JobHost& host, RunQuestions& questions, RunProgress& progress) 
 
 int32_t ScanTree(JobHost& host, const std::u16string& pattern, int32_t generation, int32_t base) {
   JobState& job = host.m_job;
-  WindowPort& window = host.m_window;
   const std::u16string directory = FolderOf(pattern);
   host.m_progress->ScanFolder(directory);
 
@@ -120,8 +119,9 @@ int32_t ScanTree(JobHost& host, const std::u16string& pattern, int32_t generatio
   // Before each entry and after the last: false when this scan is over.
   const auto pump = [&] {
     if (job.m_nScanGeneration != generation) return false;
+    // A front end may handle its waiting events here: they may stop this
+    // scan, or run a whole newer one.
     host.m_progress->ScanCounted(base + found);
-    window.PumpMessages();  // may stop this scan, or run a whole newer one
     return job.m_nScanGeneration == generation;
   };
   bool stopped = false;

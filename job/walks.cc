@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "job/entry_operation.h"
+#include "job/entry_outcome.h"
 #include "job/entry_path.h"
 #include "job/folder_listing.h"
 #include "job/messages.h"
@@ -24,15 +25,12 @@ std::u16string FolderDetail(const std::u16string& path) {
 
 // Asks about a folder that is left out; Retry comes back as Done.
 EntryResult AskAboutFolder(JobHost& host, std::u16string_view message, const std::u16string& path,
-                           int error, unsigned buttons) {
+                           int error, Buttons buttons) {
   std::u16string text = std::u16string(message) + FolderDetail(path);
   if (error != 0) {
     text += Format(text::kReason, {Utf16FromWtf8(std::strerror(error))});
   }
-  const int answer = host.m_window.MessageBox(text, buttons | MB_ICONERROR);
-  if (answer == IDRETRY) return Done;
-  if (answer == IDIGNORE) return Skipped;
-  return AbortRun;
+  return AskAboutFailure(host, text, buttons);
 }
 
 // What entering a folder found: the folder opened and, when |list| was
@@ -57,7 +55,7 @@ Entered Enter(JobHost& host, const Folder& parent, const std::u16string& path, b
     FileStatus status{};
     const bool opened = entered.folder.IsOpen() && entered.folder.Status(&status);
     if (opened && !SameMount(status, host.m_treeStatus)) {
-      entered.result = AskAboutFolder(host, text::kOtherFileSystem, path, 0, MB_ABORTIGNORE);
+      entered.result = AskAboutFolder(host, text::kOtherFileSystem, path, 0, Buttons::kAbortIgnore);
       return entered;
     }
     // errno of the step that failed: opening, reading the status, listing.
@@ -67,7 +65,7 @@ Entered Enter(JobHost& host, const Folder& parent, const std::u16string& path, b
     }
     const int error = errno;
     entered.result =
-        AskAboutFolder(host, text::kFolderUnreadable, path, error, MB_ABORTRETRYIGNORE);
+        AskAboutFolder(host, text::kFolderUnreadable, path, error, Buttons::kAbortRetryIgnore);
     if (entered.result != Done) return entered;
   }
 }
@@ -153,7 +151,7 @@ EntryResult DecryptFolder(JobHost& host, WalkAhead& ahead, const Folder& folder,
 
   // Read again: the entries now carry the names just given to them.
   if (!entries.Read(folder)) {
-    return AskAboutFolder(host, text::kFolderUnreadable, directory, errno, MB_ABORTIGNORE);
+    return AskAboutFolder(host, text::kFolderUnreadable, directory, errno, Buttons::kAbortIgnore);
   }
   for (std::size_t index = 0; index < entries.size(); ++index) {
     if (!entries.IsDirectory(index)) continue;
@@ -198,7 +196,7 @@ Entered EnterTarget(JobHost& host, const std::u16string& directory) {
     }
     ++host.m_job.m_nFound;  // the run cannot end as all done
     entered.result =
-        AskAboutFolder(host, text::kFolderUnreadable, directory, errno, MB_ABORTRETRYIGNORE);
+        AskAboutFolder(host, text::kFolderUnreadable, directory, errno, Buttons::kAbortRetryIgnore);
     if (entered.result != Done) return entered;
     --host.m_job.m_nFound;
   }

@@ -9,7 +9,6 @@
 #include "cli/session.h"
 #include "job/messages.h"
 #include "platform/u16_format.h"
-#include "platform/window_port.h"
 #include "tests/cli/cli_child.h"
 
 namespace velmora::cli {

@@ -35,7 +35,7 @@
 #include "job/messages.h"
 #include "platform/fault_injection.h"
 #include "platform/u16_format.h"
-#include "platform/window_port.h"
+#include "ui/window_port.h"
 #include "platform/wtf8.h"
 #include "state/left_decrypted.h"
 #include "state/state_folder.h"
