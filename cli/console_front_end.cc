@@ -85,25 +85,25 @@ ProgressFigures ConsoleFrontEnd::Figures() {
   const JobState& job = *job_;
   if (walking_) {
     figures.walking = true;
-    figures.entries = job.m_nDone;
-    figures.entries_total = job.m_nScanTotal;
+    figures.entries = job.done;
+    figures.entries_total = job.scan_total;
     // What this walk transforms: the plain files when encrypting (all of
     // them in the exit pass, which follows a decryption), the enciphered
     // ones when decrypting.
-    figures.bytes_total = job.m_bExitPass == 1 ? job.m_nScanBytes
-                          : job.m_nMode == 0   ? job.m_nScanBytes - job.m_nScanBytesEncrypted
-                                               : job.m_nScanBytesEncrypted;
-    figures.current = BelowTarget(job.m_strCurrentEntry);
+    figures.bytes_total = job.exit_pass == 1 ? job.scan_bytes
+                          : job.mode == 0    ? job.scan_bytes - job.scan_bytes_encrypted
+                                             : job.scan_bytes_encrypted;
+    figures.current = BelowTarget(job.current_entry);
   } else {
-    figures.entries = job.m_nScanEncrypted + job.m_nScanPlain;
-    figures.bytes = job.m_nScanBytes;
+    figures.entries = job.scan_encrypted + job.scan_plain;
+    figures.bytes = job.scan_bytes;
     figures.current = BelowTarget(scan_current_);
   }
   return figures;
 }
 
 std::u16string ConsoleFrontEnd::BelowTarget(std::u16string_view path) const {
-  const std::u16string& root = job_->m_strScanDir;
+  const std::u16string& root = job_->scan_dir;
   if (!root.empty() && path.starts_with(root) &&
       (path.size() == root.size() || path[root.size()] == u'/')) {
     path.remove_prefix(root.size());
@@ -131,7 +131,7 @@ void ConsoleFrontEnd::ShowScan(const std::u16string& current) {
 
 void ConsoleFrontEnd::WalkStarted() {
   walking_ = job_ != nullptr;
-  if (walking_) progress_.StartWalk(&job_->m_nBytesDone);
+  if (walking_) progress_.StartWalk(&job_->bytes_done);
 }
 
 // The figures come from the job, which the walk keeps up to date.

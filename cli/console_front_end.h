@@ -50,7 +50,7 @@ class ConsoleFrontEnd : public RunQuestions, public RunProgress, public TextSink
   ConsoleFrontEnd(const ConsoleSettings& settings, SignalWatcher* signals);
   ~ConsoleFrontEnd() override;
 
-  // Scans host's m_strScanDir, drawing its progress; the line is cleared
+  // Scans host's scan_dir, drawing its progress; the line is cleared
   // once the scan is over.
   void Scan(JobHost& host);
 

@@ -38,7 +38,7 @@ Operation OperationFor(Command command) {
 
 // --whole and --extensions, applied over what start-up set.
 void ApplyExtensionOptions(const Options& options, JobHost& host) {
-  if (options.whole) host.m_nExtRule = 0;
+  if (options.whole) host.ext_rule_ = 0;
   if (options.extensions) {
     const std::vector<std::u16string>& table = *options.extensions;
     for (int slot = 0; slot < kExtensionSlots; ++slot) {
@@ -87,7 +87,7 @@ RunRequest RequestFor(const Options& options, const JobHost& host) {
   request.target = Utf16FromWtf8(options.directory);
   request.operation = OperationFor(options.command);
   request.extension_rule =
-      host.m_nExtRule == 1 ? ExtensionRule::kHeadOfListed : ExtensionRule::kWhole;
+      host.ext_rule_ == 1 ? ExtensionRule::kHeadOfListed : ExtensionRule::kWhole;
   return request;
 }
 
@@ -99,7 +99,7 @@ void RunExitPass(ConsoleFrontEnd& front_end, JobHost& host, RunRequest request,
   front_end.PrintError(console_text::kWaitingHint);
   WaitForEnterOrSignal(STDIN_FILENO, signals);
   front_end.SetExitPass(true);
-  host.m_job.m_bExitPass = 1;
+  host.job_.exit_pass = 1;
   request.operation = Operation::kEncrypt;
   request.exit_pass = true;
   RunJob(host, request, front_end, front_end);
@@ -177,7 +177,7 @@ int RunSession(const Options& options) {
 
   ConsoleFrontEnd front_end(SettingsFor(options), &signals);
   JobHost host(TheCrypter());
-  front_end.WatchJob(&host.m_job);
+  front_end.WatchJob(&host.job_);
   LoadStartupSettings(host);
   const StatusLineScope status_line(host.m_crypter, &front_end);
   const std::optional<std::u16string> scan_target = ScanTarget(options.directory);
@@ -185,7 +185,7 @@ int RunSession(const Options& options) {
   // Its verifiers are checked while the scan runs.
   front_end.ReadPasswordAhead();
   if (scan_target) {
-    host.m_job.m_strScanDir = *scan_target;
+    host.job_.scan_dir = *scan_target;
     front_end.Scan(host);
   }
 
@@ -196,8 +196,8 @@ int RunSession(const Options& options) {
     return kExitNothingDone;
   }
   // The scan's notice has said which file.
-  if (host.m_lastScanOutcome == ScanOutcome::kRefused) return kExitRefused;
-  if (host.m_lastScanOutcome != ScanOutcome::kCompleted) {
+  if (host.last_scan_outcome_ == ScanOutcome::kRefused) return kExitRefused;
+  if (host.last_scan_outcome_ != ScanOutcome::kCompleted) {
     // The path check let nothing through without saying why ("/", say).
     front_end.PrintError(text::kInvalidPath);
     PrintPathReason(front_end, options.directory);
@@ -205,10 +205,10 @@ int RunSession(const Options& options) {
   }
 
   // A signal stops the walk after the entry it is on.
-  signals.SetStopFlag(&host.m_stopRequested);
+  signals.SetStopFlag(&host.stop_requested_);
   const RunRequest request = RequestFor(options, host);
   RunJob(host, request, front_end, front_end);
-  int exit_status = ExitStatusFor(host.m_lastRunOutcome.load());
+  int exit_status = ExitStatusFor(host.last_run_outcome_.load());
   if (options.command != Command::kOpen && signals.FirstSignal() != 0) {
     exit_status = kExitSignalBase + signals.FirstSignal();
   }
@@ -216,7 +216,7 @@ int RunSession(const Options& options) {
   if (options.command == Command::kOpen && front_end.waiting()) {
     RunExitPass(front_end, host, request, signals);
     // Entries the decryption left alone still count against the run.
-    exit_status = std::max(exit_status, ExitStatusFor(host.m_lastRunOutcome.load()));
+    exit_status = std::max(exit_status, ExitStatusFor(host.last_run_outcome_.load()));
   }
   if (front_end.output_failed()) {
     exit_status = std::max(exit_status, kExitSomeNotDone);

@@ -3,8 +3,8 @@
 namespace velmora {
 
 void LoadStartupSettings(JobHost& host) {
-  host.m_nExtRule = 1;
-  host.m_job.m_nMode = 0;
+  host.ext_rule_ = 1;
+  host.job_.mode = 0;
   host.m_crypter.BuildAlphabets();
 }
 

@@ -39,38 +39,38 @@ class JobHost {
   virtual ~JobHost() = default;
 
   Crypter& m_crypter;
-  JobState m_job;
+  JobState job_;
   // 1: files with a registered extension get only their head enciphered.
-  int32_t m_nExtRule = 0;
+  int32_t ext_rule_ = 0;
 
-  std::atomic<RunOutcome> m_lastRunOutcome{RunOutcome::kNotRun};
+  std::atomic<RunOutcome> last_run_outcome_{RunOutcome::kNotRun};
 
   // Whom the current run or scan asks and tells; set by RunJob and
   // OnStartScan.
-  RunQuestions* m_questions = nullptr;
-  RunProgress* m_progress = nullptr;
+  RunQuestions* questions_ = nullptr;
+  RunProgress* progress_ = nullptr;
 
   // Set by a front end (a signal, say): the walk stops before its next
   // entry. The exit pass ignores it: it must encrypt the tree again.
-  std::atomic<bool> m_stopRequested{false};
+  std::atomic<bool> stop_requested_{false};
 
   // What a run holds outside the tree, from its start to its end (through
   // the wait of a temporary decryption): the tree's real path, its lock
   // and its journal.
-  std::string m_treeRealPath;
+  std::string tree_real_path_;
   // The target's status: nothing on another file system or mount is
   // entered or changed.
-  FileStatus m_treeStatus;
+  FileStatus tree_status_;
   // From the scan: how many names inside the tree each file with more
   // than one hard link has. A file with a name outside is left alone.
-  std::map<std::pair<uint64_t, uint64_t>, uint64_t> m_linksInside;
+  std::map<std::pair<uint64_t, uint64_t>, uint64_t> links_inside_;
   // Entries the repair before this run put back as they were before the
   // interrupted run: already in the state this run asks for when that run
   // went the other way.
-  std::set<uint64_t> m_repairedInodes;
-  std::unique_ptr<state::RunLock> m_runLock;
-  std::unique_ptr<state::Journal> m_journal;
-  ScanOutcome m_lastScanOutcome = ScanOutcome::kNotRun;
+  std::set<uint64_t> repaired_inodes_;
+  std::unique_ptr<state::RunLock> run_lock_;
+  std::unique_ptr<state::Journal> journal_;
+  ScanOutcome last_scan_outcome_ = ScanOutcome::kNotRun;
 };
 
 // The settings every front end starts with: the engine's tables and the

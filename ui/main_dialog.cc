@@ -100,8 +100,8 @@ void MainDialog::OnInitDialog() {
   window_.SetChecked(IDC_RADIO_ENCRYPT, true);
   window_.SetChecked(IDC_RADIO_DECRYPT, false);
   window_.SetChecked(IDC_RADIO_TEMPORARY, false);
-  m_job.m_bRunning = 0;
-  m_job.m_bExitPass = 0;
+  job_.running = 0;
+  job_.exit_pass = 0;
   CheckTargetPath();
 }
 
@@ -118,14 +118,14 @@ void MainDialog::OfferTreesLeftDecrypted() {
   for (int id : {IDC_RADIO_ENCRYPT, IDC_RADIO_DECRYPT, IDC_RADIO_TEMPORARY}) {
     window_.SetChecked(id, id == IDC_RADIO_ENCRYPT);
   }
-  m_job.m_nMode = 0;
+  job_.mode = 0;
   CheckTargetPath();
 }
 
 void MainDialog::CheckTargetPath() {
-  if (m_job.m_bExitPass == 1) return;
+  if (job_.exit_pass == 1) return;
   std::u16string path = window_.GetControlText(IDC_PATH);
-  ++m_job.m_nScanGeneration;
+  ++job_.scan_generation;
   window_.EnableControl(IDC_EXECUTE, false);
   if (path == kDropHereText) return;
   window_.SetControlText(IDC_STATUS_MAIN, u"");
@@ -139,7 +139,7 @@ void MainDialog::CheckTargetPath() {
       window_.SetControlText(IDC_STATUS_SUB, text::kFileNotSupported);
       return;
     case TargetCheck::kDirectory:
-      m_job.m_strScanDir = path;
+      job_.scan_dir = path;
       window_.PostCommand(ID_START_SCAN);
       return;
   }
@@ -159,7 +159,7 @@ void MainDialog::OnBrowse() {
 }
 
 void MainDialog::OnDropFiles(const std::u16string& first_path) {
-  if (m_job.m_bRunning == 1 || IsWaiting() || !window_.IsControlEnabled(IDC_PATH)) {
+  if (job_.running == 1 || IsWaiting() || !window_.IsControlEnabled(IDC_PATH)) {
     return;
   }
   window_.SetControlText(IDC_PATH, first_path);
@@ -173,9 +173,9 @@ void MainDialog::OnSettings() {
     if (extension.empty()) break;
     extensions += extension + u"\r\n";
   }
-  int rule = m_nExtRule;
+  int rule = ext_rule_;
   window_.RunOptionDialog(&extensions, &rule);
-  m_nExtRule = rule;
+  ext_rule_ = rule;
 
   // Every slot is rewritten from its own line, so an empty line ends the
   // list. A line too long for a slot is left out rather than cut, so that
@@ -189,33 +189,33 @@ void MainDialog::OnSettings() {
 }
 
 void MainDialog::OnOK() {
-  if (m_job.m_bRunning == 1 || !window_.IsControlEnabled(IDC_EXECUTE)) return;
+  if (job_.running == 1 || !window_.IsControlEnabled(IDC_EXECUTE)) return;
   window_.StartWorker(
       [this, request = RequestFromControls()] { RunJob(*this, request, *this, *this); });
 }
 
 void MainDialog::OnCancel() {
-  if (m_job.m_bRunning == 1) return;
-  ++m_job.m_nScanGeneration;
+  if (job_.running == 1) return;
+  ++job_.scan_generation;
   ReencryptIfWaiting();
   window_.EndDialog(IDCANCEL);
 }
 
 void MainDialog::OnClose() {
-  ++m_job.m_nScanGeneration;
+  ++job_.scan_generation;
   if (window_.IsControlEnabled(IDC_EXIT)) OnCancel();
 }
 
 void MainDialog::OnSessionEnd() { ReencryptIfWaiting(); }
 
 bool MainDialog::IsWaiting() {
-  return m_job.m_bExitPass == 0 && window_.IsChecked(IDC_RADIO_TEMPORARY) &&
+  return job_.exit_pass == 0 && window_.IsChecked(IDC_RADIO_TEMPORARY) &&
          !window_.IsControlEnabled(IDC_SETTINGS);
 }
 
 void MainDialog::ReencryptIfWaiting() {
   if (!IsWaiting()) return;
-  m_job.m_bExitPass = 1;
+  job_.exit_pass = 1;
   RunExitPass();
 }
 
@@ -245,8 +245,8 @@ RunRequest MainDialog::RequestFromControls() {
   request.operation = window_.IsChecked(IDC_RADIO_TEMPORARY) ? Operation::kTemporary
                       : window_.IsChecked(IDC_RADIO_DECRYPT) ? Operation::kDecrypt
                                                              : Operation::kEncrypt;
-  request.extension_rule = m_nExtRule == 1 ? ExtensionRule::kHeadOfListed : ExtensionRule::kWhole;
-  request.exit_pass = m_job.m_bExitPass == 1;
+  request.extension_rule = ext_rule_ == 1 ? ExtensionRule::kHeadOfListed : ExtensionRule::kWhole;
+  request.exit_pass = job_.exit_pass == 1;
   return request;
 }
 
