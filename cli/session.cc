@@ -117,7 +117,7 @@ void PrintPathReason(ConsoleFrontEnd& front_end, const std::string& path) {
 
 // The folder to scan, as the desktop's path check lets it through; none
 // when it lets nothing through.
-std::optional<std::u16string> ScanTarget(const std::string& directory) {
+std::optional<std::u16string> FolderToScan(const std::string& directory) {
   std::u16string path = Utf16FromWtf8(directory);
   if (path == text::kDropHere || CheckTarget(&path) != TargetCheck::kDirectory) {
     return std::nullopt;
@@ -138,6 +138,35 @@ class StatusLineScope {
  private:
   Crypter& crypter_;
 };
+
+// Applies the options over the start-up settings, reads the password ahead
+// and scans the target the desktop's path check lets through. The exit
+// status when the target is refused; none when the run may start.
+std::optional<int> ScanTarget(const Options& options, ConsoleFrontEnd& front_end, JobHost& host) {
+  const std::optional<std::u16string> folder = FolderToScan(options.directory);
+  ApplyExtensionOptions(options, host);
+  // Its verifiers are checked while the scan runs.
+  front_end.ReadPasswordAhead();
+  if (folder) {
+    host.job_.scan_dir = *folder;
+    front_end.Scan(host);
+  }
+  const std::u16string_view refusal = PathRefusal(options.directory);
+  if (!refusal.empty()) {
+    front_end.PrintError(refusal);
+    PrintPathReason(front_end, options.directory);
+    return kExitNothingDone;
+  }
+  // The scan's notice has said which file.
+  if (host.last_scan_outcome_ == ScanOutcome::kRefused) return kExitRefused;
+  if (host.last_scan_outcome_ != ScanOutcome::kCompleted) {
+    // The path check let nothing through without saying why ("/", say).
+    front_end.PrintError(text::kInvalidPath);
+    PrintPathReason(front_end, options.directory);
+    return kExitNothingDone;
+  }
+  return std::nullopt;
+}
 
 }  // namespace
 
@@ -180,28 +209,8 @@ int RunSession(const Options& options) {
   front_end.WatchJob(&host.job_);
   LoadStartupSettings(host);
   const StatusLineScope status_line(host.m_crypter, &front_end);
-  const std::optional<std::u16string> scan_target = ScanTarget(options.directory);
-  ApplyExtensionOptions(options, host);
-  // Its verifiers are checked while the scan runs.
-  front_end.ReadPasswordAhead();
-  if (scan_target) {
-    host.job_.scan_dir = *scan_target;
-    front_end.Scan(host);
-  }
-
-  const std::u16string_view refusal = PathRefusal(options.directory);
-  if (!refusal.empty()) {
-    front_end.PrintError(refusal);
-    PrintPathReason(front_end, options.directory);
-    return kExitNothingDone;
-  }
-  // The scan's notice has said which file.
-  if (host.last_scan_outcome_ == ScanOutcome::kRefused) return kExitRefused;
-  if (host.last_scan_outcome_ != ScanOutcome::kCompleted) {
-    // The path check let nothing through without saying why ("/", say).
-    front_end.PrintError(text::kInvalidPath);
-    PrintPathReason(front_end, options.directory);
-    return kExitNothingDone;
+  if (const std::optional<int> refused = ScanTarget(options, front_end, host)) {
+    return *refused;
   }
 
   // A signal stops the walk after the entry it is on.
