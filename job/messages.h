@@ -1,5 +1,5 @@
 // The program's own texts: message boxes, status lines and their formats.
-// "\r\n" separates lines; the window port converts line ends at its edge.
+// "\r\n" separates lines; each front end converts line ends at its edge.
 // %s and %d are filled with Format() (platform/u16_format.h). Each is a
 // Text: its English is in po/en.po (see docs/translations.md).
 #ifndef VELMORA_JOB_MESSAGES_H_

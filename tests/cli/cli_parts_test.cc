@@ -74,6 +74,16 @@ TEST(AnswerPolicyTest, FlagsDecideOnlyWhatTheyMay) {
   EXPECT_EQ(ResolvePolicy(P::kSkip, true), P::kSkip);
 }
 
+// The walk's own boxes are told apart by their ids alone.
+TEST(AnswerPolicyTest, TheWalksQuestionsAreKnownByTheirIds) {
+  using Q = QuestionId;
+  EXPECT_EQ(Classify({Q::kTargetExists, u"", Buttons::kYesNo}), QuestionKind::kTargetExists);
+  EXPECT_EQ(Classify({Q::kEntryFailed, u"", Buttons::kAbortIgnore}), QuestionKind::kEntryProblem);
+  for (const Q id : {Q::kFileTooLarge, Q::kNotRestored, Q::kJournalFailed}) {
+    EXPECT_EQ(Classify({id, u""}), QuestionKind::kNotice);
+  }
+}
+
 // A signal during the repair of an interrupted run leaves entries not done,
 // as one during the walk does (encrypt and decrypt then exit 128 + it).
 TEST(ExitStatusTest, AStoppedRepairCountsAsEntriesNotDone) {
