@@ -10,7 +10,7 @@
 //     whether a mistyped password garbles the tree, and so is answered Yes
 //     only by --trust-password or a person (never by --yes: given --yes
 //     alone, it is answered No),
-//   - the per-entry problem prompts (--on-problem).
+//   - the per-entry problem prompts and failed steps (--on-problem).
 #ifndef VELMORA_CLI_ANSWER_POLICY_H_
 #define VELMORA_CLI_ANSWER_POLICY_H_
 

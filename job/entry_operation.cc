@@ -256,8 +256,9 @@ EntryResult RenameWithRetry(JobHost& host, const Folder& folder, const std::u16s
                               .second_is_default = true});
     // In the exit pass a No skips only this entry: stopping there would
     // leave the rest of the tree decrypted.
-    if (answer != Answer::kYes)
+    if (answer != Answer::kYes) {
       return host.job_.exit_pass == 1 ? EntryResult::kSkipped : EntryResult::kAbortRun;
+    }
     const int removed =
         existing.is_directory ? folder.RemoveEmptyFolder(target) : folder.RemoveFile(target);
     if (removed == 0) continue;
