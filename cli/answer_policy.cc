@@ -1,36 +1,9 @@
 #include "cli/answer_policy.h"
 
 #include "cli/console_texts.h"
-#include "platform/window_port.h"
 
 namespace velmora::cli {
 namespace {
-
-Buttons ButtonsOf(unsigned flags) {
-  switch (flags & MB_TYPEMASK) {
-    case MB_YESNO:
-      return Buttons::kYesNo;
-    case MB_ABORTRETRYIGNORE:
-      return Buttons::kAbortRetryIgnore;
-    case MB_ABORTIGNORE:
-      return Buttons::kAbortIgnore;
-    default:
-      return Buttons::kOk;
-  }
-}
-
-Icon IconOf(unsigned flags) {
-  switch (flags & MB_ICONMASK) {
-    case MB_ICONERROR:
-      return Icon::kError;
-    case MB_ICONQUESTION:
-      return Icon::kQuestion;
-    case MB_ICONINFORMATION:
-      return Icon::kInformation;
-    default:
-      return Icon::kWarning;
-  }
-}
 
 // The answer that passes over the entry a question is about and goes on
 // with the run: Ignore where offered, Yes where it skips; none when no
@@ -52,7 +25,6 @@ std::optional<Answer> SkipAnswer(const Question& question) {
 }  // namespace
 
 QuestionKind Classify(const Question& question) {
-  if (question.buttons == Buttons::kOk) return QuestionKind::kNotice;
   switch (question.id) {
     case QuestionId::kMixedEncrypted:
     case QuestionId::kMixedPlain:
@@ -62,19 +34,35 @@ QuestionKind Classify(const Question& question) {
     case QuestionId::kPasswordUnchecked:
     case QuestionId::kPasswordUnproven:
       return QuestionKind::kUncheckedPassword;
-    default:
+    case QuestionId::kEntryProblem:
+    case QuestionId::kDontShowAgain:
+    case QuestionId::kEntryFailed:
       return QuestionKind::kEntryProblem;
+    case QuestionId::kPathMissing:
+    case QuestionId::kPathIsFile:
+    case QuestionId::kSystemFolder:
+    case QuestionId::kTopFolder:
+    case QuestionId::kHoldsStateFolder:
+    case QuestionId::kInsideStateFolder:
+    case QuestionId::kTreeInUse:
+    case QuestionId::kStateFolderFailed:
+    case QuestionId::kNothingToEncrypt:
+    case QuestionId::kNothingToDecrypt:
+    case QuestionId::kRepaired:
+    case QuestionId::kRepairWrongPassword:
+    case QuestionId::kRepairFailed:
+    case QuestionId::kRepairTreeAbove:
+    case QuestionId::kRepairStopped:
+    case QuestionId::kPasswordDiffers:
+    case QuestionId::kFileRefused:
+    case QuestionId::kFileTooLarge:
+    case QuestionId::kNotRestored:
+    case QuestionId::kJournalFailed:
+    case QuestionId::kPasswordNotRecorded:
+    case QuestionId::kSummary:
+      break;
   }
-}
-
-Question QuestionFromBox(const std::u16string& text, unsigned flags) {
-  const Buttons buttons = ButtonsOf(flags);
-  return {.id = buttons == Buttons::kYesNo ? QuestionId::kTargetExists : QuestionId::kEntryFailed,
-          .text = text,
-          .buttons = buttons,
-          .icon = IconOf(flags),
-          .second_is_default = (flags & MB_DEFMASK) == MB_DEFBUTTON2,
-          .yes_skips_entry = (flags & MB_YES_SKIPS_ENTRY) != 0};
+  return QuestionKind::kNotice;
 }
 
 ProblemPolicy ResolvePolicy(ProblemPolicy requested, bool person_present) {

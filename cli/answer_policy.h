@@ -1,7 +1,8 @@
-// Which message box questions velmora-cli answers by itself, and how.
+// Which of a run's questions velmora-cli answers by itself, and how, told
+// apart by their QuestionId.
 //
-// A message box is either a notice (OK only) or a question. Questions come
-// in three kinds that the options treat differently:
+// A question of a run is either a notice (OK only) or asks for an answer.
+// Those that ask come in four kinds that the options treat differently:
 //   - the warnings about a tree that is partly encrypted already (--yes),
 //   - "the target name exists: delete it and retry?", which deletes data and
 //     so is answered Yes only by a person at the terminal,
@@ -9,7 +10,7 @@
 //     whether a mistyped password garbles the tree, and so is answered Yes
 //     only by --trust-password or a person (never by --yes: given --yes
 //     alone, it is answered No),
-//   - the per-entry problem prompts (--on-problem).
+//   - the per-entry problem prompts and failed steps (--on-problem).
 #ifndef VELMORA_CLI_ANSWER_POLICY_H_
 #define VELMORA_CLI_ANSWER_POLICY_H_
 
@@ -30,7 +31,7 @@ enum class QuestionKind {
   kEntryProblem,
 };
 
-// The kind of |question|, by its id and buttons.
+// The kind of |question|, by its id.
 QuestionKind Classify(const Question& question);
 
 // The run's answering rules, with the default policy already resolved.
@@ -67,11 +68,6 @@ std::u16string_view OptionThatAnswers(const Question& question, const AnswerRule
 
 // The name of an answer as shown in the log line ("はい", "中止", ...).
 std::u16string_view AnswerName(Answer answer);
-
-// A box the walk shows through the window port as a question: its buttons
-// from |flags| (MB_*; unknown types are OK), its id by its buttons (its only
-// Yes/No question there is whether to delete an existing target).
-Question QuestionFromBox(const std::u16string& text, unsigned flags);
 
 }  // namespace velmora::cli
 

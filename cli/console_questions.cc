@@ -1,4 +1,4 @@
-// ConsoleWindow as the run's RunQuestions: notices printed, questions
+// ConsoleFrontEnd as the run's RunQuestions: notices printed, questions
 // answered by the options or by the person at the terminal.
 #include <unistd.h>
 
@@ -6,8 +6,8 @@
 #include <string>
 
 #include "cli/answer_policy.h"
+#include "cli/console_front_end.h"
 #include "cli/console_texts.h"
-#include "cli/console_window.h"
 #include "cli/display_text.h"
 
 namespace velmora::cli {
@@ -70,16 +70,7 @@ std::u16string_view ChoiceText(const Question& question) {
 
 }  // namespace
 
-int ConsoleWindow::MessageBox(const std::u16string& text, unsigned flags) {
-  const Question question = QuestionFromBox(text, flags);
-  if (question.buttons == Buttons::kOk) {
-    Notify(question);
-    return IDOK;
-  }
-  return static_cast<int>(Ask(question));
-}
-
-void ConsoleWindow::Notify(const Question& notice) {
+void ConsoleFrontEnd::Notify(const Question& notice) {
   // How the run ended belongs on stdout.
   if (notice.id == QuestionId::kSummary) {
     PrintOut(notice.text);
@@ -88,7 +79,7 @@ void ConsoleWindow::Notify(const Question& notice) {
   }
 }
 
-Answer ConsoleWindow::Ask(const Question& question) {
+Answer ConsoleFrontEnd::Ask(const Question& question) {
   const Buttons buttons = question.buttons;
   PrintError(question.text);
   // Answered by the options, or for want of a terminal: velmora-cli's own
@@ -108,7 +99,7 @@ Answer ConsoleWindow::Ask(const Question& question) {
   return *answer;
 }
 
-std::optional<Answer> ConsoleWindow::AskPerson(const Question& question) {
+std::optional<Answer> ConsoleFrontEnd::AskPerson(const Question& question) {
   Terminal* terminal = OpenTerminal();
   if (terminal == nullptr) return std::nullopt;
   while (true) {

@@ -6,19 +6,21 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 #include <string>
 
+#include "cli/console_front_end.h"
 #include "cli/console_texts.h"
-#include "cli/console_window.h"
 #include "cli/display_text.h"
 #include "cli/signal_wait.h"
 #include "cli/terminal.h"
 #include "engine/crypter.h"
+#include "engine/text_sink.h"
+#include "job/job_host.h"
 #include "job/messages.h"
 #include "job/run_job.h"
 #include "job/scan.h"
 #include "platform/wtf8.h"
-#include "ui/main_dialog.h"
 
 namespace velmora::cli {
 namespace {
@@ -35,23 +37,23 @@ Operation OperationFor(Command command) {
 }
 
 // --whole and --extensions, applied over what start-up set.
-void ApplyExtensionOptions(const Options& options, MainDialog& dialog) {
-  if (options.whole) dialog.m_nExtRule = 0;
+void ApplyExtensionOptions(const Options& options, JobHost& host) {
+  if (options.whole) host.ext_rule_ = 0;
   if (options.extensions) {
     const std::vector<std::u16string>& table = *options.extensions;
     for (int slot = 0; slot < kExtensionSlots; ++slot) {
       const std::size_t index = static_cast<std::size_t>(slot);
       // Entries were checked against the slot size while parsing.
-      dialog.m_crypter.SetExtension(slot, index < table.size() ? table[index] : std::u16string());
+      host.m_crypter.SetExtension(slot, index < table.size() ? table[index] : std::u16string());
     }
   }
 }
 
-// What the dialog's path check says of |directory|; empty when it lets the
+// What the desktop's path check says of |directory|; empty when it lets the
 // path through to a scan or says nothing.
 std::u16string_view PathRefusal(const std::string& directory) {
   std::u16string path = Utf16FromWtf8(directory);
-  if (path == kDropHereText) return {};
+  if (path == text::kDropHere) return {};
   switch (CheckTarget(&path)) {
     case TargetCheck::kMissing:
       return text::kInvalidPath;
@@ -79,39 +81,91 @@ ConsoleSettings SettingsFor(const Options& options) {
 }
 
 // The run |options| ask for, with the extension rule start-up and the
-// options left in |dialog|.
-RunRequest RequestFor(const Options& options, const MainDialog& dialog) {
+// options left in |host|.
+RunRequest RequestFor(const Options& options, const JobHost& host) {
   RunRequest request;
   request.target = Utf16FromWtf8(options.directory);
   request.operation = OperationFor(options.command);
   request.extension_rule =
-      dialog.m_nExtRule == 1 ? ExtensionRule::kHeadOfListed : ExtensionRule::kWhole;
+      host.ext_rule_ == 1 ? ExtensionRule::kHeadOfListed : ExtensionRule::kWhole;
   return request;
 }
 
 // Waits for the person to end a temporary decryption, then encrypts the
 // tree again with the same key; the pass shows its summary.
-void RunExitPass(ConsoleWindow& window, MainDialog& dialog, RunRequest request,
+void RunExitPass(ConsoleFrontEnd& front_end, JobHost& host, RunRequest request,
                  SignalWatcher& signals) {
-  window.PrintError(text::kWaiting);
-  window.PrintError(console_text::kWaitingHint);
+  front_end.PrintError(text::kWaiting);
+  front_end.PrintError(console_text::kWaitingHint);
   WaitForEnterOrSignal(STDIN_FILENO, signals);
-  window.SetExitPass(true);
-  dialog.m_job.m_bExitPass = 1;
+  front_end.SetExitPass(true);
+  host.job_.exit_pass = 1;
   request.operation = Operation::kEncrypt;
   request.exit_pass = true;
-  RunJob(dialog, request, window, window);
-  window.RunPostedCommands();
+  RunJob(host, request, front_end, front_end);
 }
 
 // Why the target was refused, as the system says it.
-void PrintPathReason(ConsoleWindow& window, const std::string& path) {
+void PrintPathReason(ConsoleFrontEnd& front_end, const std::string& path) {
   struct stat status;
   if (::stat(path.c_str(), &status) != 0) {
-    window.PrintReason(path, errno);
+    front_end.PrintReason(path, errno);
   } else if (!S_ISDIR(status.st_mode)) {
-    window.PrintReason(path, ENOTDIR);
+    front_end.PrintReason(path, ENOTDIR);
   }
+}
+
+// The folder to scan, as the desktop's path check lets it through; none
+// when it lets nothing through.
+std::optional<std::u16string> FolderToScan(const std::string& directory) {
+  std::u16string path = Utf16FromWtf8(directory);
+  if (path == text::kDropHere || CheckTarget(&path) != TargetCheck::kDirectory) {
+    return std::nullopt;
+  }
+  return path;
+}
+
+// The engine's progress line goes to |sink| while this lives.
+class StatusLineScope {
+ public:
+  StatusLineScope(Crypter& crypter, TextSink* sink) : crypter_(crypter) {
+    crypter_.m_pStatusWnd = sink;
+  }
+  ~StatusLineScope() { crypter_.m_pStatusWnd = nullptr; }
+  StatusLineScope(const StatusLineScope&) = delete;
+  StatusLineScope& operator=(const StatusLineScope&) = delete;
+
+ private:
+  Crypter& crypter_;
+};
+
+// Applies the options over the start-up settings, reads the password ahead
+// and scans the target the desktop's path check lets through. The exit
+// status when the target is refused; none when the run may start.
+std::optional<int> ScanTarget(const Options& options, ConsoleFrontEnd& front_end, JobHost& host) {
+  const std::optional<std::u16string> folder = FolderToScan(options.directory);
+  ApplyExtensionOptions(options, host);
+  // Its verifiers are checked while the scan runs.
+  front_end.ReadPasswordAhead();
+  if (folder) {
+    host.job_.scan_dir = *folder;
+    front_end.Scan(host);
+  }
+  const std::u16string_view refusal = PathRefusal(options.directory);
+  if (!refusal.empty()) {
+    front_end.PrintError(refusal);
+    PrintPathReason(front_end, options.directory);
+    return kExitNothingDone;
+  }
+  // The scan's notice has said which file.
+  if (host.last_scan_outcome_ == ScanOutcome::kRefused) return kExitRefused;
+  if (host.last_scan_outcome_ != ScanOutcome::kCompleted) {
+    // The path check let nothing through without saying why ("/", say).
+    front_end.PrintError(text::kInvalidPath);
+    PrintPathReason(front_end, options.directory);
+    return kExitNothingDone;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -143,58 +197,37 @@ int ExitStatusFor(RunOutcome outcome) {
 
 int RunSession(const Options& options) {
   if (options.directory.empty()) {
-    // The dialog would read an empty target as "the data folder here".
+    // The desktop would read an empty target as "the data folder here".
     std::fputs((DisplayText(text::kInvalidPath) + "\n").c_str(), stderr);
     return kExitNothingDone;
   }
   // First, so that from here on no signal ends the process half-way.
   SignalWatcher signals;
 
-  ConsoleWindow window(SettingsFor(options), &signals);
-
-  MainDialog dialog(window, TheCrypter(), Utf16FromWtf8(options.directory));
-  window.WatchJob(&dialog.m_job);
-  window.SetCommandHandler([&dialog, &window](int command) {
-    if (command == ID_START_SCAN) OnStartScan(dialog, window, window);
-  });
-
-  dialog.OnInitDialog();
-  ApplyExtensionOptions(options, dialog);
-  // Its verifiers are checked while the scan runs.
-  window.ReadPasswordAhead();
-  window.RunPostedCommands();
-
-  const std::u16string_view refusal = PathRefusal(options.directory);
-  if (!refusal.empty()) {
-    window.PrintError(refusal);
-    PrintPathReason(window, options.directory);
-    return kExitNothingDone;
-  }
-  // The scan's message box has said which file.
-  if (dialog.m_lastScanOutcome == ScanOutcome::kRefused) return kExitRefused;
-  if (dialog.m_lastScanOutcome != ScanOutcome::kCompleted) {
-    // The path check let nothing through without saying why ("/", say).
-    window.PrintError(text::kInvalidPath);
-    PrintPathReason(window, options.directory);
-    return kExitNothingDone;
+  ConsoleFrontEnd front_end(SettingsFor(options), &signals);
+  JobHost host(TheCrypter());
+  front_end.WatchJob(&host.job_);
+  LoadStartupSettings(host);
+  const StatusLineScope status_line(host.m_crypter, &front_end);
+  if (const std::optional<int> refused = ScanTarget(options, front_end, host)) {
+    return *refused;
   }
 
   // A signal stops the walk after the entry it is on.
-  signals.SetStopFlag(&dialog.m_stopRequested);
-  const RunRequest request = RequestFor(options, dialog);
-  RunJob(dialog, request, window, window);
-  window.RunPostedCommands();
-  int exit_status = ExitStatusFor(dialog.m_lastRunOutcome.load());
+  signals.SetStopFlag(&host.stop_requested_);
+  const RunRequest request = RequestFor(options, host);
+  RunJob(host, request, front_end, front_end);
+  int exit_status = ExitStatusFor(host.last_run_outcome_.load());
   if (options.command != Command::kOpen && signals.FirstSignal() != 0) {
     exit_status = kExitSignalBase + signals.FirstSignal();
   }
 
-  if (options.command == Command::kOpen && window.waiting()) {
-    RunExitPass(window, dialog, request, signals);
+  if (options.command == Command::kOpen && front_end.waiting()) {
+    RunExitPass(front_end, host, request, signals);
     // Entries the decryption left alone still count against the run.
-    exit_status = std::max(exit_status, ExitStatusFor(dialog.m_lastRunOutcome.load()));
+    exit_status = std::max(exit_status, ExitStatusFor(host.last_run_outcome_.load()));
   }
-  if (window.output_failed()) {
+  if (front_end.output_failed()) {
     exit_status = std::max(exit_status, kExitSomeNotDone);
   }
   return exit_status;

@@ -1,6 +1,6 @@
-// One run of velmora-cli: the console window, the main dialog's start-up
-// and path check, the scan and the run of a request built from the options,
-// and the exit status.
+// One run of velmora-cli: the console front end, the start-up settings and
+// the path check the desktop makes too, the scan and the run of a request
+// built from the options, and the exit status.
 //
 // Exit status: 0 every entry done; 1 the run ended with entries not done
 // (aborts included, and an interrupted run's repair a signal stopped); 2 an invalid or refused

@@ -19,22 +19,22 @@ void ContentPipeline::Hand(RenamedFile file, EntryIntent intent) {
 }
 
 EntryResult ContentPipeline::TakeBack(bool quiet) {
-  if (pending_.empty()) return Done;
+  if (pending_.empty()) return EntryResult::kDone;
   StartPending();
   // Nothing else to do meanwhile: the walk takes entries from the back
   // while the worker goes on from the front.
   for (auto entry = pending_.rbegin(); entry != pending_.rend(); ++entry) Transform(*entry);
   worker_->Wait();
-  EntryResult outcome = quiet ? AbortRun : Done;
+  EntryResult outcome = quiet ? EntryResult::kAbortRun : EntryResult::kDone;
   for (Pending& entry : pending_) {
-    const EntryOutcome finished =
-        FinishContents(host_, folder_, entry.file, entry.result, false, outcome == AbortRun);
+    const EntryOutcome finished = FinishContents(host_, folder_, entry.file, entry.result, false,
+                                                 outcome == EntryResult::kAbortRun);
     EntryResult result = finished.result;
     if (finished.step == EntryStep::kRetry) {
       result = ProcessEntry(host_, intents_, folder_, entry.file.directory, entry.file.name);
     }
-    if (result == Done) ++host_.m_job.m_nDone;
-    if (result == AbortRun) outcome = AbortRun;
+    if (result == EntryResult::kDone) ++host_.job_.done;
+    if (result == EntryResult::kAbortRun) outcome = EntryResult::kAbortRun;
   }
   pending_.clear();
   started_ = 0;
@@ -54,7 +54,7 @@ void ContentPipeline::StartPending() {
 
 void ContentPipeline::Transform(Pending& entry) {
   if (entry.claimed.exchange(true, std::memory_order_acq_rel)) return;
-  entry.result = TransformEntryContents(host_.m_crypter, *host_.m_journal, folder_, entry.intent,
+  entry.result = TransformEntryContents(host_.m_crypter, *host_.journal_, folder_, entry.intent,
                                         *entry.intent.file, entry.file.status, entry.file.target,
                                         false, nullptr, false);
   entry.intent.file.reset();

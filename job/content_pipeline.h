@@ -43,7 +43,7 @@ class ContentPipeline {
   bool full() const { return pending_.size() >= kMostPending; }
 
   // Takes every result back, in order, counting each entry done; an
-  // answer that fails an entry is retried on the spot. AbortRun when an
+  // answer that fails an entry is retried on the spot. kAbortRun when an
   // answer stops the run.
   EntryResult Finish() { return TakeBack(false); }
 

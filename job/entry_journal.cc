@@ -28,7 +28,7 @@ state::EntryRecord MakeRecord(const JobHost& host, const Folder& folder,
                               const std::u16string& source, const std::u16string& target,
                               int32_t range_bytes, const FileStatus& status) {
   state::EntryRecord r;
-  r.operation = static_cast<uint32_t>(host.m_job.m_nMode);
+  r.operation = static_cast<uint32_t>(host.job_.mode);
   r.kind = status.is_regular     ? state::EntryKind::kRegular
            : status.is_directory ? state::EntryKind::kDirectory
                                  : state::EntryKind::kOther;
@@ -79,12 +79,12 @@ void IntentBatch::Record(const JobHost& host, const Folder& folder, const std::u
   int64_t kept = 0;
   crypter.SetDirectory(directory);
   for (const std::u16string& name : names) {
-    crypter.ConvertName(name, static_cast<uint32_t>(host.m_job.m_nMode));
+    crypter.ConvertName(name, static_cast<uint32_t>(host.job_.mode));
     if (crypter.m_nError != ERR_NONE) continue;
     const std::u16string source = crypter.GetSourceName();
     const std::u16string target = crypter.GetTargetName();
     FileStatus status{};
-    if (!folder.Status(source, &status) || !SameMount(status, host.m_treeStatus) ||
+    if (!folder.Status(source, &status) || !SameMount(status, host.tree_status_) ||
         status.links > 1) {
       continue;  // left to the entry's own checks
     }
@@ -115,14 +115,14 @@ void IntentBatch::Record(const JobHost& host, const Folder& folder, const std::u
         bytes.clear();
       }
     }
-    intent.record.id = host.m_journal->Begin(intent.record);
+    intent.record.id = host.journal_->Begin(intent.record);
     const std::vector<uint64_t>& digests = intent.contents.durable_digests;
     if (!digests.empty()) {
-      host.m_journal->Pages(intent.record.id, 0, digests.data(), digests.size());
+      host.journal_->Pages(intent.record.id, 0, digests.data(), digests.size());
     }
     prepared_[name] = std::move(intent);
   }
-  ticket_ = host.m_journal->CommitAsync();
+  ticket_ = host.journal_->CommitAsync();
 }
 
 void IntentBatch::WaitRecorded() {
@@ -135,8 +135,8 @@ void IntentBatch::WaitDurable(JobHost& host) {
   WaitRecorded();
   if (durable_) return;
   durable_ = true;
-  if (!host.m_journal->WaitDurable(ticket_)) {
-    for (const auto& [name, intent] : prepared_) host.m_journal->End(intent.record.id);
+  if (!host.journal_->WaitDurable(ticket_)) {
+    for (const auto& [name, intent] : prepared_) host.journal_->End(intent.record.id);
     prepared_.clear();
   }
 }
@@ -151,10 +151,10 @@ EntryIntent IntentBatch::Take(JobHost& host, const std::u16string& name,
       intent.durable = durable_;
       return intent;
     }
-    host.m_journal->End(intent.record.id);  // changed since: nothing done
+    host.journal_->End(intent.record.id);  // changed since: nothing done
   }
   EntryIntent intent{record, {}, false, nullptr, {}, {}, {}};
-  intent.record.id = host.m_journal->Begin(record);
+  intent.record.id = host.journal_->Begin(record);
   return intent;
 }
 
@@ -180,7 +180,7 @@ bool IntentBatch::PreparedStatus(const std::u16string& name, FileStatus* status)
 
 void IntentBatch::Clear(JobHost& host) {
   WaitRecorded();
-  for (const auto& [name, intent] : prepared_) host.m_journal->End(intent.record.id);
+  for (const auto& [name, intent] : prepared_) host.journal_->End(intent.record.id);
   prepared_.clear();
 }
 

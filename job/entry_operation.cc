@@ -23,19 +23,18 @@ namespace {
 
 // Names of the file inside the tree, as the scan counted them.
 uint64_t LinksInside(const JobHost& host, const FileStatus& status) {
-  const auto it = host.m_linksInside.find({status.device, status.inode});
-  return it == host.m_linksInside.end() ? 0 : it->second;
+  const auto it = host.links_inside_.find({status.device, status.inode});
+  return it == host.links_inside_.end() ? 0 : it->second;
 }
 
 // True when |name| is in the state the run asks for because the repair
 // before the run just put it back there: done, not a problem.
 bool RepairedToRequestedState(const JobHost& host, const Folder& folder, int32_t error,
                               const std::u16string& name) {
-  const int32_t requested_already =
-      host.m_job.m_nMode == 0 ? ERR_ALREADY_ENCRYPTED : ERR_NOT_ENCRYPTED;
+  const int32_t requested_already = host.job_.mode == 0 ? ERR_ALREADY_ENCRYPTED : ERR_NOT_ENCRYPTED;
   FileStatus status{};
-  return error == requested_already && !host.m_repairedInodes.empty() &&
-         folder.Status(name, &status) && host.m_repairedInodes.count(status.inode) != 0;
+  return error == requested_already && !host.repaired_inodes_.empty() &&
+         folder.Status(name, &status) && host.repaired_inodes_.count(status.inode) != 0;
 }
 
 // Reads the status of |source| (the entry |name| of |folder|, at
@@ -45,27 +44,28 @@ bool RepairedToRequestedState(const JobHost& host, const Folder& folder, int32_t
 std::optional<EntryOutcome> CheckEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
                                        const std::u16string& directory, const std::u16string& name,
                                        const std::u16string& source, FileStatus* status) {
-  WindowPort& window = host.m_window;
   if (!intents.PreparedStatus(name, status) && !folder.Status(source, status)) {
-    const EntryResult result = Ask(window, text::kSourceGone + Detail(directory, source));
-    return EntryOutcome{result == Done ? EntryStep::kRetry : EntryStep::kFinished, result};
+    const EntryResult result = AskAboutFailure(host, text::kSourceGone + Detail(directory, source));
+    return EntryOutcome{result == EntryResult::kDone ? EntryStep::kRetry : EntryStep::kFinished,
+                        result};
   }
   fault_injection::BeforeEntry(JoinPath(directory, name));
-  if (!SameMount(*status, host.m_treeStatus)) {
-    return EntryOutcome{
-        EntryStep::kFinished,
-        Ask(window, text::kOtherFileSystem + Detail(directory, source), MB_ABORTIGNORE)};
+  if (!SameMount(*status, host.tree_status_)) {
+    return EntryOutcome{EntryStep::kFinished,
+                        AskAboutFailure(host, text::kOtherFileSystem + Detail(directory, source),
+                                        Buttons::kAbortIgnore)};
   }
   if (status->is_regular && status->links > 1 && LinksInside(host, *status) < status->links) {
-    return EntryOutcome{
-        EntryStep::kFinished,
-        Ask(window, text::kLinkedOutside + Detail(directory, source), MB_ABORTIGNORE)};
+    return EntryOutcome{EntryStep::kFinished,
+                        AskAboutFailure(host, text::kLinkedOutside + Detail(directory, source),
+                                        Buttons::kAbortIgnore)};
   }
   if (status->is_regular && status->size > kAbsoluteSizeLimit) {
-    window.MessageBox(
-        std::u16string(text::kFileTooLarge) + Format(text::kPathBlock, {directory + u"/", source}),
-        MB_OK | MB_ICONERROR);
-    return EntryOutcome{EntryStep::kFinished, AbortRun};
+    host.questions_->Notify({.id = QuestionId::kFileTooLarge,
+                             .text = std::u16string(text::kFileTooLarge) +
+                                     Format(text::kPathBlock, {directory + u"/", source}),
+                             .icon = Icon::kError});
+    return EntryOutcome{EntryStep::kFinished, EntryResult::kAbortRun};
   }
   return std::nullopt;
 }
@@ -99,8 +99,8 @@ EntryOutcome TransformRenamed(JobHost& host, const Folder& folder, const Renamed
     return GiveBack(host, folder, entry, text::kOpenFailed, false);
   }
   const ContentResult contents =
-      TransformEntryContents(host.m_crypter, *host.m_journal, folder, intent, *file, status, target,
-                             granted, &host.m_job.m_nBytesDone, true);
+      TransformEntryContents(host.m_crypter, *host.journal_, folder, intent, *file, status, target,
+                             granted, &host.job_.bytes_done, true);
   return FinishContents(host, folder, entry, contents, true, false);
 }
 
@@ -109,12 +109,12 @@ EntryOutcome TransformRenamed(JobHost& host, const Folder& folder, const Renamed
 EntryOutcome AttemptEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
                           const std::u16string& directory, const std::u16string& name) {
   Crypter& crypter = host.m_crypter;
-  state::Journal& journal = *host.m_journal;
+  state::Journal& journal = *host.journal_;
   crypter.SetDirectory(directory);
-  crypter.ConvertName(name, static_cast<uint32_t>(host.m_job.m_nMode));
+  crypter.ConvertName(name, static_cast<uint32_t>(host.job_.mode));
   if (crypter.m_nError != ERR_NONE) {
     if (RepairedToRequestedState(host, folder, crypter.m_nError, name)) {
-      return {EntryStep::kFinished, Done};
+      return {EntryStep::kFinished, EntryResult::kDone};
     }
     return {EntryStep::kFinished,
             PromptProblem(host, crypter.m_nError, crypter.GetDirectory(), crypter.GetSourceName())};
@@ -134,7 +134,7 @@ EntryOutcome AttemptEntry(JobHost& host, IntentBatch& intents, const Folder& fol
   if (!intent.durable && !journal.Commit()) return {EntryStep::kFinished, JournalFailed(host)};
 
   const EntryResult renamed = RenameWithRetry(host, folder, directory, source, target);
-  if (renamed != Done) {
+  if (renamed != EntryResult::kDone) {
     journal.End(id);
     return {EntryStep::kFinished, renamed};
   }
@@ -143,7 +143,7 @@ EntryOutcome AttemptEntry(JobHost& host, IntentBatch& intents, const Folder& fol
   if (status.is_directory || !status.is_regular || status.size == 0 ||
       intent.record.range_bytes <= 0) {
     journal.End(id);
-    return {EntryStep::kFinished, Done};
+    return {EntryStep::kFinished, EntryResult::kDone};
   }
   const RenamedFile entry{name, directory, source, target, id, status, intent.record.range_bytes};
   return TransformRenamed(host, folder, entry, intent);
@@ -161,7 +161,7 @@ bool HandOverEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
   if (!intents.TakeOpened(name, &intent)) return false;
   fault_injection::BeforeEntry(JoinPath(directory, name));
   if (!intent.durable || folder.Rename(intent.source, intent.target) != 0) {
-    host.m_journal->End(intent.record.id);
+    host.journal_->End(intent.record.id);
     return false;
   }
   host.m_crypter.ShowProgressOf(directory, intent.source, intent.target, 0,
@@ -181,41 +181,41 @@ bool HandOverEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
 
 EntryResult ProcessEntryList(JobHost& host, WalkAhead& ahead, const Folder& folder,
                              const std::u16string& directory, const FolderListing& entries) {
-  JobState& job = host.m_job;
-  EntryResult outcome = Done;
+  JobState& job = host.job_;
+  EntryResult outcome = EntryResult::kDone;
   IntentBatch& intents = ahead.intents();
   ContentPipeline pipeline(host, intents, folder);
   for (std::size_t index = 0; index < entries.size(); ++index) {
     // A stop request ends the run between entries, never inside one; the
     // exit pass always runs to its end.
-    if (host.m_stopRequested && job.m_bExitPass == 0) {
-      outcome = AbortRun;
+    if (host.stop_requested_ && job.exit_pass == 0) {
+      outcome = EntryResult::kAbortRun;
       break;
     }
-    if (pipeline.full() && pipeline.Finish() == AbortRun) {
-      outcome = AbortRun;
+    if (pipeline.full() && pipeline.Finish() == EntryResult::kAbortRun) {
+      outcome = EntryResult::kAbortRun;
       break;
     }
     if (index % kBatchEntries == 0) ahead.BeginBatch(folder, directory, entries, index);
     if (entries.LeftAlone(index)) continue;
     const std::u16string name(entries.Name(index));
-    job.m_strCurrentEntry = JoinPath(directory, name);  // shown
-    host.m_progress->EntryStarted(job.m_nDone, job.m_nScanTotal, job.m_strCurrentEntry);
+    job.current_entry = JoinPath(directory, name);  // shown
+    host.progress_->EntryStarted(job.done, job.scan_total, job.current_entry);
     if (HandOverEntry(host, intents, folder, directory, name, pipeline)) continue;
     // Whatever this entry asks comes after the answers of those before it.
-    if (pipeline.Finish() == AbortRun) {
-      outcome = AbortRun;
+    if (pipeline.Finish() == EntryResult::kAbortRun) {
+      outcome = EntryResult::kAbortRun;
       break;
     }
     const EntryResult result = ProcessEntry(host, intents, folder, directory, name);
-    if (result == Done) ++job.m_nDone;
-    if (result == AbortRun) {
-      outcome = AbortRun;
+    if (result == EntryResult::kDone) ++job.done;
+    if (result == EntryResult::kAbortRun) {
+      outcome = EntryResult::kAbortRun;
       break;
     }
   }
-  if (pipeline.Finish() == AbortRun) outcome = AbortRun;
-  ahead.EndList(outcome == AbortRun);
+  if (pipeline.Finish() == EntryResult::kAbortRun) outcome = EntryResult::kAbortRun;
+  ahead.EndList(outcome == EntryResult::kAbortRun);
   return outcome;
 }
 
@@ -229,9 +229,8 @@ EntryResult ProcessEntry(JobHost& host, IntentBatch& intents, const Folder& fold
 
 EntryResult RenameWithRetry(JobHost& host, const Folder& folder, const std::u16string& directory,
                             const std::u16string& source, const std::u16string& target) {
-  WindowPort& window = host.m_window;
   for (;;) {
-    if (folder.Rename(source, target) == 0) return Done;
+    if (folder.Rename(source, target) == 0) return EntryResult::kDone;
 
     FileStatus status{};
     // Diagnose in this order: the entry is gone, nothing carries the target
@@ -240,29 +239,33 @@ EntryResult RenameWithRetry(JobHost& host, const Folder& folder, const std::u16s
     FileStatus existing{};
     if (!source_exists || !folder.Status(target, &existing)) {
       const EntryResult result =
-          Ask(window, (source_exists ? text::kRenameFailed : text::kSourceGone) +
-                          Detail(directory, source));
-      if (result != Done) return result;
+          AskAboutFailure(host, (source_exists ? text::kRenameFailed : text::kSourceGone) +
+                                    Detail(directory, source));
+      if (result != EntryResult::kDone) return result;
       continue;
     }
 
     const std::u16string kind = existing.is_directory ? text::kKindDirectory : text::kKindFile;
-    const std::u16string word =
-        host.m_job.m_nMode == 0 ? text::kWordEncryption : text::kWordDecryption;
-    const int answer =
-        window.MessageBox(Format(text::kTargetExists, {word, kind}) +
-                              Format(text::kTargetExistsDetail, {kind, directory, target}),
-                          MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2);
+    const std::u16string word = host.job_.mode == 0 ? text::kWordEncryption : text::kWordDecryption;
+    const Answer answer =
+        host.questions_->Ask({.id = QuestionId::kTargetExists,
+                              .text = Format(text::kTargetExists, {word, kind}) +
+                                      Format(text::kTargetExistsDetail, {kind, directory, target}),
+                              .buttons = Buttons::kYesNo,
+                              .icon = Icon::kWarning,
+                              .second_is_default = true});
     // In the exit pass a No skips only this entry: stopping there would
     // leave the rest of the tree decrypted.
-    if (answer != IDYES) return host.m_job.m_bExitPass == 1 ? Skipped : AbortRun;
+    if (answer != Answer::kYes) {
+      return host.job_.exit_pass == 1 ? EntryResult::kSkipped : EntryResult::kAbortRun;
+    }
     const int removed =
         existing.is_directory ? folder.RemoveEmptyFolder(target) : folder.RemoveFile(target);
     if (removed == 0) continue;
     const EntryResult result =
-        Ask(window, Format(text::kRemoveFailed, {kind}) +
-                        Format(text::kRemoveFailedDetail, {kind, directory, target}));
-    if (result != Done) return result;
+        AskAboutFailure(host, Format(text::kRemoveFailed, {kind}) +
+                                  Format(text::kRemoveFailedDetail, {kind, directory, target}));
+    if (result != EntryResult::kDone) return result;
   }
 }
 

@@ -21,9 +21,9 @@
 namespace velmora {
 
 // Runs ProcessEntry over every entry of |entries| (the listing of |folder|,
-// at |directory|) not left alone, counting each Done in m_nDone. Returns
-// AbortRun as soon as an entry answers it (the remaining entries stay
-// untouched), else Done. Intentions are recorded ahead through |ahead|,
+// at |directory|) not left alone, counting each kDone in job_.done. Returns
+// kAbortRun as soon as an entry answers it (the remaining entries stay
+// untouched), else kDone. Intentions are recorded ahead through |ahead|,
 // which holds the run's batches and also starts on the next list named to
 // it.
 EntryResult ProcessEntryList(JobHost& host, WalkAhead& ahead, const Folder& folder,

@@ -13,11 +13,11 @@ namespace velmora {
 namespace {
 
 // Maps an Abort/Retry/Ignore (or Abort/Ignore) answer; Retry comes back as
-// Done so that the caller loops.
-EntryResult AnswerToResult(int answer) {
-  if (answer == IDRETRY) return Done;
-  if (answer == IDIGNORE) return Skipped;
-  return AbortRun;
+// kDone so that the caller loops.
+EntryResult AnswerToResult(Answer answer) {
+  if (answer == Answer::kRetry) return EntryResult::kDone;
+  if (answer == Answer::kIgnore) return EntryResult::kSkipped;
+  return EntryResult::kAbortRun;
 }
 
 // Why the contents of |name| in |directory| were left as they were: the
@@ -42,19 +42,20 @@ std::u16string UntransformedMessage(const ContentResult& contents, const std::u1
 // count as done.
 EntryOutcome ContentsDone(JobHost& host, const RenamedFile& file, const ContentResult& contents,
                           bool counted, bool quiet) {
-  host.m_journal->End(file.id);
+  host.journal_->End(file.id);
   const int64_t size = file.status.size;
   // The bytes past a head-only range count as done too: the scan's total
   // holds whole files.
-  host.m_job.m_nBytesDone += counted ? size - std::min<int64_t>(size, file.range_bytes) : size;
+  host.job_.bytes_done += counted ? size - std::min<int64_t>(size, file.range_bytes) : size;
   if (!contents.restored && !quiet) {
     // Name and contents agree; only the mode or times are off. Say which
     // file, and count it as done.
-    host.m_window.MessageBox(
-        std::u16string(text::kStatusNotRestored) + Detail(file.directory, file.target),
-        MB_OK | MB_ICONWARNING);
+    host.questions_->Notify(
+        {.id = QuestionId::kNotRestored,
+         .text = std::u16string(text::kStatusNotRestored) + Detail(file.directory, file.target),
+         .icon = Icon::kWarning});
   }
-  return {EntryStep::kFinished, Done};
+  return {EntryStep::kFinished, EntryResult::kDone};
 }
 
 // The contents of |file| are as they were: the old name is right again,
@@ -62,17 +63,17 @@ EntryOutcome ContentsDone(JobHost& host, const RenamedFile& file, const ContentR
 EntryOutcome ContentsUntouched(JobHost& host, const Folder& folder, const RenamedFile& file,
                                const ContentResult& contents, bool quiet) {
   if (folder.Rename(file.target, file.source) == 0) {
-    host.m_journal->End(file.id);
-    if (quiet) return {EntryStep::kFinished, Skipped};
+    host.journal_->End(file.id);
+    if (quiet) return {EntryStep::kFinished, EntryResult::kSkipped};
     const EntryResult result =
-        Ask(host.m_window, UntransformedMessage(contents, file.directory, file.source));
-    return {result == Done ? EntryStep::kRetry : EntryStep::kFinished, result};
+        AskAboutFailure(host, UntransformedMessage(contents, file.directory, file.source));
+    return {result == EntryResult::kDone ? EntryStep::kRetry : EntryStep::kFinished, result};
   }
   // Old bytes under the new name: left for the repair to rename.
-  if (quiet) return {EntryStep::kFinished, Skipped};
+  if (quiet) return {EntryStep::kFinished, EntryResult::kSkipped};
   return {EntryStep::kFinished,
-          Ask(host.m_window, UntransformedMessage(contents, file.directory, file.target),
-              MB_ABORTIGNORE)};
+          AskAboutFailure(host, UntransformedMessage(contents, file.directory, file.target),
+                          Buttons::kAbortIgnore)};
 }
 
 }  // namespace
@@ -81,24 +82,26 @@ std::u16string Detail(const std::u16string& directory, const std::u16string& nam
   return Format(text::kDetail, {directory, name});
 }
 
-EntryResult Ask(WindowPort& window, const std::u16string& message, unsigned buttons) {
-  return AnswerToResult(window.MessageBox(message, buttons | MB_ICONERROR));
+EntryResult AskAboutFailure(JobHost& host, const std::u16string& message, Buttons buttons) {
+  return AnswerToResult(host.questions_->Ask(
+      {.id = QuestionId::kEntryFailed, .text = message, .buttons = buttons, .icon = Icon::kError}));
 }
 
 EntryResult JournalFailed(JobHost& host) {
-  host.m_window.MessageBox(
-      Format(text::kStateFolderFailedDuringRun, {Utf16FromWtf8(state::StateFolderPath())}),
-      MB_OK | MB_ICONERROR);
-  return AbortRun;
+  host.questions_->Notify(
+      {.id = QuestionId::kJournalFailed,
+       .text = Format(text::kStateFolderFailedDuringRun, {Utf16FromWtf8(state::StateFolderPath())}),
+       .icon = Icon::kError});
+  return EntryResult::kAbortRun;
 }
 
 EntryOutcome GiveBack(JobHost& host, const Folder& folder, const RenamedFile& file,
                       std::u16string_view message, bool quiet) {
-  if (folder.Rename(file.target, file.source) == 0) host.m_journal->End(file.id);
-  if (quiet) return {EntryStep::kFinished, Skipped};
+  if (folder.Rename(file.target, file.source) == 0) host.journal_->End(file.id);
+  if (quiet) return {EntryStep::kFinished, EntryResult::kSkipped};
   const EntryResult result =
-      Ask(host.m_window, std::u16string(message) + Detail(file.directory, file.source));
-  return {result == Done ? EntryStep::kRetry : EntryStep::kFinished, result};
+      AskAboutFailure(host, std::u16string(message) + Detail(file.directory, file.source));
+  return {result == EntryResult::kDone ? EntryStep::kRetry : EntryStep::kFinished, result};
 }
 
 EntryOutcome FinishContents(JobHost& host, const Folder& folder, const RenamedFile& file,
@@ -111,18 +114,18 @@ EntryOutcome FinishContents(JobHost& host, const Folder& folder, const RenamedFi
     case state::TransformOutcome::kReversed:
       return ContentsUntouched(host, folder, file, contents, quiet);
     case state::TransformOutcome::kJournalFailed:
-      if (folder.Rename(file.target, file.source) == 0) host.m_journal->End(file.id);
-      return {EntryStep::kFinished, quiet ? Skipped : JournalFailed(host)};
+      if (folder.Rename(file.target, file.source) == 0) host.journal_->End(file.id);
+      return {EntryStep::kFinished, quiet ? EntryResult::kSkipped : JournalFailed(host)};
     case state::TransformOutcome::kLeftForRepair:
       break;
   }
   // Part of the contents is transformed and could not be put back. The
   // journal keeps the entry: the next run with this password repairs it.
-  if (quiet) return {EntryStep::kFinished, Skipped};
+  if (quiet) return {EntryStep::kFinished, EntryResult::kSkipped};
   const EntryResult result =
-      Ask(host.m_window, text::kContentLeftForRepair + Detail(file.directory, file.target),
-          MB_ABORTIGNORE);
-  return {EntryStep::kFinished, result == Done ? Skipped : result};
+      AskAboutFailure(host, text::kContentLeftForRepair + Detail(file.directory, file.target),
+                      Buttons::kAbortIgnore);
+  return {EntryStep::kFinished, result == EntryResult::kDone ? EntryResult::kSkipped : result};
 }
 
 }  // namespace velmora

@@ -38,13 +38,14 @@ struct RenamedFile {
 // The block naming |name| in |directory| under a message.
 std::u16string Detail(const std::u16string& directory, const std::u16string& name);
 
-// Shows a stop-icon question with Abort, Retry and Ignore (or Abort and
-// Ignore only, when a retry could do harm). Retry comes back as Done, so
-// that the caller loops; Ignore as Skipped, Abort as AbortRun.
-EntryResult Ask(WindowPort& window, const std::u16string& message,
-                unsigned buttons = MB_ABORTRETRYIGNORE);
+// Asks host.questions_ about a step on an entry that failed: an error
+// with Abort, Retry and Ignore (or Abort and Ignore only, when a retry
+// could do harm). Retry comes back as kDone, so that the caller loops;
+// Ignore as kSkipped, Abort as kAbortRun.
+EntryResult AskAboutFailure(JobHost& host, const std::u16string& message,
+                            Buttons buttons = Buttons::kAbortRetryIgnore);
 
-// The journal could not be written: says so and returns AbortRun. What
+// The journal could not be written: says so and returns kAbortRun. What
 // was done before stays done, so the run ends as stopped, not as never
 // begun.
 EntryResult JournalFailed(JobHost& host);
@@ -56,7 +57,7 @@ EntryOutcome GiveBack(JobHost& host, const Folder& folder, const RenamedFile& fi
                       std::u16string_view message, bool quiet);
 
 // What the content part of |file| came to, told to the user. |counted|
-// when the transform counted its bytes in m_nBytesDone itself.
+// when the transform counted its bytes in bytes_done itself.
 EntryOutcome FinishContents(JobHost& host, const Folder& folder, const RenamedFile& file,
                             const ContentResult& contents, bool counted, bool quiet);
 

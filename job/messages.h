@@ -1,5 +1,5 @@
 // The program's own texts: message boxes, status lines and their formats.
-// "\r\n" separates lines; the window port converts line ends at its edge.
+// "\r\n" separates lines; each front end converts line ends at its edge.
 // %s and %d are filled with Format() (platform/u16_format.h). Each is a
 // Text: its English is in po/en.po (see docs/translations.md).
 #ifndef VELMORA_JOB_MESSAGES_H_
@@ -9,6 +9,10 @@
 #include "platform/version.h"
 
 namespace velmora::text {
+
+// The path box's placeholder; a target typed as this text is never checked
+// as a path, on the desktop or by velmora-cli.
+inline constexpr Text kDropHere = u"ここにドロップして下さい";
 
 // --- Run checks, warnings and summary --------------------------------------
 inline constexpr Text kPathMissing =  // P1

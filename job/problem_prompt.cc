@@ -38,17 +38,17 @@ Problem ProblemFor(int32_t code) {
 EntryResult PromptProblem(JobHost& host, int32_t code, const std::u16string& directory,
                           const std::u16string& name) {
   const bool known = code >= 0 && code < 10;
-  if (code == ERR_WRONG_PASSWORD) ++host.m_job.m_nWrongPassword;
-  if (known && host.m_job.m_bDontShowAgain[code] == 1) return Skipped;
+  if (code == ERR_WRONG_PASSWORD) ++host.job_.wrong_password;
+  if (known && host.job_.dont_show_again[code] == 1) return EntryResult::kSkipped;
   // The exit pass encrypts what the temporary decryption deciphered; an
   // entry it left enciphered (skipped, or after a stop) is as it should be.
-  if (code == ERR_ALREADY_ENCRYPTED && host.m_job.m_bExitPass == 1) {
-    ++host.m_job.m_nAlreadyEnciphered;
-    return Skipped;
+  if (code == ERR_ALREADY_ENCRYPTED && host.job_.exit_pass == 1) {
+    ++host.job_.already_enciphered;
+    return EntryResult::kSkipped;
   }
   const Problem problem = ProblemFor(code);
   // Yes passes over the entry: an exit pass nobody attends takes it.
-  RunQuestions& questions = *host.m_questions;
+  RunQuestions& questions = *host.questions_;
   const Answer answer = questions.Ask(
       {.id = QuestionId::kEntryProblem,
        .text = Format(std::u16string(problem.text) + text::kSkipQuestion, {directory, name}),
@@ -56,15 +56,15 @@ EntryResult PromptProblem(JobHost& host, int32_t code, const std::u16string& dir
        .icon = problem.icon,
        .yes_skips_entry = true,
        .code = code});
-  if (answer == Answer::kNo) return AbortRun;
+  if (answer == Answer::kNo) return EntryResult::kAbortRun;
   if (questions.Ask({.id = QuestionId::kDontShowAgain,
                      .text = text::kDontShowAgain,
                      .buttons = Buttons::kYesNo,
                      .icon = Icon::kQuestion}) == Answer::kYes &&
       known) {
-    host.m_job.m_bDontShowAgain[code] = 1;
+    host.job_.dont_show_again[code] = 1;
   }
-  return Skipped;
+  return EntryResult::kSkipped;
 }
 
 }  // namespace velmora

@@ -12,8 +12,8 @@
 namespace velmora {
 
 // |code| is the name conversion's error code (1 to 9); |directory| and
-// |name| name the entry as it is on disk. Returns Skipped or AbortRun, never
-// Done. Asks host.m_questions. Nothing on disk is touched.
+// |name| name the entry as it is on disk. Returns kSkipped or kAbortRun, never
+// kDone. Asks host.questions_. Nothing on disk is touched.
 EntryResult PromptProblem(JobHost& host, int32_t code, const std::u16string& directory,
                           const std::u16string& name);
 

@@ -28,24 +28,24 @@ bool IsFileSystemRoot(const std::u16string& path) {
 }
 
 bool Finish(JobHost& host, RunOutcome outcome) {
-  host.m_lastRunOutcome = outcome;
+  host.last_run_outcome_ = outcome;
   // A run that ends before its walk holds nothing.
-  if (host.m_journal == nullptr) host.m_runLock.reset();
+  if (host.journal_ == nullptr) host.run_lock_.reset();
   return false;
 }
 
 // An OK-only box.
 void Tell(JobHost& host, QuestionId id, std::u16string text, Icon icon) {
-  host.m_questions->Notify({.id = id, .text = std::move(text), .icon = icon});
+  host.questions_->Notify({.id = id, .text = std::move(text), .icon = icon});
 }
 
 // A Yes/No question; true for Yes. |careful|: No is the default.
 bool Agrees(JobHost& host, QuestionId id, std::u16string text, bool careful) {
-  return host.m_questions->Ask({.id = id,
-                                .text = std::move(text),
-                                .buttons = Buttons::kYesNo,
-                                .icon = Icon::kQuestion,
-                                .second_is_default = careful}) == Answer::kYes;
+  return host.questions_->Ask({.id = id,
+                               .text = std::move(text),
+                               .buttons = Buttons::kYesNo,
+                               .icon = Icon::kQuestion,
+                               .second_is_default = careful}) == Answer::kYes;
 }
 
 // A target refused with a notice.
@@ -91,13 +91,13 @@ bool HoldTree(JobHost& host, const std::u16string& typed) {
     case state::StateFolderPlace::kApart:
       break;
   }
-  if (host.m_runLock != nullptr && host.m_runLock->tree() == real) return true;
-  host.m_journal.reset();
-  host.m_runLock.reset();
+  if (host.run_lock_ != nullptr && host.run_lock_->tree() == real) return true;
+  host.journal_.reset();
+  host.run_lock_.reset();
   std::string holder;
-  switch (state::RunLock::Acquire(real, &host.m_runLock, &holder)) {
+  switch (state::RunLock::Acquire(real, &host.run_lock_, &holder)) {
     case state::RunLock::Result::kHeld:
-      host.m_treeRealPath = real;
+      host.tree_real_path_ = real;
       return true;
     case state::RunLock::Result::kBusy:
       return Refuse(host, QuestionId::kTreeInUse, Format(text::kTreeInUse, {Wide(holder)}),
@@ -120,8 +120,8 @@ std::u16string PathLines(const std::vector<std::string>& paths) {
 // Brings entries an interrupted run left half-done back to a consistent
 // state, with this run's password.
 bool RepairInterruptedRun(JobHost& host, state::PendingRepair& repair) {
-  const state::RepairReport report = repair.Run(host.m_crypter, host.m_stopRequested);
-  host.m_repairedInodes.insert(report.repaired_inodes.begin(), report.repaired_inodes.end());
+  const state::RepairReport report = repair.Run(host.m_crypter, host.stop_requested_);
+  host.repaired_inodes_.insert(report.repaired_inodes.begin(), report.repaired_inodes.end());
   if (!report.repaired.empty()) {
     // Not a summary: a warning that the last run did not finish.
     Tell(host, QuestionId::kRepaired, Format(text::kRepaired, {PathLines(report.repaired)}),
@@ -159,16 +159,16 @@ bool Deciphers(Crypter& crypter, const std::u16string& name) {
 // whether this is the password that encrypted the tree, before anything
 // changes. False when the run ends here.
 bool PasswordHolds(JobHost& host) {
-  JobState& job = host.m_job;
+  JobState& job = host.job_;
   Crypter& crypter = host.m_crypter;
-  if (job.m_nScanEncrypted == 0) return true;  // no name to decipher
-  const bool longest_deciphers = Deciphers(crypter, job.m_strScanLongestName);
-  if (longest_deciphers && state::NameCoversPassword(crypter, job.m_strScanLongestName)) {
+  if (job.scan_encrypted == 0) return true;  // no name to decipher
+  const bool longest_deciphers = Deciphers(crypter, job.scan_longest_name);
+  if (longest_deciphers && state::NameCoversPassword(crypter, job.scan_longest_name)) {
     return true;
   }
   // Slow only where a verifier shares these name keys: the password either
   // is the one that encrypted or is one unit off.
-  switch (state::CheckPassword(crypter, state::IdentifyTree(crypter, host.m_treeRealPath))) {
+  switch (state::CheckPassword(crypter, state::IdentifyTree(crypter, host.tree_real_path_))) {
     case state::PasswordMatch::kMatches:
       return true;
     case state::PasswordMatch::kDiffers:
@@ -184,7 +184,7 @@ bool PasswordHolds(JobHost& host) {
   }
   // Refused by every name, short ones included: the walk refuses them one
   // by one and changes nothing.
-  if (!longest_deciphers && !Deciphers(crypter, job.m_strScanShortestName)) {
+  if (!longest_deciphers && !Deciphers(crypter, job.scan_shortest_name)) {
     return true;
   }
   if (Agrees(host, QuestionId::kPasswordUnchecked, text::kPasswordUnchecked, true)) {
@@ -211,13 +211,13 @@ bool TakeTarget(JobHost& host, const RunRequest& request) {
 
 // False when the scan found nothing to do and no repair is pending.
 bool HasWork(JobHost& host, bool repair_pending) {
-  const JobState& job = host.m_job;
+  const JobState& job = host.job_;
   if (repair_pending) return true;
-  if (job.m_nMode == 0 && job.m_nScanPlain == 0) {
+  if (job.mode == 0 && job.scan_plain == 0) {
     return Refuse(host, QuestionId::kNothingToEncrypt, text::kNothingToEncrypt,
                   RunOutcome::kNothingToDo);
   }
-  if (job.m_nMode == 1 && job.m_nScanEncrypted == 0) {
+  if (job.mode == 1 && job.scan_encrypted == 0) {
     return Refuse(host, QuestionId::kNothingToDecrypt, text::kNothingToDecrypt,
                   RunOutcome::kNothingToDo);
   }
@@ -226,15 +226,14 @@ bool HasWork(JobHost& host, bool repair_pending) {
 
 // The warnings about a tree partly done already; false when declined.
 bool MixedTreeAccepted(JobHost& host) {
-  const JobState& job = host.m_job;
-  if (job.m_nMode == 0 && job.m_nScanEncrypted != 0 &&
+  const JobState& job = host.job_;
+  if (job.mode == 0 && job.scan_encrypted != 0 &&
       !Agrees(host, QuestionId::kMixedEncrypted,
-              Format(text::kMixedEncrypted, {job.m_nScanEncrypted}), false)) {
+              Format(text::kMixedEncrypted, {job.scan_encrypted}), false)) {
     return Finish(host, RunOutcome::kDeclined);
   }
-  if (job.m_nMode == 1 && job.m_nScanPlain != 0 &&
-      !Agrees(host, QuestionId::kMixedPlain, Format(text::kMixedPlain, {job.m_nScanPlain}),
-              false)) {
+  if (job.mode == 1 && job.scan_plain != 0 &&
+      !Agrees(host, QuestionId::kMixedPlain, Format(text::kMixedPlain, {job.scan_plain}), false)) {
     return Finish(host, RunOutcome::kDeclined);
   }
   return true;
@@ -242,46 +241,46 @@ bool MixedTreeAccepted(JobHost& host) {
 
 // Steps before the walk; false when the run ends there.
 bool PrepareRun(JobHost& host, const RunRequest& request) {
-  JobState& job = host.m_job;
+  JobState& job = host.job_;
   Crypter& crypter = host.m_crypter;
   if (!TakeTarget(host, request)) return false;
 
-  job.m_nMode = request.operation == Operation::kEncrypt ? 0 : 1;
+  job.mode = request.operation == Operation::kEncrypt ? 0 : 1;
   crypter.m_nExtMode = static_cast<uint32_t>(request.extension_rule);
   if (request.exit_pass) {
     // Normally the temporary decryption's journal; a fresh one otherwise.
-    if (host.m_journal == nullptr) {
-      host.m_journal = state::Journal::Start(host.m_treeRealPath);
-      if (host.m_journal == nullptr) return StateFolderFailed(host);
+    if (host.journal_ == nullptr) {
+      host.journal_ = state::Journal::Start(host.tree_real_path_);
+      if (host.journal_ == nullptr) return StateFolderFailed(host);
     }
     return true;
   }
 
   // An interrupted run may have left the tree looking done: its repair
   // needs the password, so nothing counts as nothing to do then.
-  state::PendingRepair repair = state::PendingRepair::Load(host.m_treeRealPath);
+  state::PendingRepair repair = state::PendingRepair::Load(host.tree_real_path_);
   if (!HasWork(host, repair.needed())) return false;
 
   // Reserved past the short-string buffer, so that even a short password
   // lives in locked pages until the engine has its own locked copy.
   SecretU16 password;
   password.reserve(kSecretReserve);
-  if (!host.m_questions->AskPassword(&password)) {
+  if (!host.questions_->AskPassword(&password)) {
     return Finish(host, RunOutcome::kCancelled);
   }
   crypter.SetPassword(password);
   WipeString(&password);
-  if (job.m_nMode == 1 && !PasswordHolds(host)) return false;
+  if (job.mode == 1 && !PasswordHolds(host)) return false;
   if (!RepairInterruptedRun(host, repair)) return false;
   if (!MixedTreeAccepted(host)) return false;
   // A temporary decryption is recorded before anything is deciphered, so
   // that a tree it leaves behind is found again.
   if (request.operation == Operation::kTemporary &&
-      !state::RecordLeftDecrypted(host.m_treeRealPath)) {
+      !state::RecordLeftDecrypted(host.tree_real_path_)) {
     return StateFolderFailed(host);
   }
-  host.m_journal = state::Journal::Start(host.m_treeRealPath);
-  if (host.m_journal == nullptr) return StateFolderFailed(host);
+  host.journal_ = state::Journal::Start(host.tree_real_path_);
+  if (host.journal_ == nullptr) return StateFolderFailed(host);
   return true;
 }
 
@@ -296,37 +295,37 @@ bool NameWillCoverPassword(Crypter& crypter, const std::u16string& plain) {
 // way; without the record its next decryption cannot check the password,
 // which the person is told now rather than then.
 void RecordPassword(JobHost& host, const state::PendingVerifier& verifier) {
-  const state::TreeIdentity tree = state::IdentifyTree(host.m_crypter, host.m_treeRealPath);
-  if (verifier.Write(tree, host.m_job.m_nScanEncrypted == 0)) return;
+  const state::TreeIdentity tree = state::IdentifyTree(host.m_crypter, host.tree_real_path_);
+  if (verifier.Write(tree, host.job_.scan_encrypted == 0)) return;
   Tell(host, QuestionId::kPasswordNotRecorded,
        Format(text::kPasswordNotRecorded, {StateFolderText()}), Icon::kWarning);
 }
 
 // Walks the tree, recording an encryption's password beside the walk.
 void Walk(JobHost& host, const RunRequest& request, const std::u16string& target) {
-  JobState& job = host.m_job;
-  job.m_nDone = 0;
-  job.m_nBytesDone = 0;
-  job.m_nFound = 0;
-  job.m_nAlreadyEnciphered = 0;
-  job.m_nWrongPassword = 0;
+  JobState& job = host.job_;
+  job.done = 0;
+  job.bytes_done = 0;
+  job.found = 0;
+  job.already_enciphered = 0;
+  job.wrong_password = 0;
   // An encryption records the password's verifier; the slow hash runs
   // beside the walk. A tree that will hold a name checking the whole
   // password needs none, and the hash's time and memory are saved.
   std::optional<HelperThread> helper;
   state::PendingVerifier verifier;
-  if (job.m_nMode == 0 && !request.exit_pass &&
-      !NameWillCoverPassword(host.m_crypter, job.m_strScanLongestPlainName)) {
+  if (job.mode == 0 && !request.exit_pass &&
+      !NameWillCoverPassword(host.m_crypter, job.scan_longest_plain_name)) {
     helper.emplace();
     helper->Start([&verifier, &host] { verifier.Prepare(host.m_crypter); });
   }
-  if (job.m_nMode == 0) {
+  if (job.mode == 0) {
     EncryptWalk(host, target);
   } else {
     DecryptWalk(host, target);
   }
   if (helper) helper->Wait();
-  if (job.m_nMode == 0 && !request.exit_pass && host.m_journal->begun() > 0) {
+  if (job.mode == 0 && !request.exit_pass && host.journal_->begun() > 0) {
     RecordPassword(host, verifier);
   }
 }
@@ -350,37 +349,36 @@ std::u16string SummaryText(const RunSummary& summary) {
 
 void RunJob(JobHost& host, const RunRequest& request, RunQuestions& questions,
             RunProgress& progress) {
-  JobState& job = host.m_job;
-  host.m_questions = &questions;
-  host.m_progress = &progress;
-  for (int32_t& flag : job.m_bDontShowAgain) flag = 0;
-  host.m_repairedInodes.clear();
+  JobState& job = host.job_;
+  host.questions_ = &questions;
+  host.progress_ = &progress;
+  for (int32_t& flag : job.dont_show_again) flag = 0;
+  host.repaired_inodes_.clear();
   if (!PrepareRun(host, request)) return;
 
-  job.m_bRunning = 1;
+  job.running = 1;
   progress.WalkStarted();
   Walk(host, request, request.target);
   progress.WalkEnded();
-  job.m_bRunning = 0;
+  job.running = 0;
 
-  const RunSummary summary{job.m_nDone, job.m_nFound};
-  host.m_journal->Commit();
+  const RunSummary summary{job.done, job.found};
+  host.journal_->Commit();
   // Every entry enciphered now: the tree is no longer left decrypted.
-  if (job.m_nMode == 0 && job.m_nFound == job.m_nDone + job.m_nAlreadyEnciphered) {
-    state::ClearLeftDecrypted(host.m_treeRealPath);
+  if (job.mode == 0 && job.found == job.done + job.already_enciphered) {
+    state::ClearLeftDecrypted(host.tree_real_path_);
   }
   const bool waiting = request.operation == Operation::kTemporary;
   if (!waiting) {
     // The journal stays on disk for the next run to retire; the tree is
     // free again.
-    host.m_journal.reset();
-    host.m_runLock.reset();
+    host.journal_.reset();
+    host.run_lock_.reset();
   }
   progress.RunSummarized(summary);
-  host.m_lastRunOutcome = summary.all_done() ? RunOutcome::kAllDone
-                          : job.m_nDone == 0 && job.m_nWrongPassword > 0
-                              ? RunOutcome::kWrongPassword
-                              : RunOutcome::kSomeDone;
+  host.last_run_outcome_ = summary.all_done()                        ? RunOutcome::kAllDone
+                           : job.done == 0 && job.wrong_password > 0 ? RunOutcome::kWrongPassword
+                                                                     : RunOutcome::kSomeDone;
   questions.Notify(
       {.id = QuestionId::kSummary, .text = SummaryText(summary), .icon = Icon::kInformation});
   if (waiting) progress.Waiting();

@@ -5,9 +5,9 @@
 // far it is to |progress|.
 //
 // Runs on a worker thread for Execute, and on the interface thread for the
-// exit pass (request.exit_pass, with m_bExitPass set: no checks, no
+// exit pass (request.exit_pass, with exit_pass set: no checks, no
 // password, the key schedule of the temporary decryption). Not reentrant:
-// one run at a time. The way it ended is left in host.m_lastRunOutcome.
+// one run at a time. The way it ended is left in host.last_run_outcome_.
 #ifndef VELMORA_JOB_RUN_JOB_H_
 #define VELMORA_JOB_RUN_JOB_H_
 

@@ -26,7 +26,9 @@ class RunProgress {
   virtual void ScanStarted() = 0;
   // The scan enters |folder| (a full path).
   virtual void ScanFolder(const std::u16string& folder) = 0;
-  // The scan has counted |entries| so far.
+  // The scan has counted |entries| so far. A front end with an event loop
+  // handles its waiting events here; they may stop the scan (see
+  // job/scan.h).
   virtual void ScanCounted(int32_t entries) = 0;
   // The scan completed with |entries| found; a run may start.
   virtual void ScanCompleted(int32_t entries) = 0;

@@ -46,11 +46,16 @@ enum class QuestionId {
   // whether to skip that problem silently from now on.
   kEntryProblem,
   kDontShowAgain,
-  // The walk, through the window port still: "the converted name exists,
-  // delete it and retry?", and a step on an entry that failed (retry,
-  // ignore, abort).
+  // The walk: "the converted name exists, delete it and retry?", and a
+  // step on an entry or a folder that failed (retry, ignore, abort).
   kTargetExists,
   kEntryFailed,
+  // Notices of the walk: a file grew too large for the cipher since the
+  // scan (the run stops), a file whose mode or times could not be put
+  // back, and a journal that could not be written (the run stops).
+  kFileTooLarge,
+  kNotRestored,
+  kJournalFailed,
   // After the walk.
   kPasswordNotRecorded,
   kSummary,

@@ -16,10 +16,10 @@ constexpr int64_t kWholeFileLimitMiB = kWholeRangeBytes / 1048576;
 
 void RefuseFile(JobHost& host, const std::u16string& message, const std::u16string& directory,
                 const std::u16string& name) {
-  host.m_lastScanOutcome = ScanOutcome::kRefused;
-  host.m_questions->Notify({.id = QuestionId::kFileRefused,
-                            .text = message + Format(text::kPathBlock, {directory + u"/", name}),
-                            .icon = Icon::kError});
+  host.last_scan_outcome_ = ScanOutcome::kRefused;
+  host.questions_->Notify({.id = QuestionId::kFileRefused,
+                           .text = message + Format(text::kPathBlock, {directory + u"/", name}),
+                           .icon = Icon::kError});
 }
 
 // The folder part of a "dir/*" pattern.
@@ -43,38 +43,38 @@ Folder OpenScanned(const std::u16string& pattern) {
 // refuses the run (told already).
 bool CountEntry(JobHost& host, const std::u16string& directory, const std::u16string& name,
                 const FileStatus& status, std::vector<std::u16string>* folders) {
-  JobState& job = host.m_job;
+  JobState& job = host.job_;
   const Crypter& crypter = host.m_crypter;
   const bool enciphered = crypter.IsEncryptedName(name) != -1;
   if (enciphered) {
-    ++job.m_nScanEncrypted;
-    if (name.size() > job.m_strScanLongestName.size()) job.m_strScanLongestName = name;
-    if (job.m_strScanShortestName.empty() || name.size() < job.m_strScanShortestName.size()) {
-      job.m_strScanShortestName = name;
+    ++job.scan_encrypted;
+    if (name.size() > job.scan_longest_name.size()) job.scan_longest_name = name;
+    if (job.scan_shortest_name.empty() || name.size() < job.scan_shortest_name.size()) {
+      job.scan_shortest_name = name;
     }
   } else {
-    ++job.m_nScanPlain;
-    if (name.size() > job.m_strScanLongestPlainName.size()) {
-      job.m_strScanLongestPlainName = name;
+    ++job.scan_plain;
+    if (name.size() > job.scan_longest_plain_name.size()) {
+      job.scan_longest_plain_name = name;
     }
   }
   if (status.is_regular) {
-    job.m_nScanBytes += status.size;
-    if (enciphered) job.m_nScanBytesEncrypted += status.size;
+    job.scan_bytes += status.size;
+    if (enciphered) job.scan_bytes_encrypted += status.size;
   }
   if (status.is_directory) {
     // Another mount is left alone by the walk: nothing of it counts.
-    if (SameMount(status, host.m_treeStatus)) folders->push_back(name);
+    if (SameMount(status, host.tree_status_)) folders->push_back(name);
     return true;
   }
-  if (status.links > 1) ++host.m_linksInside[{status.device, status.inode}];
+  if (status.links > 1) ++host.links_inside_[{status.device, status.inode}];
   if (status.size > kAbsoluteSizeLimit) {
     RefuseFile(host, text::kFileTooLarge, directory, name);
     return false;
   }
   // Only a file that gets the head class is exempt: enciphered whole, a
   // larger one would keep everything past the limit plain.
-  const bool head_only = host.m_nExtRule == 1 && crypter.FindExtension(name) != -1;
+  const bool head_only = host.ext_rule_ == 1 && crypter.FindExtension(name) != -1;
   if (head_only || status.size <= kWholeFileLimit || enciphered) return true;
   RefuseFile(host, Format(text::kFileOverWholeLimit, {kWholeFileLimitMiB}), directory, name);
   return false;
@@ -83,35 +83,34 @@ bool CountEntry(JobHost& host, const std::u16string& directory, const std::u16st
 }  // namespace
 
 void OnStartScan(JobHost& host, RunQuestions& questions, RunProgress& progress) {
-  JobState& job = host.m_job;
-  host.m_questions = &questions;
-  host.m_progress = &progress;
-  const int32_t generation = ++job.m_nScanGeneration;
-  job.m_nScanTotal = 0;
-  job.m_nScanEncrypted = 0;
-  job.m_nScanPlain = 0;
-  job.m_nScanBytes = 0;
-  job.m_nScanBytesEncrypted = 0;
-  job.m_strScanLongestName.clear();
-  job.m_strScanShortestName.clear();
-  job.m_strScanLongestPlainName.clear();
-  host.m_lastScanOutcome = ScanOutcome::kStopped;
-  host.m_linksInside.clear();
-  host.m_treeStatus = FileStatus{};
-  Folder::Open(job.m_strScanDir).Status(&host.m_treeStatus);
+  JobState& job = host.job_;
+  host.questions_ = &questions;
+  host.progress_ = &progress;
+  const int32_t generation = ++job.scan_generation;
+  job.scan_total = 0;
+  job.scan_encrypted = 0;
+  job.scan_plain = 0;
+  job.scan_bytes = 0;
+  job.scan_bytes_encrypted = 0;
+  job.scan_longest_name.clear();
+  job.scan_shortest_name.clear();
+  job.scan_longest_plain_name.clear();
+  host.last_scan_outcome_ = ScanOutcome::kStopped;
+  host.links_inside_.clear();
+  host.tree_status_ = FileStatus{};
+  Folder::Open(job.scan_dir).Status(&host.tree_status_);
   progress.ScanStarted();
-  const int32_t found = ScanTree(host, job.m_strScanDir + u"/*", generation, 0);
+  const int32_t found = ScanTree(host, job.scan_dir + u"/*", generation, 0);
   if (found == -1) return;
-  job.m_nScanTotal = found;
-  host.m_lastScanOutcome = ScanOutcome::kCompleted;
+  job.scan_total = found;
+  host.last_scan_outcome_ = ScanOutcome::kCompleted;
   progress.ScanCompleted(found);
 }
 
 int32_t ScanTree(JobHost& host, const std::u16string& pattern, int32_t generation, int32_t base) {
-  JobState& job = host.m_job;
-  WindowPort& window = host.m_window;
+  JobState& job = host.job_;
   const std::u16string directory = FolderOf(pattern);
-  host.m_progress->ScanFolder(directory);
+  host.progress_->ScanFolder(directory);
 
   // Counted as they are read; only the subfolders' names are kept, to be
   // entered once this folder is closed (one open folder at a time).
@@ -119,10 +118,11 @@ int32_t ScanTree(JobHost& host, const std::u16string& pattern, int32_t generatio
   int32_t found = 0;
   // Before each entry and after the last: false when this scan is over.
   const auto pump = [&] {
-    if (job.m_nScanGeneration != generation) return false;
-    host.m_progress->ScanCounted(base + found);
-    window.PumpMessages();  // may stop this scan, or run a whole newer one
-    return job.m_nScanGeneration == generation;
+    if (job.scan_generation != generation) return false;
+    // A front end may handle its waiting events here: they may stop this
+    // scan, or run a whole newer one.
+    host.progress_->ScanCounted(base + found);
+    return job.scan_generation == generation;
   };
   bool stopped = false;
   OpenScanned(pattern).ListStatuses([&](std::u16string_view name, const FileStatus& status) {
@@ -137,7 +137,7 @@ int32_t ScanTree(JobHost& host, const std::u16string& pattern, int32_t generatio
     if (below == -1) return -1;
     found += below;
   }
-  return job.m_nScanGeneration != generation ? -1 : found;
+  return job.scan_generation != generation ? -1 : found;
 }
 
 }  // namespace velmora

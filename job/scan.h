@@ -3,10 +3,11 @@
 // file the content cipher cannot take. Only a completed scan enables
 // Execute.
 //
-// Runs on the interface thread and handles waiting messages between
-// entries, so the window stays responsive. Anything that raises
-// m_nScanGeneration (a path change, a newer scan, Exit, close) stops it at
-// its next check; the newest scan's result is the one that stays.
+// Runs on the interface thread; between entries the front end may handle
+// its waiting events (RunProgress::ScanCounted), so a window stays
+// responsive. Anything that raises scan_generation (a path change, a
+// newer scan, Exit, close) stops it at its next check; the newest scan's
+// result is the one that stays.
 #ifndef VELMORA_JOB_SCAN_H_
 #define VELMORA_JOB_SCAN_H_
 
@@ -21,13 +22,14 @@ namespace velmora {
 // tree with a larger one, and a walk stops at one that grew since.
 constexpr int64_t kAbsoluteSizeLimit = 4294967295;
 
-// The handler of ID_START_SCAN: scans m_strScanDir, telling |progress| how
-// far it is and |questions| which file it refuses.
+// The scan a front end starts once the path check lets a folder through:
+// scans scan_dir, telling |progress| how far it is and |questions|
+// which file it refuses.
 void OnStartScan(JobHost& host, RunQuestions& questions, RunProgress& progress);
 
 // Entries below |pattern| ("dir/*"), at every depth, or -1 when the scan
 // stopped or refused a file. |base| is the count before this directory.
-// Reports to host.m_progress and host.m_questions.
+// Reports to host.progress_ and host.questions_.
 int32_t ScanTree(JobHost& host, const std::u16string& pattern, int32_t generation, int32_t base);
 
 }  // namespace velmora

@@ -52,7 +52,7 @@ void WalkAhead::SetNext(const Folder& parent, const std::u16string& path,
   next_ = {};
   Folder folder = parent.OpenChild(NameOf(path));
   FileStatus status{};
-  if (!folder.IsOpen() || !folder.Status(&status) || !SameMount(status, host_.m_treeStatus)) {
+  if (!folder.IsOpen() || !folder.Status(&status) || !SameMount(status, host_.tree_status_)) {
     return;  // entered at its turn, where what it asks has its place
   }
   next_.directory = path;

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "job/entry_operation.h"
+#include "job/entry_outcome.h"
 #include "job/entry_path.h"
 #include "job/folder_listing.h"
 #include "job/messages.h"
@@ -22,30 +23,27 @@ std::u16string FolderDetail(const std::u16string& path) {
   return Format(text::kDetail, {ParentOf(path), NameOf(path)});
 }
 
-// Asks about a folder that is left out; Retry comes back as Done.
+// Asks about a folder that is left out; Retry comes back as kDone.
 EntryResult AskAboutFolder(JobHost& host, std::u16string_view message, const std::u16string& path,
-                           int error, unsigned buttons) {
+                           int error, Buttons buttons) {
   std::u16string text = std::u16string(message) + FolderDetail(path);
   if (error != 0) {
     text += Format(text::kReason, {Utf16FromWtf8(std::strerror(error))});
   }
-  const int answer = host.m_window.MessageBox(text, buttons | MB_ICONERROR);
-  if (answer == IDRETRY) return Done;
-  if (answer == IDIGNORE) return Skipped;
-  return AbortRun;
+  return AskAboutFailure(host, text, buttons);
 }
 
 // What entering a folder found: the folder opened and, when |list| was
 // asked for, its entries.
 struct Entered {
-  EntryResult result = AbortRun;
+  EntryResult result = EntryResult::kAbortRun;
   Folder folder;
   FolderListing entries;
 };
 
 // Opens the folder |name| of |parent| (at |path|) and lists it, asking
-// about every failure: Done with the folder, Skipped when it is to be left
-// alone, AbortRun. With |list| false only whether it could be listed is
+// about every failure: kDone with the folder, kSkipped when it is to be left
+// alone, kAbortRun. With |list| false only whether it could be listed is
 // judged, from the permissions. |hooked| when the test hook has seen this
 // turn of the folder already.
 Entered Enter(JobHost& host, const Folder& parent, const std::u16string& path, bool list,
@@ -56,34 +54,34 @@ Entered Enter(JobHost& host, const Folder& parent, const std::u16string& path, b
     entered.folder = parent.OpenChild(NameOf(path));
     FileStatus status{};
     const bool opened = entered.folder.IsOpen() && entered.folder.Status(&status);
-    if (opened && !SameMount(status, host.m_treeStatus)) {
-      entered.result = AskAboutFolder(host, text::kOtherFileSystem, path, 0, MB_ABORTIGNORE);
+    if (opened && !SameMount(status, host.tree_status_)) {
+      entered.result = AskAboutFolder(host, text::kOtherFileSystem, path, 0, Buttons::kAbortIgnore);
       return entered;
     }
     // errno of the step that failed: opening, reading the status, listing.
     if (opened && (list ? entered.entries.Read(entered.folder) : entered.folder.MayList())) {
-      entered.result = Done;
+      entered.result = EntryResult::kDone;
       return entered;
     }
     const int error = errno;
     entered.result =
-        AskAboutFolder(host, text::kFolderUnreadable, path, error, MB_ABORTRETRYIGNORE);
-    if (entered.result != Done) return entered;
+        AskAboutFolder(host, text::kFolderUnreadable, path, error, Buttons::kAbortRetryIgnore);
+    if (entered.result != EntryResult::kDone) return entered;
   }
 }
 
 // The folder at |path|, an entry of |parent|: entered ahead, or entered
 // now (asking about every failure). Null unless it is to be walked; with
-// |result| AbortRun when the run stops, Skipped when it is left alone.
+// |result| kAbortRun when the run stops, kSkipped when it is left alone.
 std::unique_ptr<EnteredFolder> EnterChild(JobHost& host, WalkAhead& ahead, const Folder& parent,
                                           const std::u16string& path, EntryResult* result) {
-  *result = Done;
+  *result = EntryResult::kDone;
   fault_injection::BeforeEntry(path);
   std::unique_ptr<EnteredFolder> child = ahead.TakeEntered(parent, path);
   if (child) return child;
   Entered entered = Enter(host, parent, path, true, true);
   *result = entered.result;
-  if (entered.result != Done) return nullptr;
+  if (entered.result != EntryResult::kDone) return nullptr;
   child = std::make_unique<EnteredFolder>();
   child->folder = std::move(entered.folder);
   child->entries = std::move(entered.entries);
@@ -102,18 +100,18 @@ std::size_t NextFolder(const FolderListing& entries, std::size_t from) {
 EntryResult EncryptBelow(JobHost& host, WalkAhead& ahead, const Folder& folder,
                          const std::u16string& directory, FolderListing& entries) {
   for (std::size_t index = 0; index < entries.size(); ++index) {
-    ++host.m_job.m_nFound;
+    ++host.job_.found;
     if (!entries.IsDirectory(index)) continue;
     const std::u16string path = JoinPath(directory, entries.Name(index));
-    EntryResult entered = Done;
+    EntryResult entered = EntryResult::kDone;
     std::unique_ptr<EnteredFolder> child = EnterChild(host, ahead, folder, path, &entered);
-    if (entered == AbortRun) return AbortRun;
-    if (entered == Skipped) {
+    if (entered == EntryResult::kAbortRun) return EntryResult::kAbortRun;
+    if (entered == EntryResult::kSkipped) {
       entries.LeaveAlone(index);  // as it is, and not done
       continue;
     }
-    if (EncryptBelow(host, ahead, child->folder, path, child->entries) == AbortRun) {
-      return AbortRun;
+    if (EncryptBelow(host, ahead, child->folder, path, child->entries) == EntryResult::kAbortRun) {
+      return EntryResult::kAbortRun;
     }
     // After this child's list comes the next child's, when that one holds
     // no folders, or this folder's own. (A next child that holds folders
@@ -124,11 +122,12 @@ EntryResult EncryptBelow(JobHost& host, WalkAhead& ahead, const Folder& folder,
     } else {
       ahead.SetNext(folder, directory, entries);
     }
-    if (ProcessEntryList(host, ahead, child->folder, path, child->entries) == AbortRun) {
-      return AbortRun;
+    if (ProcessEntryList(host, ahead, child->folder, path, child->entries) ==
+        EntryResult::kAbortRun) {
+      return EntryResult::kAbortRun;
     }
   }
-  return Done;
+  return EntryResult::kDone;
 }
 
 EntryResult DecryptFolder(JobHost& host, WalkAhead& ahead, const Folder& folder,
@@ -137,34 +136,34 @@ EntryResult DecryptFolder(JobHost& host, WalkAhead& ahead, const Folder& folder,
   // judged before the names change.
   std::set<std::u16string> left_alone;
   for (std::size_t index = 0; index < entries.size(); ++index) {
-    ++host.m_job.m_nFound;
+    ++host.job_.found;
     if (!entries.IsDirectory(index)) continue;
     const std::u16string path = JoinPath(directory, entries.Name(index));
     const EntryResult probe = Enter(host, folder, path, false).result;
-    if (probe == AbortRun) return AbortRun;
-    if (probe == Skipped) {
+    if (probe == EntryResult::kAbortRun) return EntryResult::kAbortRun;
+    if (probe == EntryResult::kSkipped) {
       entries.LeaveAlone(index);
       left_alone.emplace(entries.Name(index));
     }
   }
-  if (ProcessEntryList(host, ahead, folder, directory, entries) == AbortRun) {
-    return AbortRun;
+  if (ProcessEntryList(host, ahead, folder, directory, entries) == EntryResult::kAbortRun) {
+    return EntryResult::kAbortRun;
   }
 
   // Read again: the entries now carry the names just given to them.
   if (!entries.Read(folder)) {
-    return AskAboutFolder(host, text::kFolderUnreadable, directory, errno, MB_ABORTIGNORE);
+    return AskAboutFolder(host, text::kFolderUnreadable, directory, errno, Buttons::kAbortIgnore);
   }
   for (std::size_t index = 0; index < entries.size(); ++index) {
     if (!entries.IsDirectory(index)) continue;
     const std::u16string name(entries.Name(index));
     if (left_alone.count(name) != 0) continue;
     const std::u16string path = JoinPath(directory, name);
-    EntryResult entered = Done;
+    EntryResult entered = EntryResult::kDone;
     std::unique_ptr<EnteredFolder> child = EnterChild(host, ahead, folder, path, &entered);
-    if (entered == AbortRun) return AbortRun;
-    if (entered == Skipped) {
-      ++host.m_job.m_nFound;  // its contents count as not done
+    if (entered == EntryResult::kAbortRun) return EntryResult::kAbortRun;
+    if (entered == EntryResult::kSkipped) {
+      ++host.job_.found;  // its contents count as not done
       continue;
     }
     // A child without folders inside is followed by its next sibling.
@@ -177,14 +176,14 @@ EntryResult DecryptFolder(JobHost& host, WalkAhead& ahead, const Folder& folder,
         ahead.SetNext(folder, JoinPath(directory, entries.Name(next)), false);
       }
     }
-    if (DecryptFolder(host, ahead, child->folder, path, child->entries) == AbortRun) {
-      return AbortRun;
+    if (DecryptFolder(host, ahead, child->folder, path, child->entries) == EntryResult::kAbortRun) {
+      return EntryResult::kAbortRun;
     }
   }
-  return Done;
+  return EntryResult::kDone;
 }
 
-// The target itself, opened and listed; AbortRun when it cannot be.
+// The target itself, opened and listed; kAbortRun when it cannot be.
 Entered EnterTarget(JobHost& host, const std::u16string& directory) {
   Entered entered;
   for (;;) {
@@ -192,15 +191,15 @@ Entered EnterTarget(JobHost& host, const std::u16string& directory) {
     FileStatus status{};
     if (entered.folder.IsOpen() && entered.folder.Status(&status) &&
         entered.entries.Read(entered.folder)) {
-      host.m_treeStatus = status;
-      entered.result = Done;
+      host.tree_status_ = status;
+      entered.result = EntryResult::kDone;
       return entered;
     }
-    ++host.m_job.m_nFound;  // the run cannot end as all done
+    ++host.job_.found;  // the run cannot end as all done
     entered.result =
-        AskAboutFolder(host, text::kFolderUnreadable, directory, errno, MB_ABORTRETRYIGNORE);
-    if (entered.result != Done) return entered;
-    --host.m_job.m_nFound;
+        AskAboutFolder(host, text::kFolderUnreadable, directory, errno, Buttons::kAbortRetryIgnore);
+    if (entered.result != EntryResult::kDone) return entered;
+    --host.job_.found;
   }
 }
 
@@ -208,17 +207,18 @@ Entered EnterTarget(JobHost& host, const std::u16string& directory) {
 
 EntryResult EncryptWalk(JobHost& host, const std::u16string& directory) {
   Entered target = EnterTarget(host, directory);
-  if (target.result != Done) return AbortRun;
+  if (target.result != EntryResult::kDone) return EntryResult::kAbortRun;
   WalkAhead ahead(host);
-  if (EncryptBelow(host, ahead, target.folder, directory, target.entries) == AbortRun) {
-    return AbortRun;
+  if (EncryptBelow(host, ahead, target.folder, directory, target.entries) ==
+      EntryResult::kAbortRun) {
+    return EntryResult::kAbortRun;
   }
   return ProcessEntryList(host, ahead, target.folder, directory, target.entries);
 }
 
 EntryResult DecryptWalk(JobHost& host, const std::u16string& directory) {
   Entered target = EnterTarget(host, directory);
-  if (target.result != Done) return AbortRun;
+  if (target.result != EntryResult::kDone) return EntryResult::kAbortRun;
   WalkAhead ahead(host);
   return DecryptFolder(host, ahead, target.folder, directory, target.entries);
 }

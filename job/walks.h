@@ -14,8 +14,8 @@
 // list is worked through (WalkAhead); one swapped for something else in
 // between is entered again at its turn.
 //
-// Both count every listed entry in m_nFound and hand each folder's
-// entries to ProcessEntryList. They return Done, or AbortRun as soon as an
+// Both count every listed entry in found and hand each folder's
+// entries to ProcessEntryList. They return kDone, or kAbortRun as soon as an
 // entry's operation stops the run; the target folder's own name never
 // changes.
 #ifndef VELMORA_JOB_WALKS_H_

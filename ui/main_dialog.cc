@@ -74,35 +74,34 @@ std::vector<std::u16string> SplitLines(std::u16string_view text) {
 }  // namespace
 
 MainDialog::MainDialog(WindowPort& window, Crypter& crypter, std::u16string command_line)
-    : JobHost(window, crypter),
-      m_statusSink(window, IDC_STATUS_MAIN),
-      m_pszCmdLine(std::move(command_line)) {}
+    : JobHost(crypter),
+      window_(window),
+      status_sink_(window, IDC_STATUS_MAIN),
+      command_line_(std::move(command_line)) {}
 
 MainDialog::~MainDialog() {
-  if (m_crypter.m_pStatusWnd == &m_statusSink) m_crypter.m_pStatusWnd = nullptr;
+  if (m_crypter.m_pStatusWnd == &status_sink_) m_crypter.m_pStatusWnd = nullptr;
 }
 
 void MainDialog::OnInitDialog() {
-  m_window.SetControlText(IDC_STATUS_MAIN, Format(text::kStarted, {text::kVersion}));
-  m_window.SetControlText(IDC_STATUS_SUB, text::kStartupComplete);
+  window_.SetControlText(IDC_STATUS_MAIN, Format(text::kStarted, {text::kVersion}));
+  window_.SetControlText(IDC_STATUS_SUB, text::kStartupComplete);
 
-  std::u16string initial = m_pszCmdLine;
+  std::u16string initial = command_line_;
   if (initial.empty()) {
     const std::u16string data = GetCurrentDirectoryPath() + u"/data";
     FileStatus status{};
     initial = GetFileStatus(data, &status) ? data : kDropHereText;
   }
-  m_window.SetControlText(IDC_PATH, initial);
+  window_.SetControlText(IDC_PATH, initial);
 
-  m_nExtRule = 1;
-  m_job.m_nMode = 0;
-  m_crypter.BuildAlphabets();
-  m_crypter.m_pStatusWnd = &m_statusSink;
-  m_window.SetChecked(IDC_RADIO_ENCRYPT, true);
-  m_window.SetChecked(IDC_RADIO_DECRYPT, false);
-  m_window.SetChecked(IDC_RADIO_TEMPORARY, false);
-  m_job.m_bRunning = 0;
-  m_job.m_bExitPass = 0;
+  LoadStartupSettings(*this);
+  m_crypter.m_pStatusWnd = &status_sink_;
+  window_.SetChecked(IDC_RADIO_ENCRYPT, true);
+  window_.SetChecked(IDC_RADIO_DECRYPT, false);
+  window_.SetChecked(IDC_RADIO_TEMPORARY, false);
+  job_.running = 0;
+  job_.exit_pass = 0;
   CheckTargetPath();
 }
 
@@ -114,34 +113,34 @@ void MainDialog::OfferTreesLeftDecrypted() {
     if (!folders.empty()) folders += u"\r\n";
     folders += Utf16FromWtf8(tree);
   }
-  m_window.MessageBox(Format(text::kLeftDecrypted, {folders}), MB_OK | MB_ICONWARNING);
-  m_window.SetControlText(IDC_PATH, Utf16FromWtf8(trees.front()));
+  window_.MessageBox(Format(text::kLeftDecrypted, {folders}), MB_OK | MB_ICONWARNING);
+  window_.SetControlText(IDC_PATH, Utf16FromWtf8(trees.front()));
   for (int id : {IDC_RADIO_ENCRYPT, IDC_RADIO_DECRYPT, IDC_RADIO_TEMPORARY}) {
-    m_window.SetChecked(id, id == IDC_RADIO_ENCRYPT);
+    window_.SetChecked(id, id == IDC_RADIO_ENCRYPT);
   }
-  m_job.m_nMode = 0;
+  job_.mode = 0;
   CheckTargetPath();
 }
 
 void MainDialog::CheckTargetPath() {
-  if (m_job.m_bExitPass == 1) return;
-  std::u16string path = m_window.GetControlText(IDC_PATH);
-  ++m_job.m_nScanGeneration;
-  m_window.EnableControl(IDC_EXECUTE, false);
+  if (job_.exit_pass == 1) return;
+  std::u16string path = window_.GetControlText(IDC_PATH);
+  ++job_.scan_generation;
+  window_.EnableControl(IDC_EXECUTE, false);
   if (path == kDropHereText) return;
-  m_window.SetControlText(IDC_STATUS_MAIN, u"");
+  window_.SetControlText(IDC_STATUS_MAIN, u"");
   switch (CheckTarget(&path)) {
     case TargetCheck::kEmpty:
       return;
     case TargetCheck::kMissing:
-      m_window.SetControlText(IDC_STATUS_SUB, text::kInvalidPath);
+      window_.SetControlText(IDC_STATUS_SUB, text::kInvalidPath);
       return;
     case TargetCheck::kFile:
-      m_window.SetControlText(IDC_STATUS_SUB, text::kFileNotSupported);
+      window_.SetControlText(IDC_STATUS_SUB, text::kFileNotSupported);
       return;
     case TargetCheck::kDirectory:
-      m_job.m_strScanDir = path;
-      m_window.PostCommand(ID_START_SCAN);
+      job_.scan_dir = path;
+      window_.PostCommand(ID_START_SCAN);
       return;
   }
 }
@@ -151,19 +150,19 @@ void MainDialog::OnOperationChanged() { CheckTargetPath(); }
 void MainDialog::OnStartScan() { velmora::OnStartScan(*this, *this, *this); }
 
 void MainDialog::OnBrowse() {
-  const std::u16string initial = m_window.GetControlText(IDC_PATH);
+  const std::u16string initial = window_.GetControlText(IDC_PATH);
   std::u16string chosen;
-  if (!m_window.BrowseForFolder(initial, &chosen)) return;
-  m_window.SetControlText(IDC_PATH, chosen);
-  m_window.SetFocusTo(IDC_PATH);
+  if (!window_.BrowseForFolder(initial, &chosen)) return;
+  window_.SetControlText(IDC_PATH, chosen);
+  window_.SetFocusTo(IDC_PATH);
   CheckTargetPath();
 }
 
 void MainDialog::OnDropFiles(const std::u16string& first_path) {
-  if (m_job.m_bRunning == 1 || IsWaiting() || !m_window.IsControlEnabled(IDC_PATH)) {
+  if (job_.running == 1 || IsWaiting() || !window_.IsControlEnabled(IDC_PATH)) {
     return;
   }
-  m_window.SetControlText(IDC_PATH, first_path);
+  window_.SetControlText(IDC_PATH, first_path);
   CheckTargetPath();
 }
 
@@ -174,9 +173,9 @@ void MainDialog::OnSettings() {
     if (extension.empty()) break;
     extensions += extension + u"\r\n";
   }
-  int rule = m_nExtRule;
-  m_window.RunOptionDialog(&extensions, &rule);
-  m_nExtRule = rule;
+  int rule = ext_rule_;
+  window_.RunOptionDialog(&extensions, &rule);
+  ext_rule_ = rule;
 
   // Every slot is rewritten from its own line, so an empty line ends the
   // list. A line too long for a slot is left out rather than cut, so that
@@ -190,119 +189,120 @@ void MainDialog::OnSettings() {
 }
 
 void MainDialog::OnOK() {
-  if (m_job.m_bRunning == 1 || !m_window.IsControlEnabled(IDC_EXECUTE)) return;
-  m_window.StartWorker(
+  if (job_.running == 1 || !window_.IsControlEnabled(IDC_EXECUTE)) return;
+  window_.StartWorker(
       [this, request = RequestFromControls()] { RunJob(*this, request, *this, *this); });
 }
 
 void MainDialog::OnCancel() {
-  if (m_job.m_bRunning == 1) return;
-  ++m_job.m_nScanGeneration;
+  if (job_.running == 1) return;
+  ++job_.scan_generation;
   ReencryptIfWaiting();
-  m_window.EndDialog(IDCANCEL);
+  window_.EndDialog(IDCANCEL);
 }
 
 void MainDialog::OnClose() {
-  ++m_job.m_nScanGeneration;
-  if (m_window.IsControlEnabled(IDC_EXIT)) OnCancel();
+  ++job_.scan_generation;
+  if (window_.IsControlEnabled(IDC_EXIT)) OnCancel();
 }
 
 void MainDialog::OnSessionEnd() { ReencryptIfWaiting(); }
 
 bool MainDialog::IsWaiting() {
-  return m_job.m_bExitPass == 0 && m_window.IsChecked(IDC_RADIO_TEMPORARY) &&
-         !m_window.IsControlEnabled(IDC_SETTINGS);
+  return job_.exit_pass == 0 && window_.IsChecked(IDC_RADIO_TEMPORARY) &&
+         !window_.IsControlEnabled(IDC_SETTINGS);
 }
 
 void MainDialog::ReencryptIfWaiting() {
   if (!IsWaiting()) return;
-  m_job.m_bExitPass = 1;
+  job_.exit_pass = 1;
   RunExitPass();
 }
 
 void MainDialog::RunExitPass() {
-  m_window.SetChecked(IDC_RADIO_ENCRYPT, true);
-  m_window.SetChecked(IDC_RADIO_DECRYPT, false);
-  m_window.SetChecked(IDC_RADIO_TEMPORARY, false);
-  if (m_runExitPass) {
-    m_runExitPass([this] { RunWithControls(); });
+  window_.SetChecked(IDC_RADIO_ENCRYPT, true);
+  window_.SetChecked(IDC_RADIO_DECRYPT, false);
+  window_.SetChecked(IDC_RADIO_TEMPORARY, false);
+  if (run_exit_pass_) {
+    run_exit_pass_([this] { RunWithControls(); });
   } else {
     RunWithControls();
   }
-  m_window.EndDialog(IDOK);
+  window_.EndDialog(IDOK);
 }
 
 void MainDialog::EnterWaitState() {
   for (int id : {IDC_SETTINGS, IDC_RADIO_ENCRYPT, IDC_RADIO_DECRYPT, IDC_RADIO_TEMPORARY,
                  IDC_OPERATION_GROUP, IDC_PATH, IDC_BROWSE}) {
-    m_window.EnableControl(id, false);
+    window_.EnableControl(id, false);
   }
-  m_window.SetFocusTo(IDC_EXIT);
+  window_.SetFocusTo(IDC_EXIT);
 }
 
 RunRequest MainDialog::RequestFromControls() {
   RunRequest request;
-  request.target = m_window.GetControlText(IDC_PATH);
-  request.operation = m_window.IsChecked(IDC_RADIO_TEMPORARY) ? Operation::kTemporary
-                      : m_window.IsChecked(IDC_RADIO_DECRYPT) ? Operation::kDecrypt
-                                                              : Operation::kEncrypt;
-  request.extension_rule = m_nExtRule == 1 ? ExtensionRule::kHeadOfListed : ExtensionRule::kWhole;
-  request.exit_pass = m_job.m_bExitPass == 1;
+  request.target = window_.GetControlText(IDC_PATH);
+  request.operation = window_.IsChecked(IDC_RADIO_TEMPORARY) ? Operation::kTemporary
+                      : window_.IsChecked(IDC_RADIO_DECRYPT) ? Operation::kDecrypt
+                                                             : Operation::kEncrypt;
+  request.extension_rule = ext_rule_ == 1 ? ExtensionRule::kHeadOfListed : ExtensionRule::kWhole;
+  request.exit_pass = job_.exit_pass == 1;
   return request;
 }
 
 void MainDialog::RunWithControls() { RunJob(*this, RequestFromControls(), *this, *this); }
 
 Answer MainDialog::Ask(const Question& question) {
-  return static_cast<Answer>(m_window.MessageBox(question.text, FlagsOf(question)));
+  return static_cast<Answer>(window_.MessageBox(question.text, FlagsOf(question)));
 }
 
 void MainDialog::Notify(const Question& notice) {
-  m_window.MessageBox(notice.text, FlagsOf(notice));
+  window_.MessageBox(notice.text, FlagsOf(notice));
 }
 
 bool MainDialog::AskPassword(SecretU16* password) {
-  return m_window.RunPasswordDialog(password) != IDCANCEL;
+  return window_.RunPasswordDialog(password) != IDCANCEL;
 }
 
-void MainDialog::ScanStarted() { m_window.SetControlText(IDC_STATUS_SUB, text::kSearching); }
+void MainDialog::ScanStarted() { window_.SetControlText(IDC_STATUS_SUB, text::kSearching); }
 
 void MainDialog::ScanFolder(const std::u16string& folder) {
-  m_window.SetControlText(IDC_STATUS_MAIN, folder + u"/*");
+  window_.SetControlText(IDC_STATUS_MAIN, folder + u"/*");
 }
 
 void MainDialog::ScanCounted(int32_t entries) {
-  m_window.SetControlText(IDC_STATUS_SUB, Format(text::kSearchingCount, {entries}));
+  window_.SetControlText(IDC_STATUS_SUB, Format(text::kSearchingCount, {entries}));
+  window_.PumpMessages();  // may stop this scan, or run a whole newer one
 }
 
 void MainDialog::ScanCompleted(int32_t entries) {
-  m_window.SetControlText(IDC_STATUS_SUB, text::kSearchComplete);
-  m_window.SetControlText(IDC_STATUS_MAIN, Format(text::kFilesFound, {entries}));
-  m_window.EnableControl(IDC_EXECUTE, true);
+  window_.SetControlText(IDC_STATUS_SUB, text::kSearchComplete);
+  window_.SetControlText(IDC_STATUS_MAIN, Format(text::kFilesFound, {entries}));
+  window_.EnableControl(IDC_EXECUTE, true);
 }
 
-void MainDialog::WalkStarted() { m_window.SetInputBlocked(true); }
+void MainDialog::WalkStarted() { window_.SetInputBlocked(true); }
 
 void MainDialog::EntryStarted(int32_t done, int32_t total, const std::u16string&) {
-  m_window.SetControlText(IDC_STATUS_SUB, Format(text::kProcessing, {done, total}));
+  window_.SetControlText(IDC_STATUS_SUB, Format(text::kProcessing, {done, total}));
 }
 
 void MainDialog::WalkEnded() {
-  m_window.SetInputBlocked(false);
-  m_window.SetControlText(IDC_STATUS_SUB, u"");
+  window_.SetInputBlocked(false);
+  window_.SetControlText(IDC_STATUS_SUB, u"");
 }
 
 void MainDialog::RunSummarized(const RunSummary& summary) {
-  m_window.SetControlText(IDC_STATUS_MAIN, SummaryText(summary));
-  m_window.SetControlText(IDC_STATUS_SUB, text::kProcessingComplete);
+  window_.SetControlText(IDC_STATUS_MAIN, SummaryText(summary));
+  window_.SetControlText(IDC_STATUS_SUB, text::kProcessingComplete);
 }
 
 void MainDialog::Waiting() {
   EnterWaitState();
-  m_window.SetControlText(IDC_STATUS_MAIN, u"");
-  m_window.SetControlText(IDC_STATUS_SUB, text::kWaiting);
+  window_.SetControlText(IDC_STATUS_MAIN, u"");
+  window_.SetControlText(IDC_STATUS_SUB, text::kWaiting);
 }
 
-void MainDialog::RunEnded() { m_window.EnableControl(IDC_EXECUTE, false); }
+void MainDialog::RunEnded() { window_.EnableControl(IDC_EXECUTE, false); }
 
 }  // namespace velmora

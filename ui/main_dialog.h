@@ -1,9 +1,9 @@
 // MainDialog: the main window's logic, without any toolkit.
 //
-// A front end (the Qt widgets, the terminal) implements WindowPort, builds a
-// MainDialog on it and forwards the user's actions to the handlers below;
-// every text, check and state change of the window is made here, so the
-// desktop and the terminal behave alike.
+// A front end (the Qt widgets, the tests' scripted window) implements
+// WindowPort, builds a MainDialog on it and forwards the user's actions to
+// the handlers below; every text, check and state change of the window is
+// made here.
 //
 // All handlers run on the interface thread. Execute (OnOK) hands RunJob to
 // WindowPort::StartWorker; the exit pass runs RunJob through the exit-pass
@@ -18,15 +18,17 @@
 
 #include "engine/text_sink.h"
 #include "job/job_host.h"
+#include "job/messages.h"
 #include "job/run_progress.h"
 #include "job/run_questions.h"
 #include "job/run_request.h"
 #include "platform/catalogue.h"
+#include "ui/window_port.h"
 
 namespace velmora {
 
 // Placeholder of the path box; never checked as a path.
-inline constexpr Text kDropHereText = u"ここにドロップして下さい";
+inline constexpr const Text& kDropHereText = text::kDropHere;
 
 class MainDialog : public JobHost, public RunQuestions, public RunProgress {
  public:
@@ -102,13 +104,15 @@ class MainDialog : public JobHost, public RunQuestions, public RunProgress {
 
   // By default the exit pass runs on the calling thread; a front end with a
   // window to keep painting may run it elsewhere and wait.
-  void SetExitPassRunner(ExitPassRunner runner) { m_runExitPass = std::move(runner); }
+  void SetExitPassRunner(ExitPassRunner runner) { run_exit_pass_ = std::move(runner); }
 
  private:
   void RunExitPass();
   // Disables everything but Exit and gives Exit the focus: a temporary
   // decryption waits for the program to end.
   void EnterWaitState();
+
+  WindowPort& window_;
 
   // The engine writes its progress line into status line 1033.
   class StatusLineSink : public TextSink {
@@ -121,9 +125,9 @@ class MainDialog : public JobHost, public RunQuestions, public RunProgress {
     int id_;
   };
 
-  StatusLineSink m_statusSink;
-  std::u16string m_pszCmdLine;
-  ExitPassRunner m_runExitPass;
+  StatusLineSink status_sink_;
+  std::u16string command_line_;
+  ExitPassRunner run_exit_pass_;
 };
 
 }  // namespace velmora

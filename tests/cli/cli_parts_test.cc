@@ -9,7 +9,6 @@
 #include "cli/session.h"
 #include "job/messages.h"
 #include "platform/u16_format.h"
-#include "platform/window_port.h"
 #include "tests/cli/cli_child.h"
 
 namespace velmora::cli {
@@ -73,6 +72,16 @@ TEST(AnswerPolicyTest, FlagsDecideOnlyWhatTheyMay) {
   EXPECT_EQ(ResolvePolicy(P::kDefault, true), P::kAsk);
   EXPECT_EQ(ResolvePolicy(P::kDefault, false), P::kAbort);
   EXPECT_EQ(ResolvePolicy(P::kSkip, true), P::kSkip);
+}
+
+// The walk's own boxes are told apart by their ids alone.
+TEST(AnswerPolicyTest, TheWalksQuestionsAreKnownByTheirIds) {
+  using Q = QuestionId;
+  EXPECT_EQ(Classify({Q::kTargetExists, u"", Buttons::kYesNo}), QuestionKind::kTargetExists);
+  EXPECT_EQ(Classify({Q::kEntryFailed, u"", Buttons::kAbortIgnore}), QuestionKind::kEntryProblem);
+  for (const Q id : {Q::kFileTooLarge, Q::kNotRestored, Q::kJournalFailed}) {
+    EXPECT_EQ(Classify({id, u""}), QuestionKind::kNotice);
+  }
 }
 
 // A signal during the repair of an interrupted run leaves entries not done,

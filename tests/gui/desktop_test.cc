@@ -35,7 +35,7 @@
 #include "job/messages.h"
 #include "platform/fault_injection.h"
 #include "platform/u16_format.h"
-#include "platform/window_port.h"
+#include "ui/window_port.h"
 #include "platform/wtf8.h"
 #include "state/left_decrypted.h"
 #include "state/state_folder.h"
@@ -67,7 +67,7 @@ void ActDuringScan(App& app, int entries, std::function<void()> act) {
   QMetaObject::invokeMethod(
       &app,
       [&app, entries, act = std::move(act)]() mutable {
-        if (app.dialog().m_job.m_nScanPlain < entries) {
+        if (app.dialog().job_.scan_plain < entries) {
           ActDuringScan(app, entries, std::move(act));
         } else {
           act();
@@ -277,7 +277,7 @@ TEST_F(DesktopTest, ChangingThePathOrExitStopsTheRunningScan) {
     if (typed.empty()) {
       ASSERT_TRUE(QTest::qWaitFor([&] { return app_->IsFinished(); }, kTimeoutMs));
       EXPECT_FALSE(app_->window().isVisible());
-      EXPECT_EQ(app_->dialog().m_lastScanOutcome, ScanOutcome::kStopped);
+      EXPECT_EQ(app_->dialog().last_scan_outcome_, ScanOutcome::kStopped);
       continue;
     }
     const bool valid = typed == "/small";
@@ -286,7 +286,7 @@ TEST_F(DesktopTest, ChangingThePathOrExitStopsTheRunningScan) {
     }
     EXPECT_EQ(W(IDC_EXECUTE)->isEnabled(), valid);
     EXPECT_EQ(Text(IDC_STATUS_SUB), valid ? "検索完了" : "無効なパスです。");
-    EXPECT_EQ(app_->dialog().m_job.m_nScanTotal, valid ? 2 : 0);
+    EXPECT_EQ(app_->dialog().job_.scan_total, valid ? 2 : 0);
   }
 }
 
@@ -432,7 +432,7 @@ TEST_F(DesktopTest, ExitAfterATemporaryDecryptionEncryptsBeforeClosing) {
   // The exit pass paints its progress itself, not only behind its summary
   // box, and takes neither Esc nor the close box.
   PaintWatcher watcher([&] {
-    return app_->dialog().m_job.m_bExitPass == 1 &&
+    return app_->dialog().job_.exit_pass == 1 &&
            QApplication::activeModalWidget() == nullptr;
   });
   W(IDC_STATUS_SUB)->installEventFilter(&watcher);
@@ -440,7 +440,7 @@ TEST_F(DesktopTest, ExitAfterATemporaryDecryptionEncryptsBeforeClosing) {
   bool tried = false;
   QTimer poke;
   QObject::connect(&poke, &QTimer::timeout, [&] {
-    if (app_->dialog().m_job.m_bExitPass != 1 || tried) return;
+    if (app_->dialog().job_.exit_pass != 1 || tried) return;
     tried = true;
     QTest::keyClick(&app_->window(), Qt::Key_Escape);
     EXPECT_FALSE(app_->window().close());
@@ -560,7 +560,7 @@ TEST_F(DesktopTest, SignalDuringATemporaryDecryptionStopsItAndEncryptsAgain) {
   fault_injection::SetEntryHook([&](const std::u16string&) {
     if (++entries != 10) return;
     raised = ::raise(SIGTERM) == 0;
-    for (int waited = 0; waited < kTimeoutMs && !app_->dialog().m_stopRequested; ++waited) {
+    for (int waited = 0; waited < kTimeoutMs && !app_->dialog().stop_requested_; ++waited) {
       ::usleep(1000);
     }
   });

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/window_port.h"
+#include "ui/window_port.h"
 #include "platform/wtf8.h"
 #include "ui/qt/about_box.h"
 #include "ui/qt/dialog_script.h"

@@ -81,7 +81,7 @@ TEST_P(CrashShardTest, DyingAtAnyStepOfARunLosesNothing) {
     const TreeSnapshot original = Snapshot(h_.root());
     if (radio == IDC_RADIO_DECRYPT) {
       h_.Encrypt(kPassword);
-      ASSERT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone);
+      ASSERT_EQ(h_.dialog().last_run_outcome_, RunOutcome::kAllDone);
     }
     const bool died = RunAndDieAt(radio, step);
     w().boxes.clear();

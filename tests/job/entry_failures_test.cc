@@ -139,7 +139,7 @@ TEST_F(EntryFailureTest, ContentThatCannotBePutBackIsRepairedByTheNextRun) {
                           : std::u16string(text::kRepairWrongPassword))
         << Dump(w());
     EXPECT_EQ(Snapshot(h_.root()), damaged);
-    EXPECT_EQ(h_.dialog().m_lastRunOutcome, torn ? RunOutcome::kStateFailed : RunOutcome::kRepairRefused);
+    EXPECT_EQ(h_.dialog().last_run_outcome_, torn ? RunOutcome::kStateFailed : RunOutcome::kRepairRefused);
   }
   rewrite(garbled);
   w().boxes.clear();
@@ -175,7 +175,7 @@ TEST_F(EntryFailureTest, ARepairEndsItsEntriesEvenBehindATornFrame) {
   // Put back as plain, the file is what this decryption asks for: done,
   // not "not encrypted".
   EXPECT_TRUE(DetailsOf(w(), Lead(text::kNotEncrypted)).empty()) << Dump(w());
-  EXPECT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone) << Dump(w());
+  EXPECT_EQ(h_.dialog().last_run_outcome_, RunOutcome::kAllDone) << Dump(w());
   const state::JournalContents read = state::DecodeJournal(ReadFile(journal));
   ASSERT_FALSE(read.entries.empty());
   for (const state::EntryRecord& entry : read.entries) {
@@ -197,13 +197,13 @@ TEST_F(EntryFailureTest, AStopRequestEndsTheRepairAndTheNextRunFinishesIt) {
 
   w().boxes.clear();
   w().answers = SkipEachProblem();
-  h_.dialog().m_stopRequested = true;
+  h_.dialog().stop_requested_ = true;
   h_.Decrypt(kPassword);
-  h_.dialog().m_stopRequested = false;
+  h_.dialog().stop_requested_ = false;
   EXPECT_EQ(w().boxes, (Boxes{{std::u16string(text::kRepairStopped),
                         MB_OK | MB_ICONWARNING, IDOK}}))
       << Dump(w());
-  EXPECT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kStopped);
+  EXPECT_EQ(h_.dialog().last_run_outcome_, RunOutcome::kStopped);
   EXPECT_EQ(Snapshot(h_.root()), left);
 
   w().boxes.clear();
@@ -213,7 +213,7 @@ TEST_F(EntryFailureTest, AStopRequestEndsTheRepairAndTheNextRunFinishesIt) {
   // Put back as plain, the file is what this decryption asks for: done,
   // not "not encrypted".
   EXPECT_TRUE(DetailsOf(w(), Lead(text::kNotEncrypted)).empty()) << Dump(w());
-  EXPECT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone) << Dump(w());
+  EXPECT_EQ(h_.dialog().last_run_outcome_, RunOutcome::kAllDone) << Dump(w());
 }
 
 TEST_F(EntryFailureTest, StatusNotRestoredIsReportedAndTheFileIsStillDone) {

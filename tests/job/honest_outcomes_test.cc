@@ -30,7 +30,7 @@ class HonestOutcomeTest : public JobTest {
     fault_injection::Reset();
     JobTest::TearDown();
   }
-  RunOutcome Outcome() { return h_.dialog().m_lastRunOutcome; }
+  RunOutcome Outcome() { return h_.dialog().last_run_outcome_; }
   int BoxesStartingWith(Text text) {
     int count = 0;
     for (const auto& box : w().boxes) count += box.text.starts_with(Lead(text));
@@ -135,7 +135,7 @@ TEST_F(HonestOutcomeTest, AJournalThatFailsPartWayStopsTheRunThereAndSaysSo) {
   EXPECT_EQ(BoxesStartingWith(text::kStateFolderFailedDuringRun), 1) << Dump(w());
   EXPECT_EQ(BoxesStartingWith(text::kStateFolderFailed), 0) << Dump(w());
   EXPECT_EQ(Outcome(), RunOutcome::kSomeDone);
-  const int done = h_.dialog().m_job.m_nDone;
+  const int done = h_.dialog().job_.done;
   int plain = 0;
   for (const std::string& name : Names(h_.root())) {
     if (!name.starts_with("f")) continue;

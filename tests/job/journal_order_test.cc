@@ -198,7 +198,7 @@ class JournalOrderTest : public JobTest {
     MakeTree();
     const TreeSnapshot plain = Snapshot(h_.root());
     ExpectOrdered("encrypt", [&] { h_.Encrypt(kPassword); });
-    ASSERT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone) << Dump(w());
+    ASSERT_EQ(h_.dialog().last_run_outcome_, RunOutcome::kAllDone) << Dump(w());
     const TreeSnapshot encrypted = Snapshot(h_.root());
     ExpectOrdered("decrypt", [&] { h_.Decrypt(kPassword); });
     ASSERT_EQ(Snapshot(h_.root()), plain);

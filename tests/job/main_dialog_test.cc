@@ -26,7 +26,7 @@ TEST_F(MainDialogTest, DropAndBrowseWriteThePathAndScanIt) {
   h_.dialog().OnDropFiles(U16(Path("O")));
   w().RunPostedCommands();
   EXPECT_EQ(h_.Status(IDC_PATH), U16(Path("O")));
-  EXPECT_EQ(h_.job().m_nScanTotal, 2);  // it was scanned
+  EXPECT_EQ(h_.job().scan_total, 2);  // it was scanned
 
   w().folder = U16(h_.root());
   h_.dialog().OnBrowse();
@@ -34,7 +34,7 @@ TEST_F(MainDialogTest, DropAndBrowseWriteThePathAndScanIt) {
   EXPECT_EQ(w().last_browse_initial, U16(Path("O")));
   EXPECT_EQ(h_.Status(IDC_PATH), U16(h_.root()));
   EXPECT_EQ(w().focus, IDC_PATH);
-  EXPECT_EQ(h_.job().m_nScanTotal, 3);
+  EXPECT_EQ(h_.job().scan_total, 3);
 }
 
 TEST_F(MainDialogTest, SettingsRewriteTheExtensionTableLineByLine) {

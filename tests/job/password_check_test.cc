@@ -54,7 +54,7 @@ class PasswordCheckTest : public JobTest {
     h_.Choose(radio);
     h_.Execute(password);
     EXPECT_EQ(w().boxes, Boxes{box});
-    EXPECT_EQ(h_.dialog().m_lastRunOutcome, outcome);
+    EXPECT_EQ(h_.dialog().last_run_outcome_, outcome);
     EXPECT_EQ(Snapshot(h_.root()), before);
   }
   // The same on the folder |tree| of the directory.
@@ -65,7 +65,7 @@ class PasswordCheckTest : public JobTest {
       w().boxes.clear();
       Run(tree, radio, password);
       EXPECT_EQ(w().boxes, Boxes{box}) << tree;
-      EXPECT_EQ(h_.dialog().m_lastRunOutcome, outcome);
+      EXPECT_EQ(h_.dialog().last_run_outcome_, outcome);
       EXPECT_EQ(Snapshot(h_.root()), before);
     }
   }
@@ -74,13 +74,13 @@ class PasswordCheckTest : public JobTest {
 TEST_F(PasswordCheckTest, MistypedPasswordIsRefusedByTheVerifierBeforeAnythingChanges) {
   Make({"a.txt", "notes/", "notes/b.txt"});
   h_.Encrypt(kRight);
-  ASSERT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone);
+  ASSERT_EQ(h_.dialog().last_run_outcome_, RunOutcome::kAllDone);
   EXPECT_EQ(Verifiers(), 1u);
   // A second encryption with the same password records nothing new.
   Make({"c.txt"});
   w().answers = SkipEachProblem();
   h_.Encrypt(kRight);
-  ASSERT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kSomeDone) << Dump(w());
+  ASSERT_EQ(h_.dialog().last_run_outcome_, RunOutcome::kSomeDone) << Dump(w());
   EXPECT_EQ(Verifiers(), 1u);
 
   // What the walk would see: the mistyped password takes the names.
@@ -96,7 +96,7 @@ TEST_F(PasswordCheckTest, MistypedPasswordIsRefusedByTheVerifierBeforeAnythingCh
 
   w().boxes.clear();
   h_.Decrypt(kRight);
-  EXPECT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone) << Dump(w());
+  EXPECT_EQ(h_.dialog().last_run_outcome_, RunOutcome::kAllDone) << Dump(w());
   EXPECT_EQ(ReadFile(Path("notes/b.txt")), "notes/b.txt");
 }
 
@@ -114,7 +114,7 @@ TEST_F(PasswordCheckTest, ANameAsLongAsThePasswordChecksItWithoutVerifierOrQuest
   const TreeSnapshot encrypted = Snapshot(h_.root());
   w().boxes.clear();
   h_.Decrypt(kRight);
-  EXPECT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone) << Dump(w());
+  EXPECT_EQ(h_.dialog().last_run_outcome_, RunOutcome::kAllDone) << Dump(w());
   EXPECT_EQ(w().boxes.size(), 1u) << Dump(w());  // the summary
 
   // The long name refuses the mistyped password, the short one takes it:
@@ -147,7 +147,7 @@ TEST_F(PasswordCheckTest, WithoutVerifierShortNamesAskWhetherToTrustThePassword)
   w().boxes.clear();
   w().answers = {{Lead(text::kPasswordUnchecked), IDYES}};
   h_.Decrypt(kRight);
-  EXPECT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone) << Dump(w());
+  EXPECT_EQ(h_.dialog().last_run_outcome_, RunOutcome::kAllDone) << Dump(w());
   EXPECT_EQ(ReadFile(Path("S/b.txt")), "S/b.txt");
   EXPECT_EQ(Verifiers(), 0u);  // only an encryption records one
 }
@@ -160,7 +160,7 @@ TEST_F(PasswordCheckTest, AnotherTreesNearPasswordIsRefusedByTheRecordOfThisTree
   Make({"A/", "A/a.txt", "A/n/", "A/n/b.txt", "B/", "B/c.txt", "B/d.txt"});
   Run("A", IDC_RADIO_ENCRYPT, kRight);
   Run("B", IDC_RADIO_ENCRYPT, kMistyped);
-  ASSERT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone) << Dump(w());
+  ASSERT_EQ(h_.dialog().last_run_outcome_, RunOutcome::kAllDone) << Dump(w());
   EXPECT_EQ(Verifiers(), 2u);
   const ScriptedWindow::Box differs{std::u16string(text::kPasswordDiffers), MB_OK | MB_ICONERROR,
                                     IDOK};
@@ -170,16 +170,16 @@ TEST_F(PasswordCheckTest, AnotherTreesNearPasswordIsRefusedByTheRecordOfThisTree
   std::filesystem::rename(Path("B"), Path("moved"));
   ExpectRefusedOn("moved", kRight, differs, RunOutcome::kWrongPassword);
   Run("moved", IDC_RADIO_DECRYPT, kMistyped);
-  EXPECT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone) << Dump(w());
+  EXPECT_EQ(h_.dialog().last_run_outcome_, RunOutcome::kAllDone) << Dump(w());
   EXPECT_EQ(ReadFile(Path("moved/c.txt")), "B/c.txt");
 
   // A's password changes: its old record no longer speaks for it.
   Run("A", IDC_RADIO_DECRYPT, kRight);
-  ASSERT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone) << Dump(w());
+  ASSERT_EQ(h_.dialog().last_run_outcome_, RunOutcome::kAllDone) << Dump(w());
   Run("A", IDC_RADIO_ENCRYPT, kMistyped);
   ExpectRefusedOn("A", kRight, differs, RunOutcome::kWrongPassword);
   Run("A", IDC_RADIO_DECRYPT, kMistyped);
-  EXPECT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone) << Dump(w());
+  EXPECT_EQ(h_.dialog().last_run_outcome_, RunOutcome::kAllDone) << Dump(w());
   EXPECT_EQ(ReadFile(Path("A/n/b.txt")), "A/n/b.txt");
 }
 
@@ -202,7 +202,7 @@ TEST_F(PasswordCheckTest, WithoutARecordOfThisTreeANearPasswordIsNotTrustedUnask
 
   w().answers = {{Lead(text::kPasswordUnproven), IDYES}};
   Run("B", IDC_RADIO_DECRYPT, kMistyped);
-  EXPECT_EQ(h_.dialog().m_lastRunOutcome, RunOutcome::kAllDone) << Dump(w());
+  EXPECT_EQ(h_.dialog().last_run_outcome_, RunOutcome::kAllDone) << Dump(w());
   EXPECT_EQ(ReadFile(Path("B/c.txt")), "B/c.txt");
 }
 

@@ -48,7 +48,7 @@ TEST_F(ScanTest, RefusesFilesPastEitherSizeLimit) {
     Make({"a"});
     std::filesystem::create_directories(std::filesystem::path(Path(c.path)).parent_path());
     MakeSparseFile(Path(c.path), c.size);
-    h_.dialog().m_nExtRule = c.extension_rule;
+    h_.dialog().ext_rule_ = c.extension_rule;
     Rescan();
     const bool refused = !c.refusal.empty();
     const std::size_t slash = c.path.rfind('/') + 1;  // 0 at the top
@@ -72,8 +72,8 @@ TEST_F(ScanTest, CountsEveryEntryOfTheNewerScanStartedInsideThePump) {
   };
   Rescan();
   ASSERT_TRUE(switched);
-  EXPECT_EQ(h_.job().m_strScanDir, U16(Path("N")));
-  EXPECT_EQ(std::tuple(h_.job().m_nScanTotal, h_.job().m_nScanPlain, h_.job().m_nScanEncrypted),
+  EXPECT_EQ(h_.job().scan_dir, U16(Path("N")));
+  EXPECT_EQ(std::tuple(h_.job().scan_total, h_.job().scan_plain, h_.job().scan_encrypted),
             std::tuple(4, 3, 1));  // every entry at every depth, by kind
   EXPECT_EQ(h_.Status(IDC_STATUS_MAIN), u"4\u3000ファイル見つかりました。");
 }

@@ -26,7 +26,7 @@ class DialogHarness {
   ScriptedWindow& window() { return window_; }
   Crypter& crypter() { return crypter_; }
   MainDialog& dialog() { return *dialog_; }
-  JobState& job() { return dialog_->m_job; }
+  JobState& job() { return dialog_->job_; }
   std::u16string Status(int id) { return window_.GetControlText(id); }
 
   // Clicks the radio button |radio| and lets the scan run.

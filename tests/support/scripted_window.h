@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/window_port.h"
+#include "ui/window_port.h"
 
 namespace velmora::testing {
 

@@ -1,4 +1,4 @@
-#include "ui/password_rules.h"
+#include "job/password_rules.h"
 
 #include <gtest/gtest.h>
 

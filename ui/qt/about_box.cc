@@ -7,7 +7,7 @@
 #include <QStyle>
 #include <QWidget>
 
-#include "platform/window_port.h"
+#include "ui/window_port.h"
 
 namespace velmora {
 

@@ -29,7 +29,7 @@ App::App(std::u16string command_line, Crypter& crypter)
   connect(&window_, &MainWindow::executeRequested, this, [this] { dialog_.OnOK(); });
   connect(&window_, &MainWindow::exitRequested, this, [this] { dialog_.OnCancel(); });
   connect(&window_, &MainWindow::closeRequested, this, [this] {
-    // MainDialog tells a walk from a scan by m_bRunning, which is set only
+    // MainDialog tells a walk from a scan by running, which is set only
     // once the walk starts; a close box while the worker still asks its
     // questions must not end the dialog under it.
     if (!port_.IsWorkerActive()) dialog_.OnClose();
@@ -73,7 +73,7 @@ void App::OnCommitData(QSessionManager& manager) {
   if (port_.IsWorkerActive()) {
     port_.SetUnattended();
     // A walk stops after the entry it is on; the exit pass runs on.
-    dialog_.m_stopRequested = true;
+    dialog_.stop_requested_ = true;
     session_end_pending_ = true;
     return;
   }
@@ -93,7 +93,7 @@ void App::OnTerminationRequested() {
   if (port_.IsWorkerActive()) {
     // A walk stops after the entry it is on (the exit pass runs on); then
     // Exit re-encrypts what a temporary decryption deciphered.
-    dialog_.m_stopRequested = true;
+    dialog_.stop_requested_ = true;
     exit_pending_ = true;
     return;
   }

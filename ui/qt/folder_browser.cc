@@ -7,8 +7,8 @@
 #include <QString>
 #include <QTreeView>
 
-#include "platform/window_port.h"
 #include "ui/qt/folder_model.h"
+#include "ui/window_port.h"
 
 namespace velmora {
 

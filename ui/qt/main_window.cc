@@ -18,11 +18,11 @@
 #include <QShowEvent>
 #include <QUrl>
 
-#include "platform/window_port.h"
 #include "platform/wtf8.h"
 #include "ui/qt/about_box.h"
 #include "ui/qt/program_resources.h"
 #include "ui/qt/wrapping_radio_button.h"
+#include "ui/window_port.h"
 
 namespace velmora {
 namespace {

@@ -19,10 +19,10 @@
 #include <QWidget>
 #include <span>
 
-#include "platform/window_port.h"
 #include "ui/qt/dialog_base.h"
 #include "ui/qt/dialog_script.h"
 #include "ui/qt/dialog_units.h"
+#include "ui/window_port.h"
 
 namespace velmora {
 namespace {

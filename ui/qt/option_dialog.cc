@@ -9,8 +9,8 @@
 #include <QWidget>
 #include <utility>
 
-#include "platform/window_port.h"
 #include "ui/qt/wrapping_check_box.h"
+#include "ui/window_port.h"
 
 namespace velmora {
 

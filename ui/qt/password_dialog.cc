@@ -10,10 +10,10 @@
 #include <QWidget>
 #include <utility>
 
+#include "job/password_rules.h"
 #include "platform/secret_memory.h"
-#include "platform/window_port.h"
-#include "ui/password_rules.h"
 #include "ui/qt/wrapping_check_box.h"
+#include "ui/window_port.h"
 
 namespace velmora {
 namespace {

@@ -204,7 +204,7 @@ int QtWindowPort::RunModal(QDialog& dialog) {
 
 void QtWindowPort::Unattend(QDialog& dialog) {
   if (auto* box = qobject_cast<MessageBoxDialog*>(&dialog)) {
-    box->AnswerAfter(kUnattendedWait, dialog_ != nullptr && dialog_->m_job.m_bExitPass == 1);
+    box->AnswerAfter(kUnattendedWait, dialog_ != nullptr && dialog_->job_.exit_pass == 1);
     return;
   }
   QTimer::singleShot(kUnattendedWait, &dialog, [&dialog] { dialog.done(QDialog::Rejected); });

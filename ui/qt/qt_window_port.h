@@ -26,9 +26,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/window_port.h"
 #include "ui/qt/input_blocker.h"
 #include "ui/qt/pending_texts.h"
+#include "ui/window_port.h"
 
 class QDialog;
 class QWidget;

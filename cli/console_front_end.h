@@ -1,24 +1,20 @@
-// ConsoleWindow: the main window of velmora-cli, a WindowPort on a terminal
-// and standard streams, and the RunQuestions and RunProgress of its scan
-// and runs.
+// ConsoleFrontEnd: velmora-cli's side of a scan and a run on a terminal and
+// the standard streams: their RunQuestions and RunProgress, and the sink of
+// the engine's progress line.
 //
-// Control texts, checks and enabled states are kept in memory. The scan's
-// progress, and while the walk runs its status updates, redraw a one-line
-// progress display from the job's counters when stderr is a terminal.
-// Message boxes are printed: the run summary on stdout, everything else on
-// stderr. Questions are answered by the options (see answer_policy.h) or by
-// the person at the terminal, and the answer taken is printed below the
-// question either way, so a log tells what happened; a refusal an option
-// would have turned names that option. Jobs run inline.
-#ifndef VELMORA_CLI_CONSOLE_WINDOW_H_
-#define VELMORA_CLI_CONSOLE_WINDOW_H_
+// The scan's progress, and while the walk runs the engine's status
+// updates, redraw a one-line progress display from the job's counters when
+// stderr is a terminal. Notices are printed: the run summary on stdout,
+// everything else on stderr. Questions are answered by the options (see
+// answer_policy.h) or by the person at the terminal, and the answer taken
+// is printed below the question either way, so a log tells what happened;
+// a refusal an option would have turned names that option.
+#ifndef VELMORA_CLI_CONSOLE_FRONT_END_H_
+#define VELMORA_CLI_CONSOLE_FRONT_END_H_
 
-#include <deque>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,10 +23,11 @@
 #include "cli/progress_line.h"
 #include "cli/signal_wait.h"
 #include "cli/terminal.h"
+#include "engine/text_sink.h"
+#include "job/job_host.h"
 #include "job/job_state.h"
 #include "job/run_progress.h"
 #include "job/run_questions.h"
-#include "platform/window_port.h"
 
 namespace velmora::cli {
 
@@ -47,18 +44,16 @@ struct ConsoleSettings {
   bool progress = false;
 };
 
-class ConsoleWindow : public WindowPort, public RunQuestions, public RunProgress {
+class ConsoleFrontEnd : public RunQuestions, public RunProgress, public TextSink {
  public:
   // |signals| (may be null) interrupts terminal reads.
-  ConsoleWindow(const ConsoleSettings& settings, SignalWatcher* signals);
-  ~ConsoleWindow() override;
+  ConsoleFrontEnd(const ConsoleSettings& settings, SignalWatcher* signals);
+  ~ConsoleFrontEnd() override;
 
-  // Receives each posted command when it is handled.
-  void SetCommandHandler(std::function<void(int)> handler);
-  // Handles posted commands, including those they post, until none is left.
-  void RunPostedCommands();
+  // Scans host's scan_dir, drawing its progress; the line is cleared
+  // once the scan is over.
+  void Scan(JobHost& host);
 
-  bool ended() const { return ended_; }
   // A summary could not be written to stdout.
   bool output_failed() const { return output_failed_; }
   // A temporary decryption waits for its exit pass.
@@ -68,8 +63,9 @@ class ConsoleWindow : public WindowPort, public RunQuestions, public RunProgress
   void WatchJob(const JobState* job) { job_ = job; }
 
   // Reads the password now when it comes from a file or a descriptor, and
-  // starts checking it against its verifiers while the scan runs. The run's
-  // password dialog takes it; a failure to read it is told only then.
+  // starts checking it against its verifiers while the scan runs. The
+  // run's password question takes it; a failure to read it is told only
+  // then.
   void ReadPasswordAhead();
 
   // Set while the exit pass of a temporary decryption runs.
@@ -81,26 +77,11 @@ class ConsoleWindow : public WindowPort, public RunQuestions, public RunProgress
   // The second line under a text about a path: "velmora-cli: PATH: reason".
   void PrintReason(const std::string& path, int error);
 
-  // WindowPort.
-  std::u16string GetControlText(int id) override;
-  void SetControlText(int id, const std::u16string& text) override;
-  bool IsChecked(int id) override;
-  void SetChecked(int id, bool checked) override;
-  void EnableControl(int id, bool enable) override;
-  bool IsControlEnabled(int id) override;
-  void SetFocusTo(int id) override;
-  void SetInputBlocked(bool blocked) override;
-  int MessageBox(const std::u16string& text, unsigned flags) override;
-  int RunPasswordDialog(SecretU16* password) override;
-  int RunOptionDialog(std::u16string* extension_text, int* extension_rule) override;
-  void PumpMessages() override;
-  void PostCommand(int command) override;
-  bool StartWorker(std::function<void()> job) override;
-  bool BrowseForFolder(const std::u16string& initial, std::u16string* chosen) override;
-  void EndDialog(int result) override;
+  // TextSink: the engine's progress line, shown as the progress display's
+  // figures while a scan or a walk runs.
+  void SetText(const std::u16string& text) override;
 
-  // RunQuestions. A box the walk still shows through MessageBox is asked
-  // as the question QuestionFromBox() makes of it.
+  // RunQuestions.
   Answer Ask(const Question& question) override;
   void Notify(const Question& notice) override;
   bool AskPassword(SecretU16* password) override;
@@ -145,14 +126,6 @@ class ConsoleWindow : public WindowPort, public RunQuestions, public RunProgress
   std::u16string scan_current_;
   std::unique_ptr<Terminal> terminal_;
 
-  std::map<int, std::u16string> texts_;
-  std::set<int> checked_;
-  std::set<int> disabled_;
-
-  std::function<void(int)> handler_;
-  std::deque<int> posted_;
-  bool dispatching_ = false;
-  bool ended_ = false;
   bool output_failed_ = false;
 
   // The password read ahead: whether one was given, and what to print then.
@@ -168,4 +141,4 @@ class ConsoleWindow : public WindowPort, public RunQuestions, public RunProgress
 
 }  // namespace velmora::cli
 
-#endif  // VELMORA_CLI_CONSOLE_WINDOW_H_
+#endif  // VELMORA_CLI_CONSOLE_FRONT_END_H_

@@ -1,4 +1,4 @@
-#include "cli/console_window.h"
+#include "cli/console_front_end.h"
 
 #include <fcntl.h>
 #include <string.h>
@@ -13,20 +13,15 @@
 #include "cli/console_texts.h"
 #include "cli/display_text.h"
 #include "job/messages.h"
+#include "job/password_rules.h"
+#include "job/scan.h"
 #include "platform/secret_memory.h"
 #include "platform/u16_format.h"
 #include "platform/wtf8.h"
 #include "state/password_verifier.h"
-#include "ui/password_rules.h"
 
 namespace velmora::cli {
 namespace {
-
-constexpr int kRadioIds[] = {IDC_RADIO_ENCRYPT, IDC_RADIO_DECRYPT, IDC_RADIO_TEMPORARY};
-
-bool IsRadio(int id) {
-  return std::find(std::begin(kRadioIds), std::end(kRadioIds), id) != std::end(kRadioIds);
-}
 
 // False when the stream refused the line (a full disk, a closed pipe).
 bool WriteLine(std::FILE* stream, std::u16string_view text) {
@@ -47,35 +42,26 @@ SecretU16 SecretFromWtf8(const SecretBytes& line) {
 
 }  // namespace
 
-ConsoleWindow::ConsoleWindow(const ConsoleSettings& settings, SignalWatcher* signals)
+ConsoleFrontEnd::ConsoleFrontEnd(const ConsoleSettings& settings, SignalWatcher* signals)
     : settings_(settings), signals_(signals), progress_(STDERR_FILENO, settings.progress) {
   ahead_.password.reserve(kSecretReserve);
 }
 
-ConsoleWindow::~ConsoleWindow() { WipeString(&ahead_.password); }
+ConsoleFrontEnd::~ConsoleFrontEnd() { WipeString(&ahead_.password); }
 
-void ConsoleWindow::SetCommandHandler(std::function<void(int)> handler) {
-  handler_ = std::move(handler);
+void ConsoleFrontEnd::Scan(JobHost& host) {
+  scanning_ = true;
+  OnStartScan(host, *this, *this);
+  progress_.Clear();
+  scanning_ = false;
 }
 
-void ConsoleWindow::RunPostedCommands() {
-  // Commands posted while one is handled wait for the outer loop, as they
-  // would in a message queue; handling them nested would let a second scan
-  // stop the first half-way.
-  if (dispatching_) return;
-  dispatching_ = true;
-  while (!posted_.empty()) {
-    const int command = posted_.front();
-    posted_.pop_front();
-    scanning_ = command == ID_START_SCAN;
-    if (handler_) handler_(command);
-    if (scanning_) progress_.Clear();
-    scanning_ = false;
-  }
-  dispatching_ = false;
+void ConsoleFrontEnd::SetText(const std::u16string&) {
+  // The scan and the walk say where they are with each entry.
+  if (job_ != nullptr && (scanning_ || walking_)) progress_.Show(Figures());
 }
 
-void ConsoleWindow::PrintError(std::u16string_view text) {
+void ConsoleFrontEnd::PrintError(std::u16string_view text) {
   if (deferring_reports_) {
     ahead_.reports.push_back([this, line = std::u16string(text)] { PrintError(line); });
     return;
@@ -85,7 +71,7 @@ void ConsoleWindow::PrintError(std::u16string_view text) {
   WriteLine(stderr, text);
 }
 
-void ConsoleWindow::PrintOut(std::u16string_view text) {
+void ConsoleFrontEnd::PrintOut(std::u16string_view text) {
   progress_.Clear();
   if (!WriteLine(stdout, text)) {
     const int error = errno;
@@ -94,44 +80,30 @@ void ConsoleWindow::PrintOut(std::u16string_view text) {
   }
 }
 
-std::u16string ConsoleWindow::GetControlText(int id) {
-  const auto found = texts_.find(id);
-  return found == texts_.end() ? std::u16string() : found->second;
-}
-
-void ConsoleWindow::SetControlText(int id, const std::u16string& text) {
-  texts_[id] = text;
-  // The scan and the walk say where they are with each entry.
-  if ((id == IDC_STATUS_MAIN || id == IDC_STATUS_SUB) && job_ != nullptr &&
-      (scanning_ || walking_)) {
-    progress_.Show(Figures());
-  }
-}
-
-ProgressFigures ConsoleWindow::Figures() {
+ProgressFigures ConsoleFrontEnd::Figures() {
   ProgressFigures figures;
   const JobState& job = *job_;
   if (walking_) {
     figures.walking = true;
-    figures.entries = job.m_nDone;
-    figures.entries_total = job.m_nScanTotal;
+    figures.entries = job.done;
+    figures.entries_total = job.scan_total;
     // What this walk transforms: the plain files when encrypting (all of
     // them in the exit pass, which follows a decryption), the enciphered
     // ones when decrypting.
-    figures.bytes_total = job.m_bExitPass == 1 ? job.m_nScanBytes
-                          : job.m_nMode == 0   ? job.m_nScanBytes - job.m_nScanBytesEncrypted
-                                               : job.m_nScanBytesEncrypted;
-    figures.current = BelowTarget(job.m_strCurrentEntry);
+    figures.bytes_total = job.exit_pass == 1 ? job.scan_bytes
+                          : job.mode == 0    ? job.scan_bytes - job.scan_bytes_encrypted
+                                             : job.scan_bytes_encrypted;
+    figures.current = BelowTarget(job.current_entry);
   } else {
-    figures.entries = job.m_nScanEncrypted + job.m_nScanPlain;
-    figures.bytes = job.m_nScanBytes;
+    figures.entries = job.scan_encrypted + job.scan_plain;
+    figures.bytes = job.scan_bytes;
     figures.current = BelowTarget(scan_current_);
   }
   return figures;
 }
 
-std::u16string ConsoleWindow::BelowTarget(std::u16string_view path) const {
-  const std::u16string& root = job_->m_strScanDir;
+std::u16string ConsoleFrontEnd::BelowTarget(std::u16string_view path) const {
+  const std::u16string& root = job_->scan_dir;
   if (!root.empty() && path.starts_with(root) &&
       (path.size() == root.size() || path[root.size()] == u'/')) {
     path.remove_prefix(root.size());
@@ -140,78 +112,50 @@ std::u16string ConsoleWindow::BelowTarget(std::u16string_view path) const {
   return std::u16string(path);
 }
 
-bool ConsoleWindow::IsChecked(int id) { return checked_.count(id) != 0; }
+void ConsoleFrontEnd::ScanStarted() { ShowScan(u""); }
 
-void ConsoleWindow::SetChecked(int id, bool checked) {
-  if (!checked) {
-    checked_.erase(id);
-    return;
-  }
-  // The operation buttons form one group: checking one clears the others.
-  if (IsRadio(id)) {
-    for (int radio : kRadioIds) checked_.erase(radio);
-  }
-  checked_.insert(id);
-}
+void ConsoleFrontEnd::ScanFolder(const std::u16string& folder) { ShowScan(folder); }
 
-void ConsoleWindow::EnableControl(int id, bool enable) {
-  if (enable) {
-    disabled_.erase(id);
-  } else {
-    disabled_.insert(id);
-  }
-}
+void ConsoleFrontEnd::ScanCounted(int32_t) { ShowScan(scan_current_); }
 
-bool ConsoleWindow::IsControlEnabled(int id) { return disabled_.count(id) == 0; }
-
-void ConsoleWindow::SetFocusTo(int) {}
-
-void ConsoleWindow::SetInputBlocked(bool) {}
-
-void ConsoleWindow::ScanStarted() { ShowScan(u""); }
-
-void ConsoleWindow::ScanFolder(const std::u16string& folder) { ShowScan(folder); }
-
-void ConsoleWindow::ScanCounted(int32_t) { ShowScan(scan_current_); }
-
-void ConsoleWindow::ScanCompleted(int32_t entries) {
+void ConsoleFrontEnd::ScanCompleted(int32_t entries) {
   // The last figures name the count where a folder stood.
   ShowScan(scan_current_);
   ShowScan(Format(velmora::text::kFilesFound, {entries}));
 }
 
-void ConsoleWindow::ShowScan(const std::u16string& current) {
+void ConsoleFrontEnd::ShowScan(const std::u16string& current) {
   scan_current_ = current;
   if (job_ != nullptr && scanning_) progress_.Show(Figures());
 }
 
-void ConsoleWindow::WalkStarted() {
+void ConsoleFrontEnd::WalkStarted() {
   walking_ = job_ != nullptr;
-  if (walking_) progress_.StartWalk(&job_->m_nBytesDone);
+  if (walking_) progress_.StartWalk(&job_->bytes_done);
 }
 
 // The figures come from the job, which the walk keeps up to date.
-void ConsoleWindow::EntryStarted(int32_t, int32_t, const std::u16string&) {
+void ConsoleFrontEnd::EntryStarted(int32_t, int32_t, const std::u16string&) {
   if (walking_) progress_.Show(Figures());
 }
 
-void ConsoleWindow::WalkEnded() {
+void ConsoleFrontEnd::WalkEnded() {
   walking_ = false;
   progress_.StopWalk();
 }
 
-void ConsoleWindow::RunSummarized(const RunSummary&) {}
+void ConsoleFrontEnd::RunSummarized(const RunSummary&) {}
 
-void ConsoleWindow::Waiting() { waiting_ = true; }
+void ConsoleFrontEnd::Waiting() { waiting_ = true; }
 
-void ConsoleWindow::RunEnded() {}
+void ConsoleFrontEnd::RunEnded() {}
 
-Terminal* ConsoleWindow::OpenTerminal() {
+Terminal* ConsoleFrontEnd::OpenTerminal() {
   if (!terminal_) terminal_ = std::make_unique<Terminal>();
   return terminal_->is_open() ? terminal_.get() : nullptr;
 }
 
-void ConsoleWindow::ReadPasswordAhead() {
+void ConsoleFrontEnd::ReadPasswordAhead() {
   if (settings_.password_file.empty() && settings_.password_fd < 0) return;
   ahead_.read = true;
   deferring_reports_ = true;
@@ -220,11 +164,7 @@ void ConsoleWindow::ReadPasswordAhead() {
   if (ahead_.given) state::CheckPasswordAhead(ahead_.password);
 }
 
-int ConsoleWindow::RunPasswordDialog(SecretU16* password) {
-  return AskPassword(password) ? IDOK : IDCANCEL;
-}
-
-bool ConsoleWindow::AskPassword(SecretU16* password) {
+bool ConsoleFrontEnd::AskPassword(SecretU16* password) {
   if (ahead_.read) {
     ahead_.read = false;
     for (const auto& report : ahead_.reports) report();
@@ -236,7 +176,7 @@ bool ConsoleWindow::AskPassword(SecretU16* password) {
   return ReadPasswordFromSource(password);
 }
 
-bool ConsoleWindow::ReadPasswordFromSource(SecretU16* password) {
+bool ConsoleFrontEnd::ReadPasswordFromSource(SecretU16* password) {
   if (!settings_.password_file.empty()) return ReadPasswordFile(password);
   if (settings_.password_fd >= 0) {
     return ReadPasswordFrom(settings_.password_fd, password);
@@ -244,7 +184,7 @@ bool ConsoleWindow::ReadPasswordFromSource(SecretU16* password) {
   return ReadPasswordFromTerminal(password);
 }
 
-bool ConsoleWindow::ReadPasswordFile(SecretU16* password) {
+bool ConsoleFrontEnd::ReadPasswordFile(SecretU16* password) {
   const int fd = ::open(settings_.password_file.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     const int error = errno;
@@ -257,7 +197,7 @@ bool ConsoleWindow::ReadPasswordFile(SecretU16* password) {
   return given;
 }
 
-void ConsoleWindow::PrintReason(const std::string& path, int error) {
+void ConsoleFrontEnd::PrintReason(const std::string& path, int error) {
   if (deferring_reports_) {
     ahead_.reports.push_back([this, path, error] { PrintReason(path, error); });
     return;
@@ -267,7 +207,7 @@ void ConsoleWindow::PrintReason(const std::string& path, int error) {
   std::fprintf(stderr, "velmora-cli: %s: %s\n", path.c_str(), std::strerror(error));
 }
 
-bool ConsoleWindow::ReadPasswordFrom(int fd, SecretU16* password) {
+bool ConsoleFrontEnd::ReadPasswordFrom(int fd, SecretU16* password) {
   SecretBytes line;
   // Read a byte at a time: what follows the line stays in stdin for the
   // wait of a temporary decryption.
@@ -293,7 +233,7 @@ bool ConsoleWindow::ReadPasswordFrom(int fd, SecretU16* password) {
   return true;
 }
 
-bool ConsoleWindow::ReadPasswordFromTerminal(SecretU16* password) {
+bool ConsoleFrontEnd::ReadPasswordFromTerminal(SecretU16* password) {
   Terminal* terminal = OpenTerminal();
   if (terminal == nullptr) {
     PrintError(console_text::kNoTerminal);
@@ -332,30 +272,5 @@ bool ConsoleWindow::ReadPasswordFromTerminal(SecretU16* password) {
     terminal->Write(DisplayText(problem) + "\n");
   }
 }
-
-int ConsoleWindow::RunOptionDialog(std::u16string*, int*) {
-  // The settings come from the command line.
-  return IDCANCEL;
-}
-
-void ConsoleWindow::PumpMessages() { RunPostedCommands(); }
-
-void ConsoleWindow::PostCommand(int command) {
-  // A command already waiting covers this one: a second scan queued behind
-  // the first would only repeat it.
-  if (std::find(posted_.begin(), posted_.end(), command) != posted_.end()) {
-    return;
-  }
-  posted_.push_back(command);
-}
-
-bool ConsoleWindow::StartWorker(std::function<void()> job) {
-  job();
-  return true;
-}
-
-bool ConsoleWindow::BrowseForFolder(const std::u16string&, std::u16string*) { return false; }
-
-void ConsoleWindow::EndDialog(int) { ended_ = true; }
 
 }  // namespace velmora::cli

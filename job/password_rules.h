@@ -2,8 +2,8 @@
 //
 // Both front ends ask the same question so that the desktop dialog and the
 // terminal prompt accept and refuse exactly the same input.
-#ifndef VELMORA_UI_PASSWORD_RULES_H_
-#define VELMORA_UI_PASSWORD_RULES_H_
+#ifndef VELMORA_JOB_PASSWORD_RULES_H_
+#define VELMORA_JOB_PASSWORD_RULES_H_
 
 #include <cstddef>
 #include <string>
@@ -25,4 +25,4 @@ std::u16string PasswordProblem(std::u16string_view password, std::u16string_view
 
 }  // namespace velmora
 
-#endif  // VELMORA_UI_PASSWORD_RULES_H_
+#endif  // VELMORA_JOB_PASSWORD_RULES_H_

@@ -1,14 +1,15 @@
-// The main window as the job and the dialog logic see it.
+// The main window as the dialog logic sees it.
 //
-// Everything the processing job and MainDialog do with "the window" goes
-// through this interface: control texts and states by id, message boxes,
-// the password and option dialogs, the message pump and posted commands.
-// The Qt front end, the console front end and the tests each implement it.
+// Everything MainDialog does with "the window" goes through this
+// interface: control texts and states by id, message boxes, the password
+// and option dialogs, the message pump and posted commands. The Qt front
+// end and the tests implement it; the job layer never sees it.
 //
-// Implementations must be callable from the thread that runs a job; the Qt
-// one carries such calls to the GUI thread and waits for the answer.
-#ifndef VELMORA_PLATFORM_WINDOW_PORT_H_
-#define VELMORA_PLATFORM_WINDOW_PORT_H_
+// Implementations must be callable from the thread that runs a job (the
+// dialog shows the run's questions there); the Qt one carries such calls
+// to the GUI thread and waits for the answer.
+#ifndef VELMORA_UI_WINDOW_PORT_H_
+#define VELMORA_UI_WINDOW_PORT_H_
 
 #include <functional>
 #include <string>
@@ -137,4 +138,4 @@ class WindowPort {
 
 }  // namespace velmora
 
-#endif  // VELMORA_PLATFORM_WINDOW_PORT_H_
+#endif  // VELMORA_UI_WINDOW_PORT_H_
