@@ -90,13 +90,17 @@ std::string LanguageForLocale(std::string_view messages_locale, std::string_view
 void BindCatalogue() {
   std::setlocale(LC_ALL, "");
   // gettext would fall back to the message ids (Japanese) for a language
-  // without a catalogue; such a user reads English better. LANGUAGE is read
-  // by gettext only: nothing else changes.
+  // without a catalogue, and reads LANGUAGE under C.UTF-8: steer it to the
+  // choice through LANGUAGE, which only gettext reads, and only where it
+  // would choose otherwise (libc's own messages keep their language).
   const char* messages = std::setlocale(LC_MESSAGES, nullptr);
+  const std::string_view locale = messages != nullptr ? messages : "";
   const char* language = std::getenv("LANGUAGE");
-  const std::string chosen =
-      LanguageForLocale(messages != nullptr ? messages : "", language != nullptr ? language : "");
-  ::setenv("LANGUAGE", chosen.c_str(), 1);
+  if (LanguageForLocale(locale, language != nullptr ? language : "") == "en") {
+    ::setenv("LANGUAGE", "en", 1);
+  } else if (locale == "C" || locale == "POSIX" || locale.starts_with("C.")) {
+    ::unsetenv("LANGUAGE");
+  }
   bindtextdomain(kDomain, CatalogueDirectory().c_str());
   bind_textdomain_codeset(kDomain, "UTF-8");
   Catalogue& catalogue = TheCatalogue();

@@ -24,7 +24,8 @@ std::string LanguageForLocale(std::string_view messages_locale, std::string_view
 // Takes the locale from the environment (LC_ALL, LC_MESSAGES, LANG and
 // LANGUAGE), chooses the language as LanguageForLocale() does, and binds
 // its catalogue, found beside the executable, in the build tree or under
-// the install prefix. Sets LANGUAGE to the choice. Call once at start-up,
+// the install prefix. Sets LANGUAGE where gettext would choose otherwise.
+// Call once at start-up,
 // before any thread starts.
 void BindCatalogue();
 
