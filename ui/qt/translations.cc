@@ -32,8 +32,14 @@ class WidgetTextTranslator : public QObject {
 
  protected:
   bool eventFilter(QObject* object, QEvent* event) override {
-    if (event->type() == QEvent::Polish && object->isWidgetType()) {
-      Translate(static_cast<QWidget*>(object));
+    if (!object->isWidgetType()) return false;
+    auto* widget = static_cast<QWidget*>(object);
+    if (event->type() == QEvent::Polish) {
+      Translate(widget);
+    } else if (event->type() == QEvent::Show && widget->isWindow()) {
+      // A control polished while its window was built (measured for its
+      // place, say) may have been named after that: look again at all.
+      for (QWidget* child : widget->findChildren<QWidget*>()) Translate(child);
     }
     return false;
   }
