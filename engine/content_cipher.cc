@@ -16,14 +16,10 @@
 
 namespace velmora {
 
-void Crypter::TransformBuffer(uint8_t* buffer, int32_t count, int32_t offset, int32_t size) const {
-  TransformBufferAs(m_nOperation, buffer, count, offset, size);
-}
-
-void Crypter::TransformBufferAs(uint32_t operation, uint8_t* buffer, int32_t count, int32_t offset,
-                                int32_t size) const {
+void Crypter::TransformBuffer(Direction direction, uint8_t* buffer, int32_t count, int32_t offset,
+                              int32_t size) const {
   if (count <= 0 || m_nPasswordLen <= 0) return;
-  const bool encrypt = operation == OP_ENCRYPT;
+  const bool encrypt = direction == Direction::kEncrypt;
   const uint32_t length = static_cast<uint32_t>(m_nPasswordLen);
   int64_t i = 0;
   while (i < count) {
@@ -53,10 +49,6 @@ void Crypter::TransformBufferAs(uint32_t operation, uint8_t* buffer, int32_t cou
     }
     i += run;
   }
-}
-
-void Crypter::ShowProgress(int64_t done, int32_t size) const {
-  ShowProgressOf(m_strDirectory, GetSourceName(), GetTargetName(), done, size);
 }
 
 void Crypter::ShowProgressOf(const std::u16string& directory, const std::u16string& source,

@@ -10,18 +10,6 @@
 namespace velmora {
 namespace {
 
-struct ClassRow {
-  int32_t code;
-  int32_t unsupported;
-  int32_t range_bytes;
-};
-
-constexpr ClassRow kClassTable[3] = {
-    {0, 0, 0},
-    {1, 0, kHeadRangeBytes},
-    {2, 0, kWholeRangeBytes},
-};
-
 constexpr const char16_t* kDefaultExtensions[] = {
     u"LZH", u"ZIP", u"RAR", u"CAB", u"TGZ", u"JPG", u"AVI", u"MPG", u"MPEG", u"WMV",
 };
@@ -37,6 +25,18 @@ std::u16string_view SlotText(const char16_t (&slot)[kExtensionSlotUnits]) {
 }
 
 }  // namespace
+
+int32_t RangeBytes(RangeClass range_class) {
+  switch (range_class) {
+    case RangeClass::kNameOnly:
+      return 0;
+    case RangeClass::kHead:
+      return kHeadRangeBytes;
+    case RangeClass::kWhole:
+      return kWholeRangeBytes;
+  }
+  return 0;
+}
 
 Crypter::Crypter() {
   BuildAlphabets();
@@ -55,18 +55,6 @@ void Crypter::BuildAlphabets() {
 uint16_t Crypter::AddMod(uint16_t index, int32_t key) const {
   const int32_t n = m_nNameAlphabet;
   return static_cast<uint16_t>((index + key + 256 * n) % n);
-}
-
-int32_t Crypter::GetRangeBytes() const { return kClassTable[m_wClass].range_bytes; }
-
-int32_t Crypter::IsUnsupportedClass() const { return kClassTable[m_wClass].unsupported; }
-
-int32_t Crypter::IsValidClass(uint32_t value) { return (value & 0xFFFF) < 3 ? 0 : -1; }
-
-int32_t Crypter::SetClass(uint32_t value) {
-  if (IsValidClass(value) != 0) return -1;
-  m_wClass = static_cast<uint16_t>(value & 0xFFFF);
-  return 0;
 }
 
 int32_t Crypter::SetPassword(std::u16string_view password) {
@@ -176,9 +164,9 @@ int Crypter::FindExtension(std::u16string_view name) const {
   return -1;
 }
 
-uint16_t Crypter::ClassifyName(std::u16string_view name) const {
-  if (FindExtension(name) == -1) return RANGE_WHOLE;
-  return m_nExtMode == 1 ? RANGE_HEAD : RANGE_WHOLE;
+RangeClass Crypter::ClassifyName(std::u16string_view name) const {
+  if (FindExtension(name) == -1) return RangeClass::kWhole;
+  return m_nExtMode == 1 ? RangeClass::kHead : RangeClass::kWhole;
 }
 
 int Crypter::IsEncryptedName(std::u16string_view name) const {
@@ -191,8 +179,7 @@ int Crypter::IsEncryptedName(std::u16string_view name) const {
   return -1;
 }
 
-int Crypter::FindMarker() const {
-  const std::u16string_view name = m_strCipherName;
+int Crypter::FindMarker(std::u16string_view name) const {
   for (int slot = 0; slot < 2; ++slot) {
     const std::u16string_view marker = SlotText(m_markers[slot]);
     if (marker.empty()) break;
@@ -206,24 +193,6 @@ std::u16string Crypter::PickMarker(uint32_t crc) const {
   while (count < 2 && m_markers[count][0] != 0) ++count;
   return std::u16string(SlotText(m_markers[crc % count]));
 }
-
-uint16_t Crypter::GetNameClass() const {
-  return m_strCipherName.empty() ? 0 : CodeIndexOf(m_strCipherName.back());
-}
-
-void Crypter::SetDirectory(std::u16string_view directory) { m_strDirectory = directory; }
-
-std::u16string Crypter::GetSourceName() const {
-  return m_nOperation == OP_ENCRYPT ? m_strPlainName : m_strCipherName;
-}
-
-std::u16string Crypter::GetTargetName() const {
-  return m_nOperation == OP_ENCRYPT ? m_strCipherName : m_strPlainName;
-}
-
-std::u16string Crypter::GetSourcePath() const { return m_strDirectory + u"/" + GetSourceName(); }
-
-std::u16string Crypter::GetTargetPath() const { return m_strDirectory + u"/" + GetTargetName(); }
 
 Crypter& TheCrypter() {
   static Crypter crypter;

@@ -83,8 +83,8 @@ class WalkAhead {
                   const FolderListing& entries, IntentBatch& batch);
   // Starts recording the batch from |first| on into |batch|, empty, on
   // the helper; |folder| and |entries| must outlive its recording.
-  void NextBatch(const Folder& folder, const std::u16string& directory,
-                 const FolderListing& entries, std::size_t first, IntentBatch& batch);
+  void NextBatch(const Folder& folder, const FolderListing& entries, std::size_t first,
+                 IntentBatch& batch);
   // The current list is at its last batch: starts on the next list.
   void StartNextList();
   // The run stops: whatever was prepared for a next list is ended.

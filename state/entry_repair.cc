@@ -16,7 +16,7 @@ std::u16string Wide(const std::string& bytes) { return Utf16FromWtf8(bytes); }
 
 }  // namespace
 
-EntryRepair::EntryRepair(Crypter& crypter, const RecordedEntry& entry, std::string folder)
+EntryRepair::EntryRepair(const Crypter& crypter, const RecordedEntry& entry, std::string folder)
     : crypter_(crypter), entry_(entry), r_(entry.record), folder_(std::move(folder)) {}
 
 EntryVerdict EntryRepair::Run() {

@@ -45,9 +45,9 @@ int ThreadsFor(int64_t groups) {
 class Transform {
  public:
   Transform(const Crypter& crypter, Journal& journal, const EntryRecord& record, InPlaceFile& file,
-            int64_t end, std::atomic<int64_t>* bytes_done, bool show_progress)
+            int64_t end, std::atomic<int64_t>* bytes_done, const TransformProgress& progress)
       : crypter_(crypter),
-        show_progress_(show_progress),
+        progress_(progress),
         journal_(journal),
         record_(record),
         file_(file),
@@ -229,12 +229,12 @@ class Transform {
 
   // On the caller's thread only.
   void Show(int64_t done) {
-    if (show_progress_) crypter_.ShowProgress(done, record_.cipher_size);
+    if (progress_) progress_(done, record_.cipher_size);
     shown_ = done;
   }
 
   const Crypter& crypter_;
-  const bool show_progress_;
+  const TransformProgress& progress_;
   Journal& journal_;
   const EntryRecord& record_;
   InPlaceFile& file_;
@@ -259,8 +259,8 @@ class Transform {
 
 void ApplyCipher(const Crypter& crypter, uint32_t operation, uint8_t* bytes, int64_t count,
                  int64_t offset, int32_t cipher_size) {
-  crypter.TransformBufferAs(operation, bytes, static_cast<int32_t>(count),
-                            static_cast<int32_t>(offset), cipher_size);
+  crypter.TransformBuffer(static_cast<Direction>(operation), bytes, static_cast<int32_t>(count),
+                          static_cast<int32_t>(offset), cipher_size);
 }
 
 void EncipheredPageDigests(const Crypter& crypter, const EntryRecord& record, uint8_t* bytes,
@@ -277,7 +277,8 @@ void EncipheredPageDigests(const Crypter& crypter, const EntryRecord& record, ui
 TransformOutcome TransformJournaled(const Crypter& crypter, Journal& journal,
                                     const EntryRecord& record, const std::u16string& path,
                                     const PreparedContents& prepared,
-                                    std::atomic<int64_t>* bytes_done, bool show_progress) {
+                                    std::atomic<int64_t>* bytes_done,
+                                    const TransformProgress& progress) {
   std::optional<InPlaceFile> opened;
   InPlaceFile* file = prepared.file;
   if (file != nullptr) {
@@ -288,10 +289,10 @@ TransformOutcome TransformJournaled(const Crypter& crypter, Journal& journal,
   if (!file->IsOpen()) return TransformOutcome::kUntouched;
   // Changed since it was recorded: the key would not be the recorded one.
   if (file->Size() != record.size) return TransformOutcome::kUntouched;
-  if (show_progress) crypter.ShowProgress(0, record.cipher_size);
+  if (progress) progress(0, record.cipher_size);
   const int64_t end = std::min<int64_t>(record.range_bytes, record.size);
   if (end <= 0) return TransformOutcome::kDone;
-  Transform transform(crypter, journal, record, *file, end, bytes_done, show_progress);
+  Transform transform(crypter, journal, record, *file, end, bytes_done, progress);
   return transform.Run(prepared.durable_digests, prepared.bytes);
 }
 

@@ -32,12 +32,11 @@ TEST(TransformBufferTest, MatchesTheDefinitionForAnyPasswordOffsetAndSize) {
       const int32_t count = static_cast<int32_t>(random() % 5000);
       const int32_t offset = trial == 0 ? 0 : int32_t(random() % 2047) * kChunkBytes;
       const int32_t size = trial == 1 ? kWholeRangeBytes : int32_t(random() % INT32_MAX);
-      for (uint32_t operation : {OP_ENCRYPT, OP_DECRYPT}) {
-        crypter.m_nOperation = operation;
+      for (Direction direction : {Direction::kEncrypt, Direction::kDecrypt}) {
         std::string fast = Random(count, random());
         std::string slow = fast;
-        crypter.TransformBuffer(Bytes(fast), count, offset, size);
-        ReferenceTransformBuffer(crypter, Bytes(slow), count, offset, size);
+        crypter.TransformBuffer(direction, Bytes(fast), count, offset, size);
+        ReferenceTransformBuffer(crypter, direction, Bytes(slow), count, offset, size);
         ASSERT_EQ(fast, slow) << "length " << length << " count " << count;
       }
     }

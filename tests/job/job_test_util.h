@@ -33,7 +33,7 @@ inline std::string Enc(std::u16string_view plain) {
   Crypter crypter;
   crypter.SetPassword(kPassword);
   crypter.m_nExtMode = 1;
-  return Bytes(crypter.ConvertName(plain, OP_ENCRYPT));
+  return Bytes(crypter.ConvertName(plain, Direction::kEncrypt).target);
 }
 
 // The start of a message, up to its first field or line end: enough to

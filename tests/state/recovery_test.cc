@@ -44,9 +44,9 @@ class RecoveryTest : public ::testing::Test {
     EntryRecord r;
     r.operation = OP_ENCRYPT;
     r.kind = kind;
-    crypter_.SetDirectory(Utf16FromWtf8(folder));
-    r.target = Wtf8FromUtf16(crypter_.ConvertName(Utf16FromWtf8(plain), OP_ENCRYPT));
-    r.range_bytes = crypter_.GetRangeBytes();
+    const NameConversion names = crypter_.ConvertName(Utf16FromWtf8(plain), Direction::kEncrypt);
+    r.target = Wtf8FromUtf16(names.target);
+    r.range_bytes = names.range_bytes();
     r.folder = folder;
     r.source = plain;
     return r;

@@ -11,10 +11,10 @@
 
 namespace velmora::testing {
 
-inline void ReferenceTransformBuffer(const Crypter& crypter, uint8_t* buffer,
-                                     int32_t count, int32_t offset,
+inline void ReferenceTransformBuffer(const Crypter& crypter, Direction direction,
+                                     uint8_t* buffer, int32_t count, int32_t offset,
                                      int32_t size) {
-  const int sign = crypter.m_nOperation == OP_ENCRYPT ? 1 : -1;
+  const int sign = direction == Direction::kEncrypt ? 1 : -1;
   for (int32_t i = 0; i < count; ++i) {
     uint32_t d = 0;
     for (int32_t j = 0; j < crypter.m_nBlocks; ++j) {
