@@ -195,6 +195,12 @@ void ConsoleWindow::EntryStarted(int32_t, int32_t, const std::u16string&) {
   if (walking_) progress_.Show(Figures());
 }
 
+// The line's figures are the job's: a file's progress only redraws it.
+void ConsoleWindow::ContentsProgressed(const std::u16string&, const std::u16string&,
+                                       const std::u16string&, int64_t, int32_t) {
+  if (walking_ && job_ != nullptr) progress_.Show(Figures());
+}
+
 void ConsoleWindow::WalkEnded() {
   walking_ = false;
   progress_.StopWalk();

@@ -112,6 +112,8 @@ class ConsoleWindow : public WindowPort, public RunQuestions, public RunProgress
   void ScanCompleted(int32_t entries) override;
   void WalkStarted() override;
   void EntryStarted(int32_t done, int32_t total, const std::u16string& path) override;
+  void ContentsProgressed(const std::u16string& directory, const std::u16string& source,
+                          const std::u16string& target, int64_t done, int32_t size) override;
   void WalkEnded() override;
   void RunSummarized(const RunSummary& summary) override;
   void Waiting() override;

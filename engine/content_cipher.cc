@@ -12,7 +12,6 @@
 #include <algorithm>
 
 #include "engine/crypter.h"
-#include "platform/u16_format.h"
 
 namespace velmora {
 
@@ -49,14 +48,6 @@ void Crypter::TransformBuffer(Direction direction, uint8_t* buffer, int32_t coun
     }
     i += run;
   }
-}
-
-void Crypter::ShowProgressOf(const std::u16string& directory, const std::u16string& source,
-                             const std::u16string& target, int64_t done, int32_t size) const {
-  if (m_pStatusWnd == nullptr) return;
-  m_pStatusWnd->SetText(
-      Format(u"%s\r\n%8dK/%8dK : %s  \u2192  %s",
-             {directory, done / 1024, static_cast<int64_t>(size / 1024), source, target}));
 }
 
 }  // namespace velmora

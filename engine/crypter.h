@@ -19,8 +19,6 @@
 #include <string>
 #include <string_view>
 
-#include "engine/text_sink.h"
-
 namespace velmora {
 
 // Why a name could not be converted. The values are the problem codes
@@ -135,15 +133,9 @@ class Crypter {
   // threads at once.
   void TransformBuffer(Direction direction, uint8_t* buffer, int32_t count, int32_t offset,
                        int32_t size) const;
-  // Writes the progress line of the entry |source| -> |target| in
-  // |directory|: |done| of |size| bytes.
-  void ShowProgressOf(const std::u16string& directory, const std::u16string& source,
-                      const std::u16string& target, int64_t done, int32_t size) const;
 
-  // --- State (set by SetPassword; m_nExtMode and m_pStatusWnd by the
-  // owner) ----------------------------------------------------------------
+  // --- State (set by SetPassword; m_nExtMode by the owner) ---------------
   char16_t m_szPassword[1024] = {};
-  TextSink* m_pStatusWnd = nullptr;
   int32_t m_nPasswordLen = 0;
   int32_t m_nBlocks = 0;
   uint32_t m_nameKeys[256] = {};

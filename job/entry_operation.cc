@@ -98,9 +98,9 @@ EntryOutcome TransformRenamed(JobHost& host, const Folder& folder, const Renamed
     if (granted) ChangeMode(folder, target, status, status.mode);
     return GiveBack(host, folder, entry, text::kOpenFailed, false);
   }
-  const Crypter& crypter = host.m_crypter;
-  const state::TransformProgress progress = [&crypter, &entry](int64_t done, int32_t size) {
-    crypter.ShowProgressOf(entry.directory, entry.source, entry.target, done, size);
+  RunProgress& shown = *host.m_progress;
+  const state::TransformProgress progress = [&shown, &entry](int64_t done, int32_t size) {
+    shown.ContentsProgressed(entry.directory, entry.source, entry.target, done, size);
   };
   const ContentResult contents =
       TransformEntryContents(host.m_crypter, *host.m_journal, folder, intent, *file, status, target,
@@ -164,8 +164,8 @@ bool HandOverEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
     host.m_journal->End(intent.record.id);
     return false;
   }
-  host.m_crypter.ShowProgressOf(directory, intent.source, intent.target, 0,
-                                intent.record.cipher_size);
+  host.m_progress->ContentsProgressed(directory, intent.source, intent.target, 0,
+                                      intent.record.cipher_size);
   RenamedFile file{name,
                    directory,
                    intent.source,

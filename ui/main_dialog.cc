@@ -74,13 +74,7 @@ std::vector<std::u16string> SplitLines(std::u16string_view text) {
 }  // namespace
 
 MainDialog::MainDialog(WindowPort& window, Crypter& crypter, std::u16string command_line)
-    : JobHost(window, crypter),
-      m_statusSink(window, IDC_STATUS_MAIN),
-      m_pszCmdLine(std::move(command_line)) {}
-
-MainDialog::~MainDialog() {
-  if (m_crypter.m_pStatusWnd == &m_statusSink) m_crypter.m_pStatusWnd = nullptr;
-}
+    : JobHost(window, crypter), m_pszCmdLine(std::move(command_line)) {}
 
 void MainDialog::OnInitDialog() {
   m_window.SetControlText(IDC_STATUS_MAIN, Format(text::kStarted, {text::kVersion}));
@@ -97,7 +91,6 @@ void MainDialog::OnInitDialog() {
   m_nExtRule = 1;
   m_job.m_nMode = 0;
   m_crypter.BuildAlphabets();
-  m_crypter.m_pStatusWnd = &m_statusSink;
   m_window.SetChecked(IDC_RADIO_ENCRYPT, true);
   m_window.SetChecked(IDC_RADIO_DECRYPT, false);
   m_window.SetChecked(IDC_RADIO_TEMPORARY, false);
@@ -285,6 +278,14 @@ void MainDialog::WalkStarted() { m_window.SetInputBlocked(true); }
 
 void MainDialog::EntryStarted(int32_t done, int32_t total, const std::u16string&) {
   m_window.SetControlText(IDC_STATUS_SUB, Format(text::kProcessing, {done, total}));
+}
+
+void MainDialog::ContentsProgressed(const std::u16string& directory, const std::u16string& source,
+                                    const std::u16string& target, int64_t done, int32_t size) {
+  m_window.SetControlText(
+      IDC_STATUS_MAIN,
+      Format(u"%s\r\n%8dK/%8dK : %s  \u2192  %s",
+             {directory, done / 1024, static_cast<int64_t>(size / 1024), source, target}));
 }
 
 void MainDialog::WalkEnded() {

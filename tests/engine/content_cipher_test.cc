@@ -43,27 +43,5 @@ TEST(TransformBufferTest, MatchesTheDefinitionForAnyPasswordOffsetAndSize) {
   }
 }
 
-class RecordingSink : public TextSink {
- public:
-  void SetText(const std::u16string& text) override { texts.push_back(text); }
-  std::vector<std::u16string> texts;
-};
-
-// The progress line of a file being transformed: its folder, then whole
-// KiB done of the key size, and both names.
-TEST(ProgressLineTest, ShowsTheFolderTheKibibytesAndBothNames) {
-  Crypter crypter;
-  RecordingSink sink;
-  crypter.m_pStatusWnd = &sink;
-  crypter.ShowProgressOf(u"/t/dir", u"f", u"g", 0, 0);
-  const int32_t size = 3 * kChunkBytes + 777;
-  crypter.ShowProgressOf(u"/t/dir", u"a", u"b", size, size);
-  crypter.m_pStatusWnd = nullptr;
-  crypter.ShowProgressOf(u"/t/dir", u"a", u"b", 0, 0);  // no sink: nothing
-  EXPECT_EQ(sink.texts, (std::vector<std::u16string>{
-                            u"/t/dir\r\n       0K/       0K : f  \u2192  g",
-                            u"/t/dir\r\n    3072K/    3072K : a  \u2192  b"}));
-}
-
 }  // namespace
 }  // namespace velmora
