@@ -17,9 +17,10 @@ namespace velmora {
 
 void Crypter::TransformBuffer(Direction direction, uint8_t* buffer, int32_t count, int32_t offset,
                               int32_t size) const {
-  if (count <= 0 || m_nPasswordLen <= 0) return;
+  const CipherKeys& keys = *keys_;
+  if (count <= 0 || keys.empty()) return;
   const bool encrypt = direction == Direction::kEncrypt;
-  const uint32_t length = static_cast<uint32_t>(m_nPasswordLen);
+  const uint32_t length = static_cast<uint32_t>(keys.password().size());
   int64_t i = 0;
   while (i < count) {
     const int64_t at = static_cast<int64_t>(offset) + i;
@@ -32,8 +33,8 @@ void Crypter::TransformBuffer(Direction direction, uint8_t* buffer, int32_t coun
     // such a run.
     const int64_t run = std::min<int64_t>({count - i, 1023 - position, kChunkBytes - in_chunk});
     uint8_t* out = buffer + i;
-    const uint8_t* stream = m_keyStream + stream_at;
-    const uint8_t* password = m_passwordBytes + password_at;
+    const uint8_t* stream = keys.key_stream() + stream_at;
+    const uint8_t* password = keys.password_bytes() + password_at;
     const uint8_t base = static_cast<uint8_t>(position);
     if (encrypt) {
       for (int64_t k = 0; k < run; ++k) {

@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "engine/alphabet.h"
-#include "engine/crc32.h"
 
 namespace velmora {
 namespace {
@@ -57,78 +56,10 @@ uint16_t Crypter::AddMod(uint16_t index, int32_t key) const {
   return static_cast<uint16_t>((index + key + 256 * n) % n);
 }
 
-int32_t Crypter::SetPassword(std::u16string_view password) {
-  if (password.empty() || password.size() > kMaxPasswordUnits) return -1;
-  std::fill(std::begin(m_szPassword), std::end(m_szPassword), u'\0');
-  std::copy(password.begin(), password.end(), m_szPassword);
-  m_nPasswordLen = static_cast<int32_t>(password.size());
-  m_nBlocks = (m_nPasswordLen + 3) / 4;
-  for (int32_t k = 0; k < m_nBlocks; ++k) {
-    uint8_t name_bytes[8];
-    uint8_t data_bytes[8];
-    for (int u = 0; u < 4; ++u) {
-      const char16_t unit = m_szPassword[4 * k + u];
-      const uint16_t name_part = unit & 0xAAAA;
-      const uint16_t data_part = unit & 0x5555;
-      const std::size_t at = 2 * static_cast<std::size_t>(u);
-      name_bytes[at] = static_cast<uint8_t>(name_part);
-      name_bytes[at + 1] = static_cast<uint8_t>(name_part >> 8);
-      data_bytes[at] = static_cast<uint8_t>(data_part);
-      data_bytes[at + 1] = static_cast<uint8_t>(data_part >> 8);
-    }
-    m_nameKeys[k] = CrcUpdate(name_bytes, 8, 0xFFFFFFFFu);
-    m_dataKeys[k] = CrcUpdate(data_bytes, 8, 0xFFFFFFFFu);
-  }
-  m_nameKeys[m_nBlocks] = 0;
-  m_dataKeys[m_nBlocks] = 0;
-
-  for (uint32_t t = 0; t < 1024; ++t) {
-    uint8_t sum = 0;
-    for (int32_t j = 0; j < m_nBlocks; ++j) sum += KeyByte(m_dataKeys[j] + t);
-    m_keyStream[t] = sum;
-    m_keyStream[t + 1024] = sum;
-  }
-  // Adding the terms one by one modulo n, as a name's units are
-  // defined, is the same as adding their sum modulo n.
-  for (uint32_t t = 0; t < 512; ++t) {
-    uint32_t sum = 0;
-    for (int32_t j = 0; j < m_nBlocks; ++j) sum += KeyWord(m_nameKeys[j] + t);
-    m_nameStream[t] = static_cast<uint16_t>(sum % static_cast<uint32_t>(m_nNameAlphabet));
-  }
-  for (int32_t c = 0; c < m_nPasswordLen + 1024; ++c) {
-    m_passwordBytes[c] = static_cast<uint8_t>(m_szPassword[c % m_nPasswordLen] & 0xFF);
-  }
-  return 0;
-}
-
-void Crypter::WipeKeys() {
-  explicit_bzero(m_szPassword, sizeof m_szPassword);
-  explicit_bzero(m_nameKeys, sizeof m_nameKeys);
-  explicit_bzero(m_dataKeys, sizeof m_dataKeys);
-  explicit_bzero(m_keyStream, sizeof m_keyStream);
-  explicit_bzero(m_passwordBytes, sizeof m_passwordBytes);
-  explicit_bzero(m_nameStream, sizeof m_nameStream);
-  m_nPasswordLen = 0;
-  m_nBlocks = 0;
-}
-
-void Crypter::CopyKeysFrom(const Crypter& other) {
-  std::copy(std::begin(other.m_szPassword), std::end(other.m_szPassword), m_szPassword);
-  m_nPasswordLen = other.m_nPasswordLen;
-  m_nBlocks = other.m_nBlocks;
-  std::copy(std::begin(other.m_nameKeys), std::end(other.m_nameKeys), m_nameKeys);
-  std::copy(std::begin(other.m_dataKeys), std::end(other.m_dataKeys), m_dataKeys);
-  std::copy(std::begin(other.m_keyStream), std::end(other.m_keyStream), m_keyStream);
-  std::copy(std::begin(other.m_passwordBytes), std::end(other.m_passwordBytes), m_passwordBytes);
-  std::copy(std::begin(other.m_nameStream), std::end(other.m_nameStream), m_nameStream);
-  m_nNameAlphabet = other.m_nNameAlphabet;
-  m_nCodeAlphabet = other.m_nCodeAlphabet;
-  m_nExtMode = other.m_nExtMode;
-  std::copy(&other.m_markers[0][0], &other.m_markers[0][0] + sizeof m_markers / sizeof(char16_t),
-            &m_markers[0][0]);
-  std::copy(&other.m_extensions[0][0],
-            &other.m_extensions[0][0] + sizeof m_extensions / sizeof(char16_t),
-            &m_extensions[0][0]);
+KeyError Crypter::SetPassword(std::u16string_view password) {
+  KeysResult made = CipherKeys::Make(password);
+  if (made.ok()) keys_ = std::move(made.keys);
+  return made.error;
 }
 
 std::u16string Crypter::GetExtension(int slot) const {

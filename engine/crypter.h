@@ -5,19 +5,22 @@
 // 1 MiB chunks over the range the class records). Both formats are
 // persistent: trees enciphered by one run are deciphered by another.
 //
-// Use: BuildAlphabets() once; SetPassword() before each run; then, per
+// Use: BuildAlphabets() once; keys (CipherKeys) before each run; then, per
 // entry, ConvertName(), whose result carries both names and any error; a
 // file's contents go through TransformBuffer() under the journal
 // (state/journaled_transform.h). Nothing is thrown.
 //
-// Setting the password or the extensions is not thread-safe; converting
-// names and contents is.
+// Setting the keys or the extensions is not thread-safe; converting names
+// and contents is.
 #ifndef VELMORA_ENGINE_CRYPTER_H_
 #define VELMORA_ENGINE_CRYPTER_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "engine/cipher_keys.h"
 
 namespace velmora {
 
@@ -58,7 +61,6 @@ constexpr int32_t kWholeRangeBytes = 0x7FF00000;  // 2047 MiB
 constexpr int32_t kChunkBytes = 1048576;
 constexpr int32_t kMaxPathUnits = 260;
 constexpr std::size_t kMaxNameBytes = 255;  // NAME_MAX on Linux
-constexpr int32_t kMaxPasswordUnits = 1020;
 constexpr int kExtensionSlots = 256;
 constexpr int kExtensionSlotUnits = 10;  // 9 characters and a terminator
 
@@ -86,8 +88,10 @@ constexpr char16_t kMarker = 0x00BF;  // INVERTED QUESTION MARK
 class Crypter {
  public:
   Crypter();
-  Crypter(const Crypter&) = delete;
-  Crypter& operator=(const Crypter&) = delete;
+  // A copy shares the keys and has its own extension table: a run takes
+  // one so that the user's settings may change meanwhile.
+  Crypter(const Crypter&) = default;
+  Crypter& operator=(const Crypter&) = default;
 
   // --- Tables -------------------------------------------------------------
   // Fills the alphabet sizes. Idempotent.
@@ -96,15 +100,14 @@ class Crypter {
   uint16_t AddMod(uint16_t index, int32_t key) const;
 
   // --- Key schedule -------------------------------------------------------
-  // Builds the block keys from |password| (1 to 1020 units). Returns 0, or
-  // -1 (and changes nothing) for a length outside that range.
-  int32_t SetPassword(std::u16string_view password);
-  // Overwrites the password and everything derived from it; nothing can be
-  // converted until the next SetPassword().
-  void WipeKeys();
-  // Takes |other|'s keys, extensions and extension rule: converts names as
-  // |other| does, on another thread than |other|'s.
-  void CopyKeysFrom(const Crypter& other);
+  // Converts with |keys| from now on (never null).
+  void UseKeys(std::shared_ptr<const CipherKeys> keys) { keys_ = std::move(keys); }
+  // The keys of |password|, used from now on; on an error nothing changes.
+  KeyError SetPassword(std::u16string_view password);
+  // Lets the keys go (wiped once no copy holds them any more); nothing can
+  // be converted until the next keys.
+  void DropKeys() { keys_ = CipherKeys::None(); }
+  const CipherKeys& keys() const { return *keys_; }
 
   // --- Registered extensions ----------------------------------------------
   // Slot text, empty past the end of the list.
@@ -134,12 +137,7 @@ class Crypter {
   void TransformBuffer(Direction direction, uint8_t* buffer, int32_t count, int32_t offset,
                        int32_t size) const;
 
-  // --- State (set by SetPassword; m_nExtMode by the owner) ---------------
-  char16_t m_szPassword[1024] = {};
-  int32_t m_nPasswordLen = 0;
-  int32_t m_nBlocks = 0;
-  uint32_t m_nameKeys[256] = {};
-  uint32_t m_dataKeys[256] = {};
+  // --- Settings (m_nExtMode and the extensions are the owner's) ---------
   int32_t m_nNameAlphabet = 0;
   int32_t m_nCodeAlphabet = 0;
   uint32_t m_nExtMode = 0;
@@ -155,16 +153,7 @@ class Crypter {
   // key schedule; kNone when it may be deciphered.
   NameError CipherNameError(std::u16string_view cipher) const;
 
-  // Derived from the password by SetPassword so that both ciphers cost the
-  // same for every password length. For contents: the key-stream term summed
-  // over all blocks for each of the 1024 positions (repeated once so a run
-  // of up to 1023 bytes reads it without wrapping), and the low bytes of
-  // the password repeated likewise.
-  uint8_t m_keyStream[2048] = {};
-  uint8_t m_passwordBytes[kMaxPasswordUnits + 1024] = {};
-  // The name cipher's key term summed over all blocks, modulo the name
-  // alphabet, for each of the 512 positions it depends on.
-  uint16_t m_nameStream[512] = {};
+  std::shared_ptr<const CipherKeys> keys_ = CipherKeys::None();
 };
 
 // The process-wide engine.

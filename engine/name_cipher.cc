@@ -63,7 +63,8 @@ NameConversion Crypter::ConvertName(std::u16string_view name, Direction directio
 NameConversion Crypter::EncryptName(std::u16string_view plain) const {
   NameConversion conversion;
   conversion.source = plain;
-  if (m_nPasswordLen <= 0) {  // no key schedule yet
+  const CipherKeys& keys = *keys_;
+  if (keys.empty()) {  // no key schedule yet
     conversion.error = NameError::kBadRangeClass;
     return conversion;
   }
@@ -92,8 +93,8 @@ NameConversion Crypter::EncryptName(std::u16string_view plain) const {
   for (std::size_t i = 0; i < padded.size(); ++i) {
     uint16_t x = NameIndexOf(padded[i]);
     const uint32_t position = static_cast<uint32_t>(i);
-    x = AddMod(x, m_nameStream[(position + v) & 511u]);
-    x = AddMod(x, m_szPassword[i % m_nPasswordLen]);
+    x = AddMod(x, keys.name_stream(position + v));
+    x = AddMod(x, keys.password()[i % keys.password().size()]);
     result.push_back(NameCharAt(x));
   }
   result.push_back(CodeCharAt(static_cast<uint16_t>(conversion.range_class)));
@@ -114,7 +115,7 @@ NameError Crypter::CipherNameError(std::u16string_view name) const {
   if (CodeIndexOf(name.back()) > static_cast<uint16_t>(RangeClass::kWhole)) {
     return NameError::kBadClassChar;
   }
-  if (m_nPasswordLen <= 0) return NameError::kBadRangeClass;  // no key schedule yet
+  if (keys_->empty()) return NameError::kBadRangeClass;  // no key schedule yet
   return NameError::kNone;
 }
 
@@ -129,6 +130,7 @@ NameConversion Crypter::DecryptName(std::u16string_view name) const {
   const char16_t seed1 = rest.size() > 1 ? rest[1] : u'\0';
   const std::u16string_view body = rest.substr(std::min<std::size_t>(2, rest.size()));
 
+  const CipherKeys& keys = *keys_;
   const uint32_t n = static_cast<uint32_t>(m_nNameAlphabet);
   const uint32_t v = n * NameIndexOf(seed0) + NameIndexOf(seed1);
   std::u16string padded;
@@ -136,8 +138,8 @@ NameConversion Crypter::DecryptName(std::u16string_view name) const {
   for (std::size_t i = 0; i < body.size(); ++i) {
     uint16_t x = NameIndexOf(body[i]);
     const uint32_t position = static_cast<uint32_t>(i);
-    x = AddMod(x, -static_cast<int32_t>(m_nameStream[(position + v) & 511u]));
-    x = AddMod(x, -static_cast<int32_t>(m_szPassword[i % m_nPasswordLen]));
+    x = AddMod(x, -static_cast<int32_t>(keys.name_stream(position + v)));
+    x = AddMod(x, -static_cast<int32_t>(keys.password()[i % keys.password().size()]));
     padded.push_back(NameCharAt(x));
   }
 

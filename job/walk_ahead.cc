@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "job/entry_path.h"
-#include "platform/secret_memory.h"
 
 namespace velmora {
 namespace {
@@ -34,17 +33,13 @@ bool HasFolders(const FolderListing& entries) {
 
 }  // namespace
 
-WalkAhead::WalkAhead(JobHost& host) : host_(host), names_(std::make_unique<Crypter>()) {
-  names_->CopyKeysFrom(host.m_crypter);
-  KeepInMemory(names_.get(), sizeof(Crypter));
-}
+WalkAhead::WalkAhead(JobHost& host) : host_(host), names_(host.m_crypter) {}
 
 WalkAhead::~WalkAhead() {
   intents_.Clear(host_);
   next_intents_.Clear(host_);
   Drop();
   helper_.Wait();
-  names_->WipeKeys();
 }
 
 void WalkAhead::SetNext(const Folder& parent, const std::u16string& path,
@@ -93,7 +88,7 @@ void WalkAhead::RecordNextList() {
   // The run stopped meanwhile: nothing more is recorded.
   if (stopping_.load(std::memory_order_relaxed)) return;
   if (!ahead_.folder->Status(&ahead_status_)) return;
-  PrepareBatch(host_, *ahead_.folder, *ahead_.entries, 0, ahead_batch_, *names_, nullptr);
+  PrepareBatch(host_, *ahead_.folder, *ahead_.entries, 0, ahead_batch_, names_, nullptr);
   ahead_batch_for_ = ahead_.folder;
 }
 
@@ -138,7 +133,7 @@ void WalkAhead::FirstBatch(const Folder& folder, const std::u16string& directory
 
 void WalkAhead::NextBatch(const Folder& folder, const FolderListing& entries, std::size_t first,
                           IntentBatch& batch) {
-  PrepareBatch(host_, folder, entries, first, batch, *names_, &helper_);
+  PrepareBatch(host_, folder, entries, first, batch, names_, &helper_);
 }
 
 void WalkAhead::BeginBatch(const Folder& folder, const std::u16string& directory,

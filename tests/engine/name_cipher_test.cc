@@ -149,10 +149,30 @@ TEST(KeyTest, IndexSumsWrapForAnyKeyAndBadPasswordsChangeNothing) {
   EXPECT_EQ(crypter.AddMod(65493, 1), 0);
   EXPECT_EQ(crypter.AddMod(0, -65535), 65494 - 41);
 
-  ASSERT_EQ(crypter.SetPassword(std::u16string(1020, u'x')), 0);
-  EXPECT_EQ(crypter.SetPassword(u""), -1);
-  EXPECT_EQ(crypter.SetPassword(std::u16string(1021, u'x')), -1);
-  EXPECT_EQ(crypter.m_nPasswordLen, 1020);
+  ASSERT_EQ(crypter.SetPassword(std::u16string(1020, u'x')), KeyError::kNone);
+  EXPECT_EQ(crypter.SetPassword(u""), KeyError::kBadLength);
+  EXPECT_EQ(crypter.SetPassword(std::u16string(1021, u'x')), KeyError::kBadLength);
+  EXPECT_EQ(crypter.keys().password().size(), 1020u);
+  EXPECT_FALSE(CipherKeys::Make(u"").ok());
+  EXPECT_EQ(CipherKeys::Make(u"").keys, nullptr);
+}
+
+// One set of keys serves every copy of the engine: a copy takes its own
+// extension table and converts as the original did with it.
+TEST(KeyTest, CopiesShareTheKeysAndOwnTheirExtensions) {
+  Crypter crypter;
+  crypter.m_nExtMode = 1;
+  const KeysResult made = CipherKeys::Make(u"password");
+  ASSERT_TRUE(made.ok());
+  crypter.UseKeys(made.keys);
+  const Crypter copy = crypter;
+  EXPECT_EQ(&copy.keys(), made.keys.get());
+  crypter.SetExtension(0, u"TXT");
+  EXPECT_EQ(crypter.ConvertName(u"a.txt", Direction::kEncrypt).range_class, RangeClass::kHead);
+  EXPECT_EQ(copy.ConvertName(u"a.txt", Direction::kEncrypt).range_class, RangeClass::kWhole);
+  crypter.DropKeys();
+  EXPECT_TRUE(crypter.keys().empty());
+  EXPECT_TRUE(copy.ConvertName(u"a.txt", Direction::kEncrypt).ok());
 }
 
 TEST(ExtensionTest, RegisteredExtensions) {
