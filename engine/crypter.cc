@@ -39,7 +39,7 @@ int32_t RangeBytes(RangeClass range_class) {
 
 Crypter::Crypter() {
   BuildAlphabets();
-  m_markers[0][0] = kMarker;
+  markers_[0][0] = kMarker;
   int slot = 0;
   for (const char16_t* extension : kDefaultExtensions) {
     SetExtension(slot++, extension);
@@ -47,12 +47,12 @@ Crypter::Crypter() {
 }
 
 void Crypter::BuildAlphabets() {
-  m_nNameAlphabet = NameAlphabetSize();
-  m_nCodeAlphabet = CodeAlphabetSize();
+  name_alphabet_ = NameAlphabetSize();
+  code_alphabet_ = CodeAlphabetSize();
 }
 
 uint16_t Crypter::AddMod(uint16_t index, int32_t key) const {
-  const int32_t n = m_nNameAlphabet;
+  const int32_t n = name_alphabet_;
   return static_cast<uint16_t>((index + key + 256 * n) % n);
 }
 
@@ -64,7 +64,7 @@ KeyError Crypter::SetPassword(std::u16string_view password) {
 
 std::u16string Crypter::GetExtension(int slot) const {
   if (slot < 0 || slot >= kExtensionSlots) return {};
-  return std::u16string(SlotText(m_extensions[slot]));
+  return std::u16string(SlotText(extensions_[slot]));
 }
 
 bool Crypter::SetExtension(int slot, std::u16string_view text) {
@@ -72,18 +72,18 @@ bool Crypter::SetExtension(int slot, std::u16string_view text) {
       text.size() >= static_cast<std::size_t>(kExtensionSlotUnits)) {
     return false;
   }
-  std::fill(std::begin(m_extensions[slot]), std::end(m_extensions[slot]), u'\0');
-  std::copy(text.begin(), text.end(), m_extensions[slot]);
+  std::fill(std::begin(extensions_[slot]), std::end(extensions_[slot]), u'\0');
+  std::copy(text.begin(), text.end(), extensions_[slot]);
   return true;
 }
 
-int Crypter::FindExtension(std::u16string_view name) const {
+std::optional<int> Crypter::FindExtension(std::u16string_view name) const {
   const std::size_t dot = name.rfind(u'.');
   const bool has_extension = dot != std::u16string_view::npos;
   const std::u16string_view extension =
       has_extension ? name.substr(dot + 1) : std::u16string_view();
   for (int slot = 0; slot < kExtensionSlots; ++slot) {
-    const std::u16string_view entry = SlotText(m_extensions[slot]);
+    const std::u16string_view entry = SlotText(extensions_[slot]);
     if (entry.empty()) break;
     if (entry.find(u'*') != std::u16string_view::npos) return slot;
     if (has_extension && extension.size() == entry.size() &&
@@ -92,37 +92,31 @@ int Crypter::FindExtension(std::u16string_view name) const {
       return slot;
     }
   }
-  return -1;
+  return std::nullopt;
 }
 
 RangeClass Crypter::ClassifyName(std::u16string_view name) const {
-  if (FindExtension(name) == -1) return RangeClass::kWhole;
-  return m_nExtMode == 1 ? RangeClass::kHead : RangeClass::kWhole;
+  if (!FindExtension(name)) return RangeClass::kWhole;
+  return listed_extensions_ == ListedExtensions::kHeadOnly ? RangeClass::kHead : RangeClass::kWhole;
 }
 
-int Crypter::IsEncryptedName(std::u16string_view name) const {
-  if (name.empty() || CodeIndexOf(name.back()) > 2) return -1;
-  for (int slot = 0; slot < 2; ++slot) {
-    const std::u16string_view marker = SlotText(m_markers[slot]);
-    if (marker.empty()) break;
-    if (name.substr(0, marker.size()) == marker) return slot;
-  }
-  return -1;
+bool Crypter::IsEncryptedName(std::u16string_view name) const {
+  return !name.empty() && CodeIndexOf(name.back()) <= 2 && HasMarker(name);
 }
 
-int Crypter::FindMarker(std::u16string_view name) const {
-  for (int slot = 0; slot < 2; ++slot) {
-    const std::u16string_view marker = SlotText(m_markers[slot]);
+bool Crypter::HasMarker(std::u16string_view name) const {
+  for (const auto& slot : markers_) {
+    const std::u16string_view marker = SlotText(slot);
     if (marker.empty()) break;
-    if (name.substr(0, marker.size()) == marker) return slot;
+    if (name.substr(0, marker.size()) == marker) return true;
   }
-  return -1;
+  return false;
 }
 
 std::u16string Crypter::PickMarker(uint32_t crc) const {
   uint32_t count = 0;
-  while (count < 2 && m_markers[count][0] != 0) ++count;
-  return std::u16string(SlotText(m_markers[crc % count]));
+  while (count < 2 && markers_[count][0] != 0) ++count;
+  return std::u16string(SlotText(markers_[crc % count]));
 }
 
 Crypter& TheCrypter() {

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -71,6 +72,12 @@ constexpr uint32_t OP_DECRYPT = static_cast<uint32_t>(Direction::kDecrypt);
 // Bytes of the content range of |range_class|.
 int32_t RangeBytes(RangeClass range_class);
 
+// Which range class a plain name whose extension is registered gets.
+enum class ListedExtensions : uint32_t {
+  kWhole = 0,     // like every other file
+  kHeadOnly = 1,  // the first kHeadRangeBytes only
+};
+
 // One name converted: |source| as given, |target| its converted form (empty
 // when |error| is not kNone) and the range class the enciphered side names.
 struct NameConversion {
@@ -116,14 +123,16 @@ class Crypter {
   // units or the slot is out of range.
   bool SetExtension(int slot, std::u16string_view text);
   // Index of the first slot matching |name|'s extension (case-insensitive
-  // for A-Z; a slot holding '*' matches every name), or -1.
-  int FindExtension(std::u16string_view name) const;
-  // Range class for a plain name under the extension rule m_nExtMode.
+  // for A-Z; a slot holding '*' matches every name), if any.
+  std::optional<int> FindExtension(std::u16string_view name) const;
+  // What a registered extension means for a file's range class.
+  void set_listed_extensions(ListedExtensions rule) { listed_extensions_ = rule; }
+  // Range class for a plain name under that rule.
   RangeClass ClassifyName(std::u16string_view name) const;
 
   // --- Names --------------------------------------------------------------
-  // Marker index when |name| has the form of an enciphered name, else -1.
-  int IsEncryptedName(std::u16string_view name) const;
+  // True when |name| has the form of an enciphered name.
+  bool IsEncryptedName(std::u16string_view name) const;
 
   // Converts |name| in |direction|; changes nothing, so one crypter may
   // convert on several threads at once.
@@ -137,15 +146,8 @@ class Crypter {
   void TransformBuffer(Direction direction, uint8_t* buffer, int32_t count, int32_t offset,
                        int32_t size) const;
 
-  // --- Settings (m_nExtMode and the extensions are the owner's) ---------
-  int32_t m_nNameAlphabet = 0;
-  int32_t m_nCodeAlphabet = 0;
-  uint32_t m_nExtMode = 0;
-  char16_t m_markers[2][kExtensionSlotUnits] = {};
-  char16_t m_extensions[kExtensionSlots][kExtensionSlotUnits] = {};
-
  private:
-  int FindMarker(std::u16string_view name) const;
+  bool HasMarker(std::u16string_view name) const;
   std::u16string PickMarker(uint32_t crc) const;
   NameConversion EncryptName(std::u16string_view plain) const;
   NameConversion DecryptName(std::u16string_view cipher) const;
@@ -153,6 +155,11 @@ class Crypter {
   // key schedule; kNone when it may be deciphered.
   NameError CipherNameError(std::u16string_view cipher) const;
 
+  int32_t name_alphabet_ = 0;
+  int32_t code_alphabet_ = 0;
+  ListedExtensions listed_extensions_ = ListedExtensions::kWhole;
+  char16_t markers_[2][kExtensionSlotUnits] = {};
+  char16_t extensions_[kExtensionSlots][kExtensionSlotUnits] = {};
   std::shared_ptr<const CipherKeys> keys_ = CipherKeys::None();
 };
 

@@ -69,7 +69,7 @@ NameConversion Crypter::EncryptName(std::u16string_view plain) const {
     return conversion;
   }
   std::u16string padded = conversion.source;
-  if (IsEncryptedName(padded) != -1) {
+  if (IsEncryptedName(padded)) {
     conversion.error = NameError::kAlreadyEncrypted;
     return conversion;
   }
@@ -82,7 +82,7 @@ NameConversion Crypter::EncryptName(std::u16string_view plain) const {
   }
   const uint32_t crc = NameCrc(padded);
   conversion.range_class = ClassifyName(padded);
-  const uint32_t n = static_cast<uint32_t>(m_nNameAlphabet);
+  const uint32_t n = static_cast<uint32_t>(name_alphabet_);
   const uint32_t v = crc % (n * n);
   const uint32_t s0 = v / n;
   const uint32_t s1 = v % n;
@@ -109,7 +109,7 @@ NameConversion Crypter::EncryptName(std::u16string_view plain) const {
 }
 
 NameError Crypter::CipherNameError(std::u16string_view name) const {
-  if (FindMarker(name) == -1) return NameError::kNotEncrypted;
+  if (!HasMarker(name)) return NameError::kNotEncrypted;
   // A marked name whose bytes were not UTF-8 was never made by the cipher.
   if (name.size() < 2 || HasEscapedBytes(name)) return NameError::kBadName;
   if (CodeIndexOf(name.back()) > static_cast<uint16_t>(RangeClass::kWhole)) {
@@ -131,7 +131,7 @@ NameConversion Crypter::DecryptName(std::u16string_view name) const {
   const std::u16string_view body = rest.substr(std::min<std::size_t>(2, rest.size()));
 
   const CipherKeys& keys = *keys_;
-  const uint32_t n = static_cast<uint32_t>(m_nNameAlphabet);
+  const uint32_t n = static_cast<uint32_t>(name_alphabet_);
   const uint32_t v = n * NameIndexOf(seed0) + NameIndexOf(seed1);
   std::u16string padded;
   padded.reserve(body.size());

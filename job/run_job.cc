@@ -246,7 +246,9 @@ bool PrepareRun(JobHost& host, const RunRequest& request) {
   if (!TakeTarget(host, request)) return false;
 
   job.m_nMode = request.operation == Operation::kEncrypt ? 0 : 1;
-  crypter.m_nExtMode = static_cast<uint32_t>(request.extension_rule);
+  crypter.set_listed_extensions(request.extension_rule == ExtensionRule::kHeadOfListed
+                                    ? ListedExtensions::kHeadOnly
+                                    : ListedExtensions::kWhole);
   if (request.exit_pass) {
     // Normally the temporary decryption's journal; a fresh one otherwise.
     if (host.m_journal == nullptr) {

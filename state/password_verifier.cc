@@ -204,7 +204,7 @@ TreeIdentity IdentifyTree(const Crypter& crypter, const std::string& real_path) 
   while (const dirent* entry = ::readdir(dir)) {
     if (++looked > kMostNamesLooked) break;
     const std::string_view name = entry->d_name;
-    if (crypter.IsEncryptedName(Utf16FromWtf8(name)) < 0) continue;
+    if (!crypter.IsEncryptedName(Utf16FromWtf8(name))) continue;
     unsigned char digest[kNameDigestBytes];
     crypto_generichash(digest, sizeof digest, reinterpret_cast<const unsigned char*>(name.data()),
                        name.size(), nullptr, 0);

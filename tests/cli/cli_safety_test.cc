@@ -178,7 +178,7 @@ TEST_F(CliSafetyTest, ATakenNameInTheExitPassSkipsOnlyThatEntry) {
   const std::string first = ListingOrder(root_).front();
   Crypter crypter;
   crypter.SetPassword(u"correct horse \u3042");
-  crypter.m_nExtMode = 1;
+  crypter.set_listed_extensions(ListedExtensions::kHeadOnly);
   const std::string taken =
       Wtf8FromUtf16(crypter.ConvertName(Utf16FromWtf8(first), Direction::kEncrypt).target);
   WriteFile(Path(taken), "someone else's");

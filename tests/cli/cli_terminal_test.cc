@@ -23,7 +23,7 @@ namespace {
 std::string EncipheredName(const std::string& plain) {
   Crypter crypter;
   crypter.SetPassword(u"correct horse \u3042");
-  crypter.m_nExtMode = 1;
+  crypter.set_listed_extensions(ListedExtensions::kHeadOnly);
   return Wtf8FromUtf16(crypter.ConvertName(Utf16FromWtf8(plain), Direction::kEncrypt).target);
 }
 

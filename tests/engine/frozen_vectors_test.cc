@@ -55,7 +55,7 @@ TEST(FrozenVectorsTest, Names) {
   const auto rows = ReadRows("frozen_names.txt");
   ASSERT_GE(rows.size(), 10u);
   Crypter crypter;
-  crypter.m_nExtMode = 1;
+  crypter.set_listed_extensions(ListedExtensions::kHeadOnly);
   for (const auto& row : rows) {
     ASSERT_EQ(row.size(), 3u);
     crypter.SetPassword(Utf16FromHex(row[0]));

@@ -16,7 +16,7 @@ namespace {
 class NameCipherTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    crypter_.m_nExtMode = 1;
+    crypter_.set_listed_extensions(ListedExtensions::kHeadOnly);
     crypter_.SetPassword(u"password");
   }
   // The converted name; last_ keeps the whole conversion.
@@ -55,7 +55,7 @@ TEST_F(NameCipherTest, AwkwardNamesRoundTripThroughTheirBytesOnDisk) {
          }) {
       const std::u16string cipher = Encrypt(plain);
       ASSERT_EQ(last_.error, NameError::kNone) << Wtf8FromUtf16(plain);
-      EXPECT_NE(crypter_.IsEncryptedName(cipher), -1);
+      EXPECT_TRUE(crypter_.IsEncryptedName(cipher));
       EXPECT_EQ(Decrypt(Utf16FromWtf8(Wtf8FromUtf16(cipher))), plain);
       EXPECT_EQ(last_.error, NameError::kNone);
     }
@@ -161,7 +161,7 @@ TEST(KeyTest, IndexSumsWrapForAnyKeyAndBadPasswordsChangeNothing) {
 // extension table and converts as the original did with it.
 TEST(KeyTest, CopiesShareTheKeysAndOwnTheirExtensions) {
   Crypter crypter;
-  crypter.m_nExtMode = 1;
+  crypter.set_listed_extensions(ListedExtensions::kHeadOnly);
   const KeysResult made = CipherKeys::Make(u"password");
   ASSERT_TRUE(made.ok());
   crypter.UseKeys(made.keys);
@@ -180,11 +180,11 @@ TEST(ExtensionTest, RegisteredExtensions) {
   EXPECT_EQ(crypter.FindExtension(u"photo.jpg"), 5);
   EXPECT_EQ(crypter.FindExtension(u"a.tar.mpeg"), 8);
   for (const char16_t* name : {u"zip", u"file.zip ", u"file.", u"a.\uFF3AIP"}) {
-    EXPECT_EQ(crypter.FindExtension(name), -1);
+    EXPECT_FALSE(crypter.FindExtension(name).has_value());
   }
   EXPECT_FALSE(crypter.SetExtension(0, u"ABCDEFGHIJ"));  // never past a slot
   ASSERT_TRUE(crypter.SetExtension(3, u""));
-  EXPECT_EQ(crypter.FindExtension(u"x.tgz"), -1);  // a gap ends the list
+  EXPECT_FALSE(crypter.FindExtension(u"x.tgz").has_value());  // a gap ends the list
   ASSERT_TRUE(crypter.SetExtension(2, u"a*"));
   EXPECT_EQ(crypter.FindExtension(u"readme"), 2);
 }
