@@ -125,7 +125,7 @@ void BM_TransformJournaled(benchmark::State& state) {
   record.size = kFileBytes;
   record.cipher_size = static_cast<int32_t>(kFileBytes);
   const std::u16string path = Utf16FromWtf8(TheFile().path());
-  uint32_t operation = OP_ENCRYPT;
+  Direction operation = Direction::kEncrypt;
   for (auto _ : state) {
     record.operation = operation;
     record.id = journal->Begin(record);
@@ -135,7 +135,7 @@ void BM_TransformJournaled(benchmark::State& state) {
       state.SkipWithError("transform failed");
     }
     journal->End(record.id);
-    operation = operation == OP_ENCRYPT ? OP_DECRYPT : OP_ENCRYPT;
+    operation = Opposite(operation);
   }
   state.SetBytesProcessed(state.iterations() * kFileBytes);
 }

@@ -152,7 +152,8 @@ int RunSession(const Options& options) {
 
   ConsoleWindow window(SettingsFor(options), &signals);
 
-  MainDialog dialog(window, TheCrypter(), Utf16FromWtf8(options.directory));
+  Crypter crypter;
+  MainDialog dialog(window, crypter, Utf16FromWtf8(options.directory));
   window.WatchJob(&dialog.m_job);
   window.SetCommandHandler([&dialog, &window](int command) {
     if (command == ID_START_SCAN) OnStartScan(dialog, window, window);

@@ -119,9 +119,4 @@ std::u16string Crypter::PickMarker(uint32_t crc) const {
   return std::u16string(SlotText(markers_[crc % count]));
 }
 
-Crypter& TheCrypter() {
-  static Crypter crypter;
-  return crypter;
-}
-
 }  // namespace velmora

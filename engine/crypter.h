@@ -22,6 +22,7 @@
 #include <string_view>
 
 #include "engine/cipher_keys.h"
+#include "engine/direction.h"
 
 namespace velmora {
 
@@ -51,12 +52,6 @@ enum class RangeClass : uint16_t {
   kWhole = 2,  // whole file, up to kWholeRangeBytes
 };
 
-// The direction of a conversion; the values are those journal records keep.
-enum class Direction : uint32_t {
-  kEncrypt = 0,
-  kDecrypt = 1,
-};
-
 constexpr int32_t kHeadRangeBytes = 8192;
 constexpr int32_t kWholeRangeBytes = 0x7FF00000;  // 2047 MiB
 constexpr int32_t kChunkBytes = 1048576;
@@ -64,10 +59,6 @@ constexpr int32_t kMaxPathUnits = 260;
 constexpr std::size_t kMaxNameBytes = 255;  // NAME_MAX on Linux
 constexpr int kExtensionSlots = 256;
 constexpr int kExtensionSlotUnits = 10;  // 9 characters and a terminator
-
-// Operations, as journal records keep them.
-constexpr uint32_t OP_ENCRYPT = static_cast<uint32_t>(Direction::kEncrypt);
-constexpr uint32_t OP_DECRYPT = static_cast<uint32_t>(Direction::kDecrypt);
 
 // Bytes of the content range of |range_class|.
 int32_t RangeBytes(RangeClass range_class);
@@ -162,9 +153,6 @@ class Crypter {
   char16_t extensions_[kExtensionSlots][kExtensionSlotUnits] = {};
   std::shared_ptr<const CipherKeys> keys_ = CipherKeys::None();
 };
-
-// The process-wide engine.
-Crypter& TheCrypter();
 
 }  // namespace velmora
 

@@ -43,7 +43,7 @@ ContentResult TransformEntryContents(const Crypter& crypter, state::Journal& jou
       (!folder.Status(target, &named) || named.device != status.device ||
        named.inode != status.inode || named.size != status.size)) {
     state::EntryRecord back = intent.record;
-    back.operation = back.operation == OP_ENCRYPT ? OP_DECRYPT : OP_ENCRYPT;
+    back.operation = Opposite(back.operation);
     contents.durable_digests.clear();
     contents.bytes.clear();
     result.transformed =

@@ -28,7 +28,7 @@ bool SameEntry(const state::EntryRecord& a, const state::EntryRecord& b) {
 state::EntryRecord MakeEntryRecord(const JobHost& host, const Folder& folder,
                                    const NameConversion& names, const FileStatus& status) {
   state::EntryRecord r;
-  r.operation = static_cast<uint32_t>(host.m_job.m_nMode);
+  r.operation = static_cast<Direction>(host.m_job.m_nMode);
   r.kind = status.is_regular     ? state::EntryKind::kRegular
            : status.is_directory ? state::EntryKind::kDirectory
                                  : state::EntryKind::kOther;

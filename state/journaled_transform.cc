@@ -18,8 +18,6 @@ namespace {
 constexpr int64_t kStepBytes = int64_t{256} * 1024;
 static_assert(kStepBytes % kPageBytes == 0 && kGroupBytes % kStepBytes == 0);
 
-uint32_t Opposite(uint32_t operation) { return operation == OP_ENCRYPT ? OP_DECRYPT : OP_ENCRYPT; }
-
 // True when |digests| for pages from |first_page| on are already durable.
 bool AlreadyRecorded(const std::vector<uint64_t>& durable, int64_t first_page,
                      const std::vector<uint64_t>& digests) {
@@ -93,8 +91,8 @@ class Transform {
     int64_t attempted;
   };
 
-  void Apply(uint32_t operation, uint8_t* bytes, int64_t count, int64_t offset) {
-    ApplyCipher(crypter_, operation, bytes, count, offset, record_.cipher_size);
+  void Apply(Direction direction, uint8_t* bytes, int64_t count, int64_t offset) {
+    ApplyCipher(crypter_, direction, bytes, count, offset, record_.cipher_size);
   }
 
   bool Stopped() const { return stopped_.load(std::memory_order_relaxed); }
@@ -149,7 +147,7 @@ class Transform {
   bool Prepare(Slot& slot, const std::vector<uint8_t>& read_ahead, std::vector<uint64_t>* digests) {
     const bool read = !(slot.offset == 0 && static_cast<int64_t>(read_ahead.size()) == slot.count);
     if (!read) std::copy(read_ahead.begin(), read_ahead.end(), slot.bytes.get());
-    const bool encrypt = record_.operation == OP_ENCRYPT;
+    const bool encrypt = record_.operation == Direction::kEncrypt;
     for (int64_t from = 0; from < slot.count; from += kStepBytes) {
       uint8_t* bytes = slot.bytes.get() + from;
       const int64_t count = std::min(kStepBytes, slot.count - from);
@@ -257,21 +255,21 @@ class Transform {
 
 }  // namespace
 
-void ApplyCipher(const Crypter& crypter, uint32_t operation, uint8_t* bytes, int64_t count,
+void ApplyCipher(const Crypter& crypter, Direction direction, uint8_t* bytes, int64_t count,
                  int64_t offset, int32_t cipher_size) {
-  crypter.TransformBuffer(static_cast<Direction>(operation), bytes, static_cast<int32_t>(count),
+  crypter.TransformBuffer(direction, bytes, static_cast<int32_t>(count),
                           static_cast<int32_t>(offset), cipher_size);
 }
 
 void EncipheredPageDigests(const Crypter& crypter, const EntryRecord& record, uint8_t* bytes,
                            int64_t count, int64_t offset, std::vector<uint64_t>* digests) {
-  if (record.operation == OP_DECRYPT) {
+  if (record.operation == Direction::kDecrypt) {
     AppendPageDigests(bytes, count, digests);
     return;
   }
-  ApplyCipher(crypter, OP_ENCRYPT, bytes, count, offset, record.cipher_size);
+  ApplyCipher(crypter, Direction::kEncrypt, bytes, count, offset, record.cipher_size);
   AppendPageDigests(bytes, count, digests);
-  ApplyCipher(crypter, OP_DECRYPT, bytes, count, offset, record.cipher_size);
+  ApplyCipher(crypter, Direction::kDecrypt, bytes, count, offset, record.cipher_size);
 }
 
 TransformOutcome TransformJournaled(const Crypter& crypter, Journal& journal,

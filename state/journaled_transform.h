@@ -73,9 +73,9 @@ TransformOutcome TransformJournaled(const Crypter& crypter, Journal& journal,
 void EncipheredPageDigests(const Crypter& crypter, const EntryRecord& record, uint8_t* bytes,
                            int64_t count, int64_t offset, std::vector<uint64_t>* digests);
 
-// Applies the cipher in direction |operation| to |count| bytes at file
+// Applies the cipher in |direction| to |count| bytes at file
 // |offset| of a file of key size |cipher_size|.
-void ApplyCipher(const Crypter& crypter, uint32_t operation, uint8_t* bytes, int64_t count,
+void ApplyCipher(const Crypter& crypter, Direction direction, uint8_t* bytes, int64_t count,
                  int64_t offset, int32_t cipher_size);
 
 }  // namespace velmora::state

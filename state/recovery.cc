@@ -64,7 +64,7 @@ std::vector<RecordedEntry> EntriesToCheck(const JournalContents& contents, bool 
 
 // Does the key schedule give this record's name pair?
 bool PasswordFits(const Crypter& crypter, const EntryRecord& r) {
-  const bool encrypt = r.operation == OP_ENCRYPT;
+  const bool encrypt = r.operation == Direction::kEncrypt;
   const std::string& plain = encrypt ? r.source : r.target;
   const std::string& cipher = encrypt ? r.target : r.source;
   const NameConversion back = crypter.ConvertName(Wide(cipher), Direction::kDecrypt);

@@ -52,7 +52,7 @@ class RecoveryDecisionsTest : public ::testing::Test {
     FileStatus status;
     EXPECT_TRUE(GetFileStatus(Utf16FromWtf8(tree_ + "/" + name), &status));
     record_ = EntryRecord{};
-    record_.operation = OP_ENCRYPT;
+    record_.operation = Direction::kEncrypt;
     record_.kind = EntryKind::kRegular;
     const NameConversion names = crypter_.ConvertName(Utf16FromWtf8(name), Direction::kEncrypt);
     record_.target = Wtf8FromUtf16(names.target);
@@ -80,7 +80,7 @@ class RecoveryDecisionsTest : public ::testing::Test {
   std::string EncipheredUpTo(int64_t pages) const {
     std::string bytes = contents_;
     const int64_t count = std::min(kSize, pages * kPageBytes);
-    ApplyCipher(crypter_, OP_ENCRYPT, reinterpret_cast<uint8_t*>(bytes.data()), count, 0,
+    ApplyCipher(crypter_, Direction::kEncrypt, reinterpret_cast<uint8_t*>(bytes.data()), count, 0,
                 static_cast<int32_t>(kSize));
     return bytes;
   }
