@@ -1,4 +1,5 @@
-// Crypter: the one cipher engine of the process.
+// Crypter: the cipher engine, over the keys of a run (CipherKeys) and the
+// user's extension table.
 //
 // It enciphers file names (a marker, two seed characters, the enciphered
 // body and a class character) and file contents (an additive byte cipher in
@@ -86,8 +87,8 @@ constexpr char16_t kMarker = 0x00BF;  // INVERTED QUESTION MARK
 class Crypter {
  public:
   Crypter();
-  // A copy shares the keys and has its own extension table: a run takes
-  // one so that the user's settings may change meanwhile.
+  // A copy shares the keys and has its own extension table: the walk's
+  // helper reads its copy while the user's settings stay the owner's.
   Crypter(const Crypter&) = default;
   Crypter& operator=(const Crypter&) = default;
 

@@ -183,7 +183,7 @@ class Transform {
       written = at + piece;
       const int64_t done = done_.fetch_add(piece) + piece;
       if (bytes_done_ != nullptr) bytes_done_->fetch_add(piece);
-      // The text sink belongs to the caller's thread.
+      // Progress is told on the caller's thread only.
       if (t == 0) {
         Show(done);
       }
