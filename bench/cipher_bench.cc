@@ -48,11 +48,12 @@ void TransformChunks(benchmark::State& state, bool reference) {
     for (int64_t offset = 0; offset < kBufferBytes; offset += kChunkBytes) {
       uint8_t* chunk = buffer.data() + offset;
       if (reference) {
-        testing::ReferenceTransformBuffer(crypter, chunk, kChunkBytes,
+        testing::ReferenceTransformBuffer(crypter, Direction::kEncrypt, chunk, kChunkBytes,
                                           static_cast<int32_t>(offset),
                                           static_cast<int32_t>(kBufferBytes));
       } else {
-        crypter.TransformBuffer(chunk, kChunkBytes, static_cast<int32_t>(offset),
+        crypter.TransformBuffer(Direction::kEncrypt, chunk, kChunkBytes,
+                                static_cast<int32_t>(offset),
                                 static_cast<int32_t>(kBufferBytes));
       }
     }
@@ -118,25 +119,23 @@ void BM_TransformJournaled(benchmark::State& state) {
   }
   Crypter crypter;
   crypter.SetPassword(PasswordOfLength(state.range(0)));
-  crypter.SetClass(RANGE_WHOLE);
   state::EntryRecord record;
   record.kind = state::EntryKind::kRegular;
-  record.range_bytes = crypter.GetRangeBytes();
+  record.range_bytes = RangeBytes(RangeClass::kWhole);
   record.size = kFileBytes;
   record.cipher_size = static_cast<int32_t>(kFileBytes);
   const std::u16string path = Utf16FromWtf8(TheFile().path());
-  uint32_t operation = OP_ENCRYPT;
+  Direction operation = Direction::kEncrypt;
   for (auto _ : state) {
-    crypter.m_nOperation = operation;
     record.operation = operation;
     record.id = journal->Begin(record);
     if (!journal->Commit() ||
         state::TransformJournaled(crypter, *journal, record, path, state::PreparedContents{},
-                                  nullptr, false) != state::TransformOutcome::kDone) {
+                                  nullptr) != state::TransformOutcome::kDone) {
       state.SkipWithError("transform failed");
     }
     journal->End(record.id);
-    operation = operation == OP_ENCRYPT ? OP_DECRYPT : OP_ENCRYPT;
+    operation = Opposite(operation);
   }
   state.SetBytesProcessed(state.iterations() * kFileBytes);
 }

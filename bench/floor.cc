@@ -41,13 +41,13 @@ int TransformFile(const char* path, int password_units, bool decrypt) {
   ::fstat(fd, &st);
   const int64_t size = st.st_size;
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[kPiece]);
-  const uint32_t operation = decrypt ? velmora::OP_DECRYPT : velmora::OP_ENCRYPT;
+  const velmora::Direction direction =
+      decrypt ? velmora::Direction::kDecrypt : velmora::Direction::kEncrypt;
   for (int64_t offset = 0; offset < size; offset += kPiece) {
     const int64_t count = std::min(kPiece, size - offset);
     if (::pread(fd, buffer.get(), count, offset) != count) return 1;
-    crypter.TransformBufferAs(operation, buffer.get(), static_cast<int32_t>(count),
-                              static_cast<int32_t>(offset),
-                              static_cast<int32_t>(size));
+    crypter.TransformBuffer(direction, buffer.get(), static_cast<int32_t>(count),
+                            static_cast<int32_t>(offset), static_cast<int32_t>(size));
     if (::pwrite(fd, buffer.get(), count, offset) != count) return 1;
   }
   ::close(fd);

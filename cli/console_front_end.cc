@@ -56,11 +56,6 @@ void ConsoleFrontEnd::Scan(JobHost& host) {
   scanning_ = false;
 }
 
-void ConsoleFrontEnd::SetText(const std::u16string&) {
-  // The scan and the walk say where they are with each entry.
-  if (job_ != nullptr && (scanning_ || walking_)) progress_.Show(Figures());
-}
-
 void ConsoleFrontEnd::PrintError(std::u16string_view text) {
   if (deferring_reports_) {
     ahead_.reports.push_back([this, line = std::u16string(text)] { PrintError(line); });
@@ -137,6 +132,12 @@ void ConsoleFrontEnd::WalkStarted() {
 // The figures come from the job, which the walk keeps up to date.
 void ConsoleFrontEnd::EntryStarted(int32_t, int32_t, const std::u16string&) {
   if (walking_) progress_.Show(Figures());
+}
+
+// The line's figures are the job's: a file's progress only redraws it.
+void ConsoleFrontEnd::ContentsProgressed(const std::u16string&, const std::u16string&,
+                                         const std::u16string&, int64_t, int32_t) {
+  if (walking_ && job_ != nullptr) progress_.Show(Figures());
 }
 
 void ConsoleFrontEnd::WalkEnded() {

@@ -23,7 +23,6 @@
 #include "cli/progress_line.h"
 #include "cli/signal_wait.h"
 #include "cli/terminal.h"
-#include "engine/text_sink.h"
 #include "job/job_host.h"
 #include "job/job_state.h"
 #include "job/run_progress.h"
@@ -44,7 +43,7 @@ struct ConsoleSettings {
   bool progress = false;
 };
 
-class ConsoleFrontEnd : public RunQuestions, public RunProgress, public TextSink {
+class ConsoleFrontEnd : public RunQuestions, public RunProgress {
  public:
   // |signals| (may be null) interrupts terminal reads.
   ConsoleFrontEnd(const ConsoleSettings& settings, SignalWatcher* signals);
@@ -77,10 +76,6 @@ class ConsoleFrontEnd : public RunQuestions, public RunProgress, public TextSink
   // The second line under a text about a path: "velmora-cli: PATH: reason".
   void PrintReason(const std::string& path, int error);
 
-  // TextSink: the engine's progress line, shown as the progress display's
-  // figures while a scan or a walk runs.
-  void SetText(const std::u16string& text) override;
-
   // RunQuestions.
   Answer Ask(const Question& question) override;
   void Notify(const Question& notice) override;
@@ -93,6 +88,8 @@ class ConsoleFrontEnd : public RunQuestions, public RunProgress, public TextSink
   void ScanCompleted(int32_t entries) override;
   void WalkStarted() override;
   void EntryStarted(int32_t done, int32_t total, const std::u16string& path) override;
+  void ContentsProgressed(const std::u16string& directory, const std::u16string& source,
+                          const std::u16string& target, int64_t done, int32_t size) override;
   void WalkEnded() override;
   void RunSummarized(const RunSummary& summary) override;
   void Waiting() override;

@@ -9,7 +9,6 @@
 #include "cli/left_decrypted_warning.h"
 #include "cli/options.h"
 #include "cli/session.h"
-#include "engine/crypter.h"
 #include "platform/catalogue.h"
 #include "platform/secret_memory.h"
 #include "platform/version.h"
@@ -31,7 +30,6 @@ int Print(const std::string& text, int status) {
 int main(int argc, char** argv) {
   // The password and the keys live in this process for the whole run.
   velmora::ProtectProcessMemory();
-  velmora::KeepInMemory(&velmora::TheCrypter(), sizeof(velmora::Crypter));
   velmora::BindCatalogue();
   // A closed pipe is an error to report, not a reason to vanish.
   std::signal(SIGPIPE, SIG_IGN);

@@ -15,7 +15,6 @@
 #include "cli/signal_wait.h"
 #include "cli/terminal.h"
 #include "engine/crypter.h"
-#include "engine/text_sink.h"
 #include "job/job_host.h"
 #include "job/messages.h"
 #include "job/run_job.h"
@@ -125,20 +124,6 @@ std::optional<std::u16string> FolderToScan(const std::string& directory) {
   return path;
 }
 
-// The engine's progress line goes to |sink| while this lives.
-class StatusLineScope {
- public:
-  StatusLineScope(Crypter& crypter, TextSink* sink) : crypter_(crypter) {
-    crypter_.m_pStatusWnd = sink;
-  }
-  ~StatusLineScope() { crypter_.m_pStatusWnd = nullptr; }
-  StatusLineScope(const StatusLineScope&) = delete;
-  StatusLineScope& operator=(const StatusLineScope&) = delete;
-
- private:
-  Crypter& crypter_;
-};
-
 // Applies the options over the start-up settings, reads the password ahead
 // and scans the target the desktop's path check lets through. The exit
 // status when the target is refused; none when the run may start.
@@ -205,10 +190,10 @@ int RunSession(const Options& options) {
   SignalWatcher signals;
 
   ConsoleFrontEnd front_end(SettingsFor(options), &signals);
-  JobHost host(TheCrypter());
+  Crypter crypter;
+  JobHost host(crypter);
   front_end.WatchJob(&host.job_);
   LoadStartupSettings(host);
-  const StatusLineScope status_line(host.m_crypter, &front_end);
   if (const std::optional<int> refused = ScanTarget(options, front_end, host)) {
     return *refused;
   }

@@ -12,19 +12,15 @@
 #include <algorithm>
 
 #include "engine/crypter.h"
-#include "platform/u16_format.h"
 
 namespace velmora {
 
-void Crypter::TransformBuffer(uint8_t* buffer, int32_t count, int32_t offset, int32_t size) const {
-  TransformBufferAs(m_nOperation, buffer, count, offset, size);
-}
-
-void Crypter::TransformBufferAs(uint32_t operation, uint8_t* buffer, int32_t count, int32_t offset,
-                                int32_t size) const {
-  if (count <= 0 || m_nPasswordLen <= 0) return;
-  const bool encrypt = operation == OP_ENCRYPT;
-  const uint32_t length = static_cast<uint32_t>(m_nPasswordLen);
+void Crypter::TransformBuffer(Direction direction, uint8_t* buffer, int32_t count, int32_t offset,
+                              int32_t size) const {
+  const CipherKeys& keys = *keys_;
+  if (count <= 0 || keys.empty()) return;
+  const bool encrypt = direction == Direction::kEncrypt;
+  const uint32_t length = static_cast<uint32_t>(keys.password().size());
   int64_t i = 0;
   while (i < count) {
     const int64_t at = static_cast<int64_t>(offset) + i;
@@ -37,8 +33,8 @@ void Crypter::TransformBufferAs(uint32_t operation, uint8_t* buffer, int32_t cou
     // such a run.
     const int64_t run = std::min<int64_t>({count - i, 1023 - position, kChunkBytes - in_chunk});
     uint8_t* out = buffer + i;
-    const uint8_t* stream = m_keyStream + stream_at;
-    const uint8_t* password = m_passwordBytes + password_at;
+    const uint8_t* stream = keys.key_stream() + stream_at;
+    const uint8_t* password = keys.password_bytes() + password_at;
     const uint8_t base = static_cast<uint8_t>(position);
     if (encrypt) {
       for (int64_t k = 0; k < run; ++k) {
@@ -53,18 +49,6 @@ void Crypter::TransformBufferAs(uint32_t operation, uint8_t* buffer, int32_t cou
     }
     i += run;
   }
-}
-
-void Crypter::ShowProgress(int64_t done, int32_t size) const {
-  ShowProgressOf(m_strDirectory, GetSourceName(), GetTargetName(), done, size);
-}
-
-void Crypter::ShowProgressOf(const std::u16string& directory, const std::u16string& source,
-                             const std::u16string& target, int64_t done, int32_t size) const {
-  if (m_pStatusWnd == nullptr) return;
-  m_pStatusWnd->SetText(
-      Format(u"%s\r\n%8dK/%8dK : %s  \u2192  %s",
-             {directory, done / 1024, static_cast<int64_t>(size / 1024), source, target}));
 }
 
 }  // namespace velmora

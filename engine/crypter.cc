@@ -5,22 +5,9 @@
 #include <algorithm>
 
 #include "engine/alphabet.h"
-#include "engine/crc32.h"
 
 namespace velmora {
 namespace {
-
-struct ClassRow {
-  int32_t code;
-  int32_t unsupported;
-  int32_t range_bytes;
-};
-
-constexpr ClassRow kClassTable[3] = {
-    {0, 0, 0},
-    {1, 0, kHeadRangeBytes},
-    {2, 0, kWholeRangeBytes},
-};
 
 constexpr char16_t kDefaultExtensions[][kExtensionSlotUnits] = {
     u"LZH", u"ZIP", u"RAR", u"CAB", u"TGZ", u"JPG", u"AVI", u"MPG", u"MPEG", u"WMV",
@@ -38,9 +25,21 @@ std::u16string_view SlotText(const char16_t (&slot)[kExtensionSlotUnits]) {
 
 }  // namespace
 
+int32_t RangeBytes(RangeClass range_class) {
+  switch (range_class) {
+    case RangeClass::kNameOnly:
+      return 0;
+    case RangeClass::kHead:
+      return kHeadRangeBytes;
+    case RangeClass::kWhole:
+      return kWholeRangeBytes;
+  }
+  return 0;
+}
+
 Crypter::Crypter() {
   BuildAlphabets();
-  m_markers[0][0] = kMarker;
+  markers_[0][0] = kMarker;
   int slot = 0;
   for (const char16_t* extension : kDefaultExtensions) {
     SetExtension(slot++, extension);
@@ -48,104 +47,24 @@ Crypter::Crypter() {
 }
 
 void Crypter::BuildAlphabets() {
-  m_nNameAlphabet = NameAlphabetSize();
-  m_nCodeAlphabet = CodeAlphabetSize();
+  name_alphabet_ = NameAlphabetSize();
+  code_alphabet_ = CodeAlphabetSize();
 }
 
 uint16_t Crypter::AddMod(uint16_t index, int32_t key) const {
-  const int32_t n = m_nNameAlphabet;
+  const int32_t n = name_alphabet_;
   return static_cast<uint16_t>((index + key + 256 * n) % n);
 }
 
-int32_t Crypter::GetRangeBytes() const { return kClassTable[m_wClass].range_bytes; }
-
-int32_t Crypter::IsUnsupportedClass() const { return kClassTable[m_wClass].unsupported; }
-
-int32_t Crypter::IsValidClass(uint32_t value) { return (value & 0xFFFF) < 3 ? 0 : -1; }
-
-int32_t Crypter::SetClass(uint32_t value) {
-  if (IsValidClass(value) != 0) return -1;
-  m_wClass = static_cast<uint16_t>(value & 0xFFFF);
-  return 0;
-}
-
-int32_t Crypter::SetPassword(std::u16string_view password) {
-  if (password.empty() || password.size() > kMaxPasswordUnits) return -1;
-  std::fill(std::begin(m_szPassword), std::end(m_szPassword), u'\0');
-  std::copy(password.begin(), password.end(), m_szPassword);
-  m_nPasswordLen = static_cast<int32_t>(password.size());
-  m_nBlocks = (m_nPasswordLen + 3) / 4;
-  for (int32_t k = 0; k < m_nBlocks; ++k) {
-    uint8_t name_bytes[8];
-    uint8_t data_bytes[8];
-    for (int u = 0; u < 4; ++u) {
-      const char16_t unit = m_szPassword[4 * k + u];
-      const uint16_t name_part = unit & 0xAAAA;
-      const uint16_t data_part = unit & 0x5555;
-      const std::size_t at = 2 * static_cast<std::size_t>(u);
-      name_bytes[at] = static_cast<uint8_t>(name_part);
-      name_bytes[at + 1] = static_cast<uint8_t>(name_part >> 8);
-      data_bytes[at] = static_cast<uint8_t>(data_part);
-      data_bytes[at + 1] = static_cast<uint8_t>(data_part >> 8);
-    }
-    m_nameKeys[k] = CrcUpdate(name_bytes, 8, 0xFFFFFFFFu);
-    m_dataKeys[k] = CrcUpdate(data_bytes, 8, 0xFFFFFFFFu);
-  }
-  m_nameKeys[m_nBlocks] = 0;
-  m_dataKeys[m_nBlocks] = 0;
-
-  for (uint32_t t = 0; t < 1024; ++t) {
-    uint8_t sum = 0;
-    for (int32_t j = 0; j < m_nBlocks; ++j) sum += KeyByte(m_dataKeys[j] + t);
-    m_keyStream[t] = sum;
-    m_keyStream[t + 1024] = sum;
-  }
-  // Adding the terms one by one modulo n, as a name's units are
-  // defined, is the same as adding their sum modulo n.
-  for (uint32_t t = 0; t < 512; ++t) {
-    uint32_t sum = 0;
-    for (int32_t j = 0; j < m_nBlocks; ++j) sum += KeyWord(m_nameKeys[j] + t);
-    m_nameStream[t] = static_cast<uint16_t>(sum % static_cast<uint32_t>(m_nNameAlphabet));
-  }
-  for (int32_t c = 0; c < m_nPasswordLen + 1024; ++c) {
-    m_passwordBytes[c] = static_cast<uint8_t>(m_szPassword[c % m_nPasswordLen] & 0xFF);
-  }
-  return 0;
-}
-
-void Crypter::WipeKeys() {
-  explicit_bzero(m_szPassword, sizeof m_szPassword);
-  explicit_bzero(m_nameKeys, sizeof m_nameKeys);
-  explicit_bzero(m_dataKeys, sizeof m_dataKeys);
-  explicit_bzero(m_keyStream, sizeof m_keyStream);
-  explicit_bzero(m_passwordBytes, sizeof m_passwordBytes);
-  explicit_bzero(m_nameStream, sizeof m_nameStream);
-  m_nPasswordLen = 0;
-  m_nBlocks = 0;
-}
-
-void Crypter::CopyKeysFrom(const Crypter& other) {
-  std::copy(std::begin(other.m_szPassword), std::end(other.m_szPassword), m_szPassword);
-  m_nPasswordLen = other.m_nPasswordLen;
-  m_nBlocks = other.m_nBlocks;
-  std::copy(std::begin(other.m_nameKeys), std::end(other.m_nameKeys), m_nameKeys);
-  std::copy(std::begin(other.m_dataKeys), std::end(other.m_dataKeys), m_dataKeys);
-  std::copy(std::begin(other.m_keyStream), std::end(other.m_keyStream), m_keyStream);
-  std::copy(std::begin(other.m_passwordBytes), std::end(other.m_passwordBytes), m_passwordBytes);
-  std::copy(std::begin(other.m_nameStream), std::end(other.m_nameStream), m_nameStream);
-  m_nNameAlphabet = other.m_nNameAlphabet;
-  m_nCodeAlphabet = other.m_nCodeAlphabet;
-  m_nExtMode = other.m_nExtMode;
-  std::copy(&other.m_markers[0][0], &other.m_markers[0][0] + sizeof m_markers / sizeof(char16_t),
-            &m_markers[0][0]);
-  std::copy(&other.m_extensions[0][0],
-            &other.m_extensions[0][0] + sizeof m_extensions / sizeof(char16_t),
-            &m_extensions[0][0]);
+KeyError Crypter::SetPassword(std::u16string_view password) {
+  KeysResult made = CipherKeys::Make(password);
+  if (made.ok()) keys_ = std::move(made.keys);
+  return made.error;
 }
 
 std::u16string Crypter::GetExtension(int slot) const {
   if (slot < 0 || slot >= kExtensionSlots) return {};
-  return std::u16string(SlotText(m_extensions[slot]));
+  return std::u16string(SlotText(extensions_[slot]));
 }
 
 bool Crypter::SetExtension(int slot, std::u16string_view text) {
@@ -153,18 +72,18 @@ bool Crypter::SetExtension(int slot, std::u16string_view text) {
       text.size() >= static_cast<std::size_t>(kExtensionSlotUnits)) {
     return false;
   }
-  std::fill(std::begin(m_extensions[slot]), std::end(m_extensions[slot]), u'\0');
-  std::copy(text.begin(), text.end(), m_extensions[slot]);
+  std::fill(std::begin(extensions_[slot]), std::end(extensions_[slot]), u'\0');
+  std::copy(text.begin(), text.end(), extensions_[slot]);
   return true;
 }
 
-int Crypter::FindExtension(std::u16string_view name) const {
+std::optional<int> Crypter::FindExtension(std::u16string_view name) const {
   const std::size_t dot = name.rfind(u'.');
   const bool has_extension = dot != std::u16string_view::npos;
   const std::u16string_view extension =
       has_extension ? name.substr(dot + 1) : std::u16string_view();
   for (int slot = 0; slot < kExtensionSlots; ++slot) {
-    const std::u16string_view entry = SlotText(m_extensions[slot]);
+    const std::u16string_view entry = SlotText(extensions_[slot]);
     if (entry.empty()) break;
     if (entry.find(u'*') != std::u16string_view::npos) return slot;
     if (has_extension && extension.size() == entry.size() &&
@@ -173,61 +92,31 @@ int Crypter::FindExtension(std::u16string_view name) const {
       return slot;
     }
   }
-  return -1;
+  return std::nullopt;
 }
 
-uint16_t Crypter::ClassifyName(std::u16string_view name) const {
-  if (FindExtension(name) == -1) return RANGE_WHOLE;
-  return m_nExtMode == 1 ? RANGE_HEAD : RANGE_WHOLE;
+RangeClass Crypter::ClassifyName(std::u16string_view name) const {
+  if (!FindExtension(name)) return RangeClass::kWhole;
+  return listed_extensions_ == ListedExtensions::kHeadOnly ? RangeClass::kHead : RangeClass::kWhole;
 }
 
-int Crypter::IsEncryptedName(std::u16string_view name) const {
-  if (name.empty() || CodeIndexOf(name.back()) > 2) return -1;
-  for (int slot = 0; slot < 2; ++slot) {
-    const std::u16string_view marker = SlotText(m_markers[slot]);
+bool Crypter::IsEncryptedName(std::u16string_view name) const {
+  return !name.empty() && CodeIndexOf(name.back()) <= 2 && HasMarker(name);
+}
+
+bool Crypter::HasMarker(std::u16string_view name) const {
+  for (const auto& slot : markers_) {
+    const std::u16string_view marker = SlotText(slot);
     if (marker.empty()) break;
-    if (name.substr(0, marker.size()) == marker) return slot;
+    if (name.substr(0, marker.size()) == marker) return true;
   }
-  return -1;
-}
-
-int Crypter::FindMarker() const {
-  const std::u16string_view name = m_strCipherName;
-  for (int slot = 0; slot < 2; ++slot) {
-    const std::u16string_view marker = SlotText(m_markers[slot]);
-    if (marker.empty()) break;
-    if (name.substr(0, marker.size()) == marker) return slot;
-  }
-  return -1;
+  return false;
 }
 
 std::u16string Crypter::PickMarker(uint32_t crc) const {
   uint32_t count = 0;
-  while (count < 2 && m_markers[count][0] != 0) ++count;
-  return std::u16string(SlotText(m_markers[crc % count]));
-}
-
-uint16_t Crypter::GetNameClass() const {
-  return m_strCipherName.empty() ? 0 : CodeIndexOf(m_strCipherName.back());
-}
-
-void Crypter::SetDirectory(std::u16string_view directory) { m_strDirectory = directory; }
-
-std::u16string Crypter::GetSourceName() const {
-  return m_nOperation == OP_ENCRYPT ? m_strPlainName : m_strCipherName;
-}
-
-std::u16string Crypter::GetTargetName() const {
-  return m_nOperation == OP_ENCRYPT ? m_strCipherName : m_strPlainName;
-}
-
-std::u16string Crypter::GetSourcePath() const { return m_strDirectory + u"/" + GetSourceName(); }
-
-std::u16string Crypter::GetTargetPath() const { return m_strDirectory + u"/" + GetTargetName(); }
-
-Crypter& TheCrypter() {
-  static Crypter crypter;
-  return crypter;
+  while (count < 2 && markers_[count][0] != 0) ++count;
+  return std::u16string(SlotText(markers_[crc % count]));
 }
 
 }  // namespace velmora

@@ -43,44 +43,46 @@ bool IsRestorable(const std::u16string& name) {
   return true;
 }
 
-}  // namespace
-
-std::u16string Crypter::ConvertName(std::u16string_view name, uint32_t operation) {
-  m_nOperation = operation;
-  if (operation == OP_ENCRYPT) {
-    m_strPlainName = name;
-    m_strCipherName = EncryptName();
-    return m_strCipherName;
+// The error of a deciphered name |plain| whose seed check |seed_holds| or
+// not; kNone when it may be used.
+NameError PlainNameError(const std::u16string& plain, bool seed_holds) {
+  if (plain.empty()) return NameError::kBadName;
+  if (!seed_holds) return NameError::kWrongPassword;
+  if (Wtf8Length(plain) > kMaxNameBytes || plain == u"." || plain == u"..") {
+    return NameError::kBadName;
   }
-  m_strCipherName = name;
-  m_strPlainName = DecryptName();
-  return m_strPlainName;
+  return NameError::kNone;
 }
 
-std::u16string Crypter::EncryptName() {
-  m_nError = ERR_NONE;
-  if (m_nPasswordLen <= 0) {  // no key schedule yet
-    m_nError = ERR_BAD_RANGE_CLASS;
-    return {};
+}  // namespace
+
+NameConversion Crypter::ConvertName(std::u16string_view name, Direction direction) const {
+  return direction == Direction::kEncrypt ? EncryptName(name) : DecryptName(name);
+}
+
+NameConversion Crypter::EncryptName(std::u16string_view plain) const {
+  NameConversion conversion;
+  conversion.source = plain;
+  const CipherKeys& keys = *keys_;
+  if (keys.empty()) {  // no key schedule yet
+    conversion.error = NameError::kBadRangeClass;
+    return conversion;
   }
-  std::u16string padded = m_strPlainName;
-  if (IsEncryptedName(padded) != -1) {
-    m_nError = ERR_ALREADY_ENCRYPTED;
-    return {};
+  std::u16string padded = conversion.source;
+  if (IsEncryptedName(padded)) {
+    conversion.error = NameError::kAlreadyEncrypted;
+    return conversion;
   }
   if (!IsRestorable(padded)) {
-    m_nError = ERR_UNREPRESENTABLE;
-    return {};
+    conversion.error = NameError::kUnrepresentable;
+    return conversion;
   }
   if (padded.size() < kPaddedLength) {
     padded.insert(0, kPaddedLength - padded.size(), u' ');
   }
   const uint32_t crc = NameCrc(padded);
-  if (SetClass(ClassifyName(padded)) != 0) {
-    m_nError = ERR_BAD_RANGE_CLASS;
-    return {};
-  }
-  const uint32_t n = static_cast<uint32_t>(m_nNameAlphabet);
+  conversion.range_class = ClassifyName(padded);
+  const uint32_t n = static_cast<uint32_t>(name_alphabet_);
   const uint32_t v = crc % (n * n);
   const uint32_t s0 = v / n;
   const uint32_t s1 = v % n;
@@ -91,71 +93,65 @@ std::u16string Crypter::EncryptName() {
   for (std::size_t i = 0; i < padded.size(); ++i) {
     uint16_t x = NameIndexOf(padded[i]);
     const uint32_t position = static_cast<uint32_t>(i);
-    x = AddMod(x, m_nameStream[(position + v) & 511u]);
-    x = AddMod(x, m_szPassword[i % m_nPasswordLen]);
+    x = AddMod(x, keys.name_stream(position + v));
+    x = AddMod(x, keys.password()[i % keys.password().size()]);
     result.push_back(NameCharAt(x));
   }
-  result.push_back(CodeCharAt(m_wClass));
+  result.push_back(CodeCharAt(static_cast<uint16_t>(conversion.range_class)));
 
   if (result.size() > static_cast<std::size_t>(kMaxPathUnits) ||
       Wtf8Length(result) > kMaxNameBytes) {
-    m_nError = ERR_NAME_TOO_LONG;
-    return {};
+    conversion.error = NameError::kNameTooLong;
+    return conversion;
   }
-  return result;
+  conversion.target = std::move(result);
+  return conversion;
 }
 
-int32_t Crypter::CipherNameError() {
-  const std::u16string& name = m_strCipherName;
-  if (FindMarker() == -1) return ERR_NOT_ENCRYPTED;
+NameError Crypter::CipherNameError(std::u16string_view name) const {
+  if (!HasMarker(name)) return NameError::kNotEncrypted;
   // A marked name whose bytes were not UTF-8 was never made by the cipher.
-  if (name.size() < 2 || HasEscapedBytes(name)) return ERR_BAD_NAME;
-  if (SetClass(GetNameClass()) != 0) return ERR_BAD_CLASS_CHAR;
-  if (IsUnsupportedClass() > 0) return ERR_UNSUPPORTED_CLASS;
-  if (m_nPasswordLen <= 0) return ERR_BAD_RANGE_CLASS;  // no key schedule yet
-  return ERR_NONE;
+  if (name.size() < 2 || HasEscapedBytes(name)) return NameError::kBadName;
+  if (CodeIndexOf(name.back()) > static_cast<uint16_t>(RangeClass::kWhole)) {
+    return NameError::kBadClassChar;
+  }
+  if (keys_->empty()) return NameError::kBadRangeClass;  // no key schedule yet
+  return NameError::kNone;
 }
 
-std::u16string Crypter::DecryptName() {
-  m_nError = CipherNameError();
-  if (m_nError != ERR_NONE) return {};
-  const std::u16string& name = m_strCipherName;
-  const std::u16string_view rest = std::u16string_view(name).substr(1, name.size() - 2);
+NameConversion Crypter::DecryptName(std::u16string_view name) const {
+  NameConversion conversion;
+  conversion.source = name;
+  conversion.error = CipherNameError(name);
+  if (!conversion.ok()) return conversion;
+  conversion.range_class = static_cast<RangeClass>(CodeIndexOf(name.back()));
+  const std::u16string_view rest = name.substr(1, name.size() - 2);
   const char16_t seed0 = rest.size() > 0 ? rest[0] : u'\0';
   const char16_t seed1 = rest.size() > 1 ? rest[1] : u'\0';
   const std::u16string_view body = rest.substr(std::min<std::size_t>(2, rest.size()));
 
-  const uint32_t n = static_cast<uint32_t>(m_nNameAlphabet);
+  const CipherKeys& keys = *keys_;
+  const uint32_t n = static_cast<uint32_t>(name_alphabet_);
   const uint32_t v = n * NameIndexOf(seed0) + NameIndexOf(seed1);
   std::u16string padded;
   padded.reserve(body.size());
   for (std::size_t i = 0; i < body.size(); ++i) {
     uint16_t x = NameIndexOf(body[i]);
     const uint32_t position = static_cast<uint32_t>(i);
-    x = AddMod(x, -static_cast<int32_t>(m_nameStream[(position + v) & 511u]));
-    x = AddMod(x, -static_cast<int32_t>(m_szPassword[i % m_nPasswordLen]));
+    x = AddMod(x, -static_cast<int32_t>(keys.name_stream(position + v)));
+    x = AddMod(x, -static_cast<int32_t>(keys.password()[i % keys.password().size()]));
     padded.push_back(NameCharAt(x));
   }
 
   std::size_t first = 0;
   while (first < padded.size() && IsNameWhiteSpace(padded[first])) ++first;
   std::u16string result = padded.substr(first);
-  if (result.empty()) {
-    m_nError = ERR_BAD_NAME;
-    return {};
-  }
   // The seed characters carry the CRC of the plain name: a wrong password,
   // or a plain name that only looks enciphered, gives a name that fails this
   // test, and renaming to it would lose the real name for good.
-  if (NameCrc(padded) % (n * n) != v) {
-    m_nError = ERR_WRONG_PASSWORD;
-    return {};
-  }
-  if (Wtf8Length(result) > kMaxNameBytes || result == u"." || result == u"..") {
-    m_nError = ERR_BAD_NAME;
-    return {};
-  }
-  return result;
+  conversion.error = PlainNameError(result, NameCrc(padded) % (n * n) == v);
+  if (conversion.ok()) conversion.target = std::move(result);
+  return conversion;
 }
 
 }  // namespace velmora

@@ -17,7 +17,8 @@ ContentResult TransformEntryContents(const Crypter& crypter, state::Journal& jou
                                      const Folder& folder, const EntryIntent& intent,
                                      InPlaceFile& file, const FileStatus& status,
                                      const std::u16string& target, bool granted,
-                                     std::atomic<int64_t>* bytes_done, bool show_progress) {
+                                     std::atomic<int64_t>* bytes_done,
+                                     const state::TransformProgress& progress) {
   ContentResult result;
   // A file opened ahead is looked at again: it may have changed since.
   FileStatus now = file.StatusAtOpen();
@@ -31,7 +32,7 @@ ContentResult TransformEntryContents(const Crypter& crypter, state::Journal& jou
   contents.file = &file;
   const int64_t bytes_before = bytes_done != nullptr ? bytes_done->load() : 0;
   result.transformed = state::TransformJournaled(crypter, journal, intent.record, u"", contents,
-                                                 bytes_done, show_progress);
+                                                 bytes_done, progress);
   result.failure = file.FirstFailure();
 
   // Appended, truncated or replaced meanwhile: the bytes written are put
@@ -42,11 +43,11 @@ ContentResult TransformEntryContents(const Crypter& crypter, state::Journal& jou
       (!folder.Status(target, &named) || named.device != status.device ||
        named.inode != status.inode || named.size != status.size)) {
     state::EntryRecord back = intent.record;
-    back.operation = back.operation == OP_ENCRYPT ? OP_DECRYPT : OP_ENCRYPT;
+    back.operation = Opposite(back.operation);
     contents.durable_digests.clear();
     contents.bytes.clear();
     result.transformed =
-        state::TransformJournaled(crypter, journal, back, u"", contents, nullptr, show_progress);
+        state::TransformJournaled(crypter, journal, back, u"", contents, nullptr, progress);
     if (bytes_done != nullptr) bytes_done->store(bytes_before);
     if (result.transformed == state::TransformOutcome::kDone) {
       file.RestoreStatus(status, granted);

@@ -1,8 +1,8 @@
 // The content part of an entry's operation, once the entry carries its new
 // name: the file checked against the status it was recorded from,
 // transformed under the journal, checked again and its mode and times put
-// back. It asks nothing and leaves the crypter's names alone, so the walk
-// may hand it to another thread and take the result later.
+// back. It asks nothing, so the walk may hand it to another thread and take
+// the result later.
 #ifndef VELMORA_JOB_ENTRY_CONTENTS_H_
 #define VELMORA_JOB_ENTRY_CONTENTS_H_
 
@@ -34,12 +34,13 @@ struct ContentResult {
 // Transforms |file|, the entry |target| of |folder| whose intention is
 // |intent| and whose status was |status|; |granted| when owner read and
 // write permission was added to open it (it is taken away again).
-// |bytes_done| and |show_progress| as for state::TransformJournaled.
+// |bytes_done| and |progress| as for state::TransformJournaled.
 ContentResult TransformEntryContents(const Crypter& crypter, state::Journal& journal,
                                      const Folder& folder, const EntryIntent& intent,
                                      InPlaceFile& file, const FileStatus& status,
                                      const std::u16string& target, bool granted,
-                                     std::atomic<int64_t>* bytes_done, bool show_progress);
+                                     std::atomic<int64_t>* bytes_done,
+                                     const state::TransformProgress& progress);
 
 }  // namespace velmora
 

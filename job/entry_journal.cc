@@ -23,16 +23,16 @@ bool SameEntry(const state::EntryRecord& a, const state::EntryRecord& b) {
          a.source == b.source && a.target == b.target;
 }
 
-// The record of an entry; |range_bytes| from the crypter's class for it.
-state::EntryRecord MakeRecord(const JobHost& host, const Folder& folder,
-                              const std::u16string& source, const std::u16string& target,
-                              int32_t range_bytes, const FileStatus& status) {
+}  // namespace
+
+state::EntryRecord MakeEntryRecord(const JobHost& host, const Folder& folder,
+                                   const NameConversion& names, const FileStatus& status) {
   state::EntryRecord r;
-  r.operation = static_cast<uint32_t>(host.job_.mode);
+  r.operation = static_cast<Direction>(host.job_.mode);
   r.kind = status.is_regular     ? state::EntryKind::kRegular
            : status.is_directory ? state::EntryKind::kDirectory
                                  : state::EntryKind::kOther;
-  r.range_bytes = range_bytes;
+  r.range_bytes = names.range_bytes();
   r.size = status.size;
   // Files of 2 GiB or more use the largest range as their key size, the
   // same on both sides of the cipher.
@@ -45,56 +45,47 @@ state::EntryRecord MakeRecord(const JobHost& host, const Folder& folder,
   // The real path, so that a record names the folder whatever the working
   // folder or the spelling of the next run.
   r.folder = folder.RealPath();
-  r.source = Wtf8FromUtf16(source);
-  r.target = Wtf8FromUtf16(target);
+  r.source = Wtf8FromUtf16(names.source);
+  r.target = Wtf8FromUtf16(names.target);
   return r;
 }
 
-}  // namespace
-
-state::EntryRecord MakeEntryRecord(const JobHost& host, const Folder& folder,
-                                   const std::u16string& source, const std::u16string& target,
-                                   const FileStatus& status) {
-  return MakeRecord(host, folder, source, target, host.m_crypter.GetRangeBytes(), status);
-}
-
-void IntentBatch::Prepare(JobHost& host, const Folder& folder, const std::u16string& directory,
-                          std::vector<std::u16string> names, Crypter& crypter,
-                          HelperThread* helper) {
+void IntentBatch::Prepare(JobHost& host, const Folder& folder, std::vector<std::u16string> names,
+                          const Crypter& crypter, HelperThread* helper) {
   WaitRecorded();
   durable_ = false;
+  conversions_.clear();
   folder.RealPath();  // read once here: the helper only reads it
   if (helper == nullptr) {
-    Record(host, folder, directory, names, crypter);
+    Record(host, folder, names, crypter);
     return;
   }
   recording_on_ = helper;
-  helper->Start([this, &host, &folder, directory, &crypter, names = std::move(names)] {
-    Record(host, folder, directory, names, crypter);
+  helper->Start([this, &host, &folder, &crypter, names = std::move(names)] {
+    Record(host, folder, names, crypter);
   });
 }
 
-void IntentBatch::Record(const JobHost& host, const Folder& folder, const std::u16string& directory,
-                         const std::vector<std::u16string>& names, Crypter& crypter) {
+void IntentBatch::Record(const JobHost& host, const Folder& folder,
+                         const std::vector<std::u16string>& names, const Crypter& crypter) {
   int64_t kept = 0;
-  crypter.SetDirectory(directory);
   for (const std::u16string& name : names) {
-    crypter.ConvertName(name, static_cast<uint32_t>(host.job_.mode));
-    if (crypter.m_nError != ERR_NONE) continue;
-    const std::u16string source = crypter.GetSourceName();
-    const std::u16string target = crypter.GetTargetName();
+    const NameConversion& conversion = conversions_[name] =
+        crypter.ConvertName(name, static_cast<Direction>(host.job_.mode));
+    if (!conversion.ok()) continue;
+    const std::u16string& source = conversion.source;
     FileStatus status{};
     if (!folder.Status(source, &status) || !SameMount(status, host.tree_status_) ||
         status.links > 1) {
       continue;  // left to the entry's own checks
     }
-    EntryIntent intent{MakeRecord(host, folder, source, target, crypter.GetRangeBytes(), status),
+    EntryIntent intent{MakeEntryRecord(host, folder, conversion, status),
                        status,
                        false,
                        nullptr,
                        {},
                        source,
-                       target};
+                       conversion.target};
     const int64_t end = std::min<int64_t>(intent.record.range_bytes, status.size);
     // Opened now, the file serves its transform too: one open, one read.
     // Files the owner may not write keep their mode until their turn.
@@ -171,6 +162,12 @@ bool IntentBatch::TakeOpened(const std::u16string& name, EntryIntent* intent) {
   return true;
 }
 
+NameConversion IntentBatch::Conversion(const JobHost& host, const std::u16string& name) const {
+  const auto it = conversions_.find(name);
+  if (it != conversions_.end()) return it->second;
+  return host.m_crypter.ConvertName(name, static_cast<Direction>(host.job_.mode));
+}
+
 bool IntentBatch::PreparedStatus(const std::u16string& name, FileStatus* status) const {
   const auto it = prepared_.find(name);
   if (it == prepared_.end()) return false;
@@ -182,6 +179,7 @@ void IntentBatch::Clear(JobHost& host) {
   WaitRecorded();
   for (const auto& [name, intent] : prepared_) host.journal_->End(intent.record.id);
   prepared_.clear();
+  conversions_.clear();
 }
 
 }  // namespace velmora

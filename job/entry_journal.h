@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/crypter.h"
 #include "job/job_host.h"
 #include "platform/file_system.h"
 #include "platform/folder.h"
@@ -38,27 +39,25 @@ struct EntryIntent {
   std::u16string target;
 };
 
-// The record of renaming |source| to |target| in |folder| and transforming
-// it over the crypter's current class range, for an entry whose status is
+// The record of renaming an entry of |folder| as |names| says and
+// transforming it over their class range, for an entry whose status is
 // |status|.
 state::EntryRecord MakeEntryRecord(const JobHost& host, const Folder& folder,
-                                   const std::u16string& source, const std::u16string& target,
-                                   const FileStatus& status);
+                                   const NameConversion& names, const FileStatus& status);
 
 // The intentions of one batch of entries of one folder, each known by its
 // name in that folder.
 class IntentBatch {
  public:
   // Records the intentions of the entries |names| (not yet processed) of
-  // |folder|, at |directory|, and starts making them durable with one
-  // flush, on the journal's thread. Entries whose name does not convert
-  // with |crypter| (one with the run's keys) are left out: nothing will be
-  // done to them. With |helper|, all of it is done there while the caller
+  // |folder|, and starts making them durable with one flush, on the
+  // journal's thread. Entries whose name does not convert with |crypter|
+  // (one with the run's keys) get no intention: nothing will be done to
+  // them but ask about their refusal. With |helper|, all of it is done there while the caller
   // goes on; |folder| and |crypter| must then outlive the batch's next
-  // WaitRecorded(), WaitDurable() or Clear(), and |crypter| must be no
-  // other thread's.
-  void Prepare(JobHost& host, const Folder& folder, const std::u16string& directory,
-               std::vector<std::u16string> names, Crypter& crypter, HelperThread* helper = nullptr);
+  // WaitRecorded(), WaitDurable() or Clear().
+  void Prepare(JobHost& host, const Folder& folder, std::vector<std::u16string> names,
+               const Crypter& crypter, HelperThread* helper = nullptr);
 
   // Waits until the prepared intentions are durable. Where the flush
   // failed nothing stays prepared: each entry then records itself, and its
@@ -79,6 +78,11 @@ class IntentBatch {
   // when there is none. Only after WaitDurable().
   bool PreparedStatus(const std::u16string& name, FileStatus* status) const;
 
+  // The conversion of the entry |name| in the run's direction: the one the
+  // batch made when it recorded it, else made now. Only after
+  // WaitDurable().
+  NameConversion Conversion(const JobHost& host, const std::u16string& name) const;
+
   // Ends the intentions not taken: nothing was done to those entries.
   void Clear(JobHost& host);
 
@@ -88,9 +92,11 @@ class IntentBatch {
 
  private:
   // The part of Prepare() that may run on a helper.
-  void Record(const JobHost& host, const Folder& folder, const std::u16string& directory,
-              const std::vector<std::u16string>& names, Crypter& crypter);
+  void Record(const JobHost& host, const Folder& folder, const std::vector<std::u16string>& names,
+              const Crypter& crypter);
   std::unordered_map<std::u16string, EntryIntent> prepared_;  // by name
+  // Every name of the batch, converted once, refusals included.
+  std::unordered_map<std::u16string, NameConversion> conversions_;
   uint64_t ticket_ = 0;
   bool durable_ = false;
   HelperThread* recording_on_ = nullptr;

@@ -29,16 +29,17 @@ uint64_t LinksInside(const JobHost& host, const FileStatus& status) {
 
 // True when |name| is in the state the run asks for because the repair
 // before the run just put it back there: done, not a problem.
-bool RepairedToRequestedState(const JobHost& host, const Folder& folder, int32_t error,
+bool RepairedToRequestedState(const JobHost& host, const Folder& folder, NameError error,
                               const std::u16string& name) {
-  const int32_t requested_already = host.job_.mode == 0 ? ERR_ALREADY_ENCRYPTED : ERR_NOT_ENCRYPTED;
+  const NameError requested_already =
+      host.job_.mode == 0 ? NameError::kAlreadyEncrypted : NameError::kNotEncrypted;
   FileStatus status{};
   return error == requested_already && !host.repaired_inodes_.empty() &&
          folder.Status(name, &status) && host.repaired_inodes_.count(status.inode) != 0;
 }
 
 // Reads the status of |source| (the entry |name| of |folder|, at
-// |directory|, as the crypter spells it), or takes it from what |intents|
+// |directory|, as its conversion spells it), or takes it from what |intents|
 // recorded ahead, and checks that the entry may be taken on. A finished
 // outcome when not.
 std::optional<EntryOutcome> CheckEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
@@ -98,9 +99,13 @@ EntryOutcome TransformRenamed(JobHost& host, const Folder& folder, const Renamed
     if (granted) ChangeMode(folder, target, status, status.mode);
     return GiveBack(host, folder, entry, text::kOpenFailed, false);
   }
+  RunProgress& shown = *host.progress_;
+  const state::TransformProgress progress = [&shown, &entry](int64_t done, int32_t size) {
+    shown.ContentsProgressed(entry.directory, entry.source, entry.target, done, size);
+  };
   const ContentResult contents =
       TransformEntryContents(host.m_crypter, *host.journal_, folder, intent, *file, status, target,
-                             granted, &host.job_.bytes_done, true);
+                             granted, &host.job_.bytes_done, progress);
   return FinishContents(host, folder, entry, contents, true, false);
 }
 
@@ -108,26 +113,22 @@ EntryOutcome TransformRenamed(JobHost& host, const Folder& folder, const Renamed
 // |intents| holds what was recorded ahead for the entry.
 EntryOutcome AttemptEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
                           const std::u16string& directory, const std::u16string& name) {
-  Crypter& crypter = host.m_crypter;
   state::Journal& journal = *host.journal_;
-  crypter.SetDirectory(directory);
-  crypter.ConvertName(name, static_cast<uint32_t>(host.job_.mode));
-  if (crypter.m_nError != ERR_NONE) {
-    if (RepairedToRequestedState(host, folder, crypter.m_nError, name)) {
+  const NameConversion names = intents.Conversion(host, name);
+  if (!names.ok()) {
+    if (RepairedToRequestedState(host, folder, names.error, name)) {
       return {EntryStep::kFinished, EntryResult::kDone};
     }
-    return {EntryStep::kFinished,
-            PromptProblem(host, crypter.m_nError, crypter.GetDirectory(), crypter.GetSourceName())};
+    return {EntryStep::kFinished, PromptProblem(host, names.error, directory, names.source)};
   }
-  const std::u16string source = crypter.GetSourceName();
-  const std::u16string target = crypter.GetTargetName();
+  const std::u16string& source = names.source;
+  const std::u16string& target = names.target;
   FileStatus status{};
   if (const auto refused = CheckEntry(host, intents, folder, directory, name, source, &status)) {
     return *refused;
   }
   // Recorded, and durable, before the entry changes.
-  const EntryIntent intent =
-      intents.Take(host, name, MakeEntryRecord(host, folder, source, target, status));
+  const EntryIntent intent = intents.Take(host, name, MakeEntryRecord(host, folder, names, status));
   const uint64_t id = intent.record.id;
   // The times from before anything of this run looked at the file.
   status.access_time = intent.record.access_time;
@@ -164,8 +165,8 @@ bool HandOverEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
     host.journal_->End(intent.record.id);
     return false;
   }
-  host.m_crypter.ShowProgressOf(directory, intent.source, intent.target, 0,
-                                intent.record.cipher_size);
+  host.progress_->ContentsProgressed(directory, intent.source, intent.target, 0,
+                                     intent.record.cipher_size);
   RenamedFile file{name,
                    directory,
                    intent.source,

@@ -11,42 +11,45 @@ struct Problem {
   Icon icon;
 };
 
-Problem ProblemFor(int32_t code) {
-  switch (code) {
-    case ERR_WRONG_PASSWORD:
+Problem ProblemFor(NameError error) {
+  switch (error) {
+    case NameError::kWrongPassword:
       return {text::kWrongPassword, Icon::kError};
-    case ERR_UNREPRESENTABLE:
+    case NameError::kUnrepresentable:
       return {text::kUnrepresentableName, Icon::kError};
-    case ERR_BAD_CLASS_CHAR:
-    case ERR_BAD_NAME:
+    case NameError::kBadClassChar:
+    case NameError::kBadName:
       return {text::kInvalidName, Icon::kError};
-    case ERR_ALREADY_ENCRYPTED:
+    case NameError::kAlreadyEncrypted:
       return {text::kAlreadyEncrypted, Icon::kWarning};
-    case ERR_NAME_TOO_LONG:
+    case NameError::kNameTooLong:
       return {text::kNameTooLong, Icon::kError};
-    case ERR_NOT_ENCRYPTED:
+    case NameError::kNotEncrypted:
       return {text::kNotEncrypted, Icon::kWarning};
-    case ERR_UNSUPPORTED_CLASS:
+    case NameError::kUnsupportedClass:
       return {text::kUnsupportedVersion, Icon::kError};
-    default:
-      return {text::kUnexpectedError, Icon::kError};
+    case NameError::kNone:
+    case NameError::kBadRangeClass:
+      break;
   }
+  return {text::kUnexpectedError, Icon::kError};
 }
 
 }  // namespace
 
-EntryResult PromptProblem(JobHost& host, int32_t code, const std::u16string& directory,
+EntryResult PromptProblem(JobHost& host, NameError error, const std::u16string& directory,
                           const std::u16string& name) {
-  const bool known = code >= 0 && code < 10;
-  if (code == ERR_WRONG_PASSWORD) ++host.job_.wrong_password;
+  const int32_t code = ProblemCode(error);
+  const bool known = code >= 0 && code < kNameErrorCount;
+  if (error == NameError::kWrongPassword) ++host.job_.wrong_password;
   if (known && host.job_.dont_show_again[code] == 1) return EntryResult::kSkipped;
   // The exit pass encrypts what the temporary decryption deciphered; an
   // entry it left enciphered (skipped, or after a stop) is as it should be.
-  if (code == ERR_ALREADY_ENCRYPTED && host.job_.exit_pass == 1) {
+  if (error == NameError::kAlreadyEncrypted && host.job_.exit_pass == 1) {
     ++host.job_.already_enciphered;
     return EntryResult::kSkipped;
   }
-  const Problem problem = ProblemFor(code);
+  const Problem problem = ProblemFor(error);
   // Yes passes over the entry: an exit pass nobody attends takes it.
   RunQuestions& questions = *host.questions_;
   const Answer answer = questions.Ask(

@@ -7,14 +7,15 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/crypter.h"
 #include "job/job_host.h"
 
 namespace velmora {
 
-// |code| is the name conversion's error code (1 to 9); |directory| and
-// |name| name the entry as it is on disk. Returns kSkipped or kAbortRun, never
-// kDone. Asks host.questions_. Nothing on disk is touched.
-EntryResult PromptProblem(JobHost& host, int32_t code, const std::u16string& directory,
+// |error| is the name conversion's refusal (not kNone); |directory| and
+// |name| name the entry as it is on disk. Returns kSkipped or kAbortRun,
+// never kDone. Asks host.questions_. Nothing on disk is touched.
+EntryResult PromptProblem(JobHost& host, NameError error, const std::u16string& directory,
                           const std::u16string& name);
 
 }  // namespace velmora

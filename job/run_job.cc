@@ -148,9 +148,8 @@ bool RepairInterruptedRun(JobHost& host, state::PendingRepair& repair) {
   return true;
 }
 
-bool Deciphers(Crypter& crypter, const std::u16string& name) {
-  crypter.ConvertName(name, OP_DECRYPT);
-  return crypter.m_nError == ERR_NONE;
+bool Deciphers(const Crypter& crypter, const std::u16string& name) {
+  return crypter.ConvertName(name, Direction::kDecrypt).ok();
 }
 
 // A mistyped password can decipher every name shorter than it: past a
@@ -246,7 +245,9 @@ bool PrepareRun(JobHost& host, const RunRequest& request) {
   if (!TakeTarget(host, request)) return false;
 
   job.mode = request.operation == Operation::kEncrypt ? 0 : 1;
-  crypter.m_nExtMode = static_cast<uint32_t>(request.extension_rule);
+  crypter.set_listed_extensions(request.extension_rule == ExtensionRule::kHeadOfListed
+                                    ? ListedExtensions::kHeadOnly
+                                    : ListedExtensions::kWhole);
   if (request.exit_pass) {
     // Normally the temporary decryption's journal; a fresh one otherwise.
     if (host.journal_ == nullptr) {
@@ -285,10 +286,10 @@ bool PrepareRun(JobHost& host, const RunRequest& request) {
 }
 
 // True when |plain|, once enciphered, checks every unit of the password.
-bool NameWillCoverPassword(Crypter& crypter, const std::u16string& plain) {
+bool NameWillCoverPassword(const Crypter& crypter, const std::u16string& plain) {
   if (plain.empty()) return false;
-  const std::u16string cipher_name = crypter.ConvertName(plain, OP_ENCRYPT);
-  return crypter.m_nError == ERR_NONE && state::NameCoversPassword(crypter, cipher_name);
+  const NameConversion cipher = crypter.ConvertName(plain, Direction::kEncrypt);
+  return cipher.ok() && state::NameCoversPassword(crypter, cipher.target);
 }
 
 // Binds the tree to its password's record. The tree is enciphered either

@@ -38,6 +38,11 @@ class RunProgress {
   // The walk is on the entry at |path| (a full path), with |done| of the
   // |total| entries the scan found done.
   virtual void EntryStarted(int32_t done, int32_t total, const std::u16string& path) = 0;
+  // The contents of the entry |source| in |directory| (a full path),
+  // renamed |target|, are transformed up to |done| of its |size| key
+  // bytes; told at the start of the file, as it goes and at its end.
+  virtual void ContentsProgressed(const std::u16string& directory, const std::u16string& source,
+                                  const std::u16string& target, int64_t done, int32_t size) = 0;
   virtual void WalkEnded() = 0;
   // How the walk ended; told before the summary notice.
   virtual void RunSummarized(const RunSummary& summary) = 0;

@@ -45,7 +45,7 @@ bool CountEntry(JobHost& host, const std::u16string& directory, const std::u16st
                 const FileStatus& status, std::vector<std::u16string>* folders) {
   JobState& job = host.job_;
   const Crypter& crypter = host.m_crypter;
-  const bool enciphered = crypter.IsEncryptedName(name) != -1;
+  const bool enciphered = crypter.IsEncryptedName(name);
   if (enciphered) {
     ++job.scan_encrypted;
     if (name.size() > job.scan_longest_name.size()) job.scan_longest_name = name;
@@ -74,7 +74,7 @@ bool CountEntry(JobHost& host, const std::u16string& directory, const std::u16st
   }
   // Only a file that gets the head class is exempt: enciphered whole, a
   // larger one would keep everything past the limit plain.
-  const bool head_only = host.ext_rule_ == 1 && crypter.FindExtension(name) != -1;
+  const bool head_only = host.ext_rule_ == 1 && crypter.FindExtension(name).has_value();
   if (head_only || status.size <= kWholeFileLimit || enciphered) return true;
   RefuseFile(host, Format(text::kFileOverWholeLimit, {kWholeFileLimitMiB}), directory, name);
   return false;

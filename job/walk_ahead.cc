@@ -5,23 +5,22 @@
 #include <vector>
 
 #include "job/entry_path.h"
-#include "platform/secret_memory.h"
 
 namespace velmora {
 namespace {
 
 // Records the entries of |entries| from |first| on, one batch of them, into
 // |batch| (on |helper| when given).
-void PrepareBatch(JobHost& host, const Folder& folder, const std::u16string& directory,
-                  const FolderListing& entries, std::size_t first, IntentBatch& batch,
-                  Crypter& names, HelperThread* helper) {
+void PrepareBatch(JobHost& host, const Folder& folder, const FolderListing& entries,
+                  std::size_t first, IntentBatch& batch, const Crypter& names,
+                  HelperThread* helper) {
   std::vector<std::u16string> names_in_batch;
   const std::size_t end = std::min(entries.size(), first + kBatchEntries);
   for (std::size_t next = first; next < end; ++next) {
     if (!entries.LeftAlone(next)) names_in_batch.emplace_back(entries.Name(next));
   }
   if (!names_in_batch.empty()) {
-    batch.Prepare(host, folder, directory, std::move(names_in_batch), names, helper);
+    batch.Prepare(host, folder, std::move(names_in_batch), names, helper);
   }
 }
 
@@ -34,17 +33,13 @@ bool HasFolders(const FolderListing& entries) {
 
 }  // namespace
 
-WalkAhead::WalkAhead(JobHost& host) : host_(host), names_(std::make_unique<Crypter>()) {
-  names_->CopyKeysFrom(host.m_crypter);
-  KeepInMemory(names_.get(), sizeof(Crypter));
-}
+WalkAhead::WalkAhead(JobHost& host) : host_(host), names_(host.m_crypter) {}
 
 WalkAhead::~WalkAhead() {
   intents_.Clear(host_);
   next_intents_.Clear(host_);
   Drop();
   helper_.Wait();
-  names_->WipeKeys();
 }
 
 void WalkAhead::SetNext(const Folder& parent, const std::u16string& path,
@@ -93,8 +88,7 @@ void WalkAhead::RecordNextList() {
   // The run stopped meanwhile: nothing more is recorded.
   if (stopping_.load(std::memory_order_relaxed)) return;
   if (!ahead_.folder->Status(&ahead_status_)) return;
-  PrepareBatch(host_, *ahead_.folder, ahead_.directory, *ahead_.entries, 0, ahead_batch_, *names_,
-               nullptr);
+  PrepareBatch(host_, *ahead_.folder, *ahead_.entries, 0, ahead_batch_, names_, nullptr);
   ahead_batch_for_ = ahead_.folder;
 }
 
@@ -134,12 +128,12 @@ void WalkAhead::FirstBatch(const Folder& folder, const std::u16string& directory
   EndAhead();
   // Recorded here and now, with the walk's own crypter: the walk waits for
   // this batch anyway.
-  PrepareBatch(host_, folder, directory, entries, 0, batch, host_.m_crypter, nullptr);
+  PrepareBatch(host_, folder, entries, 0, batch, host_.m_crypter, nullptr);
 }
 
-void WalkAhead::NextBatch(const Folder& folder, const std::u16string& directory,
-                          const FolderListing& entries, std::size_t first, IntentBatch& batch) {
-  PrepareBatch(host_, folder, directory, entries, first, batch, *names_, &helper_);
+void WalkAhead::NextBatch(const Folder& folder, const FolderListing& entries, std::size_t first,
+                          IntentBatch& batch) {
+  PrepareBatch(host_, folder, entries, first, batch, names_, &helper_);
 }
 
 void WalkAhead::BeginBatch(const Folder& folder, const std::u16string& directory,
@@ -150,7 +144,7 @@ void WalkAhead::BeginBatch(const Folder& folder, const std::u16string& directory
   next_intents_.WaitRecorded();
   std::swap(intents_, next_intents_);
   if (index + kBatchEntries < entries.size()) {
-    NextBatch(folder, directory, entries, index + kBatchEntries, next_intents_);
+    NextBatch(folder, entries, index + kBatchEntries, next_intents_);
   } else {
     StartNextList();
   }

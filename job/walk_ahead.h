@@ -1,6 +1,7 @@
 // What a walk prepares ahead of the entries' turn, so that the journal's
 // flushes overlap the work instead of holding it up. On one helper thread,
-// with its own copy of the run's keys:
+// with the run's keys (shared, read only) and its own copy of the
+// extension table:
 //  - the next batch of a folder's intentions, recorded while the current
 //    batch is worked through;
 //  - the folder whose list comes next, listed and its first batch
@@ -41,7 +42,7 @@ class WalkAhead {
  public:
   // The host's crypter must hold the run's keys.
   explicit WalkAhead(JobHost& host);
-  ~WalkAhead();  // ends the intentions not taken and wipes the key copy
+  ~WalkAhead();  // ends the intentions not taken
   WalkAhead(const WalkAhead&) = delete;
   WalkAhead& operator=(const WalkAhead&) = delete;
 
@@ -83,8 +84,8 @@ class WalkAhead {
                   const FolderListing& entries, IntentBatch& batch);
   // Starts recording the batch from |first| on into |batch|, empty, on
   // the helper; |folder| and |entries| must outlive its recording.
-  void NextBatch(const Folder& folder, const std::u16string& directory,
-                 const FolderListing& entries, std::size_t first, IntentBatch& batch);
+  void NextBatch(const Folder& folder, const FolderListing& entries, std::size_t first,
+                 IntentBatch& batch);
   // The current list is at its last batch: starts on the next list.
   void StartNextList();
   // The run stops: whatever was prepared for a next list is ended.
@@ -105,8 +106,8 @@ class WalkAhead {
   void EndAhead();  // what was prepared for the list after the current one
 
   JobHost& host_;
-  std::unique_ptr<Crypter> names_;  // the helper's; in locked memory
-  NextList next_;                   // the walk's
+  const Crypter names_;  // the helper's: the run's keys, shared
+  NextList next_;        // the walk's
   // Written on the helper; read only after WaitForHelper().
   NextList ahead_;
   IntentBatch ahead_batch_;

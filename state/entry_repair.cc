@@ -16,7 +16,7 @@ std::u16string Wide(const std::string& bytes) { return Utf16FromWtf8(bytes); }
 
 }  // namespace
 
-EntryRepair::EntryRepair(Crypter& crypter, const RecordedEntry& entry, std::string folder)
+EntryRepair::EntryRepair(const Crypter& crypter, const RecordedEntry& entry, std::string folder)
     : crypter_(crypter), entry_(entry), r_(entry.record), folder_(std::move(folder)) {}
 
 EntryVerdict EntryRepair::Run() {
@@ -92,13 +92,13 @@ EntryRepair::PageState EntryRepair::Classify(const uint8_t* bytes, int64_t count
                                              uint64_t digest) {
   // The digest is of the enciphered form: as is when the page is
   // enciphered, after enciphering when it is plain.
-  const bool encrypt = r_.operation == OP_ENCRYPT;
+  const bool encrypt = r_.operation == Direction::kEncrypt;
   if (PageDigest(bytes, count) == digest) {
     return encrypt ? PageState::kNew : PageState::kOld;
   }
   uint8_t enciphered[kPageBytes];
   std::copy(bytes, bytes + count, enciphered);
-  ApplyCipher(crypter_, OP_ENCRYPT, enciphered, count, offset, r_.cipher_size);
+  ApplyCipher(crypter_, Direction::kEncrypt, enciphered, count, offset, r_.cipher_size);
   if (PageDigest(enciphered, count) == digest) {
     return encrypt ? PageState::kOld : PageState::kNew;
   }
@@ -114,7 +114,7 @@ EntryVerdict EntryRepair::PutBack(const FileStatus& now, bool renamed, int64_t e
   }
   InPlaceFile file(path_);
   if (!file.IsOpen()) return EntryVerdict::kFailed;
-  const uint32_t back = r_.operation == OP_ENCRYPT ? OP_DECRYPT : OP_ENCRYPT;
+  const Direction back = Opposite(r_.operation);
   std::vector<uint8_t> page(static_cast<std::size_t>(kPageBytes));
   for (int64_t offset : new_pages) {
     const int64_t count = std::min(kPageBytes, end - offset);

@@ -35,7 +35,7 @@ enum class EntryVerdict {
 class EntryRepair {
  public:
   // |folder| is where the entry's recorded folder lies now.
-  EntryRepair(Crypter& crypter, const RecordedEntry& entry, std::string folder);
+  EntryRepair(const Crypter& crypter, const RecordedEntry& entry, std::string folder);
 
   EntryVerdict Run();
 
@@ -59,7 +59,7 @@ class EntryRepair {
   EntryVerdict Settle(const FileStatus& now);
   bool RestoreStatus(const FileStatus& now, bool always = false);
 
-  Crypter& crypter_;
+  const Crypter& crypter_;
   const RecordedEntry& entry_;
   const EntryRecord& r_;
   const std::string folder_;

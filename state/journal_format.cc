@@ -147,7 +147,7 @@ namespace {
 EntryRecord DecodeBegin(Reader& r) {
   EntryRecord e;
   e.id = r.U64();
-  e.operation = r.U8();
+  e.operation = static_cast<Direction>(r.U8());
   e.kind = static_cast<EntryKind>(r.U8());
   e.range_bytes = static_cast<int32_t>(r.U32());
   e.cipher_size = static_cast<int32_t>(r.U32());

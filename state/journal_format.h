@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/direction.h"
+
 namespace velmora::state {
 
 // Bytes covered by one page digest.
@@ -23,7 +25,7 @@ enum class EntryKind : uint8_t { kRegular = 0, kDirectory = 1, kOther = 2 };
 // What a run is about to do to one entry, and how the entry was before.
 struct EntryRecord {
   uint64_t id = 0;
-  uint32_t operation = 0;  // 0 encrypt, 1 decrypt
+  Direction operation = Direction::kEncrypt;
   EntryKind kind = EntryKind::kOther;
   int32_t range_bytes = 0;  // bytes of the class range
   int32_t cipher_size = 0;  // the size the key stream uses

@@ -18,8 +18,6 @@ namespace {
 constexpr int64_t kStepBytes = int64_t{256} * 1024;
 static_assert(kStepBytes % kPageBytes == 0 && kGroupBytes % kStepBytes == 0);
 
-uint32_t Opposite(uint32_t operation) { return operation == OP_ENCRYPT ? OP_DECRYPT : OP_ENCRYPT; }
-
 // True when |digests| for pages from |first_page| on are already durable.
 bool AlreadyRecorded(const std::vector<uint64_t>& durable, int64_t first_page,
                      const std::vector<uint64_t>& digests) {
@@ -44,9 +42,9 @@ int ThreadsFor(int64_t groups) {
 class Transform {
  public:
   Transform(const Crypter& crypter, Journal& journal, const EntryRecord& record, InPlaceFile& file,
-            int64_t end, std::atomic<int64_t>* bytes_done, bool show_progress)
+            int64_t end, std::atomic<int64_t>* bytes_done, const TransformProgress& progress)
       : crypter_(crypter),
-        show_progress_(show_progress),
+        progress_(progress),
         journal_(journal),
         record_(record),
         file_(file),
@@ -92,8 +90,8 @@ class Transform {
     int64_t attempted;
   };
 
-  void Apply(uint32_t operation, uint8_t* bytes, int64_t count, int64_t offset) {
-    ApplyCipher(crypter_, operation, bytes, count, offset, record_.cipher_size);
+  void Apply(Direction direction, uint8_t* bytes, int64_t count, int64_t offset) {
+    ApplyCipher(crypter_, direction, bytes, count, offset, record_.cipher_size);
   }
 
   bool Stopped() const { return stopped_.load(std::memory_order_relaxed); }
@@ -148,7 +146,7 @@ class Transform {
   bool Prepare(Slot& slot, const std::vector<uint8_t>& read_ahead, std::vector<uint64_t>* digests) {
     const bool read = !(slot.offset == 0 && static_cast<int64_t>(read_ahead.size()) == slot.count);
     if (!read) std::copy(read_ahead.begin(), read_ahead.end(), slot.bytes.get());
-    const bool encrypt = record_.operation == OP_ENCRYPT;
+    const bool encrypt = record_.operation == Direction::kEncrypt;
     for (int64_t from = 0; from < slot.count; from += kStepBytes) {
       uint8_t* bytes = slot.bytes.get() + from;
       const int64_t count = std::min(kStepBytes, slot.count - from);
@@ -184,7 +182,7 @@ class Transform {
       written = at + piece;
       const int64_t done = done_.fetch_add(piece) + piece;
       if (bytes_done_ != nullptr) bytes_done_->fetch_add(piece);
-      // The text sink belongs to the caller's thread.
+      // Progress is told on the caller's thread only.
       if (t == 0) {
         Show(done);
       }
@@ -228,12 +226,12 @@ class Transform {
 
   // On the caller's thread only.
   void Show(int64_t done) {
-    if (show_progress_) crypter_.ShowProgress(done, record_.cipher_size);
+    if (progress_) progress_(done, record_.cipher_size);
     shown_ = done;
   }
 
   const Crypter& crypter_;
-  const bool show_progress_;
+  const TransformProgress& progress_;
   Journal& journal_;
   const EntryRecord& record_;
   InPlaceFile& file_;
@@ -256,27 +254,28 @@ class Transform {
 
 }  // namespace
 
-void ApplyCipher(const Crypter& crypter, uint32_t operation, uint8_t* bytes, int64_t count,
+void ApplyCipher(const Crypter& crypter, Direction direction, uint8_t* bytes, int64_t count,
                  int64_t offset, int32_t cipher_size) {
-  crypter.TransformBufferAs(operation, bytes, static_cast<int32_t>(count),
-                            static_cast<int32_t>(offset), cipher_size);
+  crypter.TransformBuffer(direction, bytes, static_cast<int32_t>(count),
+                          static_cast<int32_t>(offset), cipher_size);
 }
 
 void EncipheredPageDigests(const Crypter& crypter, const EntryRecord& record, uint8_t* bytes,
                            int64_t count, int64_t offset, std::vector<uint64_t>* digests) {
-  if (record.operation == OP_DECRYPT) {
+  if (record.operation == Direction::kDecrypt) {
     AppendPageDigests(bytes, count, digests);
     return;
   }
-  ApplyCipher(crypter, OP_ENCRYPT, bytes, count, offset, record.cipher_size);
+  ApplyCipher(crypter, Direction::kEncrypt, bytes, count, offset, record.cipher_size);
   AppendPageDigests(bytes, count, digests);
-  ApplyCipher(crypter, OP_DECRYPT, bytes, count, offset, record.cipher_size);
+  ApplyCipher(crypter, Direction::kDecrypt, bytes, count, offset, record.cipher_size);
 }
 
 TransformOutcome TransformJournaled(const Crypter& crypter, Journal& journal,
                                     const EntryRecord& record, const std::u16string& path,
                                     const PreparedContents& prepared,
-                                    std::atomic<int64_t>* bytes_done, bool show_progress) {
+                                    std::atomic<int64_t>* bytes_done,
+                                    const TransformProgress& progress) {
   std::optional<InPlaceFile> opened;
   InPlaceFile* file = prepared.file;
   if (file != nullptr) {
@@ -287,10 +286,10 @@ TransformOutcome TransformJournaled(const Crypter& crypter, Journal& journal,
   if (!file->IsOpen()) return TransformOutcome::kUntouched;
   // Changed since it was recorded: the key would not be the recorded one.
   if (file->Size() != record.size) return TransformOutcome::kUntouched;
-  if (show_progress) crypter.ShowProgress(0, record.cipher_size);
+  if (progress) progress(0, record.cipher_size);
   const int64_t end = std::min<int64_t>(record.range_bytes, record.size);
   if (end <= 0) return TransformOutcome::kDone;
-  Transform transform(crypter, journal, record, *file, end, bytes_done, show_progress);
+  Transform transform(crypter, journal, record, *file, end, bytes_done, progress);
   return transform.Run(prepared.durable_digests, prepared.bytes);
 }
 

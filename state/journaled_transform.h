@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,22 +46,25 @@ struct PreparedContents {
   std::vector<uint8_t> bytes;             // the range as read ahead, or empty
 };
 
-// Transforms the file at |path| over the range of |crypter|'s current class,
-// in the direction of |record.operation|, writing the progress line.
+// Told, on the transform's calling thread, how far a file is: |done| of
+// its |size| key bytes.
+using TransformProgress = std::function<void(int64_t done, int32_t size)>;
+
+// Transforms the file at |path| over the range |record| names, in the
+// direction of |record.operation|.
 // |record| is the entry's journal record (its id, size and cipher size).
 // With |prepared|, the file opened ahead is used instead of opening |path|,
 // and bytes read ahead instead of reading them again; the caller has made
 // sure the file is still what was recorded.
 // With |bytes_done|, the bytes written are added to it as they are written
 // (and taken off again when they are put back), for a progress display on
-// another thread. Without |show_progress| the crypter's text sink is left
-// alone (and so are its names), so that the transform may run on another
-// thread than the walk's.
+// another thread. |progress|, when set, is told at the start, after each
+// group and when bytes are put back.
 TransformOutcome TransformJournaled(const Crypter& crypter, Journal& journal,
                                     const EntryRecord& record, const std::u16string& path,
                                     const PreparedContents& prepared,
                                     std::atomic<int64_t>* bytes_done = nullptr,
-                                    bool show_progress = true);
+                                    const TransformProgress& progress = {});
 
 // Digests of the enciphered form of |count| bytes at file offset |offset|
 // (a page boundary) of a file whose record is |record|, as they are now in
@@ -69,9 +73,9 @@ TransformOutcome TransformJournaled(const Crypter& crypter, Journal& journal,
 void EncipheredPageDigests(const Crypter& crypter, const EntryRecord& record, uint8_t* bytes,
                            int64_t count, int64_t offset, std::vector<uint64_t>* digests);
 
-// Applies the cipher in direction |operation| to |count| bytes at file
+// Applies the cipher in |direction| to |count| bytes at file
 // |offset| of a file of key size |cipher_size|.
-void ApplyCipher(const Crypter& crypter, uint32_t operation, uint8_t* bytes, int64_t count,
+void ApplyCipher(const Crypter& crypter, Direction direction, uint8_t* bytes, int64_t count,
                  int64_t offset, int32_t cipher_size);
 
 }  // namespace velmora::state

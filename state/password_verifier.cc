@@ -41,13 +41,13 @@ std::string Hex(const unsigned char* bytes, std::size_t count) {
 // The password as UTF-16LE bytes, wiped when it goes.
 class PasswordBytes {
  public:
-  explicit PasswordBytes(const Crypter& crypter) {
+  explicit PasswordBytes(const CipherKeys& keys) {
     KeepInMemory(bytes_, sizeof bytes_);
-    size_ = static_cast<std::size_t>(crypter.m_nPasswordLen) * 2;
-    for (int32_t i = 0; i < crypter.m_nPasswordLen; ++i) {
-      const std::size_t at = 2 * static_cast<std::size_t>(i);
-      bytes_[at] = static_cast<char>(crypter.m_szPassword[i] & 0xFF);
-      bytes_[at + 1] = static_cast<char>(crypter.m_szPassword[i] >> 8);
+    const std::u16string_view password = keys.password();
+    size_ = password.size() * 2;
+    for (std::size_t i = 0; i < password.size(); ++i) {
+      bytes_[2 * i] = static_cast<char>(password[i] & 0xFF);
+      bytes_[2 * i + 1] = static_cast<char>(password[i] >> 8);
     }
   }
   ~PasswordBytes() { explicit_bzero(bytes_, sizeof bytes_); }
@@ -154,9 +154,10 @@ class StackWipe {
 }  // namespace
 
 std::string LookupDigest(const Crypter& crypter) {
+  const CipherKeys& keys = crypter.keys();
   // Reserved in full, in locked pages wiped when they go.
   std::vector<unsigned char, LockedAllocator<unsigned char>> material;
-  material.reserve(sizeof kDigestDomain + 4 * (static_cast<std::size_t>(crypter.m_nBlocks) + 1) +
+  material.reserve(sizeof kDigestDomain + 4 * (static_cast<std::size_t>(keys.blocks()) + 1) +
                    2 * std::size_t{kUnitsInEveryName});
   material.insert(material.end(), kDigestDomain, kDigestDomain + sizeof kDigestDomain);
   const auto put32 = [&material](uint32_t value) {
@@ -164,12 +165,13 @@ std::string LookupDigest(const Crypter& crypter) {
       material.push_back(static_cast<unsigned char>(value >> shift));
     }
   };
-  put32(static_cast<uint32_t>(crypter.m_nBlocks));
-  for (int32_t k = 0; k < crypter.m_nBlocks; ++k) put32(crypter.m_nameKeys[k]);
-  const int32_t units = std::min(crypter.m_nPasswordLen, kUnitsInEveryName);
-  for (int32_t i = 0; i < units; ++i) {
-    material.push_back(static_cast<unsigned char>(crypter.m_szPassword[i] & 0xFF));
-    material.push_back(static_cast<unsigned char>(crypter.m_szPassword[i] >> 8));
+  put32(static_cast<uint32_t>(keys.blocks()));
+  for (int32_t k = 0; k < keys.blocks(); ++k) put32(keys.name_key(k));
+  const std::u16string_view units =
+      keys.password().substr(0, static_cast<std::size_t>(kUnitsInEveryName));
+  for (const char16_t unit : units) {
+    material.push_back(static_cast<unsigned char>(unit & 0xFF));
+    material.push_back(static_cast<unsigned char>(unit >> 8));
   }
   unsigned char digest[crypto_generichash_BYTES];
   crypto_generichash(digest, sizeof digest, material.data(), material.size(), nullptr, 0);
@@ -180,8 +182,7 @@ std::string LookupDigest(const Crypter& crypter) {
 
 bool NameCoversPassword(const Crypter& crypter, std::u16string_view cipher_name) {
   // Marker, two seed characters and the class character around the body.
-  return cipher_name.size() >= 4 &&
-         cipher_name.size() - 4 >= static_cast<std::size_t>(crypter.m_nPasswordLen);
+  return cipher_name.size() >= 4 && cipher_name.size() - 4 >= crypter.keys().password().size();
 }
 
 TreeIdentity IdentifyTree(const Crypter& crypter, const std::string& real_path) {
@@ -193,7 +194,7 @@ TreeIdentity IdentifyTree(const Crypter& crypter, const std::string& real_path) 
   while (const dirent* entry = ::readdir(dir)) {
     if (++looked > kMostNamesLooked) break;
     const std::string_view name = entry->d_name;
-    if (crypter.IsEncryptedName(Utf16FromWtf8(name)) < 0) continue;
+    if (!crypter.IsEncryptedName(Utf16FromWtf8(name))) continue;
     unsigned char digest[kNameDigestBytes];
     crypto_generichash(digest, sizeof digest, reinterpret_cast<const unsigned char*>(name.data()),
                        name.size(), nullptr, 0);
@@ -268,7 +269,7 @@ PasswordMatch CheckPassword(const Crypter& crypter, const TreeIdentity& tree) {
   const std::vector<PasswordRecord> records = RecordsFor(LookupDigest(crypter));
   if (records.empty()) return PasswordMatch::kNoRecord;
   const StackWipe wipe;
-  const PasswordBytes password(crypter);
+  const PasswordBytes password(crypter.keys());
   const std::vector<const PasswordRecord*> bound = BoundTo(records, tree);
   if (!bound.empty()) {
     for (const PasswordRecord* record : bound) {
@@ -294,7 +295,7 @@ void PendingVerifier::Prepare(const Crypter& crypter) {
   VerifierCache::Get().WaitAhead();
   const StackWipe wipe;
   const std::string digest = LookupDigest(crypter);
-  const PasswordBytes password(crypter);
+  const PasswordBytes password(crypter.keys());
   // Another password may share these name keys; it keeps its own record.
   for (const PasswordRecord& record : RecordsFor(digest)) {
     if (Verifies(record.verifier, password)) {
@@ -316,15 +317,14 @@ void PendingVerifier::Prepare(const Crypter& crypter) {
 void CheckPasswordAhead(std::u16string_view password) {
   if (sodium_init() < 0) return;
   auto crypter = std::make_shared<Crypter>();
-  KeepInMemory(crypter.get(), sizeof(Crypter));
-  if (crypter->SetPassword(password) != 0) return;
+  if (crypter->SetPassword(password) != KeyError::kNone) return;
   VerifierCache::Get().StartAhead([crypter] {
     const StackWipe wipe;
-    const PasswordBytes bytes(*crypter);
+    const PasswordBytes bytes(crypter->keys());
     for (const PasswordRecord& record : RecordsFor(LookupDigest(*crypter))) {
       if (Verifies(record.verifier, bytes)) break;
     }
-    crypter->WipeKeys();
+    crypter->DropKeys();
   });
 }
 

@@ -63,14 +63,12 @@ std::vector<RecordedEntry> EntriesToCheck(const JournalContents& contents, bool 
 }
 
 // Does the key schedule give this record's name pair?
-bool PasswordFits(Crypter& crypter, const EntryRecord& r) {
-  const bool encrypt = r.operation == OP_ENCRYPT;
+bool PasswordFits(const Crypter& crypter, const EntryRecord& r) {
+  const bool encrypt = r.operation == Direction::kEncrypt;
   const std::string& plain = encrypt ? r.source : r.target;
   const std::string& cipher = encrypt ? r.target : r.source;
-  crypter.SetDirectory(Wide(r.folder));
-  const std::u16string back = crypter.ConvertName(Wide(cipher), OP_DECRYPT);
-  return crypter.m_nError == ERR_NONE && back == Wide(plain) &&
-         crypter.GetRangeBytes() == r.range_bytes;
+  const NameConversion back = crypter.ConvertName(Wide(cipher), Direction::kDecrypt);
+  return back.ok() && back.target == Wide(plain) && back.range_bytes() == r.range_bytes;
 }
 
 bool HasUnfinished(const JournalContents& contents, bool same_boot) {
@@ -188,7 +186,7 @@ double AgeSeconds(const std::string& path) {
 // touched. A journal whose entries all finished, made with another
 // password, is left for a run with that password; an unfinished one
 // refuses the run (false).
-bool CheckPassword(Crypter& crypter, std::vector<LoadedJournal>* journals) {
+bool CheckPassword(const Crypter& crypter, std::vector<LoadedJournal>* journals) {
   for (LoadedJournal& journal : *journals) {
     for (const RecordedEntry& entry : journal.to_check) {
       if (PasswordFits(crypter, entry.record)) continue;
@@ -220,7 +218,7 @@ enum class JournalRepair { kConsistent, kFailed, kStopped };
 // Brings the entries |journal| needs checked to a consistent state, newest
 // first (an entry renamed later may lie inside a folder renamed earlier).
 // A stop request is honoured between entries, never inside one.
-JournalRepair RepairJournal(Crypter& crypter, const FolderRenames& folders,
+JournalRepair RepairJournal(const Crypter& crypter, const FolderRenames& folders,
                             const std::atomic<bool>& stop, const LoadedJournal& journal,
                             RepairReport* report) {
   bool all_consistent = true;
@@ -302,7 +300,7 @@ bool PendingRepair::needed() const {
                      [](const LoadedJournal& j) { return !j.to_check.empty(); });
 }
 
-RepairReport PendingRepair::Run(Crypter& crypter, const std::atomic<bool>& stop) {
+RepairReport PendingRepair::Run(const Crypter& crypter, const std::atomic<bool>& stop) {
   RepairReport report;
   std::vector<LoadedJournal>& journals = journals_->loaded;
   if (journals_->folder.empty()) return report;

@@ -58,7 +58,7 @@ class PendingRepair {
   // a signal) is looked at before each entry: once set, Run returns
   // kStopped, what it repaired stays repaired, and no journal is retired
   // or marked, so that the next run repairs the rest.
-  RepairReport Run(Crypter& crypter, const std::atomic<bool>& stop);
+  RepairReport Run(const Crypter& crypter, const std::atomic<bool>& stop);
 
  private:
   struct Journals;

@@ -74,14 +74,7 @@ std::vector<std::u16string> SplitLines(std::u16string_view text) {
 }  // namespace
 
 MainDialog::MainDialog(WindowPort& window, Crypter& crypter, std::u16string command_line)
-    : JobHost(crypter),
-      window_(window),
-      status_sink_(window, IDC_STATUS_MAIN),
-      command_line_(std::move(command_line)) {}
-
-MainDialog::~MainDialog() {
-  if (m_crypter.m_pStatusWnd == &status_sink_) m_crypter.m_pStatusWnd = nullptr;
-}
+    : JobHost(crypter), window_(window), command_line_(std::move(command_line)) {}
 
 void MainDialog::OnInitDialog() {
   window_.SetControlText(IDC_STATUS_MAIN, Format(text::kStarted, {text::kVersion}));
@@ -96,7 +89,6 @@ void MainDialog::OnInitDialog() {
   window_.SetControlText(IDC_PATH, initial);
 
   LoadStartupSettings(*this);
-  m_crypter.m_pStatusWnd = &status_sink_;
   window_.SetChecked(IDC_RADIO_ENCRYPT, true);
   window_.SetChecked(IDC_RADIO_DECRYPT, false);
   window_.SetChecked(IDC_RADIO_TEMPORARY, false);
@@ -285,6 +277,14 @@ void MainDialog::WalkStarted() { window_.SetInputBlocked(true); }
 
 void MainDialog::EntryStarted(int32_t done, int32_t total, const std::u16string&) {
   window_.SetControlText(IDC_STATUS_SUB, Format(text::kProcessing, {done, total}));
+}
+
+void MainDialog::ContentsProgressed(const std::u16string& directory, const std::u16string& source,
+                                    const std::u16string& target, int64_t done, int32_t size) {
+  window_.SetControlText(
+      IDC_STATUS_MAIN,
+      Format(u"%s\r\n%8dK/%8dK : %s  \u2192  %s",
+             {directory, done / 1024, static_cast<int64_t>(size / 1024), source, target}));
 }
 
 void MainDialog::WalkEnded() {

@@ -16,7 +16,6 @@
 #include <string>
 #include <utility>
 
-#include "engine/text_sink.h"
 #include "job/job_host.h"
 #include "job/messages.h"
 #include "job/run_progress.h"
@@ -37,8 +36,6 @@ class MainDialog : public JobHost, public RunQuestions, public RunProgress {
 
   // |command_line| is the initial target, taken verbatim (empty for none).
   MainDialog(WindowPort& window, Crypter& crypter, std::u16string command_line);
-  // Takes the status line back from the engine.
-  ~MainDialog() override;
 
   // Start-up: status lines, initial target, defaults, first path check.
   void OnInitDialog();
@@ -92,6 +89,10 @@ class MainDialog : public JobHost, public RunQuestions, public RunProgress {
   void ScanCompleted(int32_t entries) override;
   void WalkStarted() override;
   void EntryStarted(int32_t done, int32_t total, const std::u16string& path) override;
+  // Status line 1033: the folder, then KiB done of the key size and both
+  // names.
+  void ContentsProgressed(const std::u16string& directory, const std::u16string& source,
+                          const std::u16string& target, int64_t done, int32_t size) override;
   void WalkEnded() override;
   void RunSummarized(const RunSummary& summary) override;
   void Waiting() override;
@@ -113,19 +114,6 @@ class MainDialog : public JobHost, public RunQuestions, public RunProgress {
   void EnterWaitState();
 
   WindowPort& window_;
-
-  // The engine writes its progress line into status line 1033.
-  class StatusLineSink : public TextSink {
-   public:
-    StatusLineSink(WindowPort& window, int id) : window_(window), id_(id) {}
-    void SetText(const std::u16string& text) override { window_.SetControlText(id_, text); }
-
-   private:
-    WindowPort& window_;
-    int id_;
-  };
-
-  StatusLineSink status_sink_;
   std::u16string command_line_;
   ExitPassRunner run_exit_pass_;
 };

@@ -178,8 +178,9 @@ TEST_F(CliSafetyTest, ATakenNameInTheExitPassSkipsOnlyThatEntry) {
   const std::string first = ListingOrder(root_).front();
   Crypter crypter;
   crypter.SetPassword(u"correct horse \u3042");
-  crypter.m_nExtMode = 1;
-  const std::string taken = Wtf8FromUtf16(crypter.ConvertName(Utf16FromWtf8(first), OP_ENCRYPT));
+  crypter.set_listed_extensions(ListedExtensions::kHeadOnly);
+  const std::string taken =
+      Wtf8FromUtf16(crypter.ConvertName(Utf16FromWtf8(first), Direction::kEncrypt).target);
   WriteFile(Path(taken), "someone else's");
   open.Write("\n");
   const Cli ended = open.Finish();
@@ -209,8 +210,8 @@ TEST_F(CliSafetyTest, AfterASignalTheExitPassSkipsWhatItCannotEncrypt) {
   const std::string long_name(100, 'x');
   Crypter crypter;
   crypter.SetPassword(u"correct horse \u3042");
-  crypter.ConvertName(Utf16FromWtf8(long_name), OP_ENCRYPT);
-  ASSERT_EQ(crypter.m_nError, ERR_NAME_TOO_LONG);
+  ASSERT_EQ(crypter.ConvertName(Utf16FromWtf8(long_name), Direction::kEncrypt).error,
+            NameError::kNameTooLong);
   WriteFile(Path("sub/" + long_name), "added while open");
   open.Signal(SIGTERM);
   const Cli ended = open.Finish();

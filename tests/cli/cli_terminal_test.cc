@@ -23,8 +23,8 @@ namespace {
 std::string EncipheredName(const std::string& plain) {
   Crypter crypter;
   crypter.SetPassword(u"correct horse \u3042");
-  crypter.m_nExtMode = 1;
-  return Wtf8FromUtf16(crypter.ConvertName(Utf16FromWtf8(plain), OP_ENCRYPT));
+  crypter.set_listed_extensions(ListedExtensions::kHeadOnly);
+  return Wtf8FromUtf16(crypter.ConvertName(Utf16FromWtf8(plain), Direction::kEncrypt).target);
 }
 
 // Waits until process |pid| sits in a write(2) it cannot finish: its

@@ -32,38 +32,15 @@ TEST(TransformBufferTest, MatchesTheDefinitionForAnyPasswordOffsetAndSize) {
       const int32_t count = static_cast<int32_t>(random() % 5000);
       const int32_t offset = trial == 0 ? 0 : int32_t(random() % 2047) * kChunkBytes;
       const int32_t size = trial == 1 ? kWholeRangeBytes : int32_t(random() % INT32_MAX);
-      for (uint32_t operation : {OP_ENCRYPT, OP_DECRYPT}) {
-        crypter.m_nOperation = operation;
+      for (Direction direction : {Direction::kEncrypt, Direction::kDecrypt}) {
         std::string fast = Random(count, random());
         std::string slow = fast;
-        crypter.TransformBuffer(Bytes(fast), count, offset, size);
-        ReferenceTransformBuffer(crypter, Bytes(slow), count, offset, size);
+        crypter.TransformBuffer(direction, Bytes(fast), count, offset, size);
+        ReferenceTransformBuffer(crypter, direction, Bytes(slow), count, offset, size);
         ASSERT_EQ(fast, slow) << "length " << length << " count " << count;
       }
     }
   }
-}
-
-class RecordingSink : public TextSink {
- public:
-  void SetText(const std::u16string& text) override { texts.push_back(text); }
-  std::vector<std::u16string> texts;
-};
-
-// The progress line of a file being transformed: its folder, then whole
-// KiB done of the key size, and both names.
-TEST(ProgressLineTest, ShowsTheFolderTheKibibytesAndBothNames) {
-  Crypter crypter;
-  RecordingSink sink;
-  crypter.m_pStatusWnd = &sink;
-  crypter.ShowProgressOf(u"/t/dir", u"f", u"g", 0, 0);
-  const int32_t size = 3 * kChunkBytes + 777;
-  crypter.ShowProgressOf(u"/t/dir", u"a", u"b", size, size);
-  crypter.m_pStatusWnd = nullptr;
-  crypter.ShowProgressOf(u"/t/dir", u"a", u"b", 0, 0);  // no sink: nothing
-  EXPECT_EQ(sink.texts, (std::vector<std::u16string>{
-                            u"/t/dir\r\n       0K/       0K : f  \u2192  g",
-                            u"/t/dir\r\n    3072K/    3072K : a  \u2192  b"}));
 }
 
 }  // namespace

@@ -55,14 +55,14 @@ TEST(FrozenVectorsTest, Names) {
   const auto rows = ReadRows("frozen_names.txt");
   ASSERT_GE(rows.size(), 10u);
   Crypter crypter;
-  crypter.m_nExtMode = 1;
+  crypter.set_listed_extensions(ListedExtensions::kHeadOnly);
   for (const auto& row : rows) {
     ASSERT_EQ(row.size(), 3u);
     crypter.SetPassword(Utf16FromHex(row[0]));
     const std::u16string plain = Utf16FromHex(row[1]);
     const std::u16string cipher = Utf16FromHex(row[2]);
-    EXPECT_EQ(crypter.ConvertName(cipher, OP_DECRYPT), plain) << row[2];
-    EXPECT_EQ(crypter.ConvertName(plain, OP_ENCRYPT), cipher) << row[1];
+    EXPECT_EQ(crypter.ConvertName(cipher, Direction::kDecrypt).target, plain) << row[2];
+    EXPECT_EQ(crypter.ConvertName(plain, Direction::kEncrypt).target, cipher) << row[1];
   }
 }
 
@@ -82,13 +82,11 @@ TEST(FrozenVectorsTest, Contents) {
     const std::vector<uint8_t> plain = FromHex(row[3]);
     const std::vector<uint8_t> cipher = FromHex(row[4]);
     std::vector<uint8_t> bytes = cipher;
-    crypter.m_nOperation = OP_DECRYPT;
-    crypter.TransformBuffer(bytes.data(), static_cast<int32_t>(bytes.size()),
-                            offset, size);
+    crypter.TransformBuffer(Direction::kDecrypt, bytes.data(),
+                            static_cast<int32_t>(bytes.size()), offset, size);
     EXPECT_EQ(bytes, plain);
-    crypter.m_nOperation = OP_ENCRYPT;
-    crypter.TransformBuffer(bytes.data(), static_cast<int32_t>(bytes.size()),
-                            offset, size);
+    crypter.TransformBuffer(Direction::kEncrypt, bytes.data(),
+                            static_cast<int32_t>(bytes.size()), offset, size);
     EXPECT_EQ(bytes, cipher);
   }
   for (const auto& [password, count] : past_head) EXPECT_GE(count, 5) << password;

@@ -16,26 +16,30 @@ namespace {
 class NameCipherTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    crypter_.m_nExtMode = 1;
+    crypter_.set_listed_extensions(ListedExtensions::kHeadOnly);
     crypter_.SetPassword(u"password");
   }
+  // The converted name; last_ keeps the whole conversion.
   std::u16string Encrypt(std::u16string_view name) {
-    return crypter_.ConvertName(name, OP_ENCRYPT);
+    last_ = crypter_.ConvertName(name, Direction::kEncrypt);
+    return last_.target;
   }
   std::u16string Decrypt(std::u16string_view name) {
-    return crypter_.ConvertName(name, OP_DECRYPT);
+    last_ = crypter_.ConvertName(name, Direction::kDecrypt);
+    return last_.target;
   }
-  // The error code of converting |name|.
-  int32_t EncryptError(std::u16string_view name) {
+  // The error of converting |name|.
+  NameError EncryptError(std::u16string_view name) {
     Encrypt(name);
-    return crypter_.m_nError;
+    return last_.error;
   }
-  int32_t DecryptError(std::u16string_view name) {
+  NameError DecryptError(std::u16string_view name) {
     Decrypt(name);
-    return crypter_.m_nError;
+    return last_.error;
   }
 
   Crypter crypter_;
+  NameConversion last_;
 };
 
 TEST_F(NameCipherTest, AwkwardNamesRoundTripThroughTheirBytesOnDisk) {
@@ -50,18 +54,36 @@ TEST_F(NameCipherTest, AwkwardNamesRoundTripThroughTheirBytesOnDisk) {
              std::u16string(u"\uFFFE"),
          }) {
       const std::u16string cipher = Encrypt(plain);
-      ASSERT_EQ(crypter_.m_nError, 0) << Wtf8FromUtf16(plain);
-      EXPECT_NE(crypter_.IsEncryptedName(cipher), -1);
+      ASSERT_EQ(last_.error, NameError::kNone) << Wtf8FromUtf16(plain);
+      EXPECT_TRUE(crypter_.IsEncryptedName(cipher));
       EXPECT_EQ(Decrypt(Utf16FromWtf8(Wtf8FromUtf16(cipher))), plain);
-      EXPECT_EQ(crypter_.m_nError, 0);
+      EXPECT_EQ(last_.error, NameError::kNone);
     }
   }
 }
 
+TEST_F(NameCipherTest, AConversionCarriesBothNamesAndTheClass) {
+  const NameConversion cipher = crypter_.ConvertName(u"photo.jpg", Direction::kEncrypt);
+  ASSERT_TRUE(cipher.ok());
+  EXPECT_EQ(cipher.source, u"photo.jpg");
+  EXPECT_EQ(cipher.range_class, RangeClass::kHead);
+  EXPECT_EQ(cipher.range_bytes(), kHeadRangeBytes);
+  const NameConversion plain = crypter_.ConvertName(cipher.target, Direction::kDecrypt);
+  ASSERT_TRUE(plain.ok());
+  EXPECT_EQ(plain.source, cipher.target);
+  EXPECT_EQ(plain.target, u"photo.jpg");
+  EXPECT_EQ(plain.range_class, RangeClass::kHead);
+  // A refusal keeps the name it was given: the problem names it.
+  const NameConversion refused = crypter_.ConvertName(u"plain.txt", Direction::kDecrypt);
+  EXPECT_EQ(refused.source, u"plain.txt");
+  EXPECT_EQ(refused.target, u"");
+  EXPECT_EQ(ProblemCode(refused.error), 6);
+}
+
 TEST_F(NameCipherTest, EncryptionRefusals) {
   for (const char16_t* name : {u"\u00BFx!", u"\u00BFx#", u"\u00BFx$", u"\u00BFx ", u"\u00BFx."}) {
-    EXPECT_EQ(EncryptError(name), ERR_ALREADY_ENCRYPTED);
-    EXPECT_EQ(crypter_.m_strCipherName, u"");
+    EXPECT_EQ(EncryptError(name), NameError::kAlreadyEncrypted);
+    EXPECT_EQ(last_.target, u"");
   }
   // Names that could not come back as they are: leading white space is
   // stripped on the way back, and units outside the alphabet become spaces.
@@ -69,34 +91,34 @@ TEST_F(NameCipherTest, EncryptionRefusals) {
        {std::u16string(u"  notes.txt"), std::u16string(u"\u3000x"), std::u16string(u"a:b"),
         std::u16string(u"a?b"), std::u16string(u"a\rb"), std::u16string(u"a\xFFFF"),
         Utf16FromWtf8("\x83\x65\x83\x58.txt")}) {
-    EXPECT_EQ(EncryptError(name), ERR_UNREPRESENTABLE) << Wtf8FromUtf16(name);
+    EXPECT_EQ(EncryptError(name), NameError::kUnrepresentable) << Wtf8FromUtf16(name);
   }
   // Most enciphered units take 3 bytes on disk, so NAME_MAX bites long
   // before 260 units: every name produced fits, and the first refusal is 5.
   int first_refused = 0;
   for (int length = 1; length <= 257 && first_refused == 0; ++length) {
     const std::u16string cipher = Encrypt(std::u16string(length, u'n'));
-    if (crypter_.m_nError == ERR_NAME_TOO_LONG) first_refused = length;
+    if (last_.error == NameError::kNameTooLong) first_refused = length;
     else EXPECT_LE(Wtf8FromUtf16(cipher).size(), kMaxNameBytes);
   }
   EXPECT_GT(first_refused, 8);
-  EXPECT_EQ(EncryptError(std::u16string(256, u'n')), ERR_NAME_TOO_LONG);
+  EXPECT_EQ(EncryptError(std::u16string(256, u'n')), NameError::kNameTooLong);
   Crypter no_password;
-  no_password.ConvertName(u"a.txt", OP_ENCRYPT);
-  EXPECT_EQ(no_password.m_nError, ERR_BAD_RANGE_CLASS);
+  EXPECT_EQ(no_password.ConvertName(u"a.txt", Direction::kEncrypt).error,
+            NameError::kBadRangeClass);
 }
 
 TEST_F(NameCipherTest, DecryptionRefusals) {
-  EXPECT_EQ(DecryptError(u"\u00BFabcdefga"), ERR_BAD_CLASS_CHAR);
-  EXPECT_EQ(DecryptError(u"plain.txt"), ERR_NOT_ENCRYPTED);
-  EXPECT_EQ(DecryptError(u"x$"), ERR_NOT_ENCRYPTED);
+  EXPECT_EQ(DecryptError(u"\u00BFabcdefga"), NameError::kBadClassChar);
+  EXPECT_EQ(DecryptError(u"plain.txt"), NameError::kNotEncrypted);
+  EXPECT_EQ(DecryptError(u"x$"), NameError::kNotEncrypted);
   for (const char16_t* empty_body : {u"\u00BF", u"\u00BF$", u"\u00BFxy$"}) {
-    EXPECT_EQ(DecryptError(empty_body), ERR_BAD_NAME);
-    EXPECT_EQ(crypter_.m_strPlainName, u"");
+    EXPECT_EQ(DecryptError(empty_body), NameError::kBadName);
+    EXPECT_EQ(last_.target, u"");
   }
-  EXPECT_EQ(DecryptError(Utf16FromWtf8("\xC2\xBF\x83\x65\x83\x58$")), ERR_BAD_NAME);
+  EXPECT_EQ(DecryptError(Utf16FromWtf8("\xC2\xBF\x83\x65\x83\x58$")), NameError::kBadName);
   // Plain names that merely look enciphered fail the seed check.
-  EXPECT_EQ(DecryptError(u"\u00BFQu\u00E9 pasa?"), ERR_WRONG_PASSWORD);
+  EXPECT_EQ(DecryptError(u"\u00BFQu\u00E9 pasa?"), NameError::kWrongPassword);
 }
 
 TEST_F(NameCipherTest, WrongPasswordNeverYieldsAName) {
@@ -106,13 +128,13 @@ TEST_F(NameCipherTest, WrongPasswordNeverYieldsAName) {
     for (int i = 0; i < length; ++i) plain.push_back(char16_t(u'a' + random() % 26));
     crypter_.SetPassword(u"password");
     const std::u16string cipher = Encrypt(plain);
-    if (crypter_.m_nError == ERR_NAME_TOO_LONG) break;
+    if (last_.error == NameError::kNameTooLong) break;
     for (const char16_t* wrong : {u"Password", u"passwore", u"pa", u"\u3042\u3044"}) {
       crypter_.SetPassword(wrong);
       EXPECT_EQ(Decrypt(cipher), u"") << length;
       // Code 7 only when the garbage happens to be blank.
-      EXPECT_TRUE(crypter_.m_nError == ERR_WRONG_PASSWORD ||
-                  crypter_.m_nError == ERR_BAD_NAME);
+      EXPECT_TRUE(last_.error == NameError::kWrongPassword ||
+                  last_.error == NameError::kBadName);
     }
   }
 }
@@ -127,10 +149,30 @@ TEST(KeyTest, IndexSumsWrapForAnyKeyAndBadPasswordsChangeNothing) {
   EXPECT_EQ(crypter.AddMod(65493, 1), 0);
   EXPECT_EQ(crypter.AddMod(0, -65535), 65494 - 41);
 
-  ASSERT_EQ(crypter.SetPassword(std::u16string(1020, u'x')), 0);
-  EXPECT_EQ(crypter.SetPassword(u""), -1);
-  EXPECT_EQ(crypter.SetPassword(std::u16string(1021, u'x')), -1);
-  EXPECT_EQ(crypter.m_nPasswordLen, 1020);
+  ASSERT_EQ(crypter.SetPassword(std::u16string(1020, u'x')), KeyError::kNone);
+  EXPECT_EQ(crypter.SetPassword(u""), KeyError::kBadLength);
+  EXPECT_EQ(crypter.SetPassword(std::u16string(1021, u'x')), KeyError::kBadLength);
+  EXPECT_EQ(crypter.keys().password().size(), 1020u);
+  EXPECT_FALSE(CipherKeys::Make(u"").ok());
+  EXPECT_EQ(CipherKeys::Make(u"").keys, nullptr);
+}
+
+// One set of keys serves every copy of the engine: a copy takes its own
+// extension table and converts as the original did with it.
+TEST(KeyTest, CopiesShareTheKeysAndOwnTheirExtensions) {
+  Crypter crypter;
+  crypter.set_listed_extensions(ListedExtensions::kHeadOnly);
+  const KeysResult made = CipherKeys::Make(u"password");
+  ASSERT_TRUE(made.ok());
+  crypter.UseKeys(made.keys);
+  const Crypter copy = crypter;
+  EXPECT_EQ(&copy.keys(), made.keys.get());
+  crypter.SetExtension(0, u"TXT");
+  EXPECT_EQ(crypter.ConvertName(u"a.txt", Direction::kEncrypt).range_class, RangeClass::kHead);
+  EXPECT_EQ(copy.ConvertName(u"a.txt", Direction::kEncrypt).range_class, RangeClass::kWhole);
+  crypter.DropKeys();
+  EXPECT_TRUE(crypter.keys().empty());
+  EXPECT_TRUE(copy.ConvertName(u"a.txt", Direction::kEncrypt).ok());
 }
 
 TEST(ExtensionTest, RegisteredExtensions) {
@@ -138,11 +180,11 @@ TEST(ExtensionTest, RegisteredExtensions) {
   EXPECT_EQ(crypter.FindExtension(u"photo.jpg"), 5);
   EXPECT_EQ(crypter.FindExtension(u"a.tar.mpeg"), 8);
   for (const char16_t* name : {u"zip", u"file.zip ", u"file.", u"a.\uFF3AIP"}) {
-    EXPECT_EQ(crypter.FindExtension(name), -1);
+    EXPECT_FALSE(crypter.FindExtension(name).has_value());
   }
   EXPECT_FALSE(crypter.SetExtension(0, u"ABCDEFGHIJ"));  // never past a slot
   ASSERT_TRUE(crypter.SetExtension(3, u""));
-  EXPECT_EQ(crypter.FindExtension(u"x.tgz"), -1);  // a gap ends the list
+  EXPECT_FALSE(crypter.FindExtension(u"x.tgz").has_value());  // a gap ends the list
   ASSERT_TRUE(crypter.SetExtension(2, u"a*"));
   EXPECT_EQ(crypter.FindExtension(u"readme"), 2);
 }

@@ -32,8 +32,8 @@ inline std::string Bytes(std::u16string_view text) { return Wtf8FromUtf16(text);
 inline std::string Enc(std::u16string_view plain) {
   Crypter crypter;
   crypter.SetPassword(kPassword);
-  crypter.m_nExtMode = 1;
-  return Bytes(crypter.ConvertName(plain, OP_ENCRYPT));
+  crypter.set_listed_extensions(ListedExtensions::kHeadOnly);
+  return Bytes(crypter.ConvertName(plain, Direction::kEncrypt).target);
 }
 
 // The start of a message, up to its first field or line end: enough to

@@ -21,6 +21,16 @@ TEST(MainDialogStartTest, TakesTheCommandLineVerbatim) {
   EXPECT_FALSE(h.window().IsControlEnabled(IDC_EXECUTE));
 }
 
+// The progress of a file being transformed, in status line 1033: its
+// folder, then whole KiB done of the key size, and both names.
+TEST_F(MainDialogTest, ContentsProgressShowsTheFolderTheKibibytesAndBothNames) {
+  h_.dialog().ContentsProgressed(u"/t/dir", u"f", u"g", 0, 0);
+  EXPECT_EQ(h_.Status(IDC_STATUS_MAIN), u"/t/dir\r\n       0K/       0K : f  \u2192  g");
+  const int32_t size = 3 * kChunkBytes + 777;
+  h_.dialog().ContentsProgressed(u"/t/dir", u"a", u"b", size, size);
+  EXPECT_EQ(h_.Status(IDC_STATUS_MAIN), u"/t/dir\r\n    3072K/    3072K : a  \u2192  b");
+}
+
 TEST_F(MainDialogTest, DropAndBrowseWriteThePathAndScanIt) {
   Make({"O/", "O/x", "O/y"});
   h_.dialog().OnDropFiles(U16(Path("O")));

@@ -86,8 +86,7 @@ TEST_F(PasswordCheckTest, MistypedPasswordIsRefusedByTheVerifierBeforeAnythingCh
   // What the walk would see: the mistyped password takes the names.
   Crypter engine;
   engine.SetPassword(kMistyped);
-  engine.ConvertName(U16(Names(h_.root()).front()), OP_DECRYPT);
-  ASSERT_EQ(engine.m_nError, ERR_NONE);
+  ASSERT_TRUE(engine.ConvertName(U16(Names(h_.root()).front()), Direction::kDecrypt).ok());
 
   const ScriptedWindow::Box differs{std::u16string(text::kPasswordDiffers), MB_OK | MB_ICONERROR,
                                     IDOK};

@@ -98,9 +98,9 @@ TEST_F(LinuxSafetyTest, FilesOfTwoGigabytesUseTheLargestRangeAsSize) {
   h_.Encrypt(kPassword);
   Crypter crypter;
   crypter.SetPassword(kPassword);
-  crypter.m_nOperation = OP_ENCRYPT;
   std::string head(8192, '\0');
-  ReferenceTransformBuffer(crypter, reinterpret_cast<uint8_t*>(head.data()), 8192, 0,
+  ReferenceTransformBuffer(crypter, Direction::kEncrypt, reinterpret_cast<uint8_t*>(head.data()),
+                           8192, 0,
                            kWholeRangeBytes);
   std::string on_disk(8192, '\0');
   std::ifstream(Path(Enc(u"big.zip")), std::ios::binary).read(on_disk.data(), 8192);

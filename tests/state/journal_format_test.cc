@@ -23,7 +23,7 @@ constexpr std::size_t kTypeAt = 8;
 EntryRecord SomeEntry(uint64_t id) {
   EntryRecord r;
   r.id = id;
-  r.operation = 1;
+  r.operation = Direction::kDecrypt;
   r.kind = EntryKind::kRegular;
   r.range_bytes = 8192;
   r.cipher_size = -5;  // a size past 2 GiB, as the key stream sees it
@@ -69,7 +69,7 @@ struct Sample {
 
   Sample() {
     second.kind = EntryKind::kDirectory;
-    second.operation = 0;
+    second.operation = Direction::kEncrypt;
     second.source.clear();
     EncodeHeader(header, &bytes);
     Mark();

@@ -44,7 +44,7 @@ class JournaledTransformTest : public ::testing::Test {
 
   EntryRecord Record() const {
     EntryRecord record;
-    record.operation = OP_ENCRYPT;
+    record.operation = Direction::kEncrypt;
     record.kind = EntryKind::kRegular;
     record.range_bytes = kWholeRangeBytes;
     record.cipher_size = static_cast<int32_t>(kSize);
@@ -54,7 +54,7 @@ class JournaledTransformTest : public ::testing::Test {
 
   std::string Enciphered() const {
     std::string bytes = contents_;
-    ApplyCipher(crypter_, OP_ENCRYPT, reinterpret_cast<uint8_t*>(bytes.data()),
+    ApplyCipher(crypter_, Direction::kEncrypt, reinterpret_cast<uint8_t*>(bytes.data()),
                 kSize, 0, static_cast<int32_t>(kSize));
     return bytes;
   }

@@ -52,11 +52,11 @@ class RecoveryDecisionsTest : public ::testing::Test {
     FileStatus status;
     EXPECT_TRUE(GetFileStatus(Utf16FromWtf8(tree_ + "/" + name), &status));
     record_ = EntryRecord{};
-    record_.operation = OP_ENCRYPT;
+    record_.operation = Direction::kEncrypt;
     record_.kind = EntryKind::kRegular;
-    crypter_.SetDirectory(Utf16FromWtf8(tree_));
-    record_.target = Wtf8FromUtf16(crypter_.ConvertName(Utf16FromWtf8(name), OP_ENCRYPT));
-    record_.range_bytes = crypter_.GetRangeBytes();
+    const NameConversion names = crypter_.ConvertName(Utf16FromWtf8(name), Direction::kEncrypt);
+    record_.target = Wtf8FromUtf16(names.target);
+    record_.range_bytes = names.range_bytes();
     record_.folder = tree_;
     record_.source = name;
     record_.size = status.size;
@@ -80,7 +80,7 @@ class RecoveryDecisionsTest : public ::testing::Test {
   std::string EncipheredUpTo(int64_t pages) const {
     std::string bytes = contents_;
     const int64_t count = std::min(kSize, pages * kPageBytes);
-    ApplyCipher(crypter_, OP_ENCRYPT, reinterpret_cast<uint8_t*>(bytes.data()), count, 0,
+    ApplyCipher(crypter_, Direction::kEncrypt, reinterpret_cast<uint8_t*>(bytes.data()), count, 0,
                 static_cast<int32_t>(kSize));
     return bytes;
   }
@@ -229,9 +229,8 @@ TEST_F(RecoveryDecisionsTest, AnEndedEntryIsNotLookedAtInTheSameBoot) {
   // Looked at, this one would be put back: renamed, no page written.
   Crypter names;
   names.SetPassword(u"a password");
-  names.SetDirectory(Utf16FromWtf8(tree_));
   const std::string ended_target =
-      Wtf8FromUtf16(names.ConvertName(Utf16FromWtf8(kPlainName), OP_ENCRYPT));
+      Wtf8FromUtf16(names.ConvertName(Utf16FromWtf8(kPlainName), Direction::kEncrypt).target);
   Rename(kPlainName, ended_target);
 
   const RepairReport report = Repair();

@@ -42,11 +42,11 @@ class RecoveryTest : public ::testing::Test {
   EntryRecord Encrypting(const std::string& folder, const std::string& plain,
                          EntryKind kind) {
     EntryRecord r;
-    r.operation = OP_ENCRYPT;
+    r.operation = Direction::kEncrypt;
     r.kind = kind;
-    crypter_.SetDirectory(Utf16FromWtf8(folder));
-    r.target = Wtf8FromUtf16(crypter_.ConvertName(Utf16FromWtf8(plain), OP_ENCRYPT));
-    r.range_bytes = crypter_.GetRangeBytes();
+    const NameConversion names = crypter_.ConvertName(Utf16FromWtf8(plain), Direction::kEncrypt);
+    r.target = Wtf8FromUtf16(names.target);
+    r.range_bytes = names.range_bytes();
     r.folder = folder;
     r.source = plain;
     return r;
@@ -86,7 +86,7 @@ class RecoveryTest : public ::testing::Test {
     const uint64_t id = journal->Begin(r);
     journal->Pages(id, 0, digests.data(), digests.size());
     EXPECT_TRUE(journal->Commit());
-    ApplyCipher(crypter_, OP_ENCRYPT, data, kPageBytes, 0, r.cipher_size);
+    ApplyCipher(crypter_, Direction::kEncrypt, data, kPageBytes, 0, r.cipher_size);
     WriteFile(tree_ + "/" + name, bytes);
     std::filesystem::rename(tree_ + "/" + name, tree_ + "/" + r.target);
     return r.target;

@@ -11,18 +11,19 @@
 
 namespace velmora::testing {
 
-inline void ReferenceTransformBuffer(const Crypter& crypter, uint8_t* buffer,
-                                     int32_t count, int32_t offset,
+inline void ReferenceTransformBuffer(const Crypter& crypter, Direction direction,
+                                     uint8_t* buffer, int32_t count, int32_t offset,
                                      int32_t size) {
-  const int sign = crypter.m_nOperation == OP_ENCRYPT ? 1 : -1;
+  const int sign = direction == Direction::kEncrypt ? 1 : -1;
   for (int32_t i = 0; i < count; ++i) {
     uint32_t d = 0;
-    for (int32_t j = 0; j < crypter.m_nBlocks; ++j) {
-      d += KeyByte(crypter.m_dataKeys[j] + static_cast<uint32_t>(i) +
+    const CipherKeys& keys = crypter.keys();
+    for (int32_t j = 0; j < keys.blocks(); ++j) {
+      d += KeyByte(keys.data_key(j) + static_cast<uint32_t>(i) +
                    static_cast<uint32_t>(size));
     }
     d += static_cast<uint32_t>((static_cast<int64_t>(offset) + i) % 1023);
-    d += crypter.m_szPassword[i % crypter.m_nPasswordLen] & 0xFF;
+    d += keys.password()[i % keys.password().size()] & 0xFF;
     buffer[i] = static_cast<uint8_t>(buffer[i] + sign * static_cast<int>(d));
   }
 }

@@ -18,7 +18,6 @@
 int main(int argc, char** argv) {
   // The password and the keys live in this process for the whole run.
   velmora::ProtectProcessMemory();
-  velmora::KeepInMemory(&velmora::TheCrypter(), sizeof(velmora::Crypter));
   // Everything after the program name is the initial target. Qt gets none
   // of it, so that a target such as "-reverse" cannot change how the
   // program runs; Qt's own settings come from the environment
@@ -34,7 +33,8 @@ int main(int argc, char** argv) {
   // its last window closes.
   QGuiApplication::setQuitOnLastWindowClosed(false);
 
-  velmora::App app(std::move(target), velmora::TheCrypter());
+  velmora::Crypter crypter;  // the keys it is given live in locked pages
+  velmora::App app(std::move(target), crypter);
   QObject::connect(
       &app, &velmora::App::finished, &application, [] { QCoreApplication::exit(0); },
       Qt::QueuedConnection);
