@@ -43,7 +43,7 @@ void ApplyExtensionOptions(const Options& options, JobHost& host) {
     for (int slot = 0; slot < kExtensionSlots; ++slot) {
       const std::size_t index = static_cast<std::size_t>(slot);
       // Entries were checked against the slot size while parsing.
-      host.m_crypter.SetExtension(slot, index < table.size() ? table[index] : std::u16string());
+      host.crypter_.SetExtension(slot, index < table.size() ? table[index] : std::u16string());
     }
   }
 }

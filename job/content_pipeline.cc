@@ -54,7 +54,7 @@ void ContentPipeline::StartPending() {
 
 void ContentPipeline::Transform(Pending& entry) {
   if (entry.claimed.exchange(true, std::memory_order_acq_rel)) return;
-  entry.result = TransformEntryContents(host_.m_crypter, *host_.journal_, folder_, entry.intent,
+  entry.result = TransformEntryContents(host_.crypter_, *host_.journal_, folder_, entry.intent,
                                         *entry.intent.file, entry.file.status, entry.file.target,
                                         false, nullptr, {});
   entry.intent.file.reset();

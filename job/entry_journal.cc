@@ -165,7 +165,7 @@ bool IntentBatch::TakeOpened(const std::u16string& name, EntryIntent* intent) {
 NameConversion IntentBatch::Conversion(const JobHost& host, const std::u16string& name) const {
   const auto it = conversions_.find(name);
   if (it != conversions_.end()) return it->second;
-  return host.m_crypter.ConvertName(name, static_cast<Direction>(host.job_.mode));
+  return host.crypter_.ConvertName(name, static_cast<Direction>(host.job_.mode));
 }
 
 bool IntentBatch::PreparedStatus(const std::u16string& name, FileStatus* status) const {

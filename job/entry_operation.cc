@@ -88,7 +88,7 @@ EntryOutcome TransformRenamed(JobHost& host, const Folder& folder, const Renamed
       return GiveBack(host, folder, entry, text::kChangedDuringRun, false);
     }
     if (!file->IsOpen() && file->OpenError() == EACCES) {
-      if (ChangeMode(folder, target, status, status.mode | 0600) != 0) {
+      if (!ChangeMode(folder, target, status, status.mode | 0600).ok()) {
         return GiveBack(host, folder, entry, text::kAttributeFailed, false);
       }
       granted = true;
@@ -96,7 +96,9 @@ EntryOutcome TransformRenamed(JobHost& host, const Folder& folder, const Renamed
     }
   }
   if (!file->IsOpen()) {
-    if (granted) ChangeMode(folder, target, status, status.mode);
+    // Best effort: the contents are done; a mode left with owner access
+    // harms nothing the run could mend.
+    if (granted) (void)ChangeMode(folder, target, status, status.mode);
     return GiveBack(host, folder, entry, text::kOpenFailed, false);
   }
   RunProgress& shown = *host.progress_;
@@ -104,7 +106,7 @@ EntryOutcome TransformRenamed(JobHost& host, const Folder& folder, const Renamed
     shown.ContentsProgressed(entry.directory, entry.source, entry.target, done, size);
   };
   const ContentResult contents =
-      TransformEntryContents(host.m_crypter, *host.journal_, folder, intent, *file, status, target,
+      TransformEntryContents(host.crypter_, *host.journal_, folder, intent, *file, status, target,
                              granted, &host.job_.bytes_done, progress);
   return FinishContents(host, folder, entry, contents, true, false);
 }
@@ -161,7 +163,7 @@ bool HandOverEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
   EntryIntent intent;
   if (!intents.TakeOpened(name, &intent)) return false;
   fault_injection::BeforeEntry(JoinPath(directory, name));
-  if (!intent.durable || folder.Rename(intent.source, intent.target) != 0) {
+  if (!intent.durable || !folder.Rename(intent.source, intent.target).ok()) {
     host.journal_->End(intent.record.id);
     return false;
   }
@@ -231,7 +233,7 @@ EntryResult ProcessEntry(JobHost& host, IntentBatch& intents, const Folder& fold
 EntryResult RenameWithRetry(JobHost& host, const Folder& folder, const std::u16string& directory,
                             const std::u16string& source, const std::u16string& target) {
   for (;;) {
-    if (folder.Rename(source, target) == 0) return EntryResult::kDone;
+    if (folder.Rename(source, target).ok()) return EntryResult::kDone;
 
     FileStatus status{};
     // Diagnose in this order: the entry is gone, nothing carries the target
@@ -260,9 +262,9 @@ EntryResult RenameWithRetry(JobHost& host, const Folder& folder, const std::u16s
     if (answer != Answer::kYes) {
       return host.job_.exit_pass == 1 ? EntryResult::kSkipped : EntryResult::kAbortRun;
     }
-    const int removed =
+    const FsResult removed =
         existing.is_directory ? folder.RemoveEmptyFolder(target) : folder.RemoveFile(target);
-    if (removed == 0) continue;
+    if (removed.ok()) continue;
     const EntryResult result =
         AskAboutFailure(host, Format(text::kRemoveFailed, {kind}) +
                                   Format(text::kRemoveFailedDetail, {kind, directory, target}));

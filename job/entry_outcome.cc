@@ -62,7 +62,7 @@ EntryOutcome ContentsDone(JobHost& host, const RenamedFile& file, const ContentR
 // and a retry is safe.
 EntryOutcome ContentsUntouched(JobHost& host, const Folder& folder, const RenamedFile& file,
                                const ContentResult& contents, bool quiet) {
-  if (folder.Rename(file.target, file.source) == 0) {
+  if (folder.Rename(file.target, file.source).ok()) {
     host.journal_->End(file.id);
     if (quiet) return {EntryStep::kFinished, EntryResult::kSkipped};
     const EntryResult result =
@@ -97,7 +97,7 @@ EntryResult JournalFailed(JobHost& host) {
 
 EntryOutcome GiveBack(JobHost& host, const Folder& folder, const RenamedFile& file,
                       std::u16string_view message, bool quiet) {
-  if (folder.Rename(file.target, file.source) == 0) host.journal_->End(file.id);
+  if (folder.Rename(file.target, file.source).ok()) host.journal_->End(file.id);
   if (quiet) return {EntryStep::kFinished, EntryResult::kSkipped};
   const EntryResult result =
       AskAboutFailure(host, std::u16string(message) + Detail(file.directory, file.source));
@@ -114,7 +114,7 @@ EntryOutcome FinishContents(JobHost& host, const Folder& folder, const RenamedFi
     case state::TransformOutcome::kReversed:
       return ContentsUntouched(host, folder, file, contents, quiet);
     case state::TransformOutcome::kJournalFailed:
-      if (folder.Rename(file.target, file.source) == 0) host.journal_->End(file.id);
+      if (folder.Rename(file.target, file.source).ok()) host.journal_->End(file.id);
       return {EntryStep::kFinished, quiet ? EntryResult::kSkipped : JournalFailed(host)};
     case state::TransformOutcome::kLeftForRepair:
       break;

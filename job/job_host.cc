@@ -5,7 +5,7 @@ namespace velmora {
 void LoadStartupSettings(JobHost& host) {
   host.ext_rule_ = 1;
   host.job_.mode = 0;
-  host.m_crypter.BuildAlphabets();
+  host.crypter_.BuildAlphabets();
 }
 
 }  // namespace velmora

@@ -33,12 +33,12 @@ enum class ScanOutcome {
 
 class JobHost {
  public:
-  explicit JobHost(Crypter& crypter) : m_crypter(crypter) {}
+  explicit JobHost(Crypter& crypter) : crypter_(crypter) {}
   JobHost(const JobHost&) = delete;
   JobHost& operator=(const JobHost&) = delete;
   virtual ~JobHost() = default;
 
-  Crypter& m_crypter;
+  Crypter& crypter_;
   JobState job_;
   // 1: files with a registered extension get only their head enciphered.
   int32_t ext_rule_ = 0;

@@ -120,7 +120,7 @@ std::u16string PathLines(const std::vector<std::string>& paths) {
 // Brings entries an interrupted run left half-done back to a consistent
 // state, with this run's password.
 bool RepairInterruptedRun(JobHost& host, state::PendingRepair& repair) {
-  const state::RepairReport report = repair.Run(host.m_crypter, host.stop_requested_);
+  const state::RepairReport report = repair.Run(host.crypter_, host.stop_requested_);
   host.repaired_inodes_.insert(report.repaired_inodes.begin(), report.repaired_inodes.end());
   if (!report.repaired.empty()) {
     // Not a summary: a warning that the last run did not finish.
@@ -159,7 +159,7 @@ bool Deciphers(const Crypter& crypter, const std::u16string& name) {
 // changes. False when the run ends here.
 bool PasswordHolds(JobHost& host) {
   JobState& job = host.job_;
-  Crypter& crypter = host.m_crypter;
+  Crypter& crypter = host.crypter_;
   if (job.scan_encrypted == 0) return true;  // no name to decipher
   const bool longest_deciphers = Deciphers(crypter, job.scan_longest_name);
   if (longest_deciphers && state::NameCoversPassword(crypter, job.scan_longest_name)) {
@@ -241,7 +241,7 @@ bool MixedTreeAccepted(JobHost& host) {
 // Steps before the walk; false when the run ends there.
 bool PrepareRun(JobHost& host, const RunRequest& request) {
   JobState& job = host.job_;
-  Crypter& crypter = host.m_crypter;
+  Crypter& crypter = host.crypter_;
   if (!TakeTarget(host, request)) return false;
 
   job.mode = request.operation == Operation::kEncrypt ? 0 : 1;
@@ -296,7 +296,7 @@ bool NameWillCoverPassword(const Crypter& crypter, const std::u16string& plain) 
 // way; without the record its next decryption cannot check the password,
 // which the person is told now rather than then.
 void RecordPassword(JobHost& host, const state::PendingVerifier& verifier) {
-  const state::TreeIdentity tree = state::IdentifyTree(host.m_crypter, host.tree_real_path_);
+  const state::TreeIdentity tree = state::IdentifyTree(host.crypter_, host.tree_real_path_);
   if (verifier.Write(tree, host.job_.scan_encrypted == 0)) return;
   Tell(host, QuestionId::kPasswordNotRecorded,
        Format(text::kPasswordNotRecorded, {StateFolderText()}), Icon::kWarning);
@@ -316,9 +316,9 @@ void Walk(JobHost& host, const RunRequest& request, const std::u16string& target
   std::optional<HelperThread> helper;
   state::PendingVerifier verifier;
   if (job.mode == 0 && !request.exit_pass &&
-      !NameWillCoverPassword(host.m_crypter, job.scan_longest_plain_name)) {
+      !NameWillCoverPassword(host.crypter_, job.scan_longest_plain_name)) {
     helper.emplace();
-    helper->Start([&verifier, &host] { verifier.Prepare(host.m_crypter); });
+    helper->Start([&verifier, &host] { verifier.Prepare(host.crypter_); });
   }
   if (job.mode == 0) {
     EncryptWalk(host, target);

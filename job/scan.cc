@@ -44,7 +44,7 @@ Folder OpenScanned(const std::u16string& pattern) {
 bool CountEntry(JobHost& host, const std::u16string& directory, const std::u16string& name,
                 const FileStatus& status, std::vector<std::u16string>* folders) {
   JobState& job = host.job_;
-  const Crypter& crypter = host.m_crypter;
+  const Crypter& crypter = host.crypter_;
   const bool enciphered = crypter.IsEncryptedName(name);
   if (enciphered) {
     ++job.scan_encrypted;

@@ -33,7 +33,7 @@ bool HasFolders(const FolderListing& entries) {
 
 }  // namespace
 
-WalkAhead::WalkAhead(JobHost& host) : host_(host), names_(host.m_crypter) {}
+WalkAhead::WalkAhead(JobHost& host) : host_(host), names_(host.crypter_) {}
 
 WalkAhead::~WalkAhead() {
   intents_.Clear(host_);
@@ -128,7 +128,7 @@ void WalkAhead::FirstBatch(const Folder& folder, const std::u16string& directory
   EndAhead();
   // Recorded here and now, with the walk's own crypter: the walk waits for
   // this batch anyway.
-  PrepareBatch(host_, folder, entries, 0, batch, host_.m_crypter, nullptr);
+  PrepareBatch(host_, folder, entries, 0, batch, host_.crypter_, nullptr);
 }
 
 void WalkAhead::NextBatch(const Folder& folder, const FolderListing& entries, std::size_t first,

@@ -27,6 +27,7 @@ struct Fault {
 
 Fault g_open, g_read, g_write, g_status, g_journal, g_crash;
 std::function<void(const std::u16string&)> g_entry_hook;
+bool g_no_replace_unsupported = false;
 std::function<void(const OrderEvent&)> g_order_observer;
 
 }  // namespace
@@ -34,6 +35,7 @@ std::function<void(const OrderEvent&)> g_order_observer;
 void Reset() {
   for (Fault* fault : {&g_open, &g_read, &g_write, &g_status, &g_journal, &g_crash}) fault->Arm(0);
   g_entry_hook = nullptr;
+  g_no_replace_unsupported = false;
   g_order_observer = nullptr;
 }
 
@@ -50,6 +52,9 @@ bool ShouldFailRead() { return g_read.Tick(); }
 bool ShouldFailWrite() { return g_write.Tick(); }
 bool ShouldFailSetStatus() { return g_status.Tick(); }
 bool ShouldFailJournal() { return g_journal.Tick(); }
+
+void SimulateNoReplaceUnsupported(bool unsupported) { g_no_replace_unsupported = unsupported; }
+bool NoReplaceUnsupported() { return g_no_replace_unsupported; }
 
 void CrashPoint() {
   if (g_crash.Tick()) ::_exit(kCrashExitStatus);

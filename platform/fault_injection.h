@@ -34,6 +34,11 @@ bool ShouldFailWrite();
 bool ShouldFailSetStatus();
 bool ShouldFailJournal();
 
+// Makes renames take the path of a file system without RENAME_NOREPLACE
+// (sshfs, FAT through FUSE): check, then rename.
+void SimulateNoReplaceUnsupported(bool unsupported);
+bool NoReplaceUnsupported();
+
 // Called by the file layer and the journal before each mutating step.
 void CrashPoint();
 

@@ -104,31 +104,34 @@ FileStatus WithOwnerReadWrite(FileStatus status) {
   return status;
 }
 
-int RenameEntry(const std::u16string& from, const std::u16string& to) {
+FsResult RenameEntry(const std::u16string& from, const std::u16string& to) {
   std::string from_bytes;
   std::string to_bytes;
-  if (!ToBytes(from, &from_bytes) || !ToBytes(to, &to_bytes)) return -1;
+  if (!ToBytes(from, &from_bytes) || !ToBytes(to, &to_bytes)) return FsResult::FromErrno();
   return RenameAtNoReplace(AT_FDCWD, from_bytes.c_str(), to_bytes.c_str());
 }
 
-int RenameAtNoReplace(int folder_fd, const char* from, const char* to) {
+FsResult RenameAtNoReplace(int folder_fd, const char* from, const char* to) {
   // rename() would silently replace whatever is at |to|; RENAME_NOREPLACE
   // makes the kernel refuse atomically.
   fault_injection::CrashPoint();
   fault_injection::BeforeRename(folder_fd, from, to);
-  if (::renameat2(folder_fd, from, folder_fd, to, RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS) return -1;
-  // Old kernel, or a file system without the flag. Check, then rename: an
-  // entry created at |to| between the two would be replaced. Nothing else
-  // should be writing inside the tree being processed, so the window is
-  // accepted.
-  struct stat st {};
-  if (::fstatat(folder_fd, to, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-    errno = EEXIST;
-    return -1;
+  if (!fault_injection::NoReplaceUnsupported() &&
+      ::renameat2(folder_fd, from, folder_fd, to, RENAME_NOREPLACE) == 0) {
+    return FsResult::Done();
   }
-  if (errno != ENOENT) return -1;
-  return ::renameat(folder_fd, from, folder_fd, to) == 0 ? 0 : -1;
+  if (!fault_injection::NoReplaceUnsupported() && errno != EINVAL && errno != ENOSYS) {
+    return FsResult::FromErrno();
+  }
+  // Old kernel, or a file system without the flag (sshfs, FAT through
+  // FUSE). Check, then rename: an entry created at |to| between the two
+  // would be replaced. Nothing else should be writing inside the tree being
+  // processed, so the window is accepted.
+  struct stat st {};
+  if (::fstatat(folder_fd, to, &st, AT_SYMLINK_NOFOLLOW) == 0) return FsResult::Failed(EEXIST);
+  if (errno != ENOENT) return FsResult::FromErrno();
+  if (::renameat(folder_fd, from, folder_fd, to) != 0) return FsResult::FromErrno();
+  return FsResult::Done();
 }
 
 std::u16string GetCurrentDirectoryPath() {

@@ -14,6 +14,7 @@
 #ifndef VELMORA_PLATFORM_FILE_SYSTEM_H_
 #define VELMORA_PLATFORM_FILE_SYSTEM_H_
 
+#include <cerrno>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -67,14 +68,32 @@ bool SetFileStatus(const std::u16string& path, const FileStatus& status);
 // read-only state before changing an entry.
 FileStatus WithOwnerReadWrite(FileStatus status);
 
+// What a call that changes the file system reports: done, or the errno
+// value it failed with, kept as a value so that no later call changes it.
+class [[nodiscard]] FsResult {
+ public:
+  static FsResult Done() { return FsResult(0); }
+  // |error| 0 (a failure that set no errno) reads as EIO.
+  static FsResult Failed(int error) { return FsResult(error != 0 ? error : EIO); }
+  static FsResult FromErrno() { return Failed(errno); }
+
+  bool ok() const { return error_ == 0; }
+  int error() const { return error_; }
+
+ private:
+  explicit FsResult(int error) : error_(error) {}
+  int error_;
+};
+
 // Renames |from| to |to|. Fails, leaving both alone, when anything already
-// exists at |to|, even an entry of another kind; callers rely on that to
-// detect name collisions.
-int RenameEntry(const std::u16string& from, const std::u16string& to);
+// exists at |to|, even an entry of another kind (EEXIST); callers rely on
+// that to detect name collisions.
+FsResult RenameEntry(const std::u16string& from, const std::u16string& to);
 
 // The same for the entries |from| and |to| of the folder open as |folder_fd|
-// (AT_FDCWD: paths from the working folder), in the kernel's form.
-int RenameAtNoReplace(int folder_fd, const char* from, const char* to);
+// (AT_FDCWD: paths from the working folder), in the kernel's form. Where the
+// file system has no RENAME_NOREPLACE it checks, then renames.
+FsResult RenameAtNoReplace(int folder_fd, const char* from, const char* to);
 
 // The working directory, or an empty string when it cannot be read.
 std::u16string GetCurrentDirectoryPath();

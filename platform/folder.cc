@@ -190,25 +190,27 @@ bool Folder::Status(const std::u16string& name, FileStatus* status) const {
   return NameBytes(name, &bytes) && StatusAt(fd_, bytes.c_str(), status);
 }
 
-int Folder::Rename(const std::u16string& from, const std::u16string& to) const {
+FsResult Folder::Rename(const std::u16string& from, const std::u16string& to) const {
   std::string from_bytes;
   std::string to_bytes;
-  if (!NameBytes(from, &from_bytes) || !NameBytes(to, &to_bytes)) return -1;
+  if (!NameBytes(from, &from_bytes) || !NameBytes(to, &to_bytes)) return FsResult::FromErrno();
   return RenameAtNoReplace(fd_, from_bytes.c_str(), to_bytes.c_str());
 }
 
-int Folder::RemoveFile(const std::u16string& name) const {
+FsResult Folder::RemoveFile(const std::u16string& name) const {
   std::string bytes;
-  if (!NameBytes(name, &bytes)) return -1;
+  if (!NameBytes(name, &bytes)) return FsResult::FromErrno();
   fault_injection::CrashPoint();
-  return ::unlinkat(fd_, bytes.c_str(), 0) == 0 ? 0 : -1;
+  if (::unlinkat(fd_, bytes.c_str(), 0) != 0) return FsResult::FromErrno();
+  return FsResult::Done();
 }
 
-int Folder::RemoveEmptyFolder(const std::u16string& name) const {
+FsResult Folder::RemoveEmptyFolder(const std::u16string& name) const {
   std::string bytes;
-  if (!NameBytes(name, &bytes)) return -1;
+  if (!NameBytes(name, &bytes)) return FsResult::FromErrno();
   fault_injection::CrashPoint();
-  return ::unlinkat(fd_, bytes.c_str(), AT_REMOVEDIR) == 0 ? 0 : -1;
+  if (::unlinkat(fd_, bytes.c_str(), AT_REMOVEDIR) != 0) return FsResult::FromErrno();
+  return FsResult::Done();
 }
 
 const std::string& Folder::RealPath() const {
@@ -224,33 +226,31 @@ const std::string& Folder::RealPath() const {
   return real_path_;
 }
 
-int ChangeMode(const Folder& folder, const std::u16string& name, const FileStatus& expected,
-               uint32_t mode) {
+FsResult ChangeMode(const Folder& folder, const std::u16string& name, const FileStatus& expected,
+                    uint32_t mode) {
   std::string bytes;
-  if (!NameBytes(name, &bytes)) return -1;
+  if (!NameBytes(name, &bytes)) return FsResult::FromErrno();
   // O_PATH opens even a file nobody may read, without following a link;
   // the change then goes to exactly the inode that was checked.
   const int fd = ::openat(folder.Descriptor(), bytes.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return -1;
+  if (fd < 0) return FsResult::FromErrno();
   struct stat st {};
-  int rc = -1;
+  FsResult result = FsResult::Done();
   if (::fstat(fd, &st) != 0) {
-    // errno from fstat
+    result = FsResult::FromErrno();
   } else if (!S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_dev) != expected.device ||
              static_cast<uint64_t>(st.st_ino) != expected.inode) {
-    errno = ESTALE;
+    result = FsResult::Failed(ESTALE);
   } else if (fault_injection::ShouldFailSetStatus()) {
-    errno = EPERM;
+    result = FsResult::Failed(EPERM);
   } else {
     char link[64];
     std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
     fault_injection::CrashPoint();
-    rc = ::chmod(link, static_cast<mode_t>(mode & 07777));
+    if (::chmod(link, static_cast<mode_t>(mode & 07777)) != 0) result = FsResult::FromErrno();
   }
-  const int error = errno;
   ::close(fd);
-  errno = error;
-  return rc;
+  return result;
 }
 
 }  // namespace velmora

@@ -68,12 +68,12 @@ class Folder {
 
   // Renames |from| to |to| inside this folder; fails with EEXIST, leaving
   // both alone, when anything carries |to| already.
-  int Rename(const std::u16string& from, const std::u16string& to) const;
+  FsResult Rename(const std::u16string& from, const std::u16string& to) const;
 
   // Removes a non-folder entry (a link itself, never its target), or an
   // empty folder.
-  int RemoveFile(const std::u16string& name) const;
-  int RemoveEmptyFolder(const std::u16string& name) const;
+  FsResult RemoveFile(const std::u16string& name) const;
+  FsResult RemoveEmptyFolder(const std::u16string& name) const;
 
   // The folder's real path as the kernel knows it now, or empty.
   const std::string& RealPath() const;
@@ -89,8 +89,8 @@ class Folder {
 // |folder|, provided it is still the file |expected| describes (same
 // device and inode): a link or a file swapped in meanwhile is left alone
 // (ESTALE). Works on a file nobody may open.
-int ChangeMode(const Folder& folder, const std::u16string& name, const FileStatus& expected,
-               uint32_t mode);
+FsResult ChangeMode(const Folder& folder, const std::u16string& name, const FileStatus& expected,
+                    uint32_t mode);
 
 }  // namespace velmora
 

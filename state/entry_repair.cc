@@ -125,7 +125,7 @@ EntryVerdict EntryRepair::PutBack(const FileStatus& now, bool renamed, int64_t e
   if (SyncEnabled() && !file.Sync()) return EntryVerdict::kFailed;
   if (renamed) {
     const std::u16string source = Wide(folder_ + "/" + r_.source);
-    if (RenameEntry(path_, source) != 0) return EntryVerdict::kFailed;
+    if (!RenameEntry(path_, source).ok()) return EntryVerdict::kFailed;
     SyncFolder(folder_);
     path_ = source;
   }

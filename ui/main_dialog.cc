@@ -161,7 +161,7 @@ void MainDialog::OnDropFiles(const std::u16string& first_path) {
 void MainDialog::OnSettings() {
   std::u16string extensions;
   for (int slot = 0; slot < kExtensionSlots; ++slot) {
-    const std::u16string extension = m_crypter.GetExtension(slot);
+    const std::u16string extension = crypter_.GetExtension(slot);
     if (extension.empty()) break;
     extensions += extension + u"\r\n";
   }
@@ -176,7 +176,7 @@ void MainDialog::OnSettings() {
   int slot = 0;
   for (std::size_t index = 0; slot < kExtensionSlots; ++index) {
     const std::u16string line = index < lines.size() ? lines[index] : std::u16string();
-    if (m_crypter.SetExtension(slot, line)) ++slot;
+    if (crypter_.SetExtension(slot, line)) ++slot;
   }
 }
 

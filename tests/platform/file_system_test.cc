@@ -1,6 +1,7 @@
 // The file layer on a real directory: what a folder's listing reports, what
 // status keeps, and that renames never replace what is there.
 
+#include "platform/fault_injection.h"
 #include "platform/file_system.h"
 
 #include <gtest/gtest.h>
@@ -134,21 +135,31 @@ TEST_F(FileSystemTest, StatusOfALinkIsTheLinksOwn) {
   EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
+// Both ways: the kernel's no-replace rename, and the check-then-rename of
+// file systems without it (sshfs, FAT through FUSE).
 TEST_F(FileSystemTest, RenameNeverReplacesAnExistingEntry) {
-  WriteFile(Raw("a"), "a");
-  WriteFile(Raw("b"), "b");
-  MakeDirectory(Raw("empty"));
-  EXPECT_EQ(RenameEntry(Path("a"), Path("b")), -1);
-  EXPECT_EQ(RenameEntry(Path("a"), Path("empty")), -1);
-  EXPECT_EQ(ReadFile(Raw("a")), "a");
-  EXPECT_EQ(ReadFile(Raw("b")), "b");
+  for (const bool fallback : {false, true}) {
+    SCOPED_TRACE(fallback ? "check, then rename" : "RENAME_NOREPLACE");
+    fault_injection::SimulateNoReplaceUnsupported(fallback);
+    const std::string sub = fallback ? "/fallback" : "/kernel";
+    MakeDirectory(Raw(sub));
+    WriteFile(Raw(sub + "/a"), "a");
+    WriteFile(Raw(sub + "/b"), "b");
+    MakeDirectory(Raw(sub + "/empty"));
+    EXPECT_EQ(RenameEntry(Path(sub + "/a"), Path(sub + "/b")).error(), EEXIST);
+    EXPECT_EQ(RenameEntry(Path(sub + "/a"), Path(sub + "/empty")).error(), EEXIST);
+    EXPECT_EQ(RenameEntry(Path(sub + "/gone"), Path(sub + "/c")).error(), ENOENT);
+    EXPECT_EQ(ReadFile(Raw(sub + "/a")), "a");
+    EXPECT_EQ(ReadFile(Raw(sub + "/b")), "b");
 
-  EXPECT_EQ(RenameEntry(Path("a"), Path("c")), 0);
-  EXPECT_EQ(ReadFile(Raw("c")), "a");
-  // Names that are not UTF-8 are reached by the path the finder gave.
-  const std::u16string foreign = Path("\x83\x65\x83\x58");
-  EXPECT_EQ(RenameEntry(Path("c"), foreign), 0);
-  EXPECT_EQ(ReadFile(Raw("\x83\x65\x83\x58")), "a");
+    EXPECT_TRUE(RenameEntry(Path(sub + "/a"), Path(sub + "/c")).ok());
+    EXPECT_EQ(ReadFile(Raw(sub + "/c")), "a");
+    // Names that are not UTF-8 are reached by the path the finder gave.
+    const std::u16string foreign = Path(sub + "/\x83\x65\x83\x58");
+    EXPECT_TRUE(RenameEntry(Path(sub + "/c"), foreign).ok());
+    EXPECT_EQ(ReadFile(Raw(sub + "/\x83\x65\x83\x58")), "a");
+  }
+  fault_injection::SimulateNoReplaceUnsupported(false);
 }
 
 }  // namespace
