@@ -20,8 +20,8 @@ KeysResult CipherKeys::Make(std::u16string_view password) {
 }
 
 std::shared_ptr<const CipherKeys> CipherKeys::None() {
-  static const std::shared_ptr<const CipherKeys> none = std::make_shared<CipherKeys>(Token{});
-  return none;
+  // A fresh empty value each time, rather than one shared by the process.
+  return std::make_shared<CipherKeys>(Token{});
 }
 
 CipherKeys::~CipherKeys() {

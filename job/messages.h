@@ -205,6 +205,11 @@ inline constexpr Text kInvalidPath = u"無効なパスです。";
 inline constexpr Text kFileNotSupported =
     u"ファイル指定はサポートしておりませんので、ディレクトリを指定して下さい。";
 
+// What the password dialog says of the password typed (PasswordProblem).
+inline constexpr Text kPasswordTooLong = u"パスワードが長すぎます。";
+inline constexpr Text kPasswordTooShort = u"パスワードが短すぎます。";
+inline constexpr Text kPasswordMismatch = u"パスワードが違います。";
+
 }  // namespace velmora::text
 
 #endif  // VELMORA_JOB_MESSAGES_H_

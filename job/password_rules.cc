@@ -1,20 +1,13 @@
 #include "job/password_rules.h"
 
-#include "platform/catalogue.h"
+#include "job/messages.h"
 
 namespace velmora {
-namespace {
-
-constexpr Text kTooLong = u"パスワードが長すぎます。";
-constexpr Text kTooShort = u"パスワードが短すぎます。";
-constexpr Text kMismatch = u"パスワードが違います。";
-
-}  // namespace
 
 std::u16string PasswordProblem(std::u16string_view password, std::u16string_view confirmation) {
-  if (password.size() > kMaxPasswordLength) return kTooLong;
-  if (password.size() < kMinPasswordLength) return kTooShort;
-  if (password != confirmation) return kMismatch;
+  if (password.size() > kMaxPasswordLength) return text::kPasswordTooLong;
+  if (password.size() < kMinPasswordLength) return text::kPasswordTooShort;
+  if (password != confirmation) return text::kPasswordMismatch;
   return std::u16string();
 }
 
