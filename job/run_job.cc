@@ -363,7 +363,10 @@ void RunJob(JobHost& host, const RunRequest& request, RunQuestions& questions,
   progress.WalkEnded();
   job.running = 0;
 
-  const RunSummary summary{job.done, job.found};
+  // The exit pass finds enciphered what a stop or a skip of the decryption
+  // left so: as it should be, so counted as done there (only there).
+  const RunSummary summary{job.done + (request.exit_pass ? job.already_enciphered : 0),
+                           job.found};
   host.journal_->Commit();
   // Every entry enciphered now: the tree is no longer left decrypted.
   if (job.mode == 0 && job.found == job.done + job.already_enciphered) {

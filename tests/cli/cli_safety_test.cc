@@ -162,6 +162,8 @@ TEST_F(CliSafetyTest, ASignalDuringOpenDecryptsNoFurtherAndEncryptsAgain) {
   const Cli stopped = open.Finish();
   EXPECT_NE(stopped.status, -1) << stopped.err;  // it ended by itself
   EXPECT_EQ(Enciphered(root_).size(), 400u) << stopped.err;
+  // The exit pass counts what the stop left enciphered as done.
+  EXPECT_TRUE(Has(stopped.out, Shown(Format(text::kAllDone, {400, 400})))) << stopped.out;
   EXPECT_FALSE(Has(Run({"--version"}, "").err,
                    Shown(Format(text::kLeftDecrypted, {Utf16FromWtf8(root_)}))));
 }
