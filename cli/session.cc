@@ -60,6 +60,7 @@ std::u16string_view PathRefusal(const std::string& directory) {
       return text::kFileNotSupported;
     case TargetCheck::kEmpty:
     case TargetCheck::kDirectory:
+    case TargetCheck::kFileSystemRoot:  // refused as no folder to scan
       break;
   }
   return {};

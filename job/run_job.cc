@@ -202,6 +202,8 @@ bool TakeTarget(JobHost& host, const RunRequest& request) {
       return Refuse(host, QuestionId::kPathMissing, Format(text::kPathMissing, {checked}));
     case TargetCheck::kFile:
       return Refuse(host, QuestionId::kPathIsFile, Format(text::kPathIsFile, {checked}));
+    case TargetCheck::kFileSystemRoot:
+      return Refuse(host, QuestionId::kSystemFolder, Format(text::kSystemFolder, {checked}));
     case TargetCheck::kDirectory:
       break;
   }
@@ -334,9 +336,10 @@ void Walk(JobHost& host, const RunRequest& request, const std::u16string& target
 }  // namespace
 
 TargetCheck CheckTarget(std::u16string* path) {
+  if (*path == u"/") return TargetCheck::kFileSystemRoot;
   if (!path->empty() && path->back() == u'/') path->pop_back();
   if (path->empty()) return TargetCheck::kEmpty;
-  if (IsFileSystemRoot(*path)) return TargetCheck::kMissing;
+  if (IsFileSystemRoot(*path)) return TargetCheck::kFileSystemRoot;
   if (Folder::Open(*path).IsOpen()) return TargetCheck::kDirectory;
   FileStatus status{};
   if (!GetFileStatus(*path, &status)) return TargetCheck::kMissing;

@@ -27,8 +27,9 @@ void RunJob(JobHost& host, const RunRequest& request, RunQuestions& questions,
 std::u16string SummaryText(const RunSummary& summary);
 
 // Target validation shared with the path check. Removes one trailing '/'
-// from |path| and probes it.
-enum class TargetCheck { kEmpty, kDirectory, kMissing, kFile };
+// from |path| and probes it. The root of the file system is a folder, but
+// no target, and is not even scanned.
+enum class TargetCheck { kEmpty, kDirectory, kMissing, kFile, kFileSystemRoot };
 TargetCheck CheckTarget(std::u16string* path);
 
 }  // namespace velmora

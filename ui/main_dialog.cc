@@ -121,8 +121,17 @@ void MainDialog::CheckTargetPath() {
   window_.EnableControl(IDC_EXECUTE, false);
   if (path == kDropHereText) return;
   window_.SetControlText(IDC_STATUS_MAIN, u"");
+  const std::u16string typed = path;
   switch (CheckTarget(&path)) {
     case TargetCheck::kEmpty:
+      // Nothing of the last run or scan may stand beside a new path.
+      window_.SetControlText(IDC_STATUS_SUB, u"");
+      return;
+    case TargetCheck::kFileSystemRoot:
+      // The reason every system folder gets, without a box: "/" begins
+      // every path typed.
+      window_.SetControlText(IDC_STATUS_MAIN, Format(text::kSystemFolder, {typed}));
+      window_.SetControlText(IDC_STATUS_SUB, u"");
       return;
     case TargetCheck::kMissing:
       window_.SetControlText(IDC_STATUS_SUB, text::kInvalidPath);
@@ -303,6 +312,11 @@ void MainDialog::Waiting() {
   window_.SetControlText(IDC_STATUS_SUB, text::kWaiting);
 }
 
-void MainDialog::RunEnded() { window_.EnableControl(IDC_EXECUTE, false); }
+void MainDialog::RunEnded() {
+  window_.EnableControl(IDC_EXECUTE, false);
+  // The walk blocked the window's input and left no control with the focus;
+  // a temporary decryption's wait has put it on Exit.
+  if (!IsWaiting()) window_.SetFocusTo(IDC_PATH);
+}
 
 }  // namespace velmora

@@ -47,6 +47,23 @@ TEST_F(MainDialogTest, DropAndBrowseWriteThePathAndScanIt) {
   EXPECT_EQ(h_.job().scan_total, 3);
 }
 
+// After a run the path box has the focus, and a new path clears what the
+// run left; "/" is refused with the system folders' reason, unscanned.
+TEST_F(MainDialogTest, AfterARunThePathBoxHasTheFocusAndSlashIsRefusedAtOnce) {
+  Make({"a"});
+  h_.Encrypt(kPassword);
+  EXPECT_EQ(w().focus, IDC_PATH);
+  EXPECT_EQ(h_.Status(IDC_STATUS_SUB), text::kProcessingComplete);
+  const int32_t scans = h_.job().scan_generation;
+  h_.TypePath(u"/");
+  EXPECT_EQ(h_.Status(IDC_STATUS_MAIN), Format(text::kSystemFolder, {std::u16string(u"/")}));
+  EXPECT_EQ(h_.Status(IDC_STATUS_SUB), u"");
+  EXPECT_FALSE(w().IsControlEnabled(IDC_EXECUTE));
+  EXPECT_EQ(h_.job().scan_generation, scans + 1);  // the check only: no scan began
+  h_.TypePath(u"");
+  EXPECT_EQ(h_.Status(IDC_STATUS_MAIN), u"");
+}
+
 TEST_F(MainDialogTest, SettingsRewriteTheExtensionTableLineByLine) {
   const struct {
     std::optional<std::u16string> typed;  // nullopt: cancelled

@@ -19,13 +19,15 @@ class RunChecksTest : public JobTest {
     w().boxes.clear();
     w().SetControlText(IDC_PATH, U16(typed));
     h_.dialog().RunWithControls();
-    const std::string shown = typed.ends_with('/') ? typed.substr(0, typed.size() - 1) : typed;
+    const std::string shown =
+        typed.size() > 1 && typed.ends_with('/') ? typed.substr(0, typed.size() - 1) : typed;
     EXPECT_EQ(w().boxes, (Boxes{{Format(message, {U16(shown)}), MB_OK | MB_ICONEXCLAMATION, IDOK}}));
   }
 };
 
-// A missing path or a file, the system's folders and everything below them,
-// the folders that hold everybody's data and the home folder itself: refused
+// A missing path or a file, the system's folders and everything below them
+// (the root itself, however spelt, refused as soon as it is typed), the
+// folders that hold everybody's data and the home folder itself: refused
 // before a scan or a password, with the text as typed.
 TEST_F(RunChecksTest, RefusesMissingPathsFilesSystemAndTopFoldersAndTheHomeFolder) {
   const char* previous_home = std::getenv("HOME");
@@ -39,8 +41,8 @@ TEST_F(RunChecksTest, RefusesMissingPathsFilesSystemAndTopFoldersAndTheHomeFolde
   w().password = std::nullopt;  // nor walked
   const std::pair<std::string, std::u16string_view> cases[] = {
       {"", text::kPathMissing},        {Path("missing"), text::kPathMissing},
-      {"/", text::kPathMissing},       {"//", text::kPathMissing},
-      {"/tmp/..", text::kPathMissing}, {Path("to-root/"), text::kPathMissing},
+      {"/", text::kSystemFolder},      {"//", text::kSystemFolder},
+      {"/tmp/..", text::kSystemFolder}, {Path("to-root/"), text::kSystemFolder},
       {Path("file.txt"), text::kPathIsFile},
       {"/dev", text::kSystemFolder},   {"/usr/share", text::kSystemFolder},
       {"/etc/", text::kSystemFolder},  {"/tmp", text::kTopFolder},
@@ -49,7 +51,9 @@ TEST_F(RunChecksTest, RefusesMissingPathsFilesSystemAndTopFoldersAndTheHomeFolde
   for (const auto& [typed, message] : cases) {
     SCOPED_TRACE(typed);
     ExpectRefusal(typed, message);
-    if (message == text::kSystemFolder || message == text::kTopFolder) continue;
+    std::error_code error;
+    const bool root = std::filesystem::canonical(typed, error) == "/";
+    if ((message == text::kSystemFolder || message == text::kTopFolder) && !root) continue;
     h_.TypePath(U16(typed));  // these not even once typed
     EXPECT_FALSE(w().IsControlEnabled(IDC_EXECUTE));
   }
