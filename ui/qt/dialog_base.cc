@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "ui/qt/dialog_script.h"
+#include "ui/qt/window_placement.h"
 
 namespace velmora {
 
@@ -112,8 +113,10 @@ void DialogBase::Place(QWidget* control, int x, int y, int width, int height) co
 void DialogBase::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   // Spontaneous events come from the window system re-showing a minimised
-  // window; only the program's own show starts a script.
-  if (!event->spontaneous()) ScheduleDialogScript(this);
+  // window; only the program's own show places it and starts a script.
+  if (event->spontaneous()) return;
+  KeepOnScreen(this);
+  ScheduleDialogScript(this);
 }
 
 }  // namespace velmora

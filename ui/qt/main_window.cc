@@ -21,6 +21,7 @@
 #include "platform/wtf8.h"
 #include "ui/qt/about_box.h"
 #include "ui/qt/program_resources.h"
+#include "ui/qt/window_placement.h"
 #include "ui/qt/wrapping_radio_button.h"
 #include "ui/window_port.h"
 
@@ -163,6 +164,7 @@ void MainWindow::showEvent(QShowEvent* event) {
   // Skips DialogBase: the main window is not one of the modal dialogs a
   // test script answers.
   QDialog::showEvent(event);  // NOLINT(bugprone-parent-virtual-call): skips DialogBase on purpose
+  if (!event->spontaneous()) KeepOnScreen(this);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
