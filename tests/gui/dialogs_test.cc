@@ -335,6 +335,45 @@ TEST(FolderBrowserTest, ListsEveryFolderAndHandsBackTheChosenBytes) {
   }
 }
 
+// The start is in the middle of the view, whole, and only folders that
+// hold a folder offer to expand.
+TEST(FolderBrowserTest, CentresTheStartAndMarksOnlyFoldersWithSubfolders) {
+  QTemporaryDir dir;
+  const std::string root = dir.path().toStdString();
+  for (int i = 0; i < 60; ++i) {
+    std::filesystem::create_directories(root + "/d" + std::to_string(10 + i) + "/inner");
+  }
+  std::filesystem::create_directory(root + "/empty");
+  std::filesystem::create_directory(root + "/files");
+  std::ofstream(root + "/files/file.txt") << "x";
+  RunWith(
+      [&] {
+        return RunFolderBrowser(nullptr, Utf16FromWtf8(root + "/d50"), nullptr) ? 1 : 0;
+      },
+      [&](QDialog& dialog) {
+        QTreeView* tree = qobject_cast<FolderBrowser*>(&dialog)->tree();
+        const QModelIndex start = tree->currentIndex();
+        ASSERT_EQ(start.data().toString(), QStringLiteral("d50"));
+        const QRect item = tree->visualRect(start);
+        const QRect view = tree->viewport()->rect();
+        // Its rows whole, its name from its start (the column is as wide as
+        // the widest name).
+        EXPECT_GE(item.top(), view.top());
+        EXPECT_LE(item.bottom(), view.bottom());
+        EXPECT_GE(item.left(), view.left());
+        EXPECT_LE(item.left() + QFontMetrics(tree->font()).horizontalAdvance("d50"), view.right());
+        EXPECT_NEAR(item.center().y(), view.center().y(), item.height());
+        const QAbstractItemModel& model = *tree->model();
+        const QModelIndex parent = start.parent();
+        for (int row = 0; row < model.rowCount(parent); ++row) {
+          const QModelIndex folder = model.index(row, 0, parent);
+          const QString name = folder.data().toString();
+          SCOPED_TRACE(name.toStdString());
+          EXPECT_EQ(model.hasChildren(folder), name.startsWith('d'));
+        }
+      });
+}
+
 // True when |control|'s own text is shown whole: measured with the font's
 // metrics, not with the control's size hints.
 void ExpectTextFits(const QWidget& control) {
