@@ -3,7 +3,10 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QDialog>
+#include <QApplication>
+#include <QFont>
 #include <QFontMetrics>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -21,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -28,6 +32,7 @@
 #include "platform/wtf8.h"
 #include "ui/qt/about_box.h"
 #include "ui/qt/dialog_script.h"
+#include "ui/qt/dialog_units.h"
 #include "ui/qt/folder_browser.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/message_box.h"
@@ -330,6 +335,45 @@ TEST(FolderBrowserTest, ListsEveryFolderAndHandsBackTheChosenBytes) {
   }
 }
 
+// The start is in the middle of the view, whole, and only folders that
+// hold a folder offer to expand.
+TEST(FolderBrowserTest, CentresTheStartAndMarksOnlyFoldersWithSubfolders) {
+  QTemporaryDir dir;
+  const std::string root = dir.path().toStdString();
+  for (int i = 0; i < 60; ++i) {
+    std::filesystem::create_directories(root + "/d" + std::to_string(10 + i) + "/inner");
+  }
+  std::filesystem::create_directory(root + "/empty");
+  std::filesystem::create_directory(root + "/files");
+  std::ofstream(root + "/files/file.txt") << "x";
+  RunWith(
+      [&] {
+        return RunFolderBrowser(nullptr, Utf16FromWtf8(root + "/d50"), nullptr) ? 1 : 0;
+      },
+      [&](QDialog& dialog) {
+        QTreeView* tree = qobject_cast<FolderBrowser*>(&dialog)->tree();
+        const QModelIndex start = tree->currentIndex();
+        ASSERT_EQ(start.data().toString(), QStringLiteral("d50"));
+        const QRect item = tree->visualRect(start);
+        const QRect view = tree->viewport()->rect();
+        // Its rows whole, its name from its start (the column is as wide as
+        // the widest name).
+        EXPECT_GE(item.top(), view.top());
+        EXPECT_LE(item.bottom(), view.bottom());
+        EXPECT_GE(item.left(), view.left());
+        EXPECT_LE(item.left() + QFontMetrics(tree->font()).horizontalAdvance("d50"), view.right());
+        EXPECT_NEAR(item.center().y(), view.center().y(), item.height());
+        const QAbstractItemModel& model = *tree->model();
+        const QModelIndex parent = start.parent();
+        for (int row = 0; row < model.rowCount(parent); ++row) {
+          const QModelIndex folder = model.index(row, 0, parent);
+          const QString name = folder.data().toString();
+          SCOPED_TRACE(name.toStdString());
+          EXPECT_EQ(model.hasChildren(folder), name.startsWith('d'));
+        }
+      });
+}
+
 // True when |control|'s own text is shown whole: measured with the font's
 // metrics, not with the control's size hints.
 void ExpectTextFits(const QWidget& control) {
@@ -367,61 +411,113 @@ void ExpectTextFits(const QWidget& control) {
 }
 
 // Every window, built as the program builds it.
-class WindowsTest : public ::testing::Test {
- protected:
+struct Windows {
+  QTemporaryDir folder;
   PasswordDialog password{nullptr};
   OptionDialog option{nullptr, u"", 0};
   MainWindow main;
   AboutBox about{nullptr};
-  FolderBrowser browser{nullptr, u"/"};
+  FolderBrowser browser{nullptr, folder.path().toStdU16String()};
+  MessageBoxDialog box{nullptr,
+                       u"次のファイルは、ファイル名に使用できない文字が含まれているため、"
+                       u"暗号化できません。\r\nスキップして処理を継続しますか？",
+                       MB_YESNO | MB_ICONERROR};
+};
+
+class WindowsTest : public ::testing::Test, protected Windows {};
+
+// Sets the application font as a desktop font of |points| would, for as
+// long as it lives.
+class ScopedDesktopFont {
+ public:
+  explicit ScopedDesktopFont(int points) : saved_(QApplication::font()) {
+    QFont font = DialogFont();
+    font.setPointSize(points);
+    QApplication::setFont(font);
+  }
+  ~ScopedDesktopFont() { QApplication::setFont(saved_); }
+
+ private:
+  QFont saved_;
 };
 
 // A horizontal dialog unit is a quarter of the font's mean letter width (in
 // whole pixels) and a vertical one is as long, as in the face the templates
 // were drawn in: each window keeps its template's shape in any face, and a
 // control that needs more height for its text grows evenly about its place.
-TEST_F(WindowsTest, KeepTheirShapeAndShowEveryTextWhole) {
-  const struct {
-    QWidget* window;
-    int id;  // 0: the window itself
-    QRect units;
-  } cases[] = {
-      {&password, 0, QRect(0, 0, 323, 211)},
-      {&password, IDC_PASSWORD_INPUT, QRect(75, 39, 209, 13)},
-      {&password, IDOK, QRect(90, 190, 50, 14)},
-      {&option, 0, QRect(0, 0, 251, 153)},
-      {&option, IDC_EXTENSION_LIST, QRect(102, 71, 100, 42)},
-      {&main, 0, QRect(0, 0, 389, 239)},
-      {&main, IDC_PATH, QRect(148, 139, 200, 14)},
-      {&main, IDC_STATUS_MAIN, QRect(0, 191, 389, 34)},
-      {&about, 0, QRect(0, 0, 235, 55)},
-      {&browser, 0, QRect(0, 0, 227, 230)},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.window->windowTitle().toStdString() + " " +
-                 std::to_string(c.id));
-    const QFontMetrics metrics(c.window->font());
-    const double unit =
-        qRound(metrics.horizontalAdvance(QStringLiteral(
-                   "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
-               52.0) /
-        4.0;
-    const QRect g = c.id == 0 ? QRect(QPoint(), c.window->size())
-                              : Find<QWidget>(*c.window, c.id)->geometry();
-    EXPECT_NEAR(g.x(), c.units.x() * unit, 0.5);
-    EXPECT_NEAR(g.width(), c.units.width() * unit, 0.5);
-    EXPECT_NEAR(g.center().y() + 0.5, (c.units.y() + c.units.height() / 2.0) * unit,
-                1.0);
-    EXPECT_GE(g.height(), c.units.height() * unit - 0.5);
-    if (c.id != 0) continue;
-    const double shape = double(g.width()) / g.height();
-    EXPECT_NEAR(shape / (double(c.units.width()) / c.units.height()), 1.0,
-                0.05);
-    for (const QWidget* control : c.window->findChildren<QWidget*>(
-             QString(), Qt::FindDirectChildrenOnly)) {
-      SCOPED_TRACE(control->metaObject()->className());
-      EXPECT_TRUE(g.contains(control->geometry()));
-      ExpectTextFits(*control);
+// Every text stays whole at each desktop font size from 9 to 14 points.
+TEST(WindowsFitTest, KeepTheirShapeAndShowEveryTextWhole) {
+  for (int points = 9; points <= 14; ++points) {
+    SCOPED_TRACE(std::to_string(points) + " pt");
+    const ScopedDesktopFont desktop(points);
+    Windows w;
+    ASSERT_EQ(w.main.font().pointSize(), points);
+    w.box.adjustSize();
+    const struct {
+      QWidget* window;
+      int id;  // 0: the window itself
+      QRect units;
+    } cases[] = {
+        {&w.password, 0, QRect(0, 0, 323, 211)},
+        {&w.password, IDC_PASSWORD_INPUT, QRect(75, 39, 209, 13)},
+        {&w.password, IDOK, QRect(90, 190, 50, 14)},
+        {&w.option, 0, QRect(0, 0, 251, 153)},
+        {&w.option, IDC_EXTENSION_LIST, QRect(102, 71, 100, 42)},
+        {&w.main, 0, QRect(0, 0, 389, 239)},
+        {&w.main, IDC_PATH, QRect(148, 139, 200, 14)},
+        {&w.main, IDC_STATUS_MAIN, QRect(0, 191, 389, 34)},
+        {&w.about, 0, QRect(0, 0, 235, 55)},
+        {&w.browser, 0, QRect(0, 0, 227, 230)},
+    };
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.window->windowTitle().toStdString() + " " + std::to_string(c.id));
+      const QFontMetrics metrics(c.window->font());
+      const double unit =
+          qRound(metrics.horizontalAdvance(QStringLiteral(
+                     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+                 52.0) /
+          4.0;
+      const QRect g = c.id == 0 ? QRect(QPoint(), c.window->size())
+                                : Find<QWidget>(*c.window, c.id)->geometry();
+      EXPECT_NEAR(g.x(), c.units.x() * unit, 0.5);
+      EXPECT_NEAR(g.width(), c.units.width() * unit, 0.5);
+      EXPECT_NEAR(g.center().y() + 0.5, (c.units.y() + c.units.height() / 2.0) * unit, 1.0);
+      EXPECT_GE(g.height(), c.units.height() * unit - 0.5);
+      if (c.id != 0) continue;
+      const double shape = double(g.width()) / g.height();
+      EXPECT_NEAR(shape / (double(c.units.width()) / c.units.height()), 1.0, 0.05);
+    }
+    for (QWidget* window : std::initializer_list<QWidget*>{
+             &w.password, &w.option, &w.main, &w.about, &w.browser, &w.box}) {
+      SCOPED_TRACE(window->windowTitle().toStdString());
+      const QRect g(QPoint(), window->size());
+      const QList<QWidget*> controls =
+          window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+      for (const QWidget* control : controls) {
+        SCOPED_TRACE(control->metaObject()->className() + (" " + control->objectName()).toStdString());
+        EXPECT_TRUE(g.contains(control->geometry()));
+        ExpectTextFits(*control);
+        // No label's text runs under a control that paints over it (labels
+        // and the check and radio boxes draw only their text).
+        const auto* label = qobject_cast<const QLabel*>(control);
+        if (label == nullptr || label->text().isEmpty()) continue;
+        const QRect text =
+            QFontMetrics(label->font())
+                .boundingRect(label->contentsRect(),
+                              Qt::AlignLeft | Qt::AlignTop | (label->wordWrap() ? Qt::TextWordWrap : 0),
+                              label->text())
+                .translated(label->pos());
+        for (const QWidget* other : controls) {
+          if (other == control || qobject_cast<const QGroupBox*>(other) != nullptr ||
+              qobject_cast<const QLabel*>(other) != nullptr ||
+              qobject_cast<const QCheckBox*>(other) != nullptr ||
+              qobject_cast<const QRadioButton*>(other) != nullptr) {
+            continue;
+          }
+          EXPECT_FALSE(text.intersects(other->geometry()))
+              << other->metaObject()->className() << " " << label->text().toStdString();
+        }
+      }
     }
   }
 }

@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMargins>
 #include <QPixmap>
 #include <QRect>
 #include <QShowEvent>
@@ -13,6 +14,7 @@
 #include <algorithm>
 
 #include "ui/qt/dialog_script.h"
+#include "ui/qt/window_placement.h"
 
 namespace velmora {
 
@@ -51,10 +53,28 @@ int TextHeight(const QWidget& control, int width) {
                                      : control.minimumSizeHint().height();
 }
 
+// |area| widened to the text of a one-line label that needs more: to the
+// left for a right-aligned label, which stands against the control it names,
+// else to the right.
+QRect WidenedForText(const QWidget& control, QRect area) {
+  const auto* label = qobject_cast<const QLabel*>(&control);
+  if (label == nullptr || label->wordWrap() || !label->pixmap().isNull()) return area;
+  const QMargins margins = label->contentsMargins();
+  const int needed = label->fontMetrics().horizontalAdvance(label->text()) + margins.left() +
+                     margins.right() + 2 * label->margin() + std::max(label->indent(), 0);
+  if (needed <= area.width()) return area;
+  if (label->alignment().testFlag(Qt::AlignRight)) {
+    area.setLeft(area.right() + 1 - needed);
+  } else {
+    area.setWidth(needed);
+  }
+  return area;
+}
+
 }  // namespace
 
 void DialogBase::Place(QWidget* control, int x, int y, int width, int height) const {
-  QRect area = units_.ToPixels(QRect(x, y, width, height));
+  QRect area = WidenedForText(*control, units_.ToPixels(QRect(x, y, width, height)));
   // A face taller than the template's gets the height it needs, shared out
   // above and below so the control stays in line with its neighbours. A
   // button whose label wraps grows downwards only: it sits just below a
@@ -93,8 +113,10 @@ void DialogBase::Place(QWidget* control, int x, int y, int width, int height) co
 void DialogBase::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   // Spontaneous events come from the window system re-showing a minimised
-  // window; only the program's own show starts a script.
-  if (!event->spontaneous()) ScheduleDialogScript(this);
+  // window; only the program's own show places it and starts a script.
+  if (event->spontaneous()) return;
+  KeepOnScreen(this);
+  ScheduleDialogScript(this);
 }
 
 }  // namespace velmora

@@ -33,8 +33,9 @@ class DialogBase : public QDialog {
 
  protected:
   // Puts |control| (a child of this dialog) at the given dialog-unit
-  // rectangle, made taller where its text would not fit. Set its text
-  // first.
+  // rectangle, made taller where its text would not fit. A one-line label
+  // is made wider instead: a right-aligned one to the left. Set its text
+  // and alignment first.
   void Place(QWidget* control, int x, int y, int width, int height) const;
 
   // Hands the dialog to the test script, if one is installed.

@@ -1,7 +1,7 @@
 #include "ui/qt/dialog_units.h"
 
-#include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QString>
 #include <QStringList>
 #include <cmath>
@@ -26,8 +26,9 @@ QFont DialogFont() {
       QStringLiteral("Takao Gothic"),
   });
   font.setStyleHint(QFont::SansSerif);
-  font.setPointSizeF(
-      DialogPointSize(QFontDatabase::systemFont(QFontDatabase::GeneralFont).pointSizeF()));
+  // The application font is the desktop's until the program sets this one,
+  // which keeps its size.
+  font.setPointSizeF(DialogPointSize(QGuiApplication::font().pointSizeF()));
   return font;
 }
 

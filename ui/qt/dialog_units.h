@@ -20,7 +20,8 @@ namespace velmora {
 
 // The font of every Velmora dialog: "Noto Sans CJK JP" 9 pt, falling back to
 // other Japanese Gothic faces and then to the system sans-serif. A desktop
-// font set larger than 9 pt lends its size, so every dialog grows with it.
+// font (the application font) set larger than 9 pt lends its size, so every
+// dialog grows with it.
 // This is the only place the choice is made.
 QFont DialogFont();
 

@@ -4,6 +4,8 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QShowEvent>
 #include <QString>
 #include <QTreeView>
 
@@ -42,7 +44,6 @@ FolderBrowser::FolderBrowser(QWidget* owner, const std::u16string& initial)
     tree_->expand(up);
   }
   tree_->setCurrentIndex(start);
-  tree_->scrollTo(start);
   tree_->setFocus();
   ok_button_->setEnabled(start.isValid());
 
@@ -50,6 +51,24 @@ FolderBrowser::FolderBrowser(QWidget* owner, const std::u16string& initial)
           [this](const QModelIndex& current) { ok_button_->setEnabled(current.isValid()); });
   connect(ok_button_, &QPushButton::clicked, this, &FolderBrowser::Confirm);
   connect(cancel_button, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void FolderBrowser::showEvent(QShowEvent* event) {
+  // Only now has the tree its size, so that the start can be centred in it;
+  // before the script a test runs, which DialogBase schedules.
+  if (!event->spontaneous()) {
+    const QModelIndex start = tree_->currentIndex();
+    tree_->scrollTo(start, QAbstractItemView::PositionAtCenter);
+    // A deep folder is indented past the view's right edge: show its name
+    // from its start.
+    const QRect item = tree_->visualRect(start);
+    const int right = tree_->viewport()->width();
+    if (item.isValid() && (item.left() < 0 || item.right() > right)) {
+      QScrollBar* bar = tree_->horizontalScrollBar();
+      bar->setValue(bar->value() + item.left() - tree_->indentation());
+    }
+  }
+  DialogBase::showEvent(event);
 }
 
 void FolderBrowser::Confirm() {

@@ -9,6 +9,7 @@
 #include "ui/qt/dialog_base.h"
 
 class QPushButton;
+class QShowEvent;
 class QTreeView;
 class QWidget;
 
@@ -28,6 +29,9 @@ class FolderBrowser : public DialogBase {
   const std::u16string& chosen() const { return chosen_; }
 
   QTreeView* tree() const { return tree_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 
  private:
   void Confirm();

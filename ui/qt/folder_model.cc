@@ -103,9 +103,18 @@ QVariant FolderModel::data(const QModelIndex& index, int role) const {
 
 bool FolderModel::hasChildren(const QModelIndex& parent) const {
   const Node* node = NodeOf(parent);
-  // Unread folders offer to expand; reading them all up front would walk
-  // the whole disk.
-  return !node->listed || !node->children.empty();
+  if (node->listed) return !node->children.empty();
+  // Reading only up to the first subfolder keeps the expand mark off empty
+  // folders without reading every folder in view.
+  if (!node->has_folders.has_value()) {
+    bool found = false;
+    Folder::Open(node->path).ListStatuses([&found](std::u16string_view, const FileStatus& status) {
+      found = status.is_directory;
+      return !found;
+    });
+    node->has_folders = found;
+  }
+  return *node->has_folders;
 }
 
 bool FolderModel::canFetchMore(const QModelIndex& parent) const { return !NodeOf(parent)->listed; }

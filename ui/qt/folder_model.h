@@ -3,7 +3,8 @@
 // and each one's path comes back exactly as the program names it (escaped
 // bytes included, see platform/wtf8.h), never through a display string.
 // Links to directories are not listed: a run never follows them either.
-// A folder's subfolders are read when the view first asks for them.
+// A folder's subfolders are read when the view first asks for them; before
+// that, only as far as the first one, to tell whether it can be expanded.
 #ifndef VELMORA_UI_QT_FOLDER_MODEL_H_
 #define VELMORA_UI_QT_FOLDER_MODEL_H_
 
@@ -12,6 +13,7 @@
 #include <QString>
 #include <QVariant>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,8 @@ class FolderModel : public QAbstractItemModel {
     Node* parent = nullptr;
     int row = 0;
     bool listed = false;
+    // Whether an unlisted folder holds a folder: known once asked.
+    mutable std::optional<bool> has_folders;
     std::vector<std::unique_ptr<Node>> children;
   };
 

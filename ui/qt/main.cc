@@ -13,6 +13,7 @@
 #include "ui/qt/app.h"
 #include "ui/qt/command_line.h"
 #include "ui/qt/dialog_units.h"
+#include "ui/qt/font_warning_filter.h"
 #include "ui/qt/translations.h"
 
 int main(int argc, char** argv) {
@@ -23,6 +24,8 @@ int main(int argc, char** argv) {
   // program runs; Qt's own settings come from the environment
   // (QT_QPA_PLATFORM and the like).
   std::u16string target = velmora::TargetFromArguments(argc, argv);
+  // Before Qt reads the fonts, which is when it warns.
+  velmora::InstallFontWarningFilter();
   int qt_argc = 1;
   char* qt_argv[] = {argv[0], nullptr};
   QApplication application(qt_argc, qt_argv);

@@ -6,7 +6,6 @@
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
-#include <QFrame>
 #include <QGroupBox>
 #include <QKeySequence>
 #include <QLabel>
@@ -21,6 +20,8 @@
 #include "platform/wtf8.h"
 #include "ui/qt/about_box.h"
 #include "ui/qt/program_resources.h"
+#include "ui/qt/status_line.h"
+#include "ui/qt/window_placement.h"
 #include "ui/qt/wrapping_radio_button.h"
 #include "ui/window_port.h"
 
@@ -28,18 +29,6 @@ namespace velmora {
 namespace {
 
 QString Q(const char16_t* text) { return QString::fromStdU16String(text); }
-
-QLabel* MakeStatusLine(int id, bool several_lines, QWidget* parent) {
-  auto* label = new QLabel(parent);
-  label->setObjectName(ControlName(id));
-  label->setTextFormat(Qt::PlainText);
-  label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  label->setLineWidth(1);
-  label->setIndent(2);
-  label->setWordWrap(several_lines);
-  label->setAlignment(Qt::AlignLeft | (several_lines ? Qt::AlignTop : Qt::AlignVCenter));
-  return label;
-}
 
 QPushButton* MakeButton(int id, const QString& text, QWidget* parent) {
   auto* button = new QPushButton(text, parent);
@@ -121,8 +110,8 @@ void MainWindow::AddButtonsAndStatus() {
   auto* exit = MakeButton(IDC_EXIT, QStringLiteral("終了"), this);
   Place(exit, 291, 174, 54, 14);
 
-  Place(MakeStatusLine(IDC_STATUS_MAIN, true, this), 0, 191, 389, 34);
-  Place(MakeStatusLine(IDC_STATUS_SUB, false, this), 0, 226, 389, 12);
+  Place(new StatusLine(IDC_STATUS_MAIN, true, this), 0, 191, 389, 34);
+  Place(new StatusLine(IDC_STATUS_SUB, false, this), 0, 226, 389, 12);
   connect(settings, &QPushButton::clicked, this, &MainWindow::settingsClicked);
   connect(execute, &QPushButton::clicked, this, &MainWindow::executeRequested);
   connect(exit, &QPushButton::clicked, this, &MainWindow::exitRequested);
@@ -163,6 +152,7 @@ void MainWindow::showEvent(QShowEvent* event) {
   // Skips DialogBase: the main window is not one of the modal dialogs a
   // test script answers.
   QDialog::showEvent(event);  // NOLINT(bugprone-parent-virtual-call): skips DialogBase on purpose
+  if (!event->spontaneous()) KeepOnScreen(this);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

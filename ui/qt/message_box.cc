@@ -22,6 +22,7 @@
 #include "ui/qt/dialog_base.h"
 #include "ui/qt/dialog_script.h"
 #include "ui/qt/dialog_units.h"
+#include "ui/qt/window_placement.h"
 #include "ui/window_port.h"
 
 namespace velmora {
@@ -229,7 +230,9 @@ void MessageBoxDialog::keyPressEvent(QKeyEvent* event) {
 
 void MessageBoxDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  if (!event->spontaneous()) ScheduleDialogScript(this);
+  if (event->spontaneous()) return;
+  KeepOnScreen(this);
+  ScheduleDialogScript(this);
 }
 
 int RunMessageBox(QWidget* owner, const std::u16string& text, unsigned flags) {

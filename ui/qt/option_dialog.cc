@@ -65,6 +65,9 @@ OptionDialog::OptionDialog(QWidget* owner, const std::u16string& extension_text,
 
 void OptionDialog::AddList() {
   QLabel* list_label = MakeStatic(QStringLiteral("登録されている拡張子"), false, this);
+  // Stands against the list; a wider face widens it to the left, away
+  // from the list.
+  list_label->setAlignment(Qt::AlignRight | Qt::AlignTop);
   Place(list_label, 32, 88, 69, 9);
   list_edit_ = new QPlainTextEdit(this);
   list_edit_->setObjectName(ControlName(IDC_EXTENSION_LIST));
