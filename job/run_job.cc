@@ -368,8 +368,7 @@ void RunJob(JobHost& host, const RunRequest& request, RunQuestions& questions,
 
   // The exit pass finds enciphered what a stop or a skip of the decryption
   // left so: as it should be, so counted as done there (only there).
-  const RunSummary summary{job.done + (request.exit_pass ? job.already_enciphered : 0),
-                           job.found};
+  const RunSummary summary{job.done + (request.exit_pass ? job.already_enciphered : 0), job.found};
   host.journal_->Commit();
   // Every entry enciphered now: the tree is no longer left decrypted.
   if (job.mode == 0 && job.found == job.done + job.already_enciphered) {
