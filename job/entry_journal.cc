@@ -96,8 +96,8 @@ void IntentBatch::Record(const JobHost& host, const Folder& folder,
       bytes.resize(static_cast<std::size_t>(end));
       if (file->IsOpen() && file->Size() == status.size &&
           file->ReadAheadAt(bytes.data(), end, 0) == end) {
-        state::EncipheredPageDigests(crypter, intent.record, bytes.data(), end, 0,
-                                     &intent.contents.durable_digests);
+        state::TransformAhead(crypter, intent.record, bytes.data(), end,
+                              &intent.contents.durable_digests);
         intent.file = std::move(file);
         intent.contents.file = intent.file.get();
         kept += end;

@@ -1,6 +1,7 @@
 #include "state/journaled_transform.h"
 
 #include <algorithm>
+#include <cassert>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -123,7 +124,7 @@ class Transform {
       slot.offset = slot.group * group_bytes_;
       slot.count = std::min(group_bytes_, end_ - slot.offset);
       digests.clear();
-      if (!Prepare(slot, read_ahead, &digests)) {
+      if (!Prepare(slot, durable, read_ahead, &digests)) {
         Stop(TransformOutcome::kReversed);
         return;
       }
@@ -140,18 +141,26 @@ class Transform {
     }
   }
 
-  // Reads |slot|'s group unless it was read ahead, transforms it and
-  // appends its pages' digests (of the enciphered form). False when a read
-  // fails.
-  bool Prepare(Slot& slot, const std::vector<uint8_t>& read_ahead, std::vector<uint64_t>* digests) {
-    const bool read = !(slot.offset == 0 && static_cast<int64_t>(read_ahead.size()) == slot.count);
-    if (!read) std::copy(read_ahead.begin(), read_ahead.end(), slot.bytes.get());
+  // Reads |slot|'s group and transforms it, or takes it transformed from
+  // what was read ahead; appends its pages' digests (of the enciphered
+  // form). False when a read fails.
+  bool Prepare(Slot& slot, const std::vector<uint64_t>& durable,
+               const std::vector<uint8_t>& read_ahead, std::vector<uint64_t>* digests) {
+    if (slot.offset == 0 && static_cast<int64_t>(read_ahead.size()) == slot.count) {
+      std::copy(read_ahead.begin(), read_ahead.end(), slot.bytes.get());
+      // Recorded when the bytes were transformed ahead.
+      const auto pages = static_cast<std::size_t>(PageCount(slot.count));
+      assert(durable.size() >= pages);
+      if (durable.size() < pages) return false;  // nothing is written then
+      digests->assign(durable.begin(), durable.begin() + static_cast<std::ptrdiff_t>(pages));
+      return true;
+    }
     const bool encrypt = record_.operation == Direction::kEncrypt;
     for (int64_t from = 0; from < slot.count; from += kStepBytes) {
       uint8_t* bytes = slot.bytes.get() + from;
       const int64_t count = std::min(kStepBytes, slot.count - from);
       const int64_t offset = slot.offset + from;
-      if (read && file_.ReadAt(bytes, count, offset) != count) return false;
+      if (file_.ReadAt(bytes, count, offset) != count) return false;
       if (!encrypt) AppendPageDigests(bytes, count, digests);
       Apply(record_.operation, bytes, count, offset);
       if (encrypt) AppendPageDigests(bytes, count, digests);
@@ -260,15 +269,12 @@ void ApplyCipher(const Crypter& crypter, Direction direction, uint8_t* bytes, in
                           static_cast<int32_t>(offset), cipher_size);
 }
 
-void EncipheredPageDigests(const Crypter& crypter, const EntryRecord& record, uint8_t* bytes,
-                           int64_t count, int64_t offset, std::vector<uint64_t>* digests) {
-  if (record.operation == Direction::kDecrypt) {
-    AppendPageDigests(bytes, count, digests);
-    return;
-  }
-  ApplyCipher(crypter, Direction::kEncrypt, bytes, count, offset, record.cipher_size);
-  AppendPageDigests(bytes, count, digests);
-  ApplyCipher(crypter, Direction::kDecrypt, bytes, count, offset, record.cipher_size);
+void TransformAhead(const Crypter& crypter, const EntryRecord& record, uint8_t* bytes,
+                    int64_t count, std::vector<uint64_t>* digests) {
+  const bool encrypt = record.operation == Direction::kEncrypt;
+  if (!encrypt) AppendPageDigests(bytes, count, digests);
+  ApplyCipher(crypter, record.operation, bytes, count, 0, record.cipher_size);
+  if (encrypt) AppendPageDigests(bytes, count, digests);
 }
 
 TransformOutcome TransformJournaled(const Crypter& crypter, Journal& journal,

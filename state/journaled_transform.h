@@ -43,7 +43,9 @@ constexpr int kMaxTransformThreads = 8;
 struct PreparedContents {
   std::vector<uint64_t> durable_digests;  // from page 0, already durable
   InPlaceFile* file = nullptr;            // opened ahead, or null
-  std::vector<uint8_t> bytes;             // the range as read ahead, or empty
+  // The whole range read ahead and already transformed by TransformAhead(),
+  // or empty: then the transform reads and transforms the file itself.
+  std::vector<uint8_t> bytes;
 };
 
 // Told, on the transform's calling thread, how far a file is: |done| of
@@ -66,12 +68,13 @@ TransformOutcome TransformJournaled(const Crypter& crypter, Journal& journal,
                                     std::atomic<int64_t>* bytes_done = nullptr,
                                     const TransformProgress& progress = {});
 
-// Digests of the enciphered form of |count| bytes at file offset |offset|
-// (a page boundary) of a file whose record is |record|, as they are now in
-// |bytes|; |bytes| is left in the state it came in. Used to record a small
-// file's pages ahead of its turn.
-void EncipheredPageDigests(const Crypter& crypter, const EntryRecord& record, uint8_t* bytes,
-                           int64_t count, int64_t offset, std::vector<uint64_t>* digests);
+// Transforms the |count| bytes read ahead from the start of the file whose
+// record is |record| in place, in the record's direction, and appends the
+// digests of their pages' enciphered form, which the journal must hold
+// before they are written: the one cipher pass these bytes get. Used to
+// record a small file ahead of its turn (PreparedContents::bytes).
+void TransformAhead(const Crypter& crypter, const EntryRecord& record, uint8_t* bytes,
+                    int64_t count, std::vector<uint64_t>* digests);
 
 // Applies the cipher in |direction| to |count| bytes at file
 // |offset| of a file of key size |cipher_size|.

@@ -68,8 +68,8 @@ class RecoveryDecisionsTest : public ::testing::Test {
     record_.inode = status.inode;
     std::string bytes = contents_;
     std::vector<uint64_t> digests;
-    EncipheredPageDigests(crypter_, record_, reinterpret_cast<uint8_t*>(bytes.data()),
-                          kSize, 0, &digests);
+    TransformAhead(crypter_, record_, reinterpret_cast<uint8_t*>(bytes.data()), kSize,
+                   &digests);
     record_.id = journal.Begin(record_);
     journal.Pages(record_.id, 0, digests.data(), digests.size());
     EXPECT_TRUE(journal.Commit());

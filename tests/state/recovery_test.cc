@@ -80,7 +80,8 @@ class RecoveryTest : public ::testing::Test {
     auto* data = reinterpret_cast<uint8_t*>(bytes.data());
     const auto count = static_cast<int64_t>(bytes.size());
     std::vector<uint64_t> digests;
-    EncipheredPageDigests(crypter_, r, data, count, 0, &digests);
+    std::string ahead = contents;  // transformed for its digests only
+    TransformAhead(crypter_, r, reinterpret_cast<uint8_t*>(ahead.data()), count, &digests);
     auto journal = Journal::Start(tree_);
     EXPECT_TRUE(journal);
     const uint64_t id = journal->Begin(r);
