@@ -71,7 +71,7 @@ void ConsoleFrontEnd::PrintOut(std::u16string_view text) {
   if (!WriteLine(stdout, text)) {
     const int error = errno;
     output_failed_ = true;
-    PrintReason("stdout", error);
+    PrintFailure(u"stdout", SystemReason(error));
   }
 }
 
@@ -189,8 +189,8 @@ bool ConsoleFrontEnd::ReadPasswordFile(SecretU16* password) {
   const int fd = ::open(settings_.password_file.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     const int error = errno;
-    PrintError(console_text::kPasswordUnreadable);
-    PrintReason(settings_.password_file, error);
+    PrintFailure(Utf16FromWtf8(settings_.password_file),
+                 WithReason(console_text::kPasswordUnreadable, error));
     return false;
   }
   const bool given = ReadPasswordFrom(fd, password);
@@ -198,14 +198,17 @@ bool ConsoleFrontEnd::ReadPasswordFile(SecretU16* password) {
   return given;
 }
 
-void ConsoleFrontEnd::PrintReason(const std::string& path, int error) {
+void ConsoleFrontEnd::PrintFailure(std::u16string_view subject, std::u16string_view text) {
   if (deferring_reports_) {
-    ahead_.reports.push_back([this, path, error] { PrintReason(path, error); });
+    ahead_.reports.push_back([this, subject = std::u16string(subject),
+                              text = std::u16string(text)] { PrintFailure(subject, text); });
     return;
   }
   progress_.Clear();
   std::fflush(stdout);
-  std::fprintf(stderr, "velmora-cli: %s: %s\n", path.c_str(), std::strerror(error));
+  const std::string line = FailureLine(subject, text);
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
 }
 
 bool ConsoleFrontEnd::ReadPasswordFrom(int fd, SecretU16* password) {
@@ -215,9 +218,11 @@ bool ConsoleFrontEnd::ReadPasswordFrom(int fd, SecretU16* password) {
   errno = 0;
   if (ReadLineFrom(fd, signals_, &line) != LineStatus::kLine) {
     const int error = errno;
-    PrintError(console_text::kNoPassword);
     if (error != 0 && error != EINTR) {
-      PrintReason(fd == STDIN_FILENO ? "stdin" : "fd " + std::to_string(fd), error);
+      PrintFailure(fd == STDIN_FILENO ? u"stdin" : Utf16FromWtf8("fd " + std::to_string(fd)),
+                   WithReason(console_text::kNoPassword, error));
+    } else {
+      PrintFailure(u"", console_text::kNoPassword);
     }
     return false;
   }
@@ -226,7 +231,7 @@ bool ConsoleFrontEnd::ReadPasswordFrom(int fd, SecretU16* password) {
   const std::u16string problem = PasswordProblem(typed, typed);
   if (!problem.empty()) {
     WipeString(&typed);
-    PrintError(problem);
+    PrintFailure(u"", problem);
     return false;
   }
   *password = typed;
@@ -237,7 +242,7 @@ bool ConsoleFrontEnd::ReadPasswordFrom(int fd, SecretU16* password) {
 bool ConsoleFrontEnd::ReadPasswordFromTerminal(SecretU16* password) {
   Terminal* terminal = OpenTerminal();
   if (terminal == nullptr) {
-    PrintError(console_text::kNoTerminal);
+    PrintFailure(u"", console_text::kNoTerminal);
     return false;
   }
   progress_.Clear();
@@ -255,7 +260,7 @@ bool ConsoleFrontEnd::ReadPasswordFromTerminal(SecretU16* password) {
              LineStatus::kLine)) {
       WipeString(&first);
       WipeString(&second);
-      PrintError(console_text::kNoPassword);
+      PrintFailure(u"", console_text::kNoPassword);
       return false;
     }
     SecretU16 typed = SecretFromWtf8(first);
