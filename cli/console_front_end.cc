@@ -211,27 +211,37 @@ void ConsoleFrontEnd::PrintFailure(std::u16string_view subject, std::u16string_v
   std::fflush(stderr);
 }
 
+std::u16string ConsoleFrontEnd::PasswordSource() const {
+  if (!settings_.password_file.empty()) return Utf16FromWtf8(settings_.password_file);
+  if (settings_.password_stdin) return std::u16string(console_text::kStandardInput);
+  return Format(console_text::kDescriptor, {settings_.password_fd});
+}
+
 bool ConsoleFrontEnd::ReadPasswordFrom(int fd, SecretU16* password) {
   SecretBytes line;
   // Read a byte at a time: what follows the line stays in stdin for the
   // wait of a temporary decryption.
-  errno = 0;
-  if (ReadLineFrom(fd, signals_, &line) != LineStatus::kLine) {
-    const int error = errno;
-    if (error != 0 && error != EINTR) {
-      PrintFailure(fd == STDIN_FILENO ? u"stdin" : Utf16FromWtf8("fd " + std::to_string(fd)),
-                   WithReason(console_text::kNoPassword, error));
-    } else {
-      PrintFailure(u"", console_text::kNoPassword);
-    }
-    return false;
+  const LineRead read = ReadLineFrom(fd, signals_, &line);
+  switch (read.status) {
+    case LineStatus::kLine:
+      break;
+    case LineStatus::kEndOfInput:
+      PrintFailure(PasswordSource(), std::u16string(console_text::kNoPassword) + u" (" +
+                                         std::u16string(console_text::kPasswordSourceEmpty) + u")");
+      return false;
+    case LineStatus::kReadFailed:
+      PrintFailure(PasswordSource(), WithReason(console_text::kPasswordUnreadable, read.error));
+      return false;
+    case LineStatus::kInterrupted:
+      PrintFailure(PasswordSource(), console_text::kNoPassword);
+      return false;
   }
   SecretU16 typed = SecretFromWtf8(line);
   WipeString(&line);
   const std::u16string problem = PasswordProblem(typed, typed);
   if (!problem.empty()) {
     WipeString(&typed);
-    PrintFailure(u"", problem);
+    PrintFailure(PasswordSource(), problem);
     return false;
   }
   *password = typed;

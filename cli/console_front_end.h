@@ -35,6 +35,7 @@ struct ConsoleSettings {
   // The password is the first line of this descriptor (stdin for
   // --password-stdin) or file instead of a terminal prompt.
   int password_fd = -1;
+  bool password_stdin = false;
   std::string password_file;
   // Ask twice on the terminal (encryption); a decryption's typo is caught
   // by the names that do not decipher.
@@ -109,6 +110,8 @@ class ConsoleFrontEnd : public RunQuestions, public RunProgress {
   // option that would have answered it: one line where it ends the run.
   void PrintOwnAnswer(const Question& question, Answer answer);
   bool ReadPasswordFrom(int fd, SecretU16* password);
+  // The password's file or descriptor, as an error names it.
+  std::u16string PasswordSource() const;
   bool ReadPasswordFile(SecretU16* password);
   bool ReadPasswordFromTerminal(SecretU16* password);
   bool ReadPasswordFromSource(SecretU16* password);

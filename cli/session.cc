@@ -73,6 +73,7 @@ ConsoleSettings SettingsFor(const Options& options) {
   settings.answers.person_present = person_present;
   settings.answers.policy = ResolvePolicy(options.on_problem, person_present);
   settings.password_fd = options.password_stdin ? STDIN_FILENO : options.password_fd;
+  settings.password_stdin = options.password_stdin;
   settings.password_file = options.password_file;
   settings.confirm_password = options.command == Command::kEncrypt;
   settings.progress = IsTerminal(STDERR_FILENO);

@@ -31,25 +31,26 @@ int TerminalColumns(int fd) {
   return 80;
 }
 
-LineStatus ReadLineFrom(int fd, SignalWatcher* signals, SecretBytes* line) {
+LineRead ReadLineFrom(int fd, SignalWatcher* signals, SecretBytes* line) {
   line->clear();
   line->reserve(kLineReserve);
   while (true) {
     if (WaitReadable(fd, signals) == WaitResult::kSignal) {
-      return LineStatus::kInterrupted;
+      return {LineStatus::kInterrupted};
     }
     char byte;
     const ssize_t count = ::read(fd, &byte, 1);
     if (count < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-    if (count <= 0) {
+    if (count < 0) return {LineStatus::kReadFailed, errno};
+    if (count == 0) {
       // A last line without its line end still counts, as for any text.
-      return line->empty() ? LineStatus::kEndOfInput : LineStatus::kLine;
+      return {line->empty() ? LineStatus::kEndOfInput : LineStatus::kLine};
     }
     if (byte == '\n') break;
     line->push_back(byte);
   }
   if (!line->empty() && line->back() == '\r') line->pop_back();
-  return LineStatus::kLine;
+  return {LineStatus::kLine};
 }
 
 Terminal::Terminal() { fd_ = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY); }
@@ -102,7 +103,7 @@ LineStatus Terminal::Prompt(std::string_view prompt, bool hidden, SignalWatcher*
   std::optional<Hidden> own;
   if (hidden) own.emplace(*this);
   Write(prompt);
-  const LineStatus status = ReadLineFrom(fd_, signals, line);
+  const LineStatus status = ReadLineFrom(fd_, signals, line).status;
   // Whatever ended the read, the next output starts on a fresh line.
   if (status != LineStatus::kLine) Write("\n");
   return status;

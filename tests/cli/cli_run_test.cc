@@ -64,23 +64,25 @@ TEST_F(CliTest, RefusalsBeforeAnyChangeExitTwoThreeOrFourForNothingToDo) {
        Joined(text::kFileNotSupported) + " (Not a directory)"},
       {"encrypt", state_home_.path(), kPasswordLine,
        Joined(Format(text::kHoldsStateFolder,
-                    {Utf16FromWtf8(state_home_.folder()), Utf16FromWtf8(state_home_.path())}))},
+                     {Utf16FromWtf8(state_home_.folder()), Utf16FromWtf8(state_home_.path())}))},
       // Its journals and locks are never part of a tree, whatever the target.
       {"encrypt", state_home_.folder() + "/journal", kPasswordLine,
-       Joined(Format(text::kInsideStateFolder,
-                    {Utf16FromWtf8(state_home_.folder()),
-                     Utf16FromWtf8(state_home_.folder() + "/journal")}))},
+       Joined(
+           Format(text::kInsideStateFolder, {Utf16FromWtf8(state_home_.folder()),
+                                             Utf16FromWtf8(state_home_.folder() + "/journal")}))},
       {"decrypt", state_home_.folder() + "/locks", kPasswordLine,
-       Joined(Format(text::kInsideStateFolder,
-                    {Utf16FromWtf8(state_home_.folder()),
-                     Utf16FromWtf8(state_home_.folder() + "/locks")}))},
+       Joined(Format(text::kInsideStateFolder, {Utf16FromWtf8(state_home_.folder()),
+                                                Utf16FromWtf8(state_home_.folder() + "/locks")}))},
       {"encrypt", huge, "",
-       Joined(text::kFileTooLarge + Format(text::kPathBlock, {Utf16FromWtf8(huge + "/sub/"), u"huge.img"})), 3},
+       Joined(text::kFileTooLarge +
+              Format(text::kPathBlock, {Utf16FromWtf8(huge + "/sub/"), u"huge.img"})),
+       3},
       {"decrypt", root_, "", Joined(text::kNothingToDecrypt), 4},
       {"open", root_, "", Joined(text::kNothingToDecrypt), 4},
       // No password, or an empty one.
-      {"encrypt", root_, "", "パスワードが入力されませんでした。"},
-      {"encrypt", root_, "\n", "パスワードが短すぎます。"},
+      {"encrypt", root_, "",
+       "velmora-cli: 標準入力: パスワードが入力されませんでした。 (空です)\n"},
+      {"encrypt", root_, "\n", "velmora-cli: 標準入力: パスワードが短すぎます。\n"},
   };
   for (const char* sub : {"/journal", "/locks"}) {
     std::filesystem::create_directories(state_home_.folder() + sub);
@@ -203,6 +205,36 @@ TEST_F(CliTest, WrongPasswordFollowsTheProblemPolicy) {
     }
     EXPECT_EQ(Snapshot(root_), encrypted) << policy;
   }
+}
+
+// An empty or unreadable password source is named, with the reason.
+TEST_F(CliTest, APasswordSourceThatGivesNoneIsNamedWithItsReason) {
+  const TreeSnapshot plain = Snapshot(root_);
+  const std::string none = Shown(cli::console_text::kNoPassword);
+  const std::string unreadable = Shown(cli::console_text::kPasswordUnreadable);
+  struct Row {
+    std::vector<std::string> options;
+    std::string input, err;
+  } rows[] = {
+      {{"--password-stdin"}, "", "velmora-cli: 標準入力: " + none + " (空です)\n"},
+      {{"--password-file", "/dev/null"}, "", "velmora-cli: /dev/null: " + none + " (空です)\n"},
+      {{"--password-fd=0"}, "", "velmora-cli: ファイル記述子 0: " + none + " (空です)\n"},
+      {{"--password-file", base_.path()},
+       kPasswordLine,
+       "velmora-cli: " + base_.path() + ": " + unreadable + " (Is a directory)\n"},
+      // Not open in the child.
+      {{"--password-fd", "7"},
+       kPasswordLine,
+       "velmora-cli: ファイル記述子 7: " + unreadable + " (Bad file descriptor)\n"},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> args = {"encrypt", root_};
+    args.insert(args.end(), row.options.begin(), row.options.end());
+    const Cli result = RunCli(args, row.input);
+    EXPECT_EQ(result.status, 2) << row.err;
+    EXPECT_EQ(result.err, row.err);
+  }
+  EXPECT_EQ(Snapshot(root_), plain);
 }
 
 // A refusal before the run is one line on stderr, however long its
