@@ -12,6 +12,7 @@
 
 #include "cli/console_texts.h"
 #include "cli/display_text.h"
+#include "cli/local_charset.h"
 #include "job/messages.h"
 #include "job/password_rules.h"
 #include "job/scan.h"
@@ -25,8 +26,7 @@ namespace {
 
 // False when the stream refused the line (a full disk, a closed pipe).
 bool WriteLine(std::FILE* stream, std::u16string_view text) {
-  std::string bytes = DisplayText(text);
-  bytes.push_back('\n');
+  std::string bytes = LocalBytes(DisplayText(text) + "\n");
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
   return std::fflush(stream) == 0 && written;
 }
@@ -206,7 +206,7 @@ void ConsoleFrontEnd::PrintFailure(std::u16string_view subject, std::u16string_v
   }
   progress_.Clear();
   std::fflush(stdout);
-  const std::string line = FailureLine(subject, text);
+  const std::string line = LocalBytes(FailureLine(subject, text));
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "cli/local_charset.h"
 #include "platform/wtf8.h"
 
 namespace velmora::cli {
@@ -56,7 +57,9 @@ std::string FailureLine(std::u16string_view subject, std::u16string_view text) {
   return line + Joined(DisplayText(text)) + "\n";
 }
 
-std::u16string SystemReason(int error) { return Utf16FromWtf8(std::strerror(error)); }
+std::u16string SystemReason(int error) {
+  return Utf16FromWtf8(Utf8FromLocal(std::strerror(error)));
+}
 
 std::u16string WithReason(std::u16string_view text, int error) {
   return std::u16string(text) + u" (" + SystemReason(error) + u")";

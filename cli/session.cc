@@ -12,6 +12,7 @@
 #include "cli/console_front_end.h"
 #include "cli/console_texts.h"
 #include "cli/display_text.h"
+#include "cli/local_charset.h"
 #include "cli/signal_wait.h"
 #include "cli/terminal.h"
 #include "engine/crypter.h"
@@ -183,7 +184,7 @@ int ExitStatusFor(RunOutcome outcome) {
 int RunSession(const Options& options) {
   if (options.directory.empty()) {
     // The desktop would read an empty target as "the data folder here".
-    std::fputs(FailureLine(u"", text::kInvalidPath).c_str(), stderr);
+    std::fputs(LocalBytes(FailureLine(u"", text::kInvalidPath)).c_str(), stderr);
     return kExitNothingDone;
   }
   // First, so that from here on no signal ends the process half-way.

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <optional>
 
+#include "cli/local_charset.h"
 #include "platform/secret_memory.h"
 
 namespace velmora::cli {
@@ -59,7 +60,9 @@ Terminal::~Terminal() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-void Terminal::Write(std::string_view bytes) {
+void Terminal::Write(std::string_view text) {
+  const std::string local = LocalBytes(text);
+  std::string_view bytes = local;
   while (fd_ >= 0 && !bytes.empty()) {
     const ssize_t count = ::write(fd_, bytes.data(), bytes.size());
     if (count < 0 && errno == EINTR) continue;

@@ -69,7 +69,8 @@ class Terminal {
     struct sigaction saved_stop_ {};
   };
 
-  void Write(std::string_view bytes);
+  // Writes |text| (UTF-8) in the locale's character set.
+  void Write(std::string_view text);
 
   // Shows |prompt| and reads a line. With |hidden| the typing is not
   // echoed, within a Hidden of the caller's or one made before the prompt
