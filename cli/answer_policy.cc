@@ -139,6 +139,30 @@ std::u16string_view OptionThatAnswers(const Question& question, const AnswerRule
   return {};
 }
 
+bool EndsRun(const Question& question, Answer answer) {
+  switch (question.id) {
+    case QuestionId::kRepaired:
+    case QuestionId::kNotRestored:
+    case QuestionId::kPasswordNotRecorded:
+    case QuestionId::kSummary:
+    case QuestionId::kTargetExists:
+    case QuestionId::kDontShowAgain:
+      return false;
+    case QuestionId::kMixedEncrypted:
+    case QuestionId::kMixedPlain:
+    case QuestionId::kPasswordUnproven:
+    case QuestionId::kPasswordUnchecked:
+    case QuestionId::kEntryProblem:
+      return answer == Answer::kNo;
+    case QuestionId::kEntryFailed:
+      return answer == Answer::kAbort;
+    default:
+      break;
+  }
+  // Every other notice refuses the target or stops the run.
+  return Classify(question) == QuestionKind::kNotice;
+}
+
 std::u16string_view AnswerName(Answer answer) {
   switch (answer) {
     case Answer::kYes:

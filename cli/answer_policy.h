@@ -66,6 +66,11 @@ Answer AnswerForNobody(const Question& question, const AnswerRules& rules);
 // empty when no option answers it more boldly.
 std::u16string_view OptionThatAnswers(const Question& question, const AnswerRules& rules);
 
+// True when |answer| to |question| ends the run: the notices that refuse
+// it or stop it, and the answers that decline, refuse the password or
+// abort.
+bool EndsRun(const Question& question, Answer answer);
+
 // The name of an answer as shown in the log line ("はい", "中止", ...).
 std::u16string_view AnswerName(Answer answer);
 

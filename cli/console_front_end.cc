@@ -12,6 +12,7 @@
 
 #include "cli/console_texts.h"
 #include "cli/display_text.h"
+#include "cli/local_charset.h"
 #include "job/messages.h"
 #include "job/password_rules.h"
 #include "job/scan.h"
@@ -25,8 +26,7 @@ namespace {
 
 // False when the stream refused the line (a full disk, a closed pipe).
 bool WriteLine(std::FILE* stream, std::u16string_view text) {
-  std::string bytes = DisplayText(text);
-  bytes.push_back('\n');
+  std::string bytes = LocalBytes(DisplayText(text) + "\n");
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
   return std::fflush(stream) == 0 && written;
 }
@@ -71,7 +71,7 @@ void ConsoleFrontEnd::PrintOut(std::u16string_view text) {
   if (!WriteLine(stdout, text)) {
     const int error = errno;
     output_failed_ = true;
-    PrintReason("stdout", error);
+    PrintFailure(u"stdout", SystemReason(error));
   }
 }
 
@@ -189,8 +189,8 @@ bool ConsoleFrontEnd::ReadPasswordFile(SecretU16* password) {
   const int fd = ::open(settings_.password_file.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     const int error = errno;
-    PrintError(console_text::kPasswordUnreadable);
-    PrintReason(settings_.password_file, error);
+    PrintFailure(Utf16FromWtf8(settings_.password_file),
+                 WithReason(console_text::kPasswordUnreadable, error));
     return false;
   }
   const bool given = ReadPasswordFrom(fd, password);
@@ -198,35 +198,50 @@ bool ConsoleFrontEnd::ReadPasswordFile(SecretU16* password) {
   return given;
 }
 
-void ConsoleFrontEnd::PrintReason(const std::string& path, int error) {
+void ConsoleFrontEnd::PrintFailure(std::u16string_view subject, std::u16string_view text) {
   if (deferring_reports_) {
-    ahead_.reports.push_back([this, path, error] { PrintReason(path, error); });
+    ahead_.reports.push_back([this, subject = std::u16string(subject),
+                              text = std::u16string(text)] { PrintFailure(subject, text); });
     return;
   }
   progress_.Clear();
   std::fflush(stdout);
-  std::fprintf(stderr, "velmora-cli: %s: %s\n", path.c_str(), std::strerror(error));
+  const std::string line = LocalBytes(FailureLine(subject, text));
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
+
+std::u16string ConsoleFrontEnd::PasswordSource() const {
+  if (!settings_.password_file.empty()) return Utf16FromWtf8(settings_.password_file);
+  if (settings_.password_stdin) return std::u16string(console_text::kStandardInput);
+  return Format(console_text::kDescriptor, {settings_.password_fd});
 }
 
 bool ConsoleFrontEnd::ReadPasswordFrom(int fd, SecretU16* password) {
   SecretBytes line;
   // Read a byte at a time: what follows the line stays in stdin for the
   // wait of a temporary decryption.
-  errno = 0;
-  if (ReadLineFrom(fd, signals_, &line) != LineStatus::kLine) {
-    const int error = errno;
-    PrintError(console_text::kNoPassword);
-    if (error != 0 && error != EINTR) {
-      PrintReason(fd == STDIN_FILENO ? "stdin" : "fd " + std::to_string(fd), error);
-    }
-    return false;
+  const LineRead read = ReadLineFrom(fd, signals_, &line);
+  switch (read.status) {
+    case LineStatus::kLine:
+      break;
+    case LineStatus::kEndOfInput:
+      PrintFailure(PasswordSource(), std::u16string(console_text::kNoPassword) + u" (" +
+                                         std::u16string(console_text::kPasswordSourceEmpty) + u")");
+      return false;
+    case LineStatus::kReadFailed:
+      PrintFailure(PasswordSource(), WithReason(console_text::kPasswordUnreadable, read.error));
+      return false;
+    case LineStatus::kInterrupted:
+      PrintFailure(PasswordSource(), console_text::kNoPassword);
+      return false;
   }
   SecretU16 typed = SecretFromWtf8(line);
   WipeString(&line);
   const std::u16string problem = PasswordProblem(typed, typed);
   if (!problem.empty()) {
     WipeString(&typed);
-    PrintError(problem);
+    PrintFailure(PasswordSource(), problem);
     return false;
   }
   *password = typed;
@@ -237,7 +252,7 @@ bool ConsoleFrontEnd::ReadPasswordFrom(int fd, SecretU16* password) {
 bool ConsoleFrontEnd::ReadPasswordFromTerminal(SecretU16* password) {
   Terminal* terminal = OpenTerminal();
   if (terminal == nullptr) {
-    PrintError(console_text::kNoTerminal);
+    PrintFailure(u"", console_text::kNoTerminal);
     return false;
   }
   progress_.Clear();
@@ -255,7 +270,7 @@ bool ConsoleFrontEnd::ReadPasswordFromTerminal(SecretU16* password) {
              LineStatus::kLine)) {
       WipeString(&first);
       WipeString(&second);
-      PrintError(console_text::kNoPassword);
+      PrintFailure(u"", console_text::kNoPassword);
       return false;
     }
     SecretU16 typed = SecretFromWtf8(first);

@@ -35,12 +35,16 @@ struct ConsoleSettings {
   // The password is the first line of this descriptor (stdin for
   // --password-stdin) or file instead of a terminal prompt.
   int password_fd = -1;
+  bool password_stdin = false;
   std::string password_file;
   // Ask twice on the terminal (encryption); a decryption's typo is caught
   // by the names that do not decipher.
   bool confirm_password = true;
   // Draw the progress line on stderr (it is a terminal).
   bool progress = false;
+  // The folder the run was given, as typed: the subject of the errors
+  // that end the run.
+  std::u16string target;
 };
 
 class ConsoleFrontEnd : public RunQuestions, public RunProgress {
@@ -73,8 +77,9 @@ class ConsoleFrontEnd : public RunQuestions, public RunProgress {
   // Print a program text (with "\r\n" line ends) and a line end.
   void PrintError(std::u16string_view text);
   void PrintOut(std::u16string_view text);
-  // The second line under a text about a path: "velmora-cli: PATH: reason".
-  void PrintReason(const std::string& path, int error);
+  // An error that ends the run, as one line: "velmora-cli: SUBJECT: TEXT"
+  // (see FailureLine).
+  void PrintFailure(std::u16string_view subject, std::u16string_view text);
 
   // RunQuestions.
   Answer Ask(const Question& question) override;
@@ -101,7 +106,12 @@ class ConsoleFrontEnd : public RunQuestions, public RunProgress {
   // The answer of the person at the terminal; none when there is no
   // terminal.
   std::optional<Answer> AskPerson(const Question& question);
+  // Prints the question, the answer velmora-cli took by itself and the
+  // option that would have answered it: one line where it ends the run.
+  void PrintOwnAnswer(const Question& question, Answer answer);
   bool ReadPasswordFrom(int fd, SecretU16* password);
+  // The password's file or descriptor, as an error names it.
+  std::u16string PasswordSource() const;
   bool ReadPasswordFile(SecretU16* password);
   bool ReadPasswordFromTerminal(SecretU16* password);
   bool ReadPasswordFromSource(SecretU16* password);

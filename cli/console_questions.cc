@@ -74,29 +74,48 @@ void ConsoleFrontEnd::Notify(const Question& notice) {
   // How the run ended belongs on stdout.
   if (notice.id == QuestionId::kSummary) {
     PrintOut(notice.text);
+  } else if (EndsRun(notice, Answer::kOk)) {
+    PrintFailure(settings_.target, notice.text);
   } else {
     PrintError(notice.text);
   }
 }
 
 Answer ConsoleFrontEnd::Ask(const Question& question) {
-  const Buttons buttons = question.buttons;
-  PrintError(question.text);
   // Answered by the options, or for want of a terminal: velmora-cli's own
   // answer, which a script's author may want to change.
   std::optional<Answer> answer = FixedAnswer(question, settings_.answers);
-  bool by_itself = answer.has_value();
-  if (!by_itself) {
-    answer = AskPerson(question);
-    by_itself = !answer.has_value();
-    if (by_itself) answer = AnswerForNobody(question, settings_.answers);
+  if (!answer && OpenTerminal() == nullptr) {
+    answer = AnswerForNobody(question, settings_.answers);
   }
+  if (answer) {
+    PrintOwnAnswer(question, *answer);
+    return *answer;
+  }
+  PrintError(question.text);
+  answer = AskPerson(question);
+  const bool by_itself = !answer.has_value();
+  if (by_itself) answer = AnswerForNobody(question, settings_.answers);
   PrintError(std::u16string(console_text::kAnswerArrow) + std::u16string(AnswerName(*answer)));
-  if (by_itself && *answer == CautiousAnswer(buttons)) {
+  if (by_itself && *answer == CautiousAnswer(question.buttons)) {
     const std::u16string_view option = OptionThatAnswers(question, settings_.answers);
     if (!option.empty()) PrintError(option);
   }
   return *answer;
+}
+
+void ConsoleFrontEnd::PrintOwnAnswer(const Question& question, Answer answer) {
+  std::u16string lines = question.text + u"\r\n" + std::u16string(console_text::kAnswerArrow) +
+                         std::u16string(AnswerName(answer));
+  if (answer == CautiousAnswer(question.buttons)) {
+    const std::u16string_view option = OptionThatAnswers(question, settings_.answers);
+    if (!option.empty()) lines += u"\r\n" + std::u16string(option);
+  }
+  if (EndsRun(question, answer)) {
+    PrintFailure(settings_.target, lines);
+  } else {
+    PrintError(lines);
+  }
 }
 
 std::optional<Answer> ConsoleFrontEnd::AskPerson(const Question& question) {

@@ -42,6 +42,11 @@ inline constexpr Text kPasswordLabel = u"パスワード: ";
 inline constexpr Text kConfirmLabel = u"パスワード（確認用）: ";
 inline constexpr Text kNoPassword = u"パスワードが入力されませんでした。";
 inline constexpr Text kPasswordUnreadable = u"パスワードを読み込めませんでした。";
+// Why no password came: its source held nothing before the end of input.
+inline constexpr Text kPasswordSourceEmpty = u"空です";
+// Where the password was to come from, as an error names it.
+inline constexpr Text kStandardInput = u"標準入力";
+inline constexpr Text kDescriptor = u"ファイル記述子 %d";
 inline constexpr Text kNoTerminal =
     u"端末がありません。--password-stdin、--password-file または --password-fd "
     u"でパスワードを渡して下さい。";

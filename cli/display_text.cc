@@ -1,5 +1,8 @@
 #include "cli/display_text.h"
 
+#include <cstring>
+
+#include "cli/local_charset.h"
 #include "platform/wtf8.h"
 
 namespace velmora::cli {
@@ -29,7 +32,38 @@ bool IsControl(char32_t c) {
   return (c < 0x20 && c != u'\n' && c != u'\t') || (c >= 0x7F && c < 0xA0);
 }
 
+// |bytes| with each run of line feeds made one space.
+std::string Joined(std::string bytes) {
+  while (!bytes.empty() && bytes.back() == '\n') bytes.pop_back();
+  std::string line;
+  line.reserve(bytes.size());
+  char previous = 0;
+  for (const char c : bytes) {
+    if (c != '\n') {
+      line.push_back(c);
+    } else if (previous != '\n') {
+      line.push_back(' ');
+    }
+    previous = c;
+  }
+  return line;
+}
+
 }  // namespace
+
+std::string FailureLine(std::u16string_view subject, std::u16string_view text) {
+  std::string line = "velmora-cli: ";
+  if (!subject.empty()) line += Joined(DisplayText(subject)) + ": ";
+  return line + Joined(DisplayText(text)) + "\n";
+}
+
+std::u16string SystemReason(int error) {
+  return Utf16FromWtf8(Utf8FromLocal(std::strerror(error)));
+}
+
+std::u16string WithReason(std::u16string_view text, int error) {
+  return std::u16string(text) + u" (" + SystemReason(error) + u")";
+}
 
 std::string DisplayText(std::u16string_view text) {
   static constexpr char kHex[] = "0123456789ABCDEF";

@@ -5,6 +5,7 @@
 
 #include "cli/console_texts.h"
 #include "cli/display_text.h"
+#include "cli/local_charset.h"
 #include "job/messages.h"
 #include "platform/u16_format.h"
 #include "platform/wtf8.h"
@@ -33,7 +34,7 @@ void WarnAboutTreesLeftDecrypted() {
         "velmora-cli: " + DisplayText(Format(text::kLeftDecrypted, {path})) + "\n" +
         DisplayText(Format(console_text::kEncryptItWith, {Utf16FromWtf8(ShellQuoted(tree))})) +
         "\n";
-    std::fputs(lines.c_str(), stderr);
+    std::fputs(LocalBytes(lines).c_str(), stderr);
   }
 }
 

@@ -1,5 +1,6 @@
 // velmora-cli: the terminal front end of Velmora.
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "cli/display_text.h"
 #include "cli/left_decrypted_warning.h"
+#include "cli/local_charset.h"
 #include "cli/options.h"
 #include "cli/session.h"
 #include "platform/catalogue.h"
@@ -17,9 +19,13 @@ namespace {
 
 // Standard output failing (a full disk, a closed pipe) is an error too.
 int Print(const std::string& text, int status) {
-  std::fputs(text.c_str(), stdout);
+  std::fputs(velmora::cli::LocalBytes(text).c_str(), stdout);
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    std::perror("velmora-cli: stdout");
+    const int error = errno;
+    std::fputs(velmora::cli::LocalBytes(
+                   velmora::cli::FailureLine(u"stdout", velmora::cli::SystemReason(error)))
+                   .c_str(),
+               stderr);
     return velmora::cli::kExitSomeNotDone;
   }
   return status;
@@ -39,8 +45,8 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   const velmora::cli::ParseResult parsed = velmora::cli::ParseArguments(args);
   if (!parsed.ok()) {
-    std::fputs(("velmora-cli: " + DisplayText(parsed.error) + "\n" +
-                DisplayText(velmora::cli::ShortUsageText()))
+    std::fputs(velmora::cli::LocalBytes("velmora-cli: " + DisplayText(parsed.error) + "\n" +
+                                        DisplayText(velmora::cli::ShortUsageText()))
                    .c_str(),
                stderr);
     return velmora::cli::kExitUsage;

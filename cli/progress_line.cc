@@ -14,6 +14,7 @@
 
 #include "cli/console_texts.h"
 #include "cli/display_text.h"
+#include "cli/local_charset.h"
 #include "cli/terminal.h"
 #include "platform/u16_format.h"
 
@@ -290,7 +291,9 @@ void ProgressLine::ClearLocked() {
   shown_ = false;
 }
 
-void ProgressLine::WriteAll(std::string_view bytes) {
+void ProgressLine::WriteAll(std::string_view text) {
+  const std::string local = LocalBytes(text);
+  std::string_view bytes = local;
   while (!bytes.empty()) {
     const ssize_t count = ::write(fd_, bytes.data(), bytes.size());
     if (count < 0 && errno == EINTR) continue;

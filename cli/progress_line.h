@@ -81,7 +81,8 @@ class ProgressLine {
   void DrawLocked(Clock::time_point now);
   void ClearLocked();
   void Tick();
-  void WriteAll(std::string_view bytes);
+  // Writes |text| (UTF-8) in the locale's character set.
+  void WriteAll(std::string_view text);
 
   struct Sample {
     Clock::time_point time;

@@ -12,6 +12,7 @@
 #include "cli/console_front_end.h"
 #include "cli/console_texts.h"
 #include "cli/display_text.h"
+#include "cli/local_charset.h"
 #include "cli/signal_wait.h"
 #include "cli/terminal.h"
 #include "engine/crypter.h"
@@ -74,9 +75,11 @@ ConsoleSettings SettingsFor(const Options& options) {
   settings.answers.person_present = person_present;
   settings.answers.policy = ResolvePolicy(options.on_problem, person_present);
   settings.password_fd = options.password_stdin ? STDIN_FILENO : options.password_fd;
+  settings.password_stdin = options.password_stdin;
   settings.password_file = options.password_file;
   settings.confirm_password = options.command == Command::kEncrypt;
   settings.progress = IsTerminal(STDERR_FILENO);
+  settings.target = Utf16FromWtf8(options.directory);
   return settings;
 }
 
@@ -105,14 +108,12 @@ void RunExitPass(ConsoleFrontEnd& front_end, JobHost& host, RunRequest request,
   RunJob(host, request, front_end, front_end);
 }
 
-// Why the target was refused, as the system says it.
-void PrintPathReason(ConsoleFrontEnd& front_end, const std::string& path) {
+// |refusal| of the target, with why as the system says it.
+std::u16string WithPathReason(std::u16string_view refusal, const std::string& path) {
   struct stat status;
-  if (::stat(path.c_str(), &status) != 0) {
-    front_end.PrintReason(path, errno);
-  } else if (!S_ISDIR(status.st_mode)) {
-    front_end.PrintReason(path, ENOTDIR);
-  }
+  if (::stat(path.c_str(), &status) != 0) return WithReason(refusal, errno);
+  if (!S_ISDIR(status.st_mode)) return WithReason(refusal, ENOTDIR);
+  return std::u16string(refusal);
 }
 
 // The folder to scan, as the desktop's path check lets it through; none
@@ -139,16 +140,16 @@ std::optional<int> ScanTarget(const Options& options, ConsoleFrontEnd& front_end
   }
   const std::u16string_view refusal = PathRefusal(options.directory);
   if (!refusal.empty()) {
-    front_end.PrintError(refusal);
-    PrintPathReason(front_end, options.directory);
+    front_end.PrintFailure(Utf16FromWtf8(options.directory),
+                           WithPathReason(refusal, options.directory));
     return kExitNothingDone;
   }
   // The scan's notice has said which file.
   if (host.last_scan_outcome_ == ScanOutcome::kRefused) return kExitRefused;
   if (host.last_scan_outcome_ != ScanOutcome::kCompleted) {
     // The path check let nothing through without saying why ("/", say).
-    front_end.PrintError(text::kInvalidPath);
-    PrintPathReason(front_end, options.directory);
+    front_end.PrintFailure(Utf16FromWtf8(options.directory),
+                           WithPathReason(text::kInvalidPath, options.directory));
     return kExitNothingDone;
   }
   return std::nullopt;
@@ -184,7 +185,7 @@ int ExitStatusFor(RunOutcome outcome) {
 int RunSession(const Options& options) {
   if (options.directory.empty()) {
     // The desktop would read an empty target as "the data folder here".
-    std::fputs((DisplayText(text::kInvalidPath) + "\n").c_str(), stderr);
+    std::fputs(LocalBytes(FailureLine(u"", text::kInvalidPath)).c_str(), stderr);
     return kExitNothingDone;
   }
   // First, so that from here on no signal ends the process half-way.

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <optional>
 
+#include "cli/local_charset.h"
 #include "platform/secret_memory.h"
 
 namespace velmora::cli {
@@ -31,25 +32,26 @@ int TerminalColumns(int fd) {
   return 80;
 }
 
-LineStatus ReadLineFrom(int fd, SignalWatcher* signals, SecretBytes* line) {
+LineRead ReadLineFrom(int fd, SignalWatcher* signals, SecretBytes* line) {
   line->clear();
   line->reserve(kLineReserve);
   while (true) {
     if (WaitReadable(fd, signals) == WaitResult::kSignal) {
-      return LineStatus::kInterrupted;
+      return {LineStatus::kInterrupted};
     }
     char byte;
     const ssize_t count = ::read(fd, &byte, 1);
     if (count < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-    if (count <= 0) {
+    if (count < 0) return {LineStatus::kReadFailed, errno};
+    if (count == 0) {
       // A last line without its line end still counts, as for any text.
-      return line->empty() ? LineStatus::kEndOfInput : LineStatus::kLine;
+      return {line->empty() ? LineStatus::kEndOfInput : LineStatus::kLine};
     }
     if (byte == '\n') break;
     line->push_back(byte);
   }
   if (!line->empty() && line->back() == '\r') line->pop_back();
-  return LineStatus::kLine;
+  return {LineStatus::kLine};
 }
 
 Terminal::Terminal() { fd_ = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY); }
@@ -58,7 +60,9 @@ Terminal::~Terminal() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-void Terminal::Write(std::string_view bytes) {
+void Terminal::Write(std::string_view text) {
+  const std::string local = LocalBytes(text);
+  std::string_view bytes = local;
   while (fd_ >= 0 && !bytes.empty()) {
     const ssize_t count = ::write(fd_, bytes.data(), bytes.size());
     if (count < 0 && errno == EINTR) continue;
@@ -102,7 +106,7 @@ LineStatus Terminal::Prompt(std::string_view prompt, bool hidden, SignalWatcher*
   std::optional<Hidden> own;
   if (hidden) own.emplace(*this);
   Write(prompt);
-  const LineStatus status = ReadLineFrom(fd_, signals, line);
+  const LineStatus status = ReadLineFrom(fd_, signals, line).status;
   // Whatever ended the read, the next output starts on a fresh line.
   if (status != LineStatus::kLine) Write("\n");
   return status;

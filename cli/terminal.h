@@ -25,11 +25,18 @@ enum class LineStatus {
   kLine,         // a line was read; its line end is not included
   kEndOfInput,   // end of input before a line end
   kInterrupted,  // a watched signal arrived
+  kReadFailed,   // a read failed
+};
+
+// How reading a line ended, with the errno of the read for kReadFailed.
+struct LineRead {
+  LineStatus status;
+  int error = 0;
 };
 
 // Reads one line from |fd| a byte at a time, so nothing after the line end
 // is consumed. A trailing carriage return is dropped.
-LineStatus ReadLineFrom(int fd, SignalWatcher* signals, SecretBytes* line);
+LineRead ReadLineFrom(int fd, SignalWatcher* signals, SecretBytes* line);
 
 class Terminal {
  public:
@@ -62,7 +69,8 @@ class Terminal {
     struct sigaction saved_stop_ {};
   };
 
-  void Write(std::string_view bytes);
+  // Writes |text| (UTF-8) in the locale's character set.
+  void Write(std::string_view text);
 
   // Shows |prompt| and reads a line. With |hidden| the typing is not
   // echoed, within a Hidden of the caller's or one made before the prompt

@@ -158,6 +158,22 @@ inline std::string Shown(std::u16string_view text) {
   return bytes;
 }
 
+// A program text as an error that ends the run shows it: on one line, each
+// run of line breaks made one space.
+inline std::string Joined(std::u16string_view text) {
+  std::string bytes = Shown(text);
+  while (!bytes.empty() && bytes.back() == '\n') bytes.pop_back();
+  std::string line;
+  for (std::size_t at = 0; at < bytes.size(); ++at) {
+    if (bytes[at] != '\n') {
+      line.push_back(bytes[at]);
+    } else if (at == 0 || bytes[at - 1] != '\n') {
+      line.push_back(' ');
+    }
+  }
+  return line;
+}
+
 // Columns |utf8| takes on a terminal that draws every emoji wide: none for
 // combining marks and the emoji selector, two for anything from U+1100 up
 // (CJK, emoji) but the replacement character.

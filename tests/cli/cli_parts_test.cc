@@ -112,6 +112,26 @@ TEST(DisplayTextTest, NothingReachesTheTerminalThatCouldDriveIt) {
   EXPECT_EQ(FitToColumns(u"a\tb", 2), "a ");
 }
 
+TEST(DisplayTextTest, AnErrorThatEndsTheRunIsOneLine) {
+  EXPECT_EQ(FailureLine(u"/t/a\nb", u"one.\r\n\r\ntwo\r\nthree\r\n"),
+            "velmora-cli: /t/a b: one. two three\n");
+  EXPECT_EQ(FailureLine(u"", u"alone"), "velmora-cli: alone\n");
+}
+
+TEST(AnswerPolicyTest, WhatEndsTheRun) {
+  EXPECT_TRUE(EndsRun({.id = QuestionId::kTreeInUse, .text = u""}, Answer::kOk));
+  EXPECT_TRUE(EndsRun({.id = QuestionId::kPasswordDiffers, .text = u""}, Answer::kOk));
+  EXPECT_FALSE(EndsRun({.id = QuestionId::kRepaired, .text = u""}, Answer::kOk));
+  EXPECT_FALSE(EndsRun({.id = QuestionId::kSummary, .text = u""}, Answer::kOk));
+  EXPECT_TRUE(EndsRun({.id = QuestionId::kMixedPlain, .text = u""}, Answer::kNo));
+  EXPECT_FALSE(EndsRun({.id = QuestionId::kMixedPlain, .text = u""}, Answer::kYes));
+  EXPECT_TRUE(EndsRun({.id = QuestionId::kEntryProblem, .text = u""}, Answer::kNo));
+  EXPECT_FALSE(EndsRun({.id = QuestionId::kDontShowAgain, .text = u""}, Answer::kNo));
+  EXPECT_FALSE(EndsRun({.id = QuestionId::kTargetExists, .text = u""}, Answer::kNo));
+  EXPECT_TRUE(EndsRun({.id = QuestionId::kEntryFailed, .text = u""}, Answer::kAbort));
+  EXPECT_FALSE(EndsRun({.id = QuestionId::kEntryFailed, .text = u""}, Answer::kIgnore));
+}
+
 TEST(ProgressTextTest, FiguresFirstThenTheEndOfThePathWithinTheWidth) {
   EXPECT_EQ(ByteSize(1023), "1023 B");
   EXPECT_EQ(ByteSize(1048575), "1.0 MiB");

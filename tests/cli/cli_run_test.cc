@@ -1,8 +1,12 @@
 // velmora-cli end to end: the real binary on real temporary trees, stdio on
 // pipes and no controlling terminal, so there is never a person to ask.
 
+#include <iconv.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -56,28 +60,32 @@ TEST_F(CliTest, RefusalsBeforeAnyChangeExitTwoThreeOrFourForNothingToDo) {
     int status = 2;
   };
   const Row rows[] = {
-      {"encrypt", base_.path() + "/missing", kPasswordLine, "無効なパスです。"},
+      {"encrypt", base_.path() + "/missing", kPasswordLine,
+       "無効なパスです。 (No such file or directory)"},
       {"encrypt", "/", kPasswordLine, "無効なパスです。"},
-      {"encrypt", root_ + "/a.txt", kPasswordLine, Shown(text::kFileNotSupported)},
+      {"encrypt", root_ + "/a.txt", kPasswordLine,
+       Joined(text::kFileNotSupported) + " (Not a directory)"},
       {"encrypt", state_home_.path(), kPasswordLine,
-       Shown(Format(text::kHoldsStateFolder,
-                    {Utf16FromWtf8(state_home_.folder()), Utf16FromWtf8(state_home_.path())}))},
+       Joined(Format(text::kHoldsStateFolder,
+                     {Utf16FromWtf8(state_home_.folder()), Utf16FromWtf8(state_home_.path())}))},
       // Its journals and locks are never part of a tree, whatever the target.
       {"encrypt", state_home_.folder() + "/journal", kPasswordLine,
-       Shown(Format(text::kInsideStateFolder,
-                    {Utf16FromWtf8(state_home_.folder()),
-                     Utf16FromWtf8(state_home_.folder() + "/journal")}))},
+       Joined(
+           Format(text::kInsideStateFolder, {Utf16FromWtf8(state_home_.folder()),
+                                             Utf16FromWtf8(state_home_.folder() + "/journal")}))},
       {"decrypt", state_home_.folder() + "/locks", kPasswordLine,
-       Shown(Format(text::kInsideStateFolder,
-                    {Utf16FromWtf8(state_home_.folder()),
-                     Utf16FromWtf8(state_home_.folder() + "/locks")}))},
+       Joined(Format(text::kInsideStateFolder, {Utf16FromWtf8(state_home_.folder()),
+                                                Utf16FromWtf8(state_home_.folder() + "/locks")}))},
       {"encrypt", huge, "",
-       Shown(text::kFileTooLarge + Format(text::kPathBlock, {Utf16FromWtf8(huge + "/sub/"), u"huge.img"})), 3},
-      {"decrypt", root_, "", Shown(text::kNothingToDecrypt), 4},
-      {"open", root_, "", Shown(text::kNothingToDecrypt), 4},
+       Joined(text::kFileTooLarge +
+              Format(text::kPathBlock, {Utf16FromWtf8(huge + "/sub/"), u"huge.img"})),
+       3},
+      {"decrypt", root_, "", Joined(text::kNothingToDecrypt), 4},
+      {"open", root_, "", Joined(text::kNothingToDecrypt), 4},
       // No password, or an empty one.
-      {"encrypt", root_, "", "パスワードが入力されませんでした。"},
-      {"encrypt", root_, "\n", "パスワードが短すぎます。"},
+      {"encrypt", root_, "",
+       "velmora-cli: 標準入力: パスワードが入力されませんでした。 (空です)\n"},
+      {"encrypt", root_, "\n", "velmora-cli: 標準入力: パスワードが短すぎます。\n"},
   };
   for (const char* sub : {"/journal", "/locks"}) {
     std::filesystem::create_directories(state_home_.folder() + sub);
@@ -86,7 +94,10 @@ TEST_F(CliTest, RefusalsBeforeAnyChangeExitTwoThreeOrFourForNothingToDo) {
   for (const Row& row : rows) {
     const Cli result = RunCli({row.command, row.path, "--password-stdin"}, row.input);
     EXPECT_EQ(result.status, row.status) << row.path;
-    EXPECT_TRUE(Has(result.err, row.message + "\n")) << result.err;
+    // One line, about the target where it is refused.
+    EXPECT_TRUE(Has(result.err, row.message)) << result.err;
+    EXPECT_TRUE(result.err.starts_with("velmora-cli: ")) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
     EXPECT_EQ(result.out, "");
   }
   for (const char* sub : {"/journal", "/locks"}) {
@@ -100,7 +111,7 @@ TEST_F(CliTest, RefusalsBeforeAnyChangeExitTwoThreeOrFourForNothingToDo) {
   const TreeSnapshot encrypted = Snapshot(root_);
   const Cli again = Encrypt("");
   EXPECT_EQ(again.status, 4);
-  EXPECT_TRUE(Has(again.err, Shown(text::kNothingToEncrypt))) << again.err;
+  EXPECT_EQ(again.err, "velmora-cli: " + root_ + ": " + Joined(text::kNothingToEncrypt) + "\n");
   EXPECT_FALSE(Has(again.err, "パスワード")) << again.err;
   EXPECT_EQ(Snapshot(root_), encrypted);
 }
@@ -114,7 +125,8 @@ TEST_F(CliTest, MistypedOrUncheckablePasswordExitsFiveAndChangesNothing) {
   for (const char* command : {"decrypt", "open"}) {
     const Cli mistyped = RunCli({command, root_, "--password-stdin"}, "Summer2025!\n");
     EXPECT_EQ(mistyped.status, 5) << command;
-    EXPECT_TRUE(Has(mistyped.err, Shown(text::kPasswordDiffers) + "\n")) << mistyped.err;
+    EXPECT_EQ(mistyped.err,
+              "velmora-cli: " + root_ + ": " + Joined(text::kPasswordDiffers) + "\n");
     EXPECT_EQ(Snapshot(root_), encrypted);
   }
 
@@ -124,9 +136,11 @@ TEST_F(CliTest, MistypedOrUncheckablePasswordExitsFiveAndChangesNothing) {
     const Cli unattended =
         RunCli({"decrypt", root_, "--password-stdin", option}, "Summer2024!\n");
     EXPECT_EQ(unattended.status, 5) << option;
-    // Followed by the option that would have answered it.
-    EXPECT_TRUE(Has(unattended.err,
-                    asked + "いいえ\n" + Shown(cli::console_text::kTrustWouldAnswer) + "\n"))
+    // The refusal that ends the run, on one line with the option that
+    // would have answered it.
+    EXPECT_TRUE(Has(unattended.err, "velmora-cli: " + root_ + ": " +
+                                        Joined(text::kPasswordUnchecked) + " -> いいえ " +
+                                        Shown(cli::console_text::kTrustWouldAnswer) + "\n"))
         << unattended.err;
     EXPECT_EQ(Snapshot(root_), encrypted);
   }
@@ -150,7 +164,7 @@ TEST_F(CliTest, AnotherTreesNearPasswordExitsFiveAndChangesNothing) {
   const TreeSnapshot encrypted = Snapshot(other);
   const Cli near = RunCli({"decrypt", other, "--password-stdin"}, "Summer2024!\n");
   EXPECT_EQ(near.status, 5);
-  EXPECT_TRUE(Has(near.err, Shown(text::kPasswordDiffers) + "\n")) << near.err;
+  EXPECT_EQ(near.err, "velmora-cli: " + other + ": " + Joined(text::kPasswordDiffers) + "\n");
   EXPECT_EQ(Snapshot(other), encrypted);
 
   for (const auto& file : std::filesystem::directory_iterator(state_home_.folder() + "/passwords")) {
@@ -161,7 +175,7 @@ TEST_F(CliTest, AnotherTreesNearPasswordExitsFiveAndChangesNothing) {
   const std::string asked = Shown(text::kPasswordUnproven) + "\n-> ";
   const Cli unproven = RunCli({"decrypt", other, "--password-stdin", "--yes"}, "Summer2024!\n");
   EXPECT_EQ(unproven.status, 5);
-  EXPECT_TRUE(Has(unproven.err, asked + "いいえ\n")) << unproven.err;
+  EXPECT_TRUE(Has(unproven.err, Joined(text::kPasswordUnproven) + " -> いいえ ")) << unproven.err;
   EXPECT_EQ(Snapshot(other), encrypted);
   const Cli trusted =
       RunCli({"decrypt", "--trust-password", other, "--password-stdin"}, "Summer2025!\n");
@@ -176,22 +190,78 @@ TEST_F(CliTest, WrongPasswordFollowsTheProblemPolicy) {
   const std::string skip_all = Shown(text::kDontShowAgain) + "\n-> はい\n";
   // Without a terminal the default is abort, and ask has nobody to ask:
   // both name the option that would have skipped.
-  const std::string skip_would = "-> いいえ\n" + Shown(cli::console_text::kSkipWouldAnswer) + "\n";
+  const std::string skip_would = " -> いいえ " + Shown(cli::console_text::kSkipWouldAnswer) + "\n";
   for (const std::string policy : {"", "abort", "ask", "skip"}) {
     std::vector<std::string> args = {"decrypt", root_, "--password-stdin"};
     if (!policy.empty()) args.insert(args.begin() + 1, "--on-problem=" + policy);
     const Cli result = RunCli(args, "wrong\n");
     EXPECT_EQ(result.status, 5) << result.err;  // nothing done: the password
     EXPECT_TRUE(Has(result.err, Shown(text::kWrongPassword))) << result.err;
-    if (policy == "skip") {  // one prompt, then every entry skipped
+    if (policy == "skip") {  // answered, so not the end of the run  // one prompt, then every entry skipped
       EXPECT_TRUE(Has(result.err, "-> はい\n" + skip_all)) << result.err;
       EXPECT_EQ(result.out, Shown(Format(text::kSomeDone, {9, 0})) + "\n");
     } else {
       EXPECT_TRUE(Has(result.err, skip_would)) << result.err;
+      EXPECT_TRUE(result.err.starts_with("velmora-cli: " + root_ + ": ")) << result.err;
+      EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
       EXPECT_FALSE(Has(result.err, skip_all)) << result.err;
     }
     EXPECT_EQ(Snapshot(root_), encrypted) << policy;
   }
+}
+
+// An empty or unreadable password source is named, with the reason.
+TEST_F(CliTest, APasswordSourceThatGivesNoneIsNamedWithItsReason) {
+  const TreeSnapshot plain = Snapshot(root_);
+  const std::string none = Shown(cli::console_text::kNoPassword);
+  const std::string unreadable = Shown(cli::console_text::kPasswordUnreadable);
+  struct Row {
+    std::vector<std::string> options;
+    std::string input, err;
+  } rows[] = {
+      {{"--password-stdin"}, "", "velmora-cli: 標準入力: " + none + " (空です)\n"},
+      {{"--password-file", "/dev/null"}, "", "velmora-cli: /dev/null: " + none + " (空です)\n"},
+      {{"--password-fd=0"}, "", "velmora-cli: ファイル記述子 0: " + none + " (空です)\n"},
+      {{"--password-file", base_.path()},
+       kPasswordLine,
+       "velmora-cli: " + base_.path() + ": " + unreadable + " (Is a directory)\n"},
+      // Not open in the child.
+      {{"--password-fd", "7"},
+       kPasswordLine,
+       "velmora-cli: ファイル記述子 7: " + unreadable + " (Bad file descriptor)\n"},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> args = {"encrypt", root_};
+    args.insert(args.end(), row.options.begin(), row.options.end());
+    const Cli result = RunCli(args, row.input);
+    EXPECT_EQ(result.status, 2) << row.err;
+    EXPECT_EQ(result.err, row.err);
+  }
+  EXPECT_EQ(Snapshot(root_), plain);
+}
+
+// A refusal before the run is one line on stderr, however long its
+// message: missing folder, a file, a wrong password, a tree in use.
+TEST_F(CliTest, EachRefusalBeforeARunIsOneLineOnStderr) {
+  ASSERT_EQ(Encrypt("Summer2024!\n").status, 0);
+  const auto one_line = [](const Cli& result) {
+    EXPECT_TRUE(result.err.starts_with("velmora-cli: ")) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_TRUE(result.err.ends_with("\n")) << result.err;
+  };
+  one_line(RunCli({"decrypt", base_.path() + "/missing", "--password-stdin"}, kPasswordLine));
+  one_line(RunCli({"decrypt", root_ + "/empty", "--password-stdin"}, kPasswordLine));
+  // Differs from this account's record, and deciphers no name.
+  one_line(RunCli({"decrypt", root_, "--password-stdin"}, "Summer2025!\n"));
+  one_line(RunCli({"decrypt", root_, "--password-stdin"}, "wrong\n"));
+  Child open({"open", root_, "--password-stdin"});
+  open.Write("Summer2024!\n");
+  ASSERT_TRUE(open.ReadUntil(Shown(text::kWaiting).c_str()));
+  const Cli in_use = RunCli({"decrypt", root_, "--password-stdin"}, "Summer2024!\n");
+  EXPECT_EQ(in_use.status, 6);
+  one_line(in_use);
+  open.CloseInput();
+  EXPECT_EQ(open.Finish().status, 0);
 }
 
 // --yes goes on past the mixed-tree warning, but never deletes an existing
@@ -205,9 +275,9 @@ TEST_F(CliTest, MixedTreeGoesOnOnlyWithYesAndAnExistingTargetIsNeverDeleted) {
 
   const Cli declined = RunCli(args, kPasswordLine);
   EXPECT_EQ(declined.status, 2);
-  EXPECT_TRUE(Has(declined.err, warning + "\n-> いいえ\n" +
-                                    Shown(cli::console_text::kYesWouldAnswer) + "\n"))
-      << declined.err;
+  EXPECT_EQ(declined.err, "velmora-cli: " + root_ + ": " +
+                             Joined(Format(text::kMixedEncrypted, {9})) + " -> いいえ " +
+                             Shown(cli::console_text::kYesWouldAnswer) + "\n");
   EXPECT_EQ(Snapshot(root_), mixed);
 
   std::vector<std::string> with_yes = args;
@@ -297,12 +367,14 @@ TEST_F(CliTest, OptionsTakeEveryGetoptForm) {
   // "--" makes a name that starts with '-' the directory.
   result = RunCli({"encrypt", "--password-stdin", "--", "-h"}, kPasswordLine);
   EXPECT_EQ(result.status, 2);
-  EXPECT_TRUE(Has(result.err, Shown(text::kInvalidPath))) << result.err;
+  EXPECT_EQ(result.err, "velmora-cli: -h: " + Shown(text::kInvalidPath) +
+                            " (No such file or directory)\n");
   // A password file that cannot be read names the file and the reason.
   result = RunCli({"encrypt", root_, "--password-file=" + file + "x"}, "");
   EXPECT_EQ(result.status, 2);
-  EXPECT_TRUE(Has(result.err, "velmora-cli: " + file + "x: No such file"))
-      << result.err;
+  EXPECT_EQ(result.err, "velmora-cli: " + file + "x: " +
+                            Shown(cli::console_text::kPasswordUnreadable) +
+                            " (No such file or directory)\n");
   // It is read before the scan but told only when the run asks for it:
   // with nothing to decrypt, nothing is said about it.
   result = RunCli({"decrypt", root_, "--password-file=" + file + "x"}, "");
@@ -352,6 +424,50 @@ TEST(CliLocaleTest, JapaneseForJapaneseAndCLocalesEnglishForEveryOther) {
     const Cli help = RunCli({"--help"}, "", {{"LANGUAGE", row.language}, {"LC_ALL", row.all}});
     EXPECT_EQ(Has(help.out, "Usage: velmora-cli"), row.english);
   }
+}
+
+// |bytes| from EUC-JP to UTF-8; none when they are not valid EUC-JP.
+std::optional<std::string> FromEucJp(const std::string& bytes) {
+  const iconv_t handle = ::iconv_open("UTF-8", "EUC-JP");
+  if (handle == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::string out(bytes.size() * 2 + 1, '\0');
+  char* in = const_cast<char*>(bytes.data());
+  std::size_t in_left = bytes.size();
+  char* next = out.data();
+  std::size_t room = out.size();
+  const std::size_t result = ::iconv(handle, &in, &in_left, &next, &room);
+  ::iconv_close(handle);
+  if (result == static_cast<std::size_t>(-1)) return std::nullopt;
+  out.resize(out.size() - room);
+  return out;
+}
+
+// Under an EUC-JP locale everything printed is EUC-JP, with '?' for what
+// it lacks (the emoji); under C it is the UTF-8 it always was.
+TEST(CliCharsetTest, OutputIsInTheLocalesCharacterSet) {
+  TempDir dir;
+  WriteFile(dir.path() + "/a", "a");
+  const std::vector<std::pair<const char*, const char*>> euc = {{"LC_ALL", "ja_JP.EUC-JP"}};
+  const Cli done = RunCli({"encrypt", dir.path(), "--password-stdin"}, kPasswordLine, euc);
+  ASSERT_EQ(done.status, 0) << done.err;
+  const std::string summary = Shown(Format(text::kAllDone, {1, 1})) + "\n";
+  EXPECT_NE(done.out, summary);
+  EXPECT_EQ(FromEucJp(done.out), summary);
+
+  const std::string missing = dir.path() + "/\xe5\xa0\xb1\xe5\x91\x8a\xf0\x9f\x98\x80";
+  const Cli refused = RunCli({"encrypt", missing, "--password-stdin"}, kPasswordLine, euc);
+  EXPECT_EQ(refused.status, 2);
+  const std::optional<std::string> line = FromEucJp(refused.err);
+  ASSERT_TRUE(line.has_value()) << refused.err;
+  EXPECT_TRUE(line->starts_with("velmora-cli: " + dir.path() +
+                                "/\xe5\xa0\xb1\xe5\x91\x8a?: " + Shown(text::kInvalidPath) + " ("))
+      << *line;
+  EXPECT_TRUE(line->ends_with(")\n")) << *line;
+
+  const Cli plain =
+      RunCli({"encrypt", missing, "--password-stdin"}, kPasswordLine, {{"LC_ALL", "C"}});
+  EXPECT_EQ(plain.err, "velmora-cli: " + missing + ": " + Shown(text::kInvalidPath) +
+                           " (No such file or directory)\n");
 }
 
 TEST(CliRangeTest, WholeAndExtensionsChooseWhatIsEnciphered) {

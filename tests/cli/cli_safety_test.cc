@@ -245,8 +245,8 @@ TEST_F(CliSafetyTest, ATreeInUseIsRefusedAndOneLeftDecryptedIsNamedUntilEncrypte
   for (const std::string& other : {root_, root_ + "/sub", base_.path()}) {
     const Cli refused = Run({"encrypt", other, "--password-stdin"});
     EXPECT_EQ(refused.status, 6) << other;
-    EXPECT_TRUE(Has(refused.err, Shown(Format(text::kTreeInUse, {Utf16FromWtf8(root_)}))))
-        << refused.err;
+    EXPECT_EQ(refused.err, "velmora-cli: " + other + ": " +
+                               Joined(Format(text::kTreeInUse, {Utf16FromWtf8(root_)})) + "\n");
   }
   const std::string warning = Shown(Format(text::kLeftDecrypted, {Utf16FromWtf8(root_)}));
   EXPECT_FALSE(Has(Run({"--version"}, "").err, warning));

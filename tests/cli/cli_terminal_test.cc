@@ -1,9 +1,11 @@
 // velmora-cli on a pseudo-terminal: the progress line a person sees, the
 // questions and the password prompt.
 
+#include <iconv.h>
 #include <sys/syscall.h>
 
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -163,6 +165,45 @@ TEST(CliTerminalTest, NothingTypedAtThePasswordPromptIsEchoed) {
   WriteFile(password, "hidden-secret\n");
   EXPECT_EQ(RunCli({"decrypt", "--password-file", password, root}, "").status, 0);
   EXPECT_EQ(Snapshot(root), plain);
+}
+
+// |bytes| converted with iconv; none when they do not convert.
+std::optional<std::string> Converted(const char* to, const char* from, const std::string& bytes) {
+  const iconv_t handle = ::iconv_open(to, from);
+  if (handle == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::string out(bytes.size() * 2 + 1, '\0');
+  char* in = const_cast<char*>(bytes.data());
+  std::size_t in_left = bytes.size();
+  char* next = out.data();
+  std::size_t room = out.size();
+  const std::size_t result = ::iconv(handle, &in, &in_left, &next, &room);
+  ::iconv_close(handle);
+  if (result == static_cast<std::size_t>(-1)) return std::nullopt;
+  out.resize(out.size() - room);
+  return out;
+}
+
+// The prompts, the progress line and the summary a person sees under an
+// EUC-JP locale are all EUC-JP.
+TEST(CliTerminalTest, ThePromptsAndLinesAreInTheLocalesCharacterSet) {
+  ScopedStateHome state_home;
+  TempDir base;
+  WriteFile(base.path() + "/a.txt", "a");
+  Child encrypt({"encrypt", base.path()}, {{"LC_ALL", "ja_JP.EUC-JP"}, {"TERM", "xterm"}}, 80);
+  const std::optional<std::string> label = Converted("EUC-JP", "UTF-8", "パスワード: ");
+  ASSERT_TRUE(label.has_value());
+  ASSERT_TRUE(encrypt.ReadUntil(label->c_str()));
+  encrypt.Write("hidden-secret\n");
+  const std::optional<std::string> confirm = Converted("EUC-JP", "UTF-8", "パスワード（確認用）: ");
+  ASSERT_TRUE(confirm.has_value());
+  ASSERT_TRUE(encrypt.ReadUntil(confirm->c_str()));
+  encrypt.Write("hidden-secret\n");
+  const Cli ended = encrypt.Finish();
+  EXPECT_EQ(ended.status, 0) << ended.out;
+  const std::optional<std::string> shown = Converted("UTF-8", "EUC-JP", ended.out);
+  ASSERT_TRUE(shown.has_value()) << ended.out;
+  EXPECT_TRUE(Has(*shown, "パスワード（確認用）: ")) << *shown;
+  EXPECT_TRUE(Has(*shown, Shown(Format(text::kAllDone, {1, 1})))) << *shown;
 }
 
 }  // namespace
