@@ -41,15 +41,19 @@ class Child {
   // pseudo-terminal that wide, and all it writes is read as stdout, without
   // post-processing: every carriage return is the program's own. That
   // terminal is raw, or with |cooked| echoes, reads lines and obeys Ctrl+S
-  // and Ctrl+Q as a person's terminal does.
+  // and Ctrl+Q as a person's terminal does. |typed_ahead| reaches the
+  // terminal before the program starts, however slow this side is.
   explicit Child(std::vector<std::string> args,
                  std::vector<std::pair<const char*, const char*>> env = {},
-                 unsigned short terminal_columns = 0, bool cooked = false) {
+                 unsigned short terminal_columns = 0, bool cooked = false,
+                 const std::string& typed_ahead = "") {
     args.insert(args.begin(), VELMORA_CLI_PATH);
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     int pipes[3][2];
+    int go[2] = {-1, -1};  // the program starts once typed_ahead is in
+    EXPECT_EQ(::pipe2(go, O_CLOEXEC), 0);
     ::signal(SIGPIPE, SIG_IGN);  // the child may exit before reading stdin
     if (terminal_columns > 0) {
       termios modes{};
@@ -79,6 +83,8 @@ class Child {
       ::unsetenv("LANGUAGE");  // Japanese, whatever the caller's locale
       ::setenv("LC_ALL", "C.UTF-8", 1);
       for (const auto& [name, value] : env) ::setenv(name, value, 1);
+      char started = 0;
+      if (::read(go[0], &started, 1) != 1) ::_exit(127);
       ::execv(argv[0], argv.data());
       ::_exit(127);
     }
@@ -88,6 +94,10 @@ class Child {
     }
     // What is typed goes to the terminal too.
     if (terminal_) fd_[0] = ::dup(fd_[1]);
+    ::close(go[0]);
+    if (!typed_ahead.empty()) Write(typed_ahead);
+    EXPECT_EQ(::write(go[1], "g", 1), 1);
+    ::close(go[1]);
   }
   ~Child() {
     for (int fd : fd_) ::close(fd);

@@ -145,8 +145,8 @@ TEST(CliTerminalTest, NothingTypedAtThePasswordPromptIsEchoed) {
   MakeDirectory(root);
   WriteFile(root + "/a.txt", "a");
   const TreeSnapshot plain = Snapshot(root);
-  Child encrypt({"encrypt", root}, {{"TERM", "dumb"}}, 80, /*cooked=*/true);
-  encrypt.Write("typed-ahead\n\x13");
+  Child encrypt({"encrypt", root}, {{"TERM", "dumb"}}, 80, /*cooked=*/true,
+                "typed-ahead\n\x13");
   ASSERT_TRUE(HeldInWrite(encrypt.pid()));
   EXPECT_FALSE(Echoes(encrypt)) << "echo still on as the prompt is written";
   encrypt.Write("\x11");
