@@ -27,6 +27,17 @@ bool AlreadyRecorded(const std::vector<uint64_t>& durable, int64_t first_page,
   return std::equal(digests.begin(), digests.end(), durable.begin() + first);
 }
 
+// Transforms |count| bytes at file |offset| in |record|'s direction and
+// appends the digests of their pages' enciphered form: before the cipher
+// when deciphering, after it when enciphering.
+void TransformAndDigest(const Crypter& crypter, const EntryRecord& record, uint8_t* bytes,
+                        int64_t count, int64_t offset, std::vector<uint64_t>* digests) {
+  const bool encrypt = record.operation == Direction::kEncrypt;
+  if (!encrypt) AppendPageDigests(bytes, count, digests);
+  ApplyCipher(crypter, record.operation, bytes, count, offset, record.cipher_size);
+  if (encrypt) AppendPageDigests(bytes, count, digests);
+}
+
 int ThreadsFor(int64_t groups) {
   if (groups <= 1) return 1;
   const int64_t cores = std::max(1u, std::thread::hardware_concurrency());
@@ -155,15 +166,12 @@ class Transform {
       digests->assign(durable.begin(), durable.begin() + static_cast<std::ptrdiff_t>(pages));
       return true;
     }
-    const bool encrypt = record_.operation == Direction::kEncrypt;
     for (int64_t from = 0; from < slot.count; from += kStepBytes) {
       uint8_t* bytes = slot.bytes.get() + from;
       const int64_t count = std::min(kStepBytes, slot.count - from);
       const int64_t offset = slot.offset + from;
       if (file_.ReadAt(bytes, count, offset) != count) return false;
-      if (!encrypt) AppendPageDigests(bytes, count, digests);
-      Apply(record_.operation, bytes, count, offset);
-      if (encrypt) AppendPageDigests(bytes, count, digests);
+      TransformAndDigest(crypter_, record_, bytes, count, offset, digests);
     }
     return true;
   }
@@ -271,10 +279,7 @@ void ApplyCipher(const Crypter& crypter, Direction direction, uint8_t* bytes, in
 
 void TransformAhead(const Crypter& crypter, const EntryRecord& record, uint8_t* bytes,
                     int64_t count, std::vector<uint64_t>* digests) {
-  const bool encrypt = record.operation == Direction::kEncrypt;
-  if (!encrypt) AppendPageDigests(bytes, count, digests);
-  ApplyCipher(crypter, record.operation, bytes, count, 0, record.cipher_size);
-  if (encrypt) AppendPageDigests(bytes, count, digests);
+  TransformAndDigest(crypter, record, bytes, count, 0, digests);
 }
 
 TransformOutcome TransformJournaled(const Crypter& crypter, Journal& journal,
