@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <optional>
 #include <cerrno>
 #include <csignal>
 #include <string>
@@ -205,6 +207,22 @@ inline int TerminalColumnsOf(std::string_view utf8) {
 
 inline bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
+}
+
+// |bytes| converted with iconv; none when they do not convert.
+inline std::optional<std::string> Converted(const char* to, const char* from, const std::string& bytes) {
+  const iconv_t handle = ::iconv_open(to, from);
+  if (handle == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::string out(bytes.size() * 2 + 1, '\0');
+  char* in = const_cast<char*>(bytes.data());
+  std::size_t in_left = bytes.size();
+  char* next = out.data();
+  std::size_t room = out.size();
+  const std::size_t result = ::iconv(handle, &in, &in_left, &next, &room);
+  ::iconv_close(handle);
+  if (result == static_cast<std::size_t>(-1)) return std::nullopt;
+  out.resize(out.size() - room);
+  return out;
 }
 
 }  // namespace velmora::testing

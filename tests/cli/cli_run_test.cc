@@ -1,7 +1,6 @@
 // velmora-cli end to end: the real binary on real temporary trees, stdio on
 // pipes and no controlling terminal, so there is never a person to ask.
 
-#include <iconv.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -426,22 +425,6 @@ TEST(CliLocaleTest, JapaneseForJapaneseAndCLocalesEnglishForEveryOther) {
   }
 }
 
-// |bytes| from EUC-JP to UTF-8; none when they are not valid EUC-JP.
-std::optional<std::string> FromEucJp(const std::string& bytes) {
-  const iconv_t handle = ::iconv_open("UTF-8", "EUC-JP");
-  if (handle == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  std::string out(bytes.size() * 2 + 1, '\0');
-  char* in = const_cast<char*>(bytes.data());
-  std::size_t in_left = bytes.size();
-  char* next = out.data();
-  std::size_t room = out.size();
-  const std::size_t result = ::iconv(handle, &in, &in_left, &next, &room);
-  ::iconv_close(handle);
-  if (result == static_cast<std::size_t>(-1)) return std::nullopt;
-  out.resize(out.size() - room);
-  return out;
-}
-
 // Under an EUC-JP locale everything printed is EUC-JP, with '?' for what
 // it lacks (the emoji); under C it is the UTF-8 it always was.
 TEST(CliCharsetTest, OutputIsInTheLocalesCharacterSet) {
@@ -452,12 +435,12 @@ TEST(CliCharsetTest, OutputIsInTheLocalesCharacterSet) {
   ASSERT_EQ(done.status, 0) << done.err;
   const std::string summary = Shown(Format(text::kAllDone, {1, 1})) + "\n";
   EXPECT_NE(done.out, summary);
-  EXPECT_EQ(FromEucJp(done.out), summary);
+  EXPECT_EQ(Converted("UTF-8", "EUC-JP", done.out), summary);
 
   const std::string missing = dir.path() + "/\xe5\xa0\xb1\xe5\x91\x8a\xf0\x9f\x98\x80";
   const Cli refused = RunCli({"encrypt", missing, "--password-stdin"}, kPasswordLine, euc);
   EXPECT_EQ(refused.status, 2);
-  const std::optional<std::string> line = FromEucJp(refused.err);
+  const std::optional<std::string> line = Converted("UTF-8", "EUC-JP", refused.err);
   ASSERT_TRUE(line.has_value()) << refused.err;
   EXPECT_TRUE(line->starts_with("velmora-cli: " + dir.path() +
                                 "/\xe5\xa0\xb1\xe5\x91\x8a?: " + Shown(text::kInvalidPath) + " ("))

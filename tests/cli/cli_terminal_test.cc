@@ -1,7 +1,6 @@
 // velmora-cli on a pseudo-terminal: the progress line a person sees, the
 // questions and the password prompt.
 
-#include <iconv.h>
 #include <sys/syscall.h>
 
 #include <fstream>
@@ -165,22 +164,6 @@ TEST(CliTerminalTest, NothingTypedAtThePasswordPromptIsEchoed) {
   WriteFile(password, "hidden-secret\n");
   EXPECT_EQ(RunCli({"decrypt", "--password-file", password, root}, "").status, 0);
   EXPECT_EQ(Snapshot(root), plain);
-}
-
-// |bytes| converted with iconv; none when they do not convert.
-std::optional<std::string> Converted(const char* to, const char* from, const std::string& bytes) {
-  const iconv_t handle = ::iconv_open(to, from);
-  if (handle == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  std::string out(bytes.size() * 2 + 1, '\0');
-  char* in = const_cast<char*>(bytes.data());
-  std::size_t in_left = bytes.size();
-  char* next = out.data();
-  std::size_t room = out.size();
-  const std::size_t result = ::iconv(handle, &in, &in_left, &next, &room);
-  ::iconv_close(handle);
-  if (result == static_cast<std::size_t>(-1)) return std::nullopt;
-  out.resize(out.size() - room);
-  return out;
 }
 
 // The prompts, the progress line and the summary a person sees under an
