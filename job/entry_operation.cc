@@ -12,7 +12,6 @@
 #include "job/messages.h"
 #include "job/problem_prompt.h"
 #include "job/scan.h"
-#include "platform/fault_injection.h"
 #include "platform/file_system.h"
 #include "platform/folder.h"
 #include "platform/in_place_file.h"
@@ -50,7 +49,6 @@ std::optional<EntryOutcome> CheckEntry(JobHost& host, IntentBatch& intents, cons
     return EntryOutcome{result == EntryResult::kDone ? EntryStep::kRetry : EntryStep::kFinished,
                         result};
   }
-  fault_injection::BeforeEntry(JoinPath(directory, name));
   if (!SameMount(*status, host.tree_status_)) {
     return EntryOutcome{EntryStep::kFinished,
                         AskAboutFailure(host, text::kOtherFileSystem + Detail(directory, source),
@@ -162,7 +160,6 @@ bool HandOverEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
                    ContentPipeline& pipeline) {
   EntryIntent intent;
   if (!intents.TakeOpened(name, &intent)) return false;
-  fault_injection::BeforeEntry(JoinPath(directory, name));
   if (!intent.durable || !folder.Rename(intent.source, intent.target).ok()) {
     host.journal_->End(intent.record.id);
     return false;

@@ -12,7 +12,6 @@
 #include "job/folder_listing.h"
 #include "job/messages.h"
 #include "job/walk_ahead.h"
-#include "platform/fault_injection.h"
 #include "platform/u16_format.h"
 #include "platform/wtf8.h"
 
@@ -44,13 +43,10 @@ struct Entered {
 // Opens the folder |name| of |parent| (at |path|) and lists it, asking
 // about every failure: kDone with the folder, kSkipped when it is to be left
 // alone, kAbortRun. With |list| false only whether it could be listed is
-// judged, from the permissions. |hooked| when the test hook has seen this
-// turn of the folder already.
-Entered Enter(JobHost& host, const Folder& parent, const std::u16string& path, bool list,
-              bool hooked = false) {
+// judged, from the permissions.
+Entered Enter(JobHost& host, const Folder& parent, const std::u16string& path, bool list) {
   Entered entered;
   for (;;) {
-    if (!std::exchange(hooked, false)) fault_injection::BeforeEntry(path);
     entered.folder = parent.OpenChild(NameOf(path));
     FileStatus status{};
     const bool opened = entered.folder.IsOpen() && entered.folder.Status(&status);
@@ -76,10 +72,9 @@ Entered Enter(JobHost& host, const Folder& parent, const std::u16string& path, b
 std::unique_ptr<EnteredFolder> EnterChild(JobHost& host, WalkAhead& ahead, const Folder& parent,
                                           const std::u16string& path, EntryResult* result) {
   *result = EntryResult::kDone;
-  fault_injection::BeforeEntry(path);
   std::unique_ptr<EnteredFolder> child = ahead.TakeEntered(parent, path);
   if (child) return child;
-  Entered entered = Enter(host, parent, path, true, true);
+  Entered entered = Enter(host, parent, path, true);
   *result = entered.result;
   if (entered.result != EntryResult::kDone) return nullptr;
   child = std::make_unique<EnteredFolder>();

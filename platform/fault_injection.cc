@@ -26,7 +26,6 @@ struct Fault {
 };
 
 Fault g_open, g_read, g_write, g_status, g_journal, g_crash;
-std::function<void(const std::u16string&)> g_entry_hook;
 bool g_no_replace_unsupported = false;
 std::function<void(const OrderEvent&)> g_order_observer;
 
@@ -34,7 +33,6 @@ std::function<void(const OrderEvent&)> g_order_observer;
 
 void Reset() {
   for (Fault* fault : {&g_open, &g_read, &g_write, &g_status, &g_journal, &g_crash}) fault->Arm(0);
-  g_entry_hook = nullptr;
   g_no_replace_unsupported = false;
   g_order_observer = nullptr;
 }
@@ -58,14 +56,6 @@ bool NoReplaceUnsupported() { return g_no_replace_unsupported; }
 
 void CrashPoint() {
   if (g_crash.Tick()) ::_exit(kCrashExitStatus);
-}
-
-void SetEntryHook(std::function<void(const std::u16string& path)> hook) {
-  g_entry_hook = std::move(hook);
-}
-
-void BeforeEntry(const std::u16string& path) {
-  if (g_entry_hook) g_entry_hook(path);
 }
 
 void SetOrderObserver(std::function<void(const OrderEvent& event)> observer) {
@@ -98,6 +88,15 @@ void BeforeRename(int folder_fd, const char* from, const char* to) {
   event.fd = folder_fd;
   event.from = from;
   event.to = to;
+  g_order_observer(event);
+}
+
+void BeforeOpenFolder(int parent_fd, const char* name) {
+  if (!g_order_observer) return;
+  OrderEvent event;
+  event.kind = OrderEvent::Kind::kOpenFolder;
+  event.fd = parent_fd;
+  event.from = name;
   g_order_observer(event);
 }
 

@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <string>
 
 namespace velmora::fault_injection {
 
@@ -42,12 +41,6 @@ bool NoReplaceUnsupported();
 // Called by the file layer and the journal before each mutating step.
 void CrashPoint();
 
-// Runs |hook| with an entry's path after the walk has listed the entry and
-// read its status, just before it is entered or changed: a test swaps the
-// entry for something else there. An empty hook removes it (so does Reset).
-void SetEntryHook(std::function<void(const std::u16string& path)> hook);
-void BeforeEntry(const std::u16string& path);
-
 // What the order observer is told, at the boundary between the program and
 // the disk: a test checks that every change of the tree was described in a
 // durable journal first.
@@ -56,6 +49,7 @@ struct OrderEvent {
     kJournalSynced,  // the journal's records written so far are durable
     kWrite,          // file contents are about to be written
     kRename,         // an entry is about to be renamed
+    kOpenFolder,     // a folder is about to be opened by name, to be walked
   };
   Kind kind = Kind::kWrite;
   // The journal's descriptor, the written file's, or the folder's (or
@@ -64,8 +58,8 @@ struct OrderEvent {
   const void* bytes = nullptr;  // kWrite: |count| bytes for |offset|
   int64_t count = 0;
   int64_t offset = 0;
-  const char* from = nullptr;  // kRename
-  const char* to = nullptr;
+  const char* from = nullptr;  // kRename, kOpenFolder: the name in |fd|
+  const char* to = nullptr;    // kRename
 };
 
 // Runs |observer| at each event, on the thread the event happens on, so it
@@ -73,11 +67,12 @@ struct OrderEvent {
 // does Reset). Unset, each event costs one test.
 void SetOrderObserver(std::function<void(const OrderEvent& event)> observer);
 // Called by the journal where it flushes (whether or not VELMORA_SYNC=0
-// skips the flush itself), and by the file layer before each content write
-// and rename.
+// skips the flush itself), and by the file layer before each content write,
+// rename and opening of a folder by name.
 void JournalSynced(int fd);
 void BeforeWrite(int fd, const void* bytes, int64_t count, int64_t offset);
 void BeforeRename(int folder_fd, const char* from, const char* to);
+void BeforeOpenFolder(int parent_fd, const char* name);
 
 }  // namespace velmora::fault_injection
 

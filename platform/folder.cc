@@ -98,6 +98,7 @@ Folder Folder::OpenChild(const std::u16string& name) const {
     return Folder();
   }
   if (!NameBytes(name, &bytes)) return Folder();
+  fault_injection::BeforeOpenFolder(fd_, bytes.c_str());
   return Folder(::openat(fd_, bytes.c_str(), kFolderFlags | O_NOFOLLOW));
 }
 

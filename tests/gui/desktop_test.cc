@@ -28,6 +28,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,6 +40,7 @@
 #include "platform/wtf8.h"
 #include "state/left_decrypted.h"
 #include "state/state_folder.h"
+#include "tests/support/entry_watch.h"
 #include "tests/support/state_home.h"
 #include "tests/support/tree.h"
 #include "ui/qt/app.h"
@@ -58,7 +60,9 @@ const int kControls[] = {
     IDC_BROWSE,          IDC_RADIO_ENCRYPT,   IDC_RADIO_DECRYPT,
     IDC_RADIO_TEMPORARY, IDC_OPERATION_GROUP, IDC_EXIT};
 
+using testing::EntryWatch;
 using testing::Snapshot;
+using testing::WatchedEntry;
 using testing::WriteFile;
 
 // Calls |act| from the event loop once the running scan has counted
@@ -557,8 +561,8 @@ TEST_F(DesktopTest, SignalDuringATemporaryDecryptionStopsItAndEncryptsAgain) {
   // otherwise be done before.
   bool raised = false;
   int entries = 0;
-  fault_injection::SetEntryHook([&](const std::u16string&) {
-    if (++entries != 10) return;
+  std::optional<EntryWatch> watch(std::in_place, [&](const WatchedEntry& entry) {
+    if (entry.opened_as_folder || ++entries != 10) return;
     raised = ::raise(SIGTERM) == 0;
     for (int waited = 0; waited < kTimeoutMs && !app_->dialog().stop_requested_; ++waited) {
       ::usleep(1000);
@@ -568,7 +572,7 @@ TEST_F(DesktopTest, SignalDuringATemporaryDecryptionStopsItAndEncryptsAgain) {
   ASSERT_TRUE(WaitForScan());
   Click(IDC_EXECUTE);
   ASSERT_TRUE(QTest::qWaitFor([&] { return app_->IsFinished(); }, kTimeoutMs));
-  fault_injection::SetEntryHook(nullptr);
+  watch.reset();
   EXPECT_TRUE(raised);
   ASSERT_FALSE(person.boxes.empty());
   // The walk stopped early: its summary is not the whole tree's.

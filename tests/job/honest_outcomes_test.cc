@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "tests/job/job_test_util.h"
 #include "platform/fault_injection.h"
 #include "state/recovery.h"
+#include "tests/support/entry_watch.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/unprivileged.h"
 
@@ -35,6 +37,13 @@ class HonestOutcomeTest : public JobTest {
     int count = 0;
     for (const auto& box : w().boxes) count += box.text.starts_with(Lead(text));
     return count;
+  }
+  // The name of a file of the tree's top folder the walk is about to
+  // rename, or "" for any other step.
+  std::string RenamedAtTop(const WatchedEntry& entry) {
+    const std::size_t slash = entry.path.rfind('/');
+    if (entry.opened_as_folder || entry.path.substr(0, slash) != h_.root()) return "";
+    return entry.path.substr(slash + 1);
   }
   std::string Mode(const std::string& path) {
     struct stat st {};
@@ -170,9 +179,9 @@ TEST_F(HonestOutcomeTest, AWritableFileOfAnotherOwnerIsTransformedWithAWarningFo
 TEST_F(HonestOutcomeTest, AFileChangedBeforeItsTurnKeepsItsContentsAndCanBeRetried) {
   Make({"grow.txt", "same.txt"});
   std::set<std::string> changed;
-  fault_injection::SetEntryHook([&](const std::u16string& path) {
+  const EntryWatch watch([&](const WatchedEntry& entry) {
     for (const char* name : {"grow.txt", "same.txt"}) {
-      if (path != U16(Path(name)) || !changed.insert(name).second) continue;
+      if (RenamedAtTop(entry) != name || !changed.insert(name).second) continue;
       // Appended to, or rewritten at the same size after it was recorded.
       std::FILE* file = std::fopen(Path(name).c_str(), name[0] == 'g' ? "a" : "r+");
       std::fputs(name[0] == 'g' ? " and more" : "SAME.TXT", file);
@@ -206,9 +215,9 @@ TEST_F(HonestOutcomeTest, ChangesFoundBesideTheWalkAreToldInOrderAndSurviveAnAbo
     // second are appended to after they were recorded.
     std::vector<std::string> walked;
     std::vector<std::u16string> changed;
-    fault_injection::SetEntryHook([&](const std::u16string& path) {
-      const std::string name = Wtf8FromUtf16(path.substr(path.rfind(u'/') + 1));
-      if (std::find(walked.begin(), walked.end(), name) != walked.end()) return;
+    std::optional<EntryWatch> watch(std::in_place, [&](const WatchedEntry& entry) {
+      const std::string name = RenamedAtTop(entry);
+      if (name.empty() || std::find(walked.begin(), walked.end(), name) != walked.end()) return;
       walked.push_back(name);
       if (walked.size() != 10 && walked.size() != 12 && walked.size() != 100) return;
       std::FILE* file = std::fopen(Path(name).c_str(), "a");
@@ -218,7 +227,7 @@ TEST_F(HonestOutcomeTest, ChangesFoundBesideTheWalkAreToldInOrderAndSurviveAnAbo
     });
     w().answers = {{Lead(text::kChangedDuringRun), answer}};
     h_.Encrypt(kPassword);
-    fault_injection::SetEntryHook(nullptr);
+    watch.reset();
     if (answer == IDIGNORE) {
       EXPECT_EQ(DetailsOf(w(), Lead(text::kChangedDuringRun)), changed);
     } else {
@@ -242,9 +251,9 @@ TEST_F(HonestOutcomeTest, ChangesFoundBesideTheWalkAreToldInOrderAndSurviveAnAbo
 TEST_F(HonestOutcomeTest, ARenameThatFailsBesideTheWalkChangesNothingAfterIt) {
   for (int i = 0; i < 40; ++i) WriteFile(Path("f" + std::to_string(100 + i)), "contents");
   std::vector<std::string> walked;
-  fault_injection::SetEntryHook([&](const std::u16string& path) {
-    const std::string name = Wtf8FromUtf16(path.substr(path.rfind(u'/') + 1));
-    if (std::find(walked.begin(), walked.end(), name) != walked.end()) return;
+  const EntryWatch watch([&](const WatchedEntry& entry) {
+    const std::string name = RenamedAtTop(entry);
+    if (name.empty() || std::find(walked.begin(), walked.end(), name) != walked.end()) return;
     walked.push_back(name);
     // Its enciphered name is taken before its turn.
     if (walked.size() == 20) WriteFile(Path(Enc(U16(name))), "taken");
@@ -276,18 +285,21 @@ TEST_F(HonestOutcomeTest, AnAbortEndsWhatWasRecordedForTheNextFolder) {
   const std::map<std::string, TreeSnapshot> before = {{"one", Snapshot(Path("one"))},
                                                        {"two", Snapshot(Path("two"))}};
   std::string first;  // the folder walked first
-  fault_injection::SetEntryHook([&](const std::u16string& path) {
-    const std::string entry = Wtf8FromUtf16(path);
+  std::optional<EntryWatch> watch(std::in_place, [&](const WatchedEntry& entry) {
     for (const char* folder : {"one", "two"}) {
-      if (!first.empty() || entry.rfind(Path(folder) + "/", 0) != 0) continue;
+      if (!first.empty() || entry.opened_as_folder ||
+          entry.path.rfind(Path(folder) + "/", 0) != 0) {
+        continue;
+      }
       first = folder;
       // Its first file's enciphered name is taken.
-      WriteFile(Path(folder) + "/" + Enc(path.substr(path.rfind(u'/') + 1)), "taken");
+      WriteFile(Path(folder) + "/" + Enc(U16(entry.path.substr(entry.path.rfind('/') + 1))),
+                "taken");
     }
   });
   w().answers = {{Lead(text::kTargetExists), IDNO}};
   h_.Encrypt(kPassword);
-  fault_injection::SetEntryHook(nullptr);
+  watch.reset();
   ASSERT_FALSE(first.empty());
   EXPECT_EQ(BoxesStartingWith(text::kTargetExists), 1) << Dump(w());
   EXPECT_EQ(Outcome(), RunOutcome::kSomeDone);
@@ -307,9 +319,10 @@ TEST_F(HonestOutcomeTest, EntriesSwappedForLinksNeverLeadOutsideTheTree) {
   const TreeSnapshot outside_before = Snapshot(outside.path());
 
   TempDir parked;  // where the swapped-out entries go
-  fault_injection::SetEntryHook([&](const std::u16string& path) {
+  // The folder as the walk opens it, the file as it is about to be renamed.
+  const EntryWatch watch([&](const WatchedEntry& entry) {
     for (const char* name : {"dir", "ro.txt"}) {
-      if (path != U16(Path(name))) continue;
+      if (entry.path != Path(name) || entry.opened_as_folder != (name[0] == 'd')) continue;
       std::rename(Path(name).c_str(), (parked.path() + "/" + name).c_str());
       const std::string to = outside.path() + (name == std::string("dir") ? "/folder" : "/secret.txt");
       ASSERT_EQ(::symlink(to.c_str(), Path(name).c_str()), 0);
@@ -345,14 +358,13 @@ TEST_F(HonestOutcomeTest, AFolderSwappedAfterItWasEnteredAheadIsNotWalked) {
                                                          {"two", Snapshot(at("two"))}};
     TempDir parked;
     std::string swapped;
-    std::vector<std::string> hooked;
-    fault_injection::SetEntryHook([&](const std::u16string& path) {
-      const std::string entry = Wtf8FromUtf16(path);
-      hooked.push_back(entry);
-      // At the first entry inside either folder, the other folder goes.
-      if (!swapped.empty()) return;
+    std::optional<EntryWatch> watch(std::in_place, [&](const WatchedEntry& entry) {
+      // At the first rename inside either folder, the other folder goes.
+      if (!swapped.empty() || entry.opened_as_folder) return;
       for (const std::string folder : {"one", "two"}) {
-        if (entry.rfind(Path(folder) + "/", 0) == 0) swapped = folder == "one" ? "two" : "one";
+        if (entry.path.rfind(Path(folder) + "/", 0) == 0) {
+          swapped = folder == "one" ? "two" : "one";
+        }
       }
       if (swapped.empty()) return;
       ASSERT_EQ(std::rename(Path(swapped).c_str(), (parked.path() + "/" + swapped).c_str()), 0);
@@ -364,16 +376,12 @@ TEST_F(HonestOutcomeTest, AFolderSwappedAfterItWasEnteredAheadIsNotWalked) {
     } else {
       h_.Encrypt(kPassword);
     }
-    fault_injection::SetEntryHook(nullptr);
+    watch.reset();
     ASSERT_FALSE(swapped.empty());
     EXPECT_EQ(BoxesStartingWith(text::kFolderUnreadable), 1) << Dump(w());
     EXPECT_EQ(Snapshot(parked.path() + "/" + swapped), before.at(swapped));
     EXPECT_EQ(Snapshot(outside.path()), outside_before);
     EXPECT_EQ(Outcome(), RunOutcome::kSomeDone);
-    // Each folder's turn is seen once, after the entries of the one before.
-    EXPECT_EQ(std::count(hooked.begin(), hooked.end(), Path(swapped)), 1);
-    const auto turn = std::find(hooked.begin(), hooked.end(), Path(swapped));
-    EXPECT_GT(turn - hooked.begin(), 2);
   }
 }
 

@@ -73,6 +73,8 @@ class OrderWatch {
         ++renames_;
         CheckRename(event);
         break;
+      case OrderEvent::Kind::kOpenFolder:
+        break;
     }
   }
 
