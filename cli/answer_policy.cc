@@ -54,6 +54,8 @@ QuestionKind Classify(const Question& question) {
     case QuestionId::kRepairTreeAbove:
     case QuestionId::kRepairStopped:
     case QuestionId::kPasswordDiffers:
+    case QuestionId::kMediaRefused:
+    case QuestionId::kMediaChangesNames:
     case QuestionId::kFileRefused:
     case QuestionId::kFileTooLarge:
     case QuestionId::kNotRestored:
@@ -142,6 +144,7 @@ std::u16string_view OptionThatAnswers(const Question& question, const AnswerRule
 bool EndsRun(const Question& question, Answer answer) {
   switch (question.id) {
     case QuestionId::kRepaired:
+    case QuestionId::kMediaChangesNames:
     case QuestionId::kNotRestored:
     case QuestionId::kPasswordNotRecorded:
     case QuestionId::kSummary:

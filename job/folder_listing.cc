@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/name_probe.h"
+
 namespace velmora {
 
 bool FolderListing::Read(const Folder& folder) {
   *this = FolderListing();
   bool fits = true;
   const bool read = folder.List([&](std::u16string_view name, bool is_directory) {
+    if (name == kProbeFolderName) return;  // never the user's
     if (name.size() > UINT8_MAX) {
       fits = false;  // more than a Linux name can hold: not a real entry
       return;

@@ -146,6 +146,32 @@ inline constexpr Text kTreeInUse =  // the folder another run holds
     u"指定されたディレクトリは、別のVelmoraの処理で使用中です。\r\nその処理が終わってから、もう一度"
     u"実行して下さい。"
     u"\r\n\r\n使用中のディレクトリ\r\n%s";
+inline constexpr Text kMediaRefused =  // the driver; what failed
+    u"このディレクトリのファイルシステムは、暗号化したファイル名をそのまま保存できないため、暗号化"
+    u"できません。何も変更していません。"
+    u"\r\next4、xfs、btrfs、または ntfs-3g で接続した NTFS 上のディレクトリを指定して下さい。"
+    u"FAT/exFAT のメディアでは、イメージファイルの中に Linux のファイルシステムを作成して使用して"
+    u"下さい。"
+    u"\r\n\r\nファイルシステム\r\n%s\r\n\r\n理由\r\n%s";
+inline constexpr Text kMediaChangesNames =  // the driver; what failed
+    u"このディレクトリのファイルシステムは、暗号化したファイル名をそのまま保存できません。"
+    u"\r\n名前が変わったファイルは暗号解除できないため、そのまま残します。ファイルごとの確認は表示"
+    u"しません。"
+    u"\r\nファイル名を保持できるファイルシステム (ntfs-3g など) "
+    u"で接続し直してから、もう一度暗号解除"
+    u"して下さい。"
+    u"\r\n\r\nファイルシステム\r\n%s\r\n\r\n理由\r\n%s";
+inline constexpr Text kProbeNotCreated =  // the system's reason
+    u"試験用の名前のファイルを作成できませんでした (%s)。";
+inline constexpr Text kProbeNotListed =  // the system's reason
+    u"試験用のフォルダの内容を読み取れませんでした (%s)。";
+inline constexpr Text kProbeChanged =
+    u"試験用のファイル名が、別の名前 (大文字・小文字の違い、文字の置き換えなど) になって戻りました"
+    u"。";
+inline constexpr Text kProbeNotRenamed =  // the system's reason
+    u"試験用のファイルの名前を変更できませんでした (%s)。";
+inline constexpr Text kProbeNotRemoved =  // the system's reason
+    u"試験用のファイルを削除できませんでした (%s)。";
 inline constexpr Text kStateFolderFailed =  // state folder
     u"状態フォルダに作業記録を書き込めないため、処理を行いません。"
     u"\r\n\r\n状態フォルダ\r\n%s";

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "job/media_check.h"
 #include "job/messages.h"
 #include "job/run_progress.h"
 #include "job/run_questions.h"
@@ -263,6 +264,7 @@ bool PrepareRun(JobHost& host, const RunRequest& request) {
   // needs the password, so nothing counts as nothing to do then.
   state::PendingRepair repair = state::PendingRepair::Load(host.tree_real_path_);
   if (!HasWork(host, repair.needed())) return false;
+  if (!MediaAccepted(host)) return Finish(host, RunOutcome::kInvalidTarget);
 
   // Reserved past the short-string buffer, so that even a short password
   // lives in locked pages until the engine has its own locked copy.

@@ -35,6 +35,8 @@ enum class QuestionId {
   kRepairTreeAbove,
   kRepairStopped,
   kPasswordDiffers,
+  kMediaRefused,       // an encryption: the file system changes names
+  kMediaChangesNames,  // a decryption: the same, told once; it goes on
   // Questions before the walk.
   kPasswordUnproven,   // a record of the password, none of this tree
   kPasswordUnchecked,  // neither the names nor a record check it

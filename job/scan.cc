@@ -6,6 +6,7 @@
 #include "job/messages.h"
 #include "platform/file_system.h"
 #include "platform/folder.h"
+#include "platform/name_probe.h"
 #include "platform/u16_format.h"
 
 namespace velmora {
@@ -126,6 +127,7 @@ int32_t ScanTree(JobHost& host, const std::u16string& pattern, int32_t generatio
   };
   bool stopped = false;
   OpenScanned(pattern).ListStatuses([&](std::u16string_view name, const FileStatus& status) {
+    if (name == kProbeFolderName) return true;  // never the user's
     stopped = !pump() || !CountEntry(host, directory, std::u16string(name), status, &folders);
     if (!stopped) ++found;
     return !stopped;

@@ -116,6 +116,10 @@ FsResult RenameAtNoReplace(int folder_fd, const char* from, const char* to) {
   // makes the kernel refuse atomically.
   fault_injection::CrashPoint();
   fault_injection::BeforeRename(folder_fd, from, to);
+  return RenameAtNoReplaceUnobserved(folder_fd, from, to);
+}
+
+FsResult RenameAtNoReplaceUnobserved(int folder_fd, const char* from, const char* to) {
   if (!fault_injection::NoReplaceUnsupported() &&
       ::renameat2(folder_fd, from, folder_fd, to, RENAME_NOREPLACE) == 0) {
     return FsResult::Done();

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-translations-l10n libxxhash-dev libsodium-dev
   fonts-noto-cjk
+  xfsprogs btrfs-progs ntfs-3g fusefat dosfstools
   gettext locales
   appstream desktop-file-utils dpkg-dev man-db
   clang-format clang-tidy

@@ -131,5 +131,20 @@ TEST_F(RunChecksTest, TrailingSlashIsWalkedWithInputBlockedOnlyMeanwhile) {
   EXPECT_FALSE(w().IsControlEnabled(IDC_EXECUTE));
 }
 
+// A probe folder a killed run left is neither counted nor enciphered, and
+// the next run removes it; one deeper that holds data of somebody else's is
+// left as it is, and not counted either.
+TEST_F(RunChecksTest, ProbeFolderIsNeverCountedOrTouchedAndALeftoverGoes) {
+  Make({"a", "S/", "S/g", ".velmora-probe/", "S/.velmora-probe/"});
+  WriteFile(Path(".velmora-probe/\xc2\xbf" "A$"), "");
+  WriteFile(Path("S/.velmora-probe/x"), "data");
+  h_.TypePath(U16(h_.root()));
+  h_.Encrypt(kPassword);
+  EXPECT_EQ(w().boxes.back().text, Format(text::kAllDone, {3, 3}));
+  EXPECT_EQ(Names(h_.root()), (std::vector<std::string>{Enc(u"S"), Enc(u"a")}));
+  EXPECT_EQ(Names(Path(Enc(u"S"))), (std::vector<std::string>{".velmora-probe", Enc(u"g")}));
+  EXPECT_EQ(ReadFile(Path(Enc(u"S") + "/.velmora-probe/x")), "data");
+}
+
 }  // namespace
 }  // namespace velmora::testing

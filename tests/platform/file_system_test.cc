@@ -10,12 +10,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/folder.h"
+#include "platform/name_probe.h"
 #include "platform/wtf8.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tree.h"
@@ -160,6 +163,45 @@ TEST_F(FileSystemTest, RenameNeverReplacesAnExistingEntry) {
     EXPECT_EQ(ReadFile(Raw(sub + "/\x83\x65\x83\x58")), "a");
   }
   fault_injection::SimulateNoReplaceUnsupported(false);
+}
+
+// The probe proves names come back on a local file system, with the
+// kernel's no-replace rename and with its fallback, and leaves the folder
+// as it found it; a probe folder a killed run left goes, one that holds
+// anything else stays (and a probe then proves nothing).
+TEST_F(FileSystemTest, ProbeLeavesTheFolderAsItWasAndClearsOnlyItsOwnLeftovers) {
+  const std::u16string first = {0x00BF, u'A', 0xD800, u'a', 0x03A9, 0xDC00, u'$'};
+  const std::u16string second = {0x00BF, u'B', 0xD801, u'b', 0x03C9, 0xDC01, u'#'};
+  const std::string probe = Wtf8FromUtf16(kProbeFolderName);
+  for (const bool fallback : {false, true}) {
+    SCOPED_TRACE(fallback ? "check, then rename" : "RENAME_NOREPLACE");
+    fault_injection::SimulateNoReplaceUnsupported(fallback);
+    const std::string sub = fallback ? "fallback" : "kernel";
+    MakeDirectory(Raw(sub));
+    WriteFile(Raw(sub + "/keep"), "k");
+    const timespec times[2] = {{1000, 5}, {2000, 7}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, Raw(sub).c_str(), times, 0), 0);
+    const ProbeResult result = ProbeNames(Folder::Open(Path(sub)), first, second);
+    EXPECT_EQ(result.step, ProbeStep::kPassed) << result.error;
+    EXPECT_EQ(testing::Names(Raw(sub)), (std::vector<std::string>{"keep"}));
+    struct stat st {};
+    ASSERT_EQ(::stat(Raw(sub).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 2000);
+    EXPECT_EQ(st.st_mtim.tv_nsec, 7);
+  }
+  fault_injection::SimulateNoReplaceUnsupported(false);
+
+  MakeDirectory(Raw(probe));
+  WriteFile(Raw(probe + "/" + Wtf8FromUtf16(first)), "");
+  RemoveLeftoverProbe(Folder::Open(Utf16FromWtf8(dir_.path())));
+  EXPECT_FALSE(std::filesystem::exists(Raw(probe)));
+  MakeDirectory(Raw(probe));
+  WriteFile(Raw(probe + "/mine"), "data");
+  const Folder folder = Folder::Open(Utf16FromWtf8(dir_.path()));
+  RemoveLeftoverProbe(folder);
+  EXPECT_EQ(ReadFile(Raw(probe + "/mine")), "data");
+  EXPECT_EQ(ProbeNames(folder, first, second).step, ProbeStep::kNoFolder);
+  EXPECT_EQ(ReadFile(Raw(probe + "/mine")), "data");
 }
 
 }  // namespace
