@@ -65,24 +65,6 @@ TEST_F(NameCipherTest, AwkwardNamesRoundTripThroughTheirBytesOnDisk) {
   }
 }
 
-TEST_F(NameCipherTest, AConversionCarriesBothNamesAndTheClass) {
-  const NameConversion cipher = crypter_.ConvertName(u"photo.jpg", Direction::kEncrypt);
-  ASSERT_TRUE(cipher.ok());
-  EXPECT_EQ(cipher.source, u"photo.jpg");
-  EXPECT_EQ(cipher.range_class, RangeClass::kHead);
-  EXPECT_EQ(cipher.range_bytes(), kHeadRangeBytes);
-  const NameConversion plain = crypter_.ConvertName(cipher.target, Direction::kDecrypt);
-  ASSERT_TRUE(plain.ok());
-  EXPECT_EQ(plain.source, cipher.target);
-  EXPECT_EQ(plain.target, u"photo.jpg");
-  EXPECT_EQ(plain.range_class, RangeClass::kHead);
-  // A refusal keeps the name it was given: the problem names it.
-  const NameConversion refused = crypter_.ConvertName(u"plain.txt", Direction::kDecrypt);
-  EXPECT_EQ(refused.source, u"plain.txt");
-  EXPECT_EQ(refused.target, u"");
-  EXPECT_EQ(ProblemCode(refused.error), 6);
-}
-
 TEST_F(NameCipherTest, EncryptionRefusals) {
   for (const char16_t* name : {u"\u00BFx!", u"\u00BFx#", u"\u00BFx$", u"\u00BFx ", u"\u00BFx."}) {
     EXPECT_EQ(EncryptError(name), NameError::kAlreadyEncrypted);
