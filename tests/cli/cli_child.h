@@ -1,12 +1,10 @@
-// velmora-cli as a child process of a test: stdio on pipes and no
-// controlling terminal, so there is never a person to ask, or on a
-// pseudo-terminal.
+// velmora-cli as a child process of a test: stdio on pipes without a
+// controlling terminal, or on a pseudo-terminal.
 #ifndef VELMORA_TESTS_CLI_CLI_CHILD_H_
 #define VELMORA_TESTS_CLI_CLI_CHILD_H_
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <iconv.h>
 #include <poll.h>
 #include <pty.h>
@@ -15,9 +13,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <optional>
 #include <cerrno>
 #include <csignal>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -37,14 +35,10 @@ struct Cli {
 // A running velmora-cli.
 class Child {
  public:
-  // |env| adds or replaces variables of the child's environment. The child
-  // speaks Japanese whatever the caller's locale, unless |env| says else.
-  // With |terminal_columns| its stdio and controlling terminal are a new
-  // pseudo-terminal that wide, and all it writes is read as stdout, without
-  // post-processing: every carriage return is the program's own. That
-  // terminal is raw, or with |cooked| echoes, reads lines and obeys Ctrl+S
-  // and Ctrl+Q as a person's terminal does. |typed_ahead| reaches the
-  // terminal before the program starts, however slow this side is.
+  // |env| adds to the child's environment (Japanese unless it says else).
+  // With |terminal_columns| stdio is a new pseudo-terminal that wide, read
+  // raw as stdout; |cooked| makes it echo, read lines and obey Ctrl+S/Q.
+  // |typed_ahead| reaches the terminal before the program starts.
   explicit Child(std::vector<std::string> args,
                  std::vector<std::pair<const char*, const char*>> env = {},
                  unsigned short terminal_columns = 0, bool cooked = false,
@@ -113,13 +107,10 @@ class Child {
   void Signal(int number) { ::kill(pid_, number); }
   pid_t pid() const { return pid_; }
   // The modes the program has set on its terminal.
-  bool TerminalModes(termios* modes) const {
-    return terminal_ && ::tcgetattr(fd_[1], modes) == 0;
-  }
+  bool TerminalModes(termios* modes) const { return terminal_ && ::tcgetattr(fd_[1], modes) == 0; }
 
-  // Collects output until stderr (on a terminal: all output) holds
-  // |needle| (with nullptr: until both pipes end); false when the output
-  // ends or a minute passes first.
+  // Collects output until stderr (on a terminal: all output) holds |needle|
+  // (nullptr: until it ends); false when it ends or a minute passes first.
   bool ReadUntil(const char* needle) {
     const std::string& seen = terminal_ ? result_.out : result_.err;
     while (needle == nullptr || seen.find(needle) == std::string::npos) {
@@ -170,8 +161,7 @@ inline std::string Shown(std::u16string_view text) {
   return bytes;
 }
 
-// A program text as an error that ends the run shows it: on one line, each
-// run of line breaks made one space.
+// A program text as an error that ends the run shows it: one line.
 inline std::string Joined(std::u16string_view text) {
   std::string bytes = Shown(text);
   while (!bytes.empty() && bytes.back() == '\n') bytes.pop_back();
@@ -186,9 +176,7 @@ inline std::string Joined(std::u16string_view text) {
   return line;
 }
 
-// Columns |utf8| takes on a terminal that draws every emoji wide: none for
-// combining marks and the emoji selector, two for anything from U+1100 up
-// (CJK, emoji) but the replacement character.
+// Columns |utf8| takes on a terminal that draws every emoji wide.
 inline int TerminalColumnsOf(std::string_view utf8) {
   int columns = 0;
   for (std::size_t at = 0; at < utf8.size();) {
@@ -210,7 +198,8 @@ inline bool Has(const std::string& text, const std::string& part) {
 }
 
 // |bytes| converted with iconv; none when they do not convert.
-inline std::optional<std::string> Converted(const char* to, const char* from, const std::string& bytes) {
+inline std::optional<std::string> Converted(const char* to, const char* from,
+                                            const std::string& bytes) {
   const iconv_t handle = ::iconv_open(to, from);
   if (handle == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
   std::string out(bytes.size() * 2 + 1, '\0');

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "cli/answer_policy.h"
 #include "cli/display_text.h"
 #include "cli/progress_line.h"
@@ -19,9 +21,8 @@ using P = ProblemPolicy;
 TEST(AnswerPolicyTest, FlagsDecideOnlyWhatTheyMay) {
   namespace t = velmora::text;
   const std::u16string mixed = Format(t::kMixedPlain, {2});
-  const std::u16string exists =
-      Format(t::kTargetExists, {t::kWordEncryption, t::kKindFile}) +
-      Format(t::kTargetExistsDetail, {t::kKindFile, u"/t", u"name"});
+  const std::u16string exists = Format(t::kTargetExists, {t::kWordEncryption, t::kKindFile}) +
+                                Format(t::kTargetExistsDetail, {t::kKindFile, u"/t", u"name"});
   const std::u16string wrong = Format(t::kWrongPassword, {u"/t", u"name"});
   constexpr Buttons kYesNo = Buttons::kYesNo;
   constexpr Buttons kAri = Buttons::kAbortRetryIgnore;
@@ -64,10 +65,13 @@ TEST(AnswerPolicyTest, FlagsDecideOnlyWhatTheyMay) {
       {{Q::kPasswordUnchecked, t::kPasswordUnchecked, kYesNo}, {true, P::kSkip}, A::kNo},
       {{Q::kPasswordUnchecked, t::kPasswordUnchecked, kYesNo}, {true, P::kAsk, true}, A::kNo},
       {{Q::kPasswordUnchecked, t::kPasswordUnchecked, kYesNo}, {false, P::kSkip, true}, kAsk},
+      {{Q::kPasswordUnproven, t::kPasswordUnproven, kYesNo}, {true, P::kSkip}, A::kNo},
+      {{Q::kPasswordUnproven, t::kPasswordUnproven, kYesNo},
+       {false, P::kSkip, false, false, true},
+       A::kYes},
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(FixedAnswer(row.question, row.rules), row.answer)
-        << DisplayText(row.question.text);
+    EXPECT_EQ(FixedAnswer(row.question, row.rules), row.answer) << DisplayText(row.question.text);
   }
   EXPECT_EQ(ResolvePolicy(P::kDefault, true), P::kAsk);
   EXPECT_EQ(ResolvePolicy(P::kDefault, false), P::kAbort);
@@ -84,10 +88,18 @@ TEST(AnswerPolicyTest, TheWalksQuestionsAreKnownByTheirIds) {
   }
 }
 
-// A signal during the repair of an interrupted run leaves entries not done,
-// as one during the walk does (encrypt and decrypt then exit 128 + it).
-TEST(ExitStatusTest, AStoppedRepairCountsAsEntriesNotDone) {
-  EXPECT_EQ(ExitStatusFor(RunOutcome::kStopped), kExitSomeNotDone);
+// A stopped repair leaves entries not done, as a stopped walk does.
+TEST(ExitStatusTest, EachOutcomeHasItsStatus) {
+  const std::pair<RunOutcome, int> rows[] = {
+      {RunOutcome::kAllDone, 0},           {RunOutcome::kSomeDone, 1},
+      {RunOutcome::kStopped, 1},           {RunOutcome::kInUse, 6},
+      {RunOutcome::kRepairRefused, 5},     {RunOutcome::kWrongPassword, 5},
+      {RunOutcome::kPasswordUnchecked, 5}, {RunOutcome::kNothingToDo, 4},
+      {RunOutcome::kStateFailed, 2},       {RunOutcome::kDeclined, 2},
+  };
+  for (const auto& [outcome, status] : rows) {
+    EXPECT_EQ(ExitStatusFor(outcome), status) << static_cast<int>(outcome);
+  }
 }
 
 TEST(DisplayTextTest, NothingReachesTheTerminalThatCouldDriveIt) {
@@ -139,12 +151,14 @@ TEST(ProgressTextTest, FiguresFirstThenTheEndOfThePathWithinTheWidth) {
   EXPECT_EQ(ClockTime(3723), "1:02:03");
   EXPECT_EQ(ProgressText({.entries = 12, .bytes = 5000, .current = u"sub"}, 80),
             "検索中 12 件  4.9 KiB  sub");
-  ProgressFigures walk{.walking = true, .entries = 1234, .entries_total = 20000,
-                       .bytes = 58826752, .bytes_total = 268435456,
+  ProgressFigures walk{.walking = true,
+                       .entries = 1234,
+                       .entries_total = 20000,
+                       .bytes = 58826752,
+                       .bytes_total = 268435456,
                        .bytes_per_second = 410 * 1048576.0,
                        .current = u"sub/報告\U0001F600e\u0301.txt"};
-  const std::string figures =
-      "1234/20000 件  56.1 MiB / 256.0 MiB (21%)  410.0 MiB/s  残り 0:01";
+  const std::string figures = "1234/20000 件  56.1 MiB / 256.0 MiB (21%)  410.0 MiB/s  残り 0:01";
   EXPECT_EQ(ProgressText(walk, 100), figures + "  sub/報告😀e\u0301.txt");
   EXPECT_EQ(ProgressText(walk, 75), figures + "  ...e\u0301.txt");
   // The tail never starts with a mark that would join the dots.

@@ -45,12 +45,6 @@ bool Echoes(const Child& child) {
   return !child.TerminalModes(&modes) || (modes.c_lflag & ECHO) != 0;
 }
 
-// Runs velmora-cli on a pseudo-terminal |columns| wide; out holds all it
-// wrote there.
-Cli RunOnTerminal(const std::vector<std::string>& args, unsigned short columns, const char* term) {
-  return Child(args, {{"TERM", term}}, columns).Finish();
-}
-
 // The progress lines drawn: each "\r", its text, then "erase the rest".
 std::vector<std::string> ProgressLines(const std::string& written) {
   std::vector<std::string> lines;
@@ -76,8 +70,7 @@ TEST(CliTerminalTest, TheProgressLineFitsTheWidthAndADumbTerminalGetsNone) {
   WriteFile(root + "/a.txt", RandomContents(48576, 2));  // 340.4 KiB in all
   const std::string password = base.path() + "/password";
   WriteFile(password, "secret\n");
-  const std::regex figures(
-      "[0-3]/3 件  [0-9.]+ (B|KiB) / 340\\.4 KiB \\((100|[0-9]{1,2})%\\).*");
+  const std::regex figures("[0-3]/3 件  [0-9.]+ (B|KiB) / 340\\.4 KiB \\((100|[0-9]{1,2})%\\).*");
 
   struct Run {
     const char* command;
@@ -85,7 +78,8 @@ TEST(CliTerminalTest, TheProgressLineFitsTheWidthAndADumbTerminalGetsNone) {
   } runs[] = {{"encrypt", 50}, {"decrypt", 24}, {"encrypt", 100}};
   for (const Run& run : runs) {
     const Cli result =
-        RunOnTerminal({run.command, "--password-file", password, root}, run.columns, "xterm");
+        Child({run.command, "--password-file", password, root}, {{"TERM", "xterm"}}, run.columns)
+            .Finish();
     EXPECT_EQ(result.status, 0) << result.out;
     bool walk_line = false;
     const std::vector<std::string> lines = ProgressLines(result.out);
@@ -99,7 +93,8 @@ TEST(CliTerminalTest, TheProgressLineFitsTheWidthAndADumbTerminalGetsNone) {
     EXPECT_EQ(Has(result.out, "%)  " + name + "\x1b[K"), run.columns == 100) << result.out;
   }
 
-  const Cli dumb = RunOnTerminal({"decrypt", "--password-file", password, root}, 80, "dumb");
+  const Cli dumb =
+      Child({"decrypt", "--password-file", password, root}, {{"TERM", "dumb"}}, 80).Finish();
   EXPECT_EQ(dumb.status, 0) << dumb.out;
   EXPECT_FALSE(Has(dumb.out, "\r")) << dumb.out;
   EXPECT_FALSE(Has(dumb.out, "\x1b")) << dumb.out;
@@ -133,10 +128,9 @@ TEST(CliTerminalTest, EnterAloneAnswersNoWhereYesWouldDelete) {
   EXPECT_EQ(ReadFile(root + "/a.txt"), "a");
 }
 
-// The password prompt hides typing from before it shows until both
-// passwords are in, and drops what was typed before it. The terminal's
-// output is held (Ctrl+S) while the program writes its prompts, so each
-// is caught as it appears.
+// The prompt hides typing from before it shows until both passwords are in,
+// and drops what was typed before it. Output is held (Ctrl+S) while the
+// program writes its prompts, so each is caught as it appears.
 TEST(CliTerminalTest, NothingTypedAtThePasswordPromptIsEchoed) {
   ScopedStateHome state_home;
   TempDir base;
@@ -144,8 +138,7 @@ TEST(CliTerminalTest, NothingTypedAtThePasswordPromptIsEchoed) {
   MakeDirectory(root);
   WriteFile(root + "/a.txt", "a");
   const TreeSnapshot plain = Snapshot(root);
-  Child encrypt({"encrypt", root}, {{"TERM", "dumb"}}, 80, /*cooked=*/true,
-                "typed-ahead\n\x13");
+  Child encrypt({"encrypt", root}, {{"TERM", "dumb"}}, 80, /*cooked=*/true, "typed-ahead\n\x13");
   ASSERT_TRUE(HeldInWrite(encrypt.pid()));
   EXPECT_FALSE(Echoes(encrypt)) << "echo still on as the prompt is written";
   encrypt.Write("\x11");

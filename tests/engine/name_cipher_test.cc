@@ -48,9 +48,12 @@ TEST_F(NameCipherTest, AwkwardNamesRoundTripThroughTheirBytesOnDisk) {
   for (const std::u16string& password : {std::u16string(u"password"), long_password}) {
     crypter_.SetPassword(password);
     for (const std::u16string& plain : {
-             std::u16string(u"a"), std::u16string(u"\u3042\u3044\u3046.txt"),
-             std::u16string(u"\U0001F600 pair.txt"), std::u16string(u"lone \xD800 high"),
-             std::u16string(u"trailing dot. "), std::u16string(u"\u00BFmarked but ends a"),
+             std::u16string(u"a"),
+             std::u16string(u"\u3042\u3044\u3046.txt"),
+             std::u16string(u"\U0001F600 pair.txt"),
+             std::u16string(u"lone \xD800 high"),
+             std::u16string(u"trailing dot. "),
+             std::u16string(u"\u00BFmarked but ends a"),
              std::u16string(u"\uFFFE"),
          }) {
       const std::u16string cipher = Encrypt(plain);
@@ -60,24 +63,6 @@ TEST_F(NameCipherTest, AwkwardNamesRoundTripThroughTheirBytesOnDisk) {
       EXPECT_EQ(last_.error, NameError::kNone);
     }
   }
-}
-
-TEST_F(NameCipherTest, AConversionCarriesBothNamesAndTheClass) {
-  const NameConversion cipher = crypter_.ConvertName(u"photo.jpg", Direction::kEncrypt);
-  ASSERT_TRUE(cipher.ok());
-  EXPECT_EQ(cipher.source, u"photo.jpg");
-  EXPECT_EQ(cipher.range_class, RangeClass::kHead);
-  EXPECT_EQ(cipher.range_bytes(), kHeadRangeBytes);
-  const NameConversion plain = crypter_.ConvertName(cipher.target, Direction::kDecrypt);
-  ASSERT_TRUE(plain.ok());
-  EXPECT_EQ(plain.source, cipher.target);
-  EXPECT_EQ(plain.target, u"photo.jpg");
-  EXPECT_EQ(plain.range_class, RangeClass::kHead);
-  // A refusal keeps the name it was given: the problem names it.
-  const NameConversion refused = crypter_.ConvertName(u"plain.txt", Direction::kDecrypt);
-  EXPECT_EQ(refused.source, u"plain.txt");
-  EXPECT_EQ(refused.target, u"");
-  EXPECT_EQ(ProblemCode(refused.error), 6);
 }
 
 TEST_F(NameCipherTest, EncryptionRefusals) {
@@ -98,8 +83,10 @@ TEST_F(NameCipherTest, EncryptionRefusals) {
   int first_refused = 0;
   for (int length = 1; length <= 257 && first_refused == 0; ++length) {
     const std::u16string cipher = Encrypt(std::u16string(length, u'n'));
-    if (last_.error == NameError::kNameTooLong) first_refused = length;
-    else EXPECT_LE(Wtf8FromUtf16(cipher).size(), kMaxNameBytes);
+    if (last_.error == NameError::kNameTooLong)
+      first_refused = length;
+    else
+      EXPECT_LE(Wtf8FromUtf16(cipher).size(), kMaxNameBytes);
   }
   EXPECT_GT(first_refused, 8);
   EXPECT_EQ(EncryptError(std::u16string(256, u'n')), NameError::kNameTooLong);
@@ -133,16 +120,13 @@ TEST_F(NameCipherTest, WrongPasswordNeverYieldsAName) {
       crypter_.SetPassword(wrong);
       EXPECT_EQ(Decrypt(cipher), u"") << length;
       // Code 7 only when the garbage happens to be blank.
-      EXPECT_TRUE(last_.error == NameError::kWrongPassword ||
-                  last_.error == NameError::kBadName);
+      EXPECT_TRUE(last_.error == NameError::kWrongPassword || last_.error == NameError::kBadName);
     }
   }
 }
 
-// What the frozen vectors cannot reach: index sums that wrap more than once,
-// password lengths the key slots refuse, and the registered-extension rules
-// that pick the class character. The alphabets, the CRC and the key
-// schedule themselves are pinned by frozen_vectors_test.cc.
+// What the frozen vectors cannot reach: sums that wrap more than once and
+// password lengths the key slots refuse.
 TEST(KeyTest, IndexSumsWrapForAnyKeyAndBadPasswordsChangeNothing) {
   Crypter crypter;
   EXPECT_EQ(crypter.AddMod(5, -7), 65492);
@@ -157,8 +141,7 @@ TEST(KeyTest, IndexSumsWrapForAnyKeyAndBadPasswordsChangeNothing) {
   EXPECT_EQ(CipherKeys::Make(u"").keys, nullptr);
 }
 
-// One set of keys serves every copy of the engine: a copy takes its own
-// extension table and converts as the original did with it.
+// A copy of the engine shares the keys and owns its extension table.
 TEST(KeyTest, CopiesShareTheKeysAndOwnTheirExtensions) {
   Crypter crypter;
   crypter.set_listed_extensions(ListedExtensions::kHeadOnly);

@@ -1,8 +1,6 @@
-// Crash safety: a run may die at any of its mutating steps (every rename,
-// content write, status change and journal write). For each step in turn
-// the run is made to die there, in a child process, and one decrypt
-// afterwards must give back the original tree: names, bytes, modes and
-// times.
+// A run dying at any mutating step (rename, content write, status change,
+// journal write), in a child process: one decrypt after gives back the
+// original tree, names, bytes, modes and times.
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -18,15 +16,12 @@ namespace {
 
 class CrashTest : public JobTest {
  protected:
-  // A kill loses nothing the kernel holds; flushing to the disk is for
-  // power cuts, which a process cannot stage.
+  // A kill loses nothing the kernel holds.
   CrashTest() { ::setenv("VELMORA_SYNC", "0", 1); }
   ~CrashTest() override { ::unsetenv("VELMORA_SYNC"); }
 
-  // A file spanning several chunks, a head-class file, an empty and a
-  // read-only one, a link, and two folders of small files whose contents
-  // are transformed beside the walk (the second folder's intentions are
-  // recorded while the first is worked through).
+  // Several chunks, the head class, empty, read-only, a link, and two
+  // folders of small files transformed beside the walk.
   void MakeTree() {
     Empty();
     Make({"docs/"});
@@ -46,8 +41,7 @@ class CrashTest : public JobTest {
     ASSERT_EQ(::symlink("photo.zip", Path("link").c_str()), 0);
   }
 
-  // Runs |operation| in a child that dies at mutating step |step|. Returns
-  // true when the child died there, false when the run finished first.
+  // True when a child running |radio| died at mutating step |step|.
   bool RunAndDieAt(int radio, int step) {
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -66,8 +60,7 @@ class CrashTest : public JobTest {
   }
 };
 
-// Each direction's steps are dealt out to shards that run side by side:
-// shard k dies at steps k+1, k+1+kShards, ... until the run no longer dies.
+// Shard k dies at steps k+1, k+1+kShards, ... until the run no longer dies.
 constexpr int kShards = 4;
 
 class CrashShardTest : public CrashTest,
@@ -87,17 +80,15 @@ TEST_P(CrashShardTest, DyingAtAnyStepOfARunLosesNothing) {
     w().boxes.clear();
     w().answers = SkipEachProblem();
     h_.Decrypt(kPassword);
-    ASSERT_EQ(Snapshot(h_.root()), original)
-        << (radio == IDC_RADIO_ENCRYPT ? "encrypt" : "decrypt") << " died at step " << step
-        << Dump(w());
+    ASSERT_EQ(Snapshot(h_.root()), original) << (radio == IDC_RADIO_ENCRYPT ? "encrypt" : "decrypt")
+                                             << " died at step " << step << Dump(w());
     if (!died) break;
   }
   EXPECT_GT(step, 20);  // the run had that many steps to die at
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryStep, CrashShardTest,
-                         ::testing::Combine(::testing::Values(IDC_RADIO_ENCRYPT,
-                                                              IDC_RADIO_DECRYPT),
+                         ::testing::Combine(::testing::Values(IDC_RADIO_ENCRYPT, IDC_RADIO_DECRYPT),
                                             ::testing::Range(0, kShards)));
 
 }  // namespace

@@ -1,8 +1,7 @@
-// Entries a run must leave alone, and report, instead of counting them as
-// done: folders it cannot read, files with a name outside the tree, other
-// file systems, and entries changed or swapped for links while it runs.
+// Entries a run must leave alone and report instead of counting them done:
+// unreadable folders, files with a name outside the tree, other file
+// systems, and entries changed or swapped for links while it runs.
 #include <gtest/gtest.h>
-
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/job/job_test_util.h"
 #include "platform/fault_injection.h"
 #include "state/recovery.h"
+#include "tests/job/job_test_util.h"
 #include "tests/support/entry_watch.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/unprivileged.h"
@@ -38,8 +37,7 @@ class HonestOutcomeTest : public JobTest {
     for (const auto& box : w().boxes) count += box.text.starts_with(Lead(text));
     return count;
   }
-  // The name of a file of the tree's top folder the walk is about to
-  // rename, or "" for any other step.
+  // The name of a top-level file about to be renamed, or "".
   std::string RenamedAtTop(const WatchedEntry& entry) {
     const std::size_t slash = entry.path.rfind('/');
     if (entry.opened_as_folder || entry.path.substr(0, slash) != h_.root()) return "";
@@ -72,8 +70,7 @@ TEST_F(HonestOutcomeTest, AFolderThatCannotBeReadIsLeftAsItIsAndNeverDone) {
   EXPECT_EQ(ReadFile(Path("shut/b.txt")), "shut/b.txt");
   EXPECT_EQ(ReadFile(Path("peek/c.txt")), "peek/c.txt");
 
-  // Decrypting: the folder keeps its enciphered name, judged before any
-  // name changes.
+  // Decrypting: the folder keeps its enciphered name.
   w().answers = SkipEachProblem();
   h_.Encrypt(kPassword);
   const std::string shut = Path(Enc(u"shut"));
@@ -133,12 +130,9 @@ TEST_F(HonestOutcomeTest, AnotherFileSystemIsNeitherEnteredNorRenamed) {
 }
 
 // The state folder fills up part-way: what was done stays done and is said
-// to be, the rest is untouched, and the run ends as stopped, not as never
-// begun.
+// to be, the rest is untouched.
 TEST_F(HonestOutcomeTest, AJournalThatFailsPartWayStopsTheRunThereAndSaysSo) {
   for (int i = 0; i < 1000; ++i) WriteFile(Path("f" + std::to_string(i) + ".txt"), "contents");
-  // Past the header and the first batches; where exactly depends on how
-  // the flushes of batches recorded ahead merge.
   fault_injection::FailNthJournalWrite(4);
   h_.Encrypt(kPassword);
   EXPECT_EQ(BoxesStartingWith(text::kStateFolderFailedDuringRun), 1) << Dump(w());
@@ -182,7 +176,6 @@ TEST_F(HonestOutcomeTest, AFileChangedBeforeItsTurnKeepsItsContentsAndCanBeRetri
   const EntryWatch watch([&](const WatchedEntry& entry) {
     for (const char* name : {"grow.txt", "same.txt"}) {
       if (RenamedAtTop(entry) != name || !changed.insert(name).second) continue;
-      // Appended to, or rewritten at the same size after it was recorded.
       std::FILE* file = std::fopen(Path(name).c_str(), name[0] == 'g' ? "a" : "r+");
       std::fputs(name[0] == 'g' ? " and more" : "SAME.TXT", file);
       std::fclose(file);
@@ -190,17 +183,17 @@ TEST_F(HonestOutcomeTest, AFileChangedBeforeItsTurnKeepsItsContentsAndCanBeRetri
   });
   w().answers = {{Lead(text::kChangedDuringRun), IDRETRY}};
   h_.Encrypt(kPassword);
-  EXPECT_EQ(DetailsOf(w(), Lead(text::kChangedDuringRun)),
-            (std::vector<std::u16string>{Detail(h_.root(), "grow.txt"), Detail(h_.root(), "same.txt")}));
+  EXPECT_EQ(
+      DetailsOf(w(), Lead(text::kChangedDuringRun)),
+      (std::vector<std::u16string>{Detail(h_.root(), "grow.txt"), Detail(h_.root(), "same.txt")}));
   EXPECT_EQ(Outcome(), RunOutcome::kAllDone);
   h_.Decrypt(kPassword);
   EXPECT_EQ(ReadFile(Path("grow.txt")), "grow.txt and more");
   EXPECT_EQ(ReadFile(Path("same.txt")), "SAME.TXT");
 }
 
-// Small files are transformed beside the walk: what each came to is still
-// told in walk order, and after an Abort the files handed over before it
-// are either done or as they were (a change found in one is not lost).
+// Small files are transformed beside the walk: changes are told in walk
+// order, and after an Abort the files handed over are done or as they were.
 TEST_F(HonestOutcomeTest, ChangesFoundBesideTheWalkAreToldInOrderAndSurviveAnAbort) {
   for (const int answer : {IDIGNORE, IDABORT}) {
     Empty();
@@ -211,8 +204,6 @@ TEST_F(HonestOutcomeTest, ChangesFoundBesideTheWalkAreToldInOrderAndSurviveAnAbo
       names.push_back(name);
       WriteFile(Path(name), name);
     }
-    // The 10th and 12th entry of the first batch and the 100th of the
-    // second are appended to after they were recorded.
     std::vector<std::string> walked;
     std::vector<std::u16string> changed;
     std::optional<EntryWatch> watch(std::in_place, [&](const WatchedEntry& entry) {
@@ -246,8 +237,7 @@ TEST_F(HonestOutcomeTest, ChangesFoundBesideTheWalkAreToldInOrderAndSurviveAnAbo
   }
 }
 
-// A rename that fails beside the walk halts the worker there: the question
-// comes in walk order, and after a No nothing after that entry changed.
+// A rename that fails beside the walk: after a No nothing after it changed.
 TEST_F(HonestOutcomeTest, ARenameThatFailsBesideTheWalkChangesNothingAfterIt) {
   for (int i = 0; i < 40; ++i) WriteFile(Path("f" + std::to_string(100 + i)), "contents");
   std::vector<std::string> walked;
@@ -255,7 +245,6 @@ TEST_F(HonestOutcomeTest, ARenameThatFailsBesideTheWalkChangesNothingAfterIt) {
     const std::string name = RenamedAtTop(entry);
     if (name.empty() || std::find(walked.begin(), walked.end(), name) != walked.end()) return;
     walked.push_back(name);
-    // Its enciphered name is taken before its turn.
     if (walked.size() == 20) WriteFile(Path(Enc(U16(name))), "taken");
   });
   w().answers = {{Lead(text::kTargetExists), IDNO}};
@@ -273,9 +262,8 @@ TEST_F(HonestOutcomeTest, ARenameThatFailsBesideTheWalkChangesNothingAfterIt) {
   EXPECT_EQ(ReadFile(Path(Enc(U16(walked.at(19))))), "taken");
 }
 
-// An Abort in one folder while the next folder's first entries are being
-// recorded ahead: the next folder is left exactly as it was, and nothing
-// is left for a repair.
+// An Abort while the next folder's entries are recorded ahead leaves that
+// folder as it was and nothing for a repair.
 TEST_F(HonestOutcomeTest, AnAbortEndsWhatWasRecordedForTheNextFolder) {
   Make({"one/", "two/"});
   for (int i = 0; i < 10; ++i) {
@@ -283,7 +271,7 @@ TEST_F(HonestOutcomeTest, AnAbortEndsWhatWasRecordedForTheNextFolder) {
     WriteFile(Path("two/f" + std::to_string(i)), "two");
   }
   const std::map<std::string, TreeSnapshot> before = {{"one", Snapshot(Path("one"))},
-                                                       {"two", Snapshot(Path("two"))}};
+                                                      {"two", Snapshot(Path("two"))}};
   std::string first;  // the folder walked first
   std::optional<EntryWatch> watch(std::in_place, [&](const WatchedEntry& entry) {
     for (const char* folder : {"one", "two"}) {
@@ -292,7 +280,6 @@ TEST_F(HonestOutcomeTest, AnAbortEndsWhatWasRecordedForTheNextFolder) {
         continue;
       }
       first = folder;
-      // Its first file's enciphered name is taken.
       WriteFile(Path(folder) + "/" + Enc(U16(entry.path.substr(entry.path.rfind('/') + 1))),
                 "taken");
     }
@@ -318,13 +305,13 @@ TEST_F(HonestOutcomeTest, EntriesSwappedForLinksNeverLeadOutsideTheTree) {
   ASSERT_EQ(::chmod(Path("ro.txt").c_str(), 0400), 0);
   const TreeSnapshot outside_before = Snapshot(outside.path());
 
-  TempDir parked;  // where the swapped-out entries go
-  // The folder as the walk opens it, the file as it is about to be renamed.
+  TempDir parked;  // the folder as it is opened, the file before its rename
   const EntryWatch watch([&](const WatchedEntry& entry) {
     for (const char* name : {"dir", "ro.txt"}) {
       if (entry.path != Path(name) || entry.opened_as_folder != (name[0] == 'd')) continue;
       std::rename(Path(name).c_str(), (parked.path() + "/" + name).c_str());
-      const std::string to = outside.path() + (name == std::string("dir") ? "/folder" : "/secret.txt");
+      const std::string to =
+          outside.path() + (name == std::string("dir") ? "/folder" : "/secret.txt");
       ASSERT_EQ(::symlink(to.c_str(), Path(name).c_str()), 0);
     }
   });
@@ -338,10 +325,8 @@ TEST_F(HonestOutcomeTest, EntriesSwappedForLinksNeverLeadOutsideTheTree) {
   EXPECT_EQ(Outcome(), RunOutcome::kSomeDone);
 }
 
-// The folder whose turn comes next is entered while the one before it is
-// worked through. Swapped for a link in between, it is not walked: what
-// was moved out of the tree stays as it was, and the link is left alone
-// like any folder that cannot be entered. Both ways.
+// The next folder is entered while the one before it is worked through;
+// swapped for a link in between, it is not walked, either way.
 TEST_F(HonestOutcomeTest, AFolderSwappedAfterItWasEnteredAheadIsNotWalked) {
   for (const bool decrypting : {false, true}) {
     SCOPED_TRACE(decrypting ? "decrypt" : "encrypt");
@@ -355,11 +340,10 @@ TEST_F(HonestOutcomeTest, AFolderSwappedAfterItWasEnteredAheadIsNotWalked) {
     };
     const TreeSnapshot outside_before = Snapshot(outside.path());
     const std::map<std::string, TreeSnapshot> before = {{"one", Snapshot(at("one"))},
-                                                         {"two", Snapshot(at("two"))}};
+                                                        {"two", Snapshot(at("two"))}};
     TempDir parked;
     std::string swapped;
     std::optional<EntryWatch> watch(std::in_place, [&](const WatchedEntry& entry) {
-      // At the first rename inside either folder, the other folder goes.
       if (!swapped.empty() || entry.opened_as_folder) return;
       for (const std::string folder : {"one", "two"}) {
         if (entry.path.rfind(Path(folder) + "/", 0) == 0) {

@@ -1,8 +1,6 @@
-// The order of journal flushes and changes to the tree in real runs: every
-// content write and rename must follow a journal flush that made its
-// record durable (the entry's begin frame, and the digest of every page
-// the write touches). With VELMORA_SYNC=0 the flush itself is skipped, but
-// the journal still reports where it would have made it.
+// Every content write and rename of a real run follows the journal flush
+// that made its record durable (the begin frame, the digest of every page
+// it touches). With VELMORA_SYNC=0 the flush is skipped, its place is not.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -38,8 +36,8 @@ std::string PathOf(int fd) {
   return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
 }
 
-// Watches the run's events, keeps what the journal had made durable at its
-// last flush, and notes every change that this does not describe.
+// Keeps what the journal made durable at its last flush, and notes every
+// change that does not describe.
 class OrderWatch {
  public:
   OrderWatch() {
@@ -52,7 +50,6 @@ class OrderWatch {
   int syncs() const { return syncs_; }
   int writes() const { return writes_; }
   int renames() const { return renames_; }
-  // Changes not described durably first, and the first few of them.
   int unordered() const { return unordered_; }
   const std::vector<std::string>& problems() const { return problems_; }
 
@@ -82,8 +79,8 @@ class OrderWatch {
     if (++unordered_ <= 3) problems_.push_back(what);
   }
 
-  // Every page the write touches has a durable digest of its enciphered
-  // form, which is the page as it is or as the write leaves it.
+  // Every page written has a durable digest of the page as it is or as the
+  // write leaves it.
   void CheckWrite(const OrderEvent& event) {
     struct stat st {};
     if (::fstat(event.fd, &st) != 0) return Problem("cannot stat a written file");
@@ -105,8 +102,8 @@ class OrderWatch {
     const int64_t end = std::min<int64_t>(entry.range_bytes, entry.size);
     if (event.offset < 0 || event.offset + event.count > end) return false;
     const auto* written = static_cast<const uint8_t*>(event.bytes);
-    for (int64_t page = event.offset / kPageBytes;
-         page * kPageBytes < event.offset + event.count; ++page) {
+    for (int64_t page = event.offset / kPageBytes; page * kPageBytes < event.offset + event.count;
+         ++page) {
       const auto found = digests.find(static_cast<uint64_t>(page));
       if (found == digests.end()) return false;
       const int64_t at = page * kPageBytes;
@@ -126,8 +123,7 @@ class OrderWatch {
     return true;
   }
 
-  // The entry's begin frame, with the names the rename takes or gives
-  // back, in the folder it happens in.
+  // The entry's begin frame, with the rename's names either way.
   void CheckRename(const OrderEvent& event) {
     std::string folder;
     std::string from = event.from;
@@ -161,9 +157,8 @@ class JournalOrderTest : public JobTest {
  protected:
   ~JournalOrderTest() override { ::unsetenv("VELMORA_SYNC"); }
 
-  // Files of several groups, of one page, of the head class, small files
-  // recorded ahead of their turn in two folders, an empty file, a link and
-  // nested folders.
+  // Several groups, one page, the head class, small files in two folders,
+  // an empty file, a link and nested folders.
   void MakeTree() {
     Empty();
     Make({"docs/", "docs/deeper/", "more/"});
@@ -180,22 +175,18 @@ class JournalOrderTest : public JobTest {
     ASSERT_EQ(::symlink("photo.zip", Path("link").c_str()), 0);
   }
 
-  // Runs |run| under a watch: every change it makes must be described
-  // durably first.
   void ExpectOrdered(const char* what, const std::function<void()>& run) {
     SCOPED_TRACE(what);
     OrderWatch watch;
     run();
     EXPECT_EQ(watch.unordered(), 0) << ::testing::PrintToString(watch.problems());
-    // Every file with contents is written, the large one once per group,
-    // and every entry is renamed: the check saw the whole run.
+    // The check saw the whole run.
     EXPECT_GE(watch.writes(), 4 + 8 + 3 + 2);
     EXPECT_GE(watch.renames(), 19);
     EXPECT_GE(watch.syncs(), 2);
   }
 
-  // Encrypts, decrypts, encrypts again, then decrypts temporarily and ends
-  // the program, which encrypts again; every pass but the third is watched.
+  // Every pass but the third is watched.
   void RunEveryPass() {
     MakeTree();
     const TreeSnapshot plain = Snapshot(h_.root());
@@ -219,11 +210,8 @@ class JournalOrderTest : public JobTest {
   }
 };
 
-TEST_F(JournalOrderTest, EveryChangeFollowsTheFlushOfItsRecord) {
-  RunEveryPass();
-}
+TEST_F(JournalOrderTest, EveryChangeFollowsTheFlushOfItsRecord) { RunEveryPass(); }
 
-// The tests' usual setting: the flushes are skipped, their place is not.
 TEST_F(JournalOrderTest, EveryChangeFollowsTheFlushOfItsRecordWithoutSync) {
   ::setenv("VELMORA_SYNC", "0", 1);
   RunEveryPass();

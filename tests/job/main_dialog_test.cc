@@ -1,6 +1,6 @@
-// The main dialog's logic: the path box and its sources (command line,
-// drops, the folder browser), the option dialog's extension table, and
-// temporary decryption with its exit pass.
+// The main dialog's logic: the path box and its sources, the option dialog's
+// extension table, and temporary decryption with its exit pass. Drops and
+// the start-up placeholder are tests/gui/desktop_test.cc.
 
 #include "tests/job/job_test_util.h"
 #include "tests/support/temp_dir.h"
@@ -10,8 +10,6 @@ namespace {
 
 using MainDialogTest = JobTest;
 
-// The placeholder and ./data at start are checked on the real window
-// (tests/gui/desktop_test.cc); a path on the command line is taken verbatim.
 TEST(MainDialogStartTest, TakesTheCommandLineVerbatim) {
   TempDir dir;
   const std::string quoted = "\"" + dir.path() + "\"";
@@ -21,8 +19,7 @@ TEST(MainDialogStartTest, TakesTheCommandLineVerbatim) {
   EXPECT_FALSE(h.window().IsControlEnabled(IDC_EXECUTE));
 }
 
-// The progress of a file being transformed, in status line 1033: its
-// folder, then whole KiB done of the key size, and both names.
+// Status line 1033: the folder, whole KiB done of the key size, both names.
 TEST_F(MainDialogTest, ContentsProgressShowsTheFolderTheKibibytesAndBothNames) {
   h_.dialog().ContentsProgressed(u"/t/dir", u"f", u"g", 0, 0);
   EXPECT_EQ(h_.Status(IDC_STATUS_MAIN), u"/t/dir\r\n       0K/       0K : f  \u2192  g");
@@ -31,13 +28,9 @@ TEST_F(MainDialogTest, ContentsProgressShowsTheFolderTheKibibytesAndBothNames) {
   EXPECT_EQ(h_.Status(IDC_STATUS_MAIN), u"/t/dir\r\n    3072K/    3072K : a  \u2192  b");
 }
 
-TEST_F(MainDialogTest, DropAndBrowseWriteThePathAndScanIt) {
+TEST_F(MainDialogTest, BrowseWritesThePathAndScansIt) {
   Make({"O/", "O/x", "O/y"});
-  h_.dialog().OnDropFiles(U16(Path("O")));
-  w().RunPostedCommands();
-  EXPECT_EQ(h_.Status(IDC_PATH), U16(Path("O")));
-  EXPECT_EQ(h_.job().scan_total, 2);  // it was scanned
-
+  h_.TypePath(U16(Path("O")));
   w().folder = U16(h_.root());
   h_.dialog().OnBrowse();
   w().RunPostedCommands();
@@ -47,8 +40,7 @@ TEST_F(MainDialogTest, DropAndBrowseWriteThePathAndScanIt) {
   EXPECT_EQ(h_.job().scan_total, 3);
 }
 
-// After a run the path box has the focus, and a new path clears what the
-// run left; "/" is refused with the system folders' reason, unscanned.
+// "/" is refused with the system folders' reason, unscanned.
 TEST_F(MainDialogTest, AfterARunThePathBoxHasTheFocusAndSlashIsRefusedAtOnce) {
   Make({"a"});
   h_.Encrypt(kPassword);
@@ -67,11 +59,11 @@ TEST_F(MainDialogTest, AfterARunThePathBoxHasTheFocusAndSlashIsRefusedAtOnce) {
 TEST_F(MainDialogTest, SettingsRewriteTheExtensionTableLineByLine) {
   const struct {
     std::optional<std::u16string> typed;  // nullopt: cancelled
-    std::u16string table;  // as the dialog offers it next time
+    std::u16string table;                 // as the dialog offers it next time
   } cases[] = {
       {std::nullopt, u"LZH\r\nZIP\r\nRAR\r\nCAB\r\nTGZ\r\nJPG\r\nAVI\r\nMPG\r\nMPEG\r\nWMV\r\n"},
       {u"zip\r\nJpeg", u"zip\r\nJpeg\r\n"},
-      {u"LZH\r\n\r\nZIP\r\n", u"LZH\r\n"},  // a blank line ends the list
+      {u"LZH\r\n\r\nZIP\r\n", u"LZH\r\n"},                           // a blank line ends the list
       {u"NINECHARS\r\nTENCHARSXY\r\nZIP", u"NINECHARS\r\nZIP\r\n"},  // too long: left out
       // A bare CR ends a line too; one LF right after a CR, or at the start, goes.
       {u"\nLZH\rZIP", u"LZH\r\nZIP\r\n"},
@@ -98,7 +90,6 @@ TEST_F(MainDialogTest, ExtensionRuleReachesTheNextRun) {
     h_.dialog().OnSettings();
     EXPECT_EQ(w().last_option_rule, rule);
     h_.Encrypt(kPassword);
-    // Rule 1 enciphers only the first 8192 bytes, and marks the name '#'.
     const std::string name = Names(h_.root()).at(0);
     EXPECT_EQ(U16(name).back(), rule == 1 ? u'#' : u'$');
     EXPECT_EQ(ReadFile(Path(name)).substr(8192) == photo.substr(8192), rule == 1);
@@ -118,8 +109,7 @@ TEST_F(MainDialogTest, TemporaryDecryptionWaitsThenExitEncryptsOnceWithTheSameKe
   ASSERT_EQ(Snapshot(h_.root()), plain) << Dump(w());
 
   EXPECT_EQ(h_.Status(IDC_STATUS_SUB), text::kWaiting);
-  EXPECT_EQ(h_.Status(IDC_STATUS_MAIN), u"");  // the controls: tests/gui/desktop_test.cc
-
+  EXPECT_EQ(h_.Status(IDC_STATUS_MAIN), u"");
   const Boxes before_exit = w().boxes;
   h_.dialog().OnCancel();
   h_.dialog().OnSessionEnd();

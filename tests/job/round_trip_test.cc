@@ -72,7 +72,7 @@ TEST_F(LinuxSafetyTest, FifosAndLinksOnlyChangeTheirNamesAndFilesKeepTheirStatus
 }
 
 TEST_F(LinuxSafetyTest, NamesNoCipherCanCarryAreRefusedAndLeftAlone) {
-  const std::string sjis = "\x83\x65\x83\x58\x83\x67";  // Shift_JIS bytes
+  const std::string sjis = "\x83\x65\x83\x58\x83\x67";               // Shift_JIS bytes
   Make({"cr\rname", sjis + "/", sjis + "/inside.txt", "fine.txt"});  // CR: one entry, not two
   const TreeSnapshot before = Snapshot(h_.root());
   std::vector<std::u16string> refused;
@@ -88,9 +88,6 @@ TEST_F(LinuxSafetyTest, NamesNoCipherCanCarryAreRefusedAndLeftAlone) {
   EXPECT_EQ(Snapshot(h_.root()), before);
 }
 
-// tests/data/frozen_tree/manifest.txt, whose header describes the format:
-// decrypting it must give the recorded plain tree, and encrypting that back
-// the same bytes, so no change can silently alter either cipher.
 // A size past 2 GiB has no 32-bit form: the key stream takes the largest
 // range as the file's size, the same on both sides of the cipher.
 TEST_F(LinuxSafetyTest, FilesOfTwoGigabytesUseTheLargestRangeAsSize) {
@@ -100,8 +97,7 @@ TEST_F(LinuxSafetyTest, FilesOfTwoGigabytesUseTheLargestRangeAsSize) {
   crypter.SetPassword(kPassword);
   std::string head(8192, '\0');
   ReferenceTransformBuffer(crypter, Direction::kEncrypt, reinterpret_cast<uint8_t*>(head.data()),
-                           8192, 0,
-                           kWholeRangeBytes);
+                           8192, 0, kWholeRangeBytes);
   std::string on_disk(8192, '\0');
   std::ifstream(Path(Enc(u"big.zip")), std::ios::binary).read(on_disk.data(), 8192);
   EXPECT_EQ(on_disk, head);
@@ -110,6 +106,8 @@ TEST_F(LinuxSafetyTest, FilesOfTwoGigabytesUseTheLargestRangeAsSize) {
   EXPECT_EQ(on_disk, std::string(8192, '\0'));
 }
 
+// tests/data/frozen_tree/manifest.txt (its header describes the format)
+// decrypts to its plain tree, which encrypts back to the same bytes.
 TEST(FrozenTreeTest, DecryptsToThePlainTreeAndEncryptsBackExactly) {
   const auto from_hex = [](const std::string& hex) {
     std::string bytes;

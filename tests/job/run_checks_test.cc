@@ -21,14 +21,13 @@ class RunChecksTest : public JobTest {
     h_.dialog().RunWithControls();
     const std::string shown =
         typed.size() > 1 && typed.ends_with('/') ? typed.substr(0, typed.size() - 1) : typed;
-    EXPECT_EQ(w().boxes, (Boxes{{Format(message, {U16(shown)}), MB_OK | MB_ICONEXCLAMATION, IDOK}}));
+    EXPECT_EQ(w().boxes,
+              (Boxes{{Format(message, {U16(shown)}), MB_OK | MB_ICONEXCLAMATION, IDOK}}));
   }
 };
 
-// A missing path or a file, the system's folders and everything below them
-// (the root itself, however spelt, refused as soon as it is typed), the
-// folders that hold everybody's data and the home folder itself: refused
-// before a scan or a password, with the text as typed.
+// Refused before a scan or a password, with the text as typed (the root,
+// however spelt, as soon as it is typed).
 TEST_F(RunChecksTest, RefusesMissingPathsFilesSystemAndTopFoldersAndTheHomeFolder) {
   const char* previous_home = std::getenv("HOME");
   const std::string saved_home = previous_home != nullptr ? previous_home : "";
@@ -40,13 +39,19 @@ TEST_F(RunChecksTest, RefusesMissingPathsFilesSystemAndTopFoldersAndTheHomeFolde
   w().dispatch = [&posted](int command) { posted.push_back(command); };
   w().password = std::nullopt;  // nor walked
   const std::pair<std::string, std::u16string_view> cases[] = {
-      {"", text::kPathMissing},        {Path("missing"), text::kPathMissing},
-      {"/", text::kSystemFolder},      {"//", text::kSystemFolder},
-      {"/tmp/..", text::kSystemFolder}, {Path("to-root/"), text::kSystemFolder},
+      {"", text::kPathMissing},
+      {Path("missing"), text::kPathMissing},
+      {"/", text::kSystemFolder},
+      {"//", text::kSystemFolder},
+      {"/tmp/..", text::kSystemFolder},
+      {Path("to-root/"), text::kSystemFolder},
       {Path("file.txt"), text::kPathIsFile},
-      {"/dev", text::kSystemFolder},   {"/usr/share", text::kSystemFolder},
-      {"/etc/", text::kSystemFolder},  {"/tmp", text::kTopFolder},
-      {"/var/tmp", text::kTopFolder},  {h_.root(), text::kTopFolder},
+      {"/dev", text::kSystemFolder},
+      {"/usr/share", text::kSystemFolder},
+      {"/etc/", text::kSystemFolder},
+      {"/tmp", text::kTopFolder},
+      {"/var/tmp", text::kTopFolder},
+      {h_.root(), text::kTopFolder},
   };
   for (const auto& [typed, message] : cases) {
     SCOPED_TRACE(typed);
@@ -108,8 +113,8 @@ TEST_F(RunChecksTest, CancelledPasswordOrDeclinedWarningLeavesTheTreeAndExecute)
     h_.Choose(c.radio);
     h_.Execute(c.password);
     EXPECT_EQ(w().password_dialogs, 1);
-    EXPECT_EQ(w().boxes, (c.warning.empty() ? Boxes{}
-                                            : Boxes{{c.warning, MB_YESNO | MB_ICONQUESTION, IDNO}}));
+    EXPECT_EQ(w().boxes,
+              (c.warning.empty() ? Boxes{} : Boxes{{c.warning, MB_YESNO | MB_ICONQUESTION, IDNO}}));
     EXPECT_TRUE(w().IsControlEnabled(IDC_EXECUTE));
   }
   EXPECT_EQ(w().input_block_changes, 0);
@@ -118,7 +123,7 @@ TEST_F(RunChecksTest, CancelledPasswordOrDeclinedWarningLeavesTheTreeAndExecute)
 
 TEST_F(RunChecksTest, TrailingSlashIsWalkedWithInputBlockedOnlyMeanwhile) {
   Make({"a", " b", "S/", "S/g"});  // a leading space cannot come back from the cipher
-  std::vector<bool> blocked;  // at each box
+  std::vector<bool> blocked;       // at each box
   w().on_box = [&](const std::u16string&) { blocked.push_back(w().input_blocked); };
   w().answers = SkipEachProblem();
   h_.TypePath(U16(h_.root() + "/"));

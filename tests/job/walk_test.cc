@@ -1,11 +1,6 @@
-// The walks: the order in which they reach entries, and the question asked
-// when a name cannot be converted. Encryption renames everything inside a
-// directory before the directory itself; decryption renames a directory
-// before it descends, and finds it again under its new name. The order shows
-// in the problem prompts, which name each entry as it is on disk when its
-// turn comes. At a prompt No stops the run, Yes skips the entry, and the
-// follow-up decides whether that kind of problem is asked about again during
-// this run.
+// The walks' order, seen in the problem prompts (each names the entry as it
+// is on disk at its turn), and the prompts: No stops, Yes skips, and the
+// follow-up decides whether that problem is asked about again this run.
 
 #include <filesystem>
 
@@ -21,8 +16,6 @@ using ProblemPromptTest = JobTest;
 TEST_F(WalkOrderTest, EncryptionReachesADirectorysEntriesBeforeIt) {
   Make({"f", "S/", "S/g"});
   h_.Encrypt(kPassword);
-  // Now each enciphered entry raises a prompt when its turn comes; one plain
-  // file lets the run start.
   Make({"p"});
   std::vector<std::u16string> expected = {Detail(Path(Enc(u"S")), Enc(u"g"))};
   for (const std::string& name : ListingOrder(h_.root())) {
@@ -36,7 +29,6 @@ TEST_F(WalkOrderTest, EncryptionReachesADirectorysEntriesBeforeIt) {
 TEST_F(WalkOrderTest, DecryptionRenamesADirectoryThenWalksItUnderItsNewName) {
   Make({"S/", "S/x"});
   h_.Encrypt(kPassword);
-  // A plain directory name among enciphered entries is still walked.
   Make({Enc(u"S") + "/plain", "T/", "T/" + Enc(u"t")});
   w().answers = SkipEachProblem();
   h_.Decrypt(kPassword);
@@ -47,9 +39,7 @@ TEST_F(WalkOrderTest, DecryptionRenamesADirectoryThenWalksItUnderItsNewName) {
   EXPECT_EQ(Names(Path("T")), std::vector<std::string>{"t"});
 }
 
-// Each folder's first intentions are recorded while the folder before it
-// is worked through: whatever the shape of the tree, every intention ends
-// with its run, and the tree comes back exactly.
+// Intentions recorded ahead, folder by folder, all end with their run.
 TEST_F(WalkOrderTest, TreesOfManyShapesLeaveNoIntentionOpen) {
   Make({"a/", "a/sub/", "b/", "c/", "c/d/", "c/d/x", "e/"});
   for (int i = 0; i < 300; ++i) WriteFile(Path("a/f" + std::to_string(i)), "a");
@@ -90,7 +80,6 @@ TEST_F(ProblemPromptTest, NoStopsTheRunAtThatEntryWithoutAFollowUp) {
   w().answers = {{Lead(text::kMixedPlain), IDYES}, {Lead(text::kNotEncrypted), IDNO}};
   h_.Decrypt(kPassword);
   EXPECT_EQ(w().boxes.size(), 3u) << Dump(w());  // the warning, the prompt, the summary
-  // Whatever the listing order, the walk never got below the top level.
   const std::string s = Names(h_.root())[0] == "S" ? "S" : Enc(u"S");
   EXPECT_EQ(Names(Path(s)), std::vector<std::string>{Enc(u"g")});
 }
@@ -98,9 +87,13 @@ TEST_F(ProblemPromptTest, NoStopsTheRunAtThatEntryWithoutAFollowUp) {
 TEST_F(ProblemPromptTest, CodesThreeAndSevenAreSilencedApartDespiteOneText) {
   Make({"S/"});
   h_.Encrypt(kPassword);
-  // A marked name with a class character out of range (code 3), twice, and
-  // a bare marker (code 7) below, met after both.
-  Make({"\xc2\xbf" "abcX", "\xc2\xbf" "abcY", Enc(u"S") + "/\xc2\xbf"});
+  // Two names with a class character out of range (3), a bare marker (7).
+  Make(
+      {"\xc2\xbf"
+       "abcX",
+       "\xc2\xbf"
+       "abcY",
+       Enc(u"S") + "/\xc2\xbf"});
   w().answers = SkipEachProblem(IDYES);
   h_.Decrypt(kPassword);
   const auto prompts = DetailsOf(w(), Lead(text::kInvalidName));

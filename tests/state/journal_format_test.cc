@@ -1,12 +1,12 @@
-// Decoding journal files: every frame type comes back as written, and a
-// file cut short, damaged or followed by garbage reads as the frames before
-// the first one that is not whole and intact.
+// Decoding journal files: every frame comes back as written, and a file cut
+// short, damaged or followed by garbage reads up to its last intact frame.
 
 #include "state/journal_format.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/tree.h"
@@ -39,23 +39,10 @@ EntryRecord SomeEntry(uint64_t id) {
   return r;
 }
 
-void ExpectSameEntry(const EntryRecord& a, const EntryRecord& b) {
-  EXPECT_EQ(a.id, b.id);
-  EXPECT_EQ(a.operation, b.operation);
-  EXPECT_EQ(a.kind, b.kind);
-  EXPECT_EQ(a.range_bytes, b.range_bytes);
-  EXPECT_EQ(a.cipher_size, b.cipher_size);
-  EXPECT_EQ(a.size, b.size);
-  EXPECT_EQ(a.mode, b.mode);
-  EXPECT_EQ(a.access_time.tv_sec, b.access_time.tv_sec);
-  EXPECT_EQ(a.access_time.tv_nsec, b.access_time.tv_nsec);
-  EXPECT_EQ(a.modify_time.tv_sec, b.modify_time.tv_sec);
-  EXPECT_EQ(a.modify_time.tv_nsec, b.modify_time.tv_nsec);
-  EXPECT_EQ(a.device, b.device);
-  EXPECT_EQ(a.inode, b.inode);
-  EXPECT_EQ(a.folder, b.folder);
-  EXPECT_EQ(a.source, b.source);
-  EXPECT_EQ(a.target, b.target);
+auto Fields(const EntryRecord& r) {
+  return std::tuple(r.id, r.operation, r.kind, r.range_bytes, r.cipher_size, r.size, r.mode,
+                    r.access_time.tv_sec, r.access_time.tv_nsec, r.modify_time.tv_sec,
+                    r.modify_time.tv_nsec, r.device, r.inode, r.folder, r.source, r.target);
 }
 
 // A journal of every frame type, with the offset where each frame ends.
@@ -71,30 +58,20 @@ struct Sample {
     second.kind = EntryKind::kDirectory;
     second.operation = Direction::kEncrypt;
     second.source.clear();
-    EncodeHeader(header, &bytes);
-    Mark();
-    EncodeBegin(first, &bytes);
-    Mark();
-    EncodePages(first.id, 3, digests.data(), digests.size(), &bytes);
-    Mark();
-    EncodePages(first.id, 9, nullptr, 0, &bytes);
-    Mark();
-    EncodeBegin(second, &bytes);
-    Mark();
-    EncodeEnd(second.id, &bytes);
-    Mark();
-    EncodeEnd(first.id, &bytes);
-    Mark();
+    EncodeHeader(header, &bytes), Mark();
+    EncodeBegin(first, &bytes), Mark();
+    EncodePages(first.id, 3, digests.data(), digests.size(), &bytes), Mark();
+    EncodePages(first.id, 9, nullptr, 0, &bytes), Mark();
+    EncodeBegin(second, &bytes), Mark();
+    EncodeEnd(second.id, &bytes), Mark();
+    EncodeEnd(first.id, &bytes), Mark();
   }
   void Mark() { frame_ends.push_back(bytes.size()); }
-  std::size_t FrameStart(std::size_t frame) const {
-    return frame == 0 ? 0 : frame_ends[frame - 1];
-  }
+  std::size_t FrameStart(std::size_t frame) const { return frame == 0 ? 0 : frame_ends[frame - 1]; }
 };
 
 // What the first |frames| frames of the sample decode to, and nothing more.
-void ExpectFirstFrames(const Sample& sample, const JournalContents& contents,
-                       std::size_t frames) {
+void ExpectFirstFrames(const Sample& sample, const JournalContents& contents, std::size_t frames) {
   EXPECT_EQ(contents.valid_bytes, sample.FrameStart(frames));
   EXPECT_EQ(contents.has_header, frames >= 1);
   EXPECT_EQ(contents.entries.size(), (frames >= 2) + (frames >= 5));
@@ -110,8 +87,8 @@ TEST(JournalFormatTest, EveryFrameTypeComesBackAsWritten) {
   EXPECT_EQ(contents.header.boot_id, sample.header.boot_id);
   EXPECT_EQ(contents.header.tree, sample.header.tree);
   ASSERT_EQ(contents.entries.size(), 2u);
-  ExpectSameEntry(contents.entries[0], sample.first);
-  ExpectSameEntry(contents.entries[1], sample.second);
+  EXPECT_TRUE(Fields(contents.entries[0]) == Fields(sample.first));
+  EXPECT_TRUE(Fields(contents.entries[1]) == Fields(sample.second));
   ASSERT_EQ(contents.pages.size(), 2u);
   EXPECT_EQ(contents.pages[0].id, sample.first.id);
   EXPECT_EQ(contents.pages[0].first_page, 3u);
@@ -142,8 +119,8 @@ TEST(JournalFormatTest, AFrameFailingItsCheckEndsTheJournal) {
       for (const uint8_t flip : {0x01, 0x80, 0xff}) {
         std::string bytes = sample.bytes;
         bytes[at] = static_cast<char>(bytes[at] ^ flip);
-        SCOPED_TRACE("frame " + std::to_string(frame) + ", byte " +
-                     std::to_string(at - start) + " ^ " + std::to_string(flip));
+        SCOPED_TRACE("frame " + std::to_string(frame) + ", byte " + std::to_string(at - start) +
+                     " ^ " + std::to_string(flip));
         ExpectFirstFrames(sample, DecodeJournal(bytes), frame);
       }
     }
@@ -184,8 +161,7 @@ TEST(JournalFormatTest, GarbageAfterTheLastFrameIsIgnored) {
   };
   for (const std::string& tail : tails) {
     SCOPED_TRACE(std::to_string(tail.size()) + " bytes of garbage");
-    ExpectFirstFrames(sample, DecodeJournal(sample.bytes + tail),
-                      sample.frame_ends.size());
+    ExpectFirstFrames(sample, DecodeJournal(sample.bytes + tail), sample.frame_ends.size());
   }
   // A whole frame behind the garbage is not read either: it is lost behind
   // the tear, which is why the repair appends at valid_bytes.

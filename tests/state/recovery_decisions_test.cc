@@ -1,9 +1,10 @@
-// What the repair decides for an entry in each state a run can leave it
-// in, from journals written through the real Journal API and files staged
-// in a real tree, the way the transform writes them.
+// What the repair decides for an entry in each state a run can leave it in,
+// from journals written through the real Journal API and files staged in a
+// real tree as the transform writes them.
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <filesystem>
 #include <string>
@@ -25,28 +26,23 @@ namespace velmora::state {
 namespace {
 
 using velmora::testing::Names;
-using velmora::testing::RandomContents;
 using velmora::testing::ReadFile;
-using velmora::testing::ScopedStateHome;
-using velmora::testing::TempDir;
 using velmora::testing::WriteFile;
 
 constexpr char kPlainName[] = "note.txt";
-// Several pages and a partial one at the end.
-constexpr int64_t kSize = 5 * kPageBytes + 123;
+constexpr int64_t kSize = 5 * kPageBytes + 123;  // a partial page at the end
 
 class RecoveryDecisionsTest : public ::testing::Test {
  protected:
   // A kill loses nothing the kernel holds; these tests stage kills.
-  RecoveryDecisionsTest() : contents_(RandomContents(kSize, 11)) {
+  RecoveryDecisionsTest() : contents_(velmora::testing::RandomContents(kSize, 11)) {
     ::setenv("VELMORA_SYNC", "0", 1);
     crypter_.SetPassword(u"a password");
   }
   ~RecoveryDecisionsTest() override { ::unsetenv("VELMORA_SYNC"); }
 
-  // Writes the plain file and its journal record, with the digests of all
-  // its pages, as an encryption does before it touches the file; the
-  // journal stays open. Returns the entry's id.
+  // Writes the plain file and records it with the digests of all its pages,
+  // as an encryption does before it touches the file. Returns its id.
   uint64_t Begin(Journal& journal, const std::string& name) {
     WriteFile(tree_ + "/" + name, contents_);
     FileStatus status;
@@ -68,59 +64,63 @@ class RecoveryDecisionsTest : public ::testing::Test {
     record_.inode = status.inode;
     std::string bytes = contents_;
     std::vector<uint64_t> digests;
-    TransformAhead(crypter_, record_, reinterpret_cast<uint8_t*>(bytes.data()), kSize,
-                   &digests);
+    TransformAhead(crypter_, record_, reinterpret_cast<uint8_t*>(bytes.data()), kSize, &digests);
     record_.id = journal.Begin(record_);
     journal.Pages(record_.id, 0, digests.data(), digests.size());
     EXPECT_TRUE(journal.Commit());
     return record_.id;
   }
-
-  // The contents with their first |pages| pages enciphered.
-  std::string EncipheredUpTo(int64_t pages) const {
-    std::string bytes = contents_;
-    const int64_t count = std::min(kSize, pages * kPageBytes);
-    ApplyCipher(crypter_, Direction::kEncrypt, reinterpret_cast<uint8_t*>(bytes.data()), count, 0,
-                static_cast<int32_t>(kSize));
-    return bytes;
+  // Begins kPlainName in a journal of its own, then renames it if |renamed|.
+  void BeginAlone(bool renamed) {
+    {
+      auto journal = Journal::Start(tree_);
+      ASSERT_TRUE(journal);
+      Begin(*journal, kPlainName);
+    }
+    if (renamed) Rename(kPlainName, record_.target);
   }
 
-  // Writes the first |pages| pages of the file in place, as the transform
-  // does, keeping the inode.
-  void WritePages(const std::string& name, int64_t pages) {
-    const std::string path = tree_ + "/" + name;
-    const std::string bytes = EncipheredUpTo(pages);
-    InPlaceFile file(Utf16FromWtf8(path));
+  std::string EncipheredUpTo(int64_t pages) const {
+    std::string bytes = contents_;
+    ApplyCipher(crypter_, Direction::kEncrypt, reinterpret_cast<uint8_t*>(bytes.data()),
+                std::min(kSize, pages * kPageBytes), 0, static_cast<int32_t>(kSize));
+    return bytes;
+  }
+  // Writes |bytes| over the renamed file in place, keeping the inode.
+  void WriteInPlace(const std::string& bytes) {
+    InPlaceFile file(Utf16FromWtf8(tree_ + "/" + record_.target));
     ASSERT_TRUE(file.IsOpen());
     ASSERT_TRUE(file.WriteAt(bytes.data(), kSize, 0));
   }
-
   void Rename(const std::string& from, const std::string& to) {
     std::filesystem::rename(tree_ + "/" + from, tree_ + "/" + to);
   }
-
   RepairReport Repair() {
     PendingRepair repair = PendingRepair::Load(tree_);
     EXPECT_TRUE(repair.needed());
     return repair.Run(crypter_, no_stop_);
   }
-
-  // |name| has the mode and times the journal recorded.
-  void ExpectRecordedStatus(const std::string& name) {
+  // The report, the one name left and its bytes; nothing is left to repair.
+  void ExpectRepair(const RepairReport& report, bool repaired, const std::string& name,
+                    const std::string& bytes) {
+    EXPECT_EQ(report.status, RepairReport::Status::kClean);
+    EXPECT_TRUE(report.failed.empty());
+    EXPECT_EQ(report.repaired, repaired ? std::vector<std::string>{tree_ + "/" + kPlainName}
+                                        : std::vector<std::string>{});
+    EXPECT_EQ(Names(tree_), std::vector<std::string>{name});
+    EXPECT_TRUE(ReadFile(tree_ + "/" + name) == bytes);
+    EXPECT_FALSE(PendingRepair::Load(tree_).needed());
+  }
+  void ExpectRecordedStatus() {
     FileStatus status;
-    ASSERT_TRUE(GetFileStatus(Utf16FromWtf8(tree_ + "/" + name), &status));
+    ASSERT_TRUE(GetFileStatus(Utf16FromWtf8(tree_ + "/" + kPlainName), &status));
     EXPECT_EQ(status.mode, record_.mode);
     EXPECT_EQ(status.modify_time.tv_sec, record_.modify_time.tv_sec);
     EXPECT_EQ(status.modify_time.tv_nsec, record_.modify_time.tv_nsec);
   }
 
-  // The repair left no entry for a later run of this boot to look at.
-  void ExpectNothingLeft() {
-    EXPECT_FALSE(PendingRepair::Load(tree_).needed());
-  }
-
-  ScopedStateHome state_;
-  TempDir dir_;
+  velmora::testing::ScopedStateHome state_;
+  velmora::testing::TempDir dir_;
   const std::string tree_ = RealPath(dir_.path());
   Crypter crypter_;
   const std::string contents_;
@@ -129,116 +129,99 @@ class RecoveryDecisionsTest : public ::testing::Test {
 };
 
 TEST_F(RecoveryDecisionsTest, AnEntryBegunButNotTouchedIsLeftAsItIs) {
-  {
-    auto journal = Journal::Start(tree_);
-    ASSERT_TRUE(journal);
-    Begin(*journal, kPlainName);
-  }
-  const RepairReport report = Repair();
-  EXPECT_EQ(report.status, RepairReport::Status::kClean);
-  EXPECT_TRUE(report.repaired.empty());
-  EXPECT_TRUE(report.failed.empty());
-  EXPECT_EQ(Names(tree_), std::vector<std::string>{kPlainName});
-  EXPECT_TRUE(ReadFile(tree_ + "/" + kPlainName) == contents_);
-  ExpectNothingLeft();
+  BeginAlone(false);
+  ExpectRepair(Repair(), false, kPlainName, contents_);
 }
 
 TEST_F(RecoveryDecisionsTest, AnEntryRenamedBeforeAnyPageWasWrittenGetsItsNameBack) {
-  {
-    auto journal = Journal::Start(tree_);
-    ASSERT_TRUE(journal);
-    Begin(*journal, kPlainName);
-  }
-  Rename(kPlainName, record_.target);
-  const RepairReport report = Repair();
-  EXPECT_EQ(report.status, RepairReport::Status::kClean);
-  EXPECT_EQ(report.repaired, std::vector<std::string>{tree_ + "/" + kPlainName});
-  EXPECT_EQ(Names(tree_), std::vector<std::string>{kPlainName});
-  EXPECT_TRUE(ReadFile(tree_ + "/" + kPlainName) == contents_);
-  ExpectNothingLeft();
+  BeginAlone(true);
+  ExpectRepair(Repair(), true, kPlainName, contents_);
 }
 
 TEST_F(RecoveryDecisionsTest, AnEntryRenamedWithSomePagesWrittenIsPutBackWhole) {
-  // The first page only, and every page but the partial last one.
-  for (const int64_t pages : {int64_t{1}, PageCount(kSize) - 1}) {
-    SCOPED_TRACE(std::to_string(pages) + " pages written");
-    {
-      auto journal = Journal::Start(tree_);
-      ASSERT_TRUE(journal);
-      Begin(*journal, kPlainName);
-    }
-    Rename(kPlainName, record_.target);
-    WritePages(record_.target, pages);
-    ASSERT_TRUE(ReadFile(tree_ + "/" + record_.target) == EncipheredUpTo(pages));
-    const RepairReport report = Repair();
-    EXPECT_EQ(report.status, RepairReport::Status::kClean);
-    EXPECT_EQ(report.repaired, std::vector<std::string>{tree_ + "/" + kPlainName});
-    EXPECT_EQ(Names(tree_), std::vector<std::string>{kPlainName});
-    EXPECT_TRUE(ReadFile(tree_ + "/" + kPlainName) == contents_);
-    ExpectRecordedStatus(kPlainName);
-    ExpectNothingLeft();
-  }
-  {
-    // Threads finish their groups in any order.
-    SCOPED_TRACE("every page but the first written");
-    {
-      auto journal = Journal::Start(tree_);
-      ASSERT_TRUE(journal);
-      Begin(*journal, kPlainName);
-    }
-    Rename(kPlainName, record_.target);
-    std::string bytes = EncipheredUpTo(PageCount(kSize));
-    std::copy(contents_.begin(), contents_.begin() + kPageBytes, bytes.begin());
-    InPlaceFile file(Utf16FromWtf8(tree_ + "/" + record_.target));
-    ASSERT_TRUE(file.WriteAt(bytes.data(), kSize, 0));
-    const RepairReport report = Repair();
-    EXPECT_EQ(report.repaired, std::vector<std::string>{tree_ + "/" + kPlainName});
-    EXPECT_TRUE(ReadFile(tree_ + "/" + kPlainName) == contents_);
-    ExpectRecordedStatus(kPlainName);
-    ExpectNothingLeft();
+  std::string all_but_first = EncipheredUpTo(PageCount(kSize));
+  std::copy(contents_.begin(), contents_.begin() + kPageBytes, all_but_first.begin());
+  // The first page, all but the partial last one, and (threads finish their
+  // groups in any order) all but the first.
+  for (const std::string& written :
+       {EncipheredUpTo(1), EncipheredUpTo(PageCount(kSize) - 1), all_but_first}) {
+    BeginAlone(true);
+    WriteInPlace(written);
+    ExpectRepair(Repair(), true, kPlainName, contents_);
+    ExpectRecordedStatus();
   }
 }
 
 TEST_F(RecoveryDecisionsTest, AnEntryWrittenAndRenamedButNotEndedIsKeptAsDone) {
-  {
-    auto journal = Journal::Start(tree_);
-    ASSERT_TRUE(journal);
-    Begin(*journal, kPlainName);
-  }
-  Rename(kPlainName, record_.target);
-  WritePages(record_.target, PageCount(kSize));
-  const RepairReport report = Repair();
-  EXPECT_EQ(report.status, RepairReport::Status::kClean);
-  EXPECT_TRUE(report.repaired.empty());
-  EXPECT_TRUE(report.failed.empty());
-  EXPECT_EQ(Names(tree_), std::vector<std::string>{record_.target});
-  EXPECT_TRUE(ReadFile(tree_ + "/" + record_.target) == EncipheredUpTo(PageCount(kSize)));
-  ExpectNothingLeft();
+  BeginAlone(true);
+  WriteInPlace(EncipheredUpTo(PageCount(kSize)));
+  ExpectRepair(Repair(), false, record_.target, EncipheredUpTo(PageCount(kSize)));
 }
 
 // In the boot that wrote it, an ended entry is consistent in the page
 // cache; the repair does not read it, whatever its file looks like now.
 TEST_F(RecoveryDecisionsTest, AnEndedEntryIsNotLookedAtInTheSameBoot) {
-  constexpr char kOtherName[] = "other.txt";
   {
     auto journal = Journal::Start(tree_);
     ASSERT_TRUE(journal);
     journal->End(Begin(*journal, kPlainName));
-    Begin(*journal, kOtherName);
+    Begin(*journal, "other.txt");
   }
-  // Looked at, this one would be put back: renamed, no page written.
-  Crypter names;
-  names.SetPassword(u"a password");
   const std::string ended_target =
-      Wtf8FromUtf16(names.ConvertName(Utf16FromWtf8(kPlainName), Direction::kEncrypt).target);
-  Rename(kPlainName, ended_target);
-
+      Wtf8FromUtf16(crypter_.ConvertName(Utf16FromWtf8(kPlainName), Direction::kEncrypt).target);
+  Rename(kPlainName, ended_target);  // looked at, it would be put back
   const RepairReport report = Repair();
   EXPECT_EQ(report.status, RepairReport::Status::kClean);
   EXPECT_TRUE(report.repaired.empty());
-  EXPECT_EQ(Names(tree_), (std::vector<std::string>{kOtherName, ended_target}));
+  EXPECT_EQ(Names(tree_), (std::vector<std::string>{"other.txt", ended_target}));
   EXPECT_TRUE(ReadFile(tree_ + "/" + ended_target) == contents_);
-  ExpectNothingLeft();
+  EXPECT_FALSE(PendingRepair::Load(tree_).needed());
+}
+
+// Temporary decryptions and the encryptions after them record the same
+// folder renames run after run: an entry left in a folder gone since must
+// not make the repair try every way through them.
+TEST_F(RecoveryDecisionsTest, ManyRunsRecordingTheSameFolderRenamesAreRepairedAtOnce) {
+  const std::string& t = tree_;
+  const std::vector<std::array<std::string, 3>> renames = {
+      {t, "a", "b"},           {t, "b", "c"},          {t, "c", "b"},
+      {t + "/a", "d", "e"},    {t + "/b", "e", "f"},   {t + "/c", "f", "e"},
+      {t + "/a/d", "g", "h"},  {t + "/b/e", "h", "i"}, {t + "/c/f", "i", "g"},
+      {t + "/a/d/g", "j", "k"}};
+  for (int run = 0; run < 40; ++run) {
+    auto journal = Journal::Start(tree_);
+    ASSERT_TRUE(journal);
+    for (const auto& [parent, from, to] : renames) {
+      EntryRecord folder;
+      folder.kind = EntryKind::kDirectory;
+      folder.folder = parent;
+      folder.source = from;
+      folder.target = to;
+      journal->End(journal->Begin(folder));
+    }
+    ASSERT_TRUE(journal->Commit());
+  }
+  {
+    auto journal = Journal::Start(tree_);
+    ASSERT_TRUE(journal);
+    EntryRecord file;
+    file.operation = Direction::kEncrypt;
+    file.kind = EntryKind::kRegular;
+    file.folder = t + "/a/d/g/j";
+    file.source = kPlainName;
+    const NameConversion names = crypter_.ConvertName(u"note.txt", Direction::kEncrypt);
+    file.target = Wtf8FromUtf16(names.target);
+    file.range_bytes = names.range_bytes();
+    file.size = 10;
+    journal->Begin(file);
+    ASSERT_TRUE(journal->Commit());
+  }
+  WriteFile(t + "/unrelated", "kept");
+  const RepairReport report = Repair();
+  EXPECT_EQ(report.status, RepairReport::Status::kClean);
+  EXPECT_TRUE(report.repaired.empty());
+  EXPECT_TRUE(report.failed.empty());
+  EXPECT_EQ(ReadFile(t + "/unrelated"), "kept");
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // A MainDialog on a ScriptedWindow over a real temporary directory, with the
-// steps a person takes: choose the operation, wait for the scan, press
-// Execute.
+// steps a person takes.
 #ifndef VELMORA_TESTS_SUPPORT_DIALOG_HARNESS_H_
 #define VELMORA_TESTS_SUPPORT_DIALOG_HARNESS_H_
 

@@ -1,7 +1,5 @@
-// A WindowPort that stands in for the person in front of the window: it
-// keeps every control's text and state, records every message box, and
-// answers from a script. The engine, the job and the file system under it
-// are the real ones.
+// A WindowPort standing in for the person: it keeps every control's text
+// and state, records every message box and answers from a script.
 #ifndef VELMORA_TESTS_SUPPORT_SCRIPTED_WINDOW_H_
 #define VELMORA_TESTS_SUPPORT_SCRIPTED_WINDOW_H_
 
@@ -27,28 +25,21 @@ class ScriptedWindow : public WindowPort {
     bool operator==(const Box&) const = default;
   };
 
-  // --- Script --------------------------------------------------------------
-  // A box is answered by the first rule whose text begins it; an information
-  // box without one is acknowledged, and a question without one gets the
-  // safe answer (No, Abort) and is counted in unexpected_boxes.
+  // A box is answered by the first rule whose text begins it; a question
+  // without one gets the safe answer (No, Abort) and counts as unexpected.
   std::vector<std::pair<std::u16string, int>> answers;
-  // What the password dialog is confirmed with; nullopt cancels it.
+  // What the password, option and folder dialogs give; nullopt cancels.
   std::optional<std::u16string> password;
-  // What the option dialog is confirmed with; a nullopt text cancels it.
   std::optional<std::u16string> option_text;
   int option_rule = 1;
-  // The folder the browser returns; nullopt cancels it.
   std::optional<std::u16string> folder;
-  // Called with each posted command when it is dispatched.
-  std::function<void(int command)> dispatch;
-  // Hooks to act "while" something happens: as a box comes up (before it is
-  // answered), as the one-line status 1034 changes (the scan's and the
-  // walk's progress), and in every PumpMessages (only the scan pumps).
+  std::function<void(int command)> dispatch;  // each posted command
+  // Hooks as a box comes up, as status 1034 changes and in PumpMessages.
   std::function<void(const std::u16string& text)> on_box;
   std::function<void(const std::u16string& text)> on_status;
   std::function<void()> on_pump;
 
-  // --- What happened -------------------------------------------------------
+  // What happened.
   std::vector<Box> boxes;
   int unexpected_boxes = 0;
   int password_dialogs = 0;
@@ -69,7 +60,6 @@ class ScriptedWindow : public WindowPort {
     }
   }
 
-  // --- WindowPort ----------------------------------------------------------
   std::u16string GetControlText(int id) override { return texts_[id]; }
   void SetControlText(int id, const std::u16string& text) override {
     texts_[id] = text;
