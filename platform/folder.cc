@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "platform/directory_reader.h"
 #include "platform/fault_injection.h"
 #include "platform/wtf8.h"
 
@@ -111,69 +112,36 @@ bool Folder::List(
   // Names without the right to look them up cannot be processed: a
   // folder that may be read but not searched counts as unreadable.
   if (!MayList()) return false;
-  // A listing of its own: the descriptor's position stays where it is.
-  const int fd = ::openat(fd_, ".", kFolderFlags);
-  if (fd < 0) return false;
-  DIR* dir = ::fdopendir(fd);
-  if (dir == nullptr) {
-    const int error = errno;
-    ::close(fd);
-    errno = error;
-    return false;
-  }
-  bool ok = true;
-  for (;;) {
-    errno = 0;
-    const dirent* entry = ::readdir(dir);
-    if (entry == nullptr) {
-      ok = errno == 0;
-      break;
-    }
-    const std::string_view name(entry->d_name);
-    if (name == "." || name == "..") continue;
-    unsigned char type = entry->d_type;
-    if (type == DT_UNKNOWN) {
-      // Some file systems leave the kind to a status call.
-      struct stat st {};
-      if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        if (errno == ENOENT) continue;  // removed since it was listed
-        ok = false;
-        break;
-      }
-      type = S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
-    }
-    each(Utf16FromWtf8(name), type == DT_DIR);
-  }
-  const int error = errno;
-  ::closedir(dir);
-  errno = error;
-  return ok;
+  bool failed = false;
+  const bool read =
+      ReadDirectory(fd_, [&](int listing_fd, std::string_view name, unsigned char type) {
+        if (type == DT_UNKNOWN) {
+          // Some file systems leave the kind to a status call.
+          struct stat st {};
+          if (::fstatat(listing_fd, std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            failed = errno != ENOENT;  // else removed since it was listed
+            return !failed;
+          }
+          type = S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
+        }
+        each(Utf16FromWtf8(name), type == DT_DIR);
+        return true;
+      });
+  return read && !failed;
 }
 
 void Folder::ListStatuses(
     const std::function<bool(std::u16string_view name, const FileStatus& status)>& each) const {
   if (fd_ < 0) return;
-  // A listing of its own: the descriptor's position stays where it is.
-  const int fd = ::openat(fd_, ".", kFolderFlags);
-  if (fd < 0) return;
-  DIR* dir = ::fdopendir(fd);
-  if (dir == nullptr) {
-    ::close(fd);
-    return;
-  }
-  for (;;) {
-    const dirent* entry = ::readdir(dir);
-    if (entry == nullptr) break;  // the end, or a read error
-    const std::string_view name(entry->d_name);
-    if (name == "." || name == "..") continue;
+  // The end and a read error end it alike.
+  ReadDirectory(fd_, [&](int listing_fd, std::string_view name, unsigned char type) {
     FileStatus status{};
-    if (!StatusAt(fd, entry->d_name, &status)) {
-      if (errno == ENOENT) continue;  // removed since it was listed
-      status = StatusFromListing(entry->d_type);
+    if (!StatusAt(listing_fd, std::string(name).c_str(), &status)) {
+      if (errno == ENOENT) return true;  // removed since it was listed
+      status = StatusFromListing(type);
     }
-    if (!each(Utf16FromWtf8(name), status)) break;
-  }
-  ::closedir(dir);
+    return each(Utf16FromWtf8(name), status);
+  });
 }
 
 bool Folder::MayList() const { return fd_ >= 0 && ::faccessat(fd_, ".", X_OK, AT_EACCESS) == 0; }

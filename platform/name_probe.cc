@@ -1,6 +1,5 @@
 #include "platform/name_probe.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,48 +8,21 @@
 #include <string>
 #include <vector>
 
+#include "platform/descriptor.h"
+#include "platform/directory_reader.h"
 #include "platform/wtf8.h"
 
 namespace velmora {
 namespace {
 
-// A descriptor closed when it goes.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 // The names in the folder open as |fd|, as the kernel gives their bytes.
 // False with errno set when it cannot be read.
 bool ListBytes(int fd, std::vector<std::string>* names) {
   names->clear();
-  const int own = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  DIR* dir = own >= 0 ? ::fdopendir(own) : nullptr;
-  if (dir == nullptr) {
-    const int error = errno;
-    if (own >= 0) ::close(own);
-    errno = error;
-    return false;
-  }
-  errno = 0;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") names->push_back(name);
-    errno = 0;
-  }
-  const int error = errno;
-  ::closedir(dir);
-  errno = error;
-  return error == 0;
+  return ReadDirectory(fd, [&](int, std::string_view name, unsigned char) {
+    names->emplace_back(name);
+    return true;
+  });
 }
 
 // Removes the empty regular files of the folder open as |fd|; false when
@@ -101,7 +73,7 @@ ProbeResult ProbeInside(int fd, const std::string& first, const std::string& sec
 
 void RemoveLeftoverProbe(const Folder& folder) {
   const std::string name = Wtf8FromUtf16(kProbeFolderName);
-  const Descriptor probe(
+  const OwnedFd probe(
       ::openat(folder.Descriptor(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (probe.get() < 0 || !EmptyProbeFolder(probe.get())) return;
   ::unlinkat(folder.Descriptor(), name.c_str(), AT_REMOVEDIR);
@@ -116,7 +88,7 @@ ProbeResult ProbeNames(const Folder& folder, const std::u16string& first,
   if (::mkdirat(parent, name.c_str(), 0700) != 0) return {ProbeStep::kNoFolder, errno};
   ProbeResult result;
   {
-    const Descriptor probe(
+    const OwnedFd probe(
         ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     result = probe.get() < 0
                  ? ProbeResult{ProbeStep::kNoFolder, errno}

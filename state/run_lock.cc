@@ -8,32 +8,13 @@
 #include <cerrno>
 #include <vector>
 
+#include "platform/descriptor.h"
 #include "state/state_folder.h"
 
 namespace velmora::state {
 namespace {
 
 constexpr char kLocks[] = "locks";
-
-// An open descriptor, closed when it goes.
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
 
 // Serialises looking at the lock files and adding or removing one, so two
 // runs starting at once on nested trees cannot both miss each other.
@@ -49,7 +30,7 @@ class RegistryGuard {
   bool ok() const { return fd_.get() >= 0; }
 
  private:
-  Descriptor fd_;
+  OwnedFd fd_;
 };
 
 bool Overlap(const std::string& a, const std::string& b) {
@@ -69,7 +50,7 @@ bool FindHolder(const std::string& folder, const std::string& tree, std::string*
   ::closedir(dir);
   for (const std::string& name : names) {
     const std::string path = folder + "/" + name;
-    Descriptor fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+    OwnedFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
     if (fd.get() < 0) continue;
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {
       ::unlink(path.c_str());  // its run is gone
@@ -95,7 +76,7 @@ RunLock::Result RunLock::Acquire(const std::string& tree, std::unique_ptr<RunLoc
   if (FindHolder(folder, tree, holder)) return Result::kBusy;
 
   const std::string path = folder + "/" + TreeKey(tree) + ".lock";
-  Descriptor fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+  OwnedFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
   if (fd.get() < 0) return Result::kNoStateFolder;
   if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
     *holder = tree;
