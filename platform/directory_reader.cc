@@ -36,4 +36,21 @@ bool ReadDirectory(
   return read;
 }
 
+bool ReadDirectoryAt(
+    const std::string& path,
+    const std::function<bool(int listing_fd, std::string_view name, unsigned char type)>& each) {
+  const OwnedFd folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return folder.get() >= 0 && ReadDirectory(folder.get(), each);
+}
+
+std::vector<std::string> FolderNames(const std::string& path,
+                                     const std::function<bool(std::string_view name)>& keep) {
+  std::vector<std::string> names;
+  ReadDirectoryAt(path, [&](int, std::string_view name, unsigned char) {
+    if (keep(name)) names.emplace_back(name);
+    return true;
+  });
+  return names;
+}
+
 }  // namespace velmora

@@ -5,7 +5,9 @@
 #define VELMORA_PLATFORM_DIRECTORY_READER_H_
 
 #include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace velmora {
 
@@ -17,6 +19,16 @@ namespace velmora {
 bool ReadDirectory(
     int folder_fd,
     const std::function<bool(int listing_fd, std::string_view name, unsigned char type)>& each);
+
+// The same for the folder at |path|.
+bool ReadDirectoryAt(
+    const std::string& path,
+    const std::function<bool(int listing_fd, std::string_view name, unsigned char type)>& each);
+
+// The names of the folder at |path| that |keep| accepts; none when it
+// cannot be read.
+std::vector<std::string> FolderNames(const std::string& path,
+                                     const std::function<bool(std::string_view name)>& keep);
 
 }  // namespace velmora
 

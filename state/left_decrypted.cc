@@ -1,10 +1,10 @@
 #include "state/left_decrypted.h"
 
-#include <dirent.h>
 #include <unistd.h>
 
 #include <algorithm>
 
+#include "platform/directory_reader.h"
 #include "state/run_lock.h"
 #include "state/state_folder.h"
 
@@ -29,16 +29,9 @@ void ClearLeftDecrypted(const std::string& tree) {
 std::vector<std::string> TreesLeftDecrypted() {
   std::vector<std::string> trees;
   const std::string folder = StateFolderPath() + "/" + kFolder;
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return trees;
-  std::vector<std::string> names;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name.size() == 16 && name.find('.') == std::string::npos) {
-      names.push_back(name);
-    }
-  }
-  ::closedir(dir);
+  const std::vector<std::string> names = FolderNames(folder, [](std::string_view name) {
+    return name.size() == 16 && name.find('.') == std::string_view::npos;
+  });
   for (const std::string& name : names) {
     std::string tree;
     std::string holder;

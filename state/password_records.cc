@@ -1,6 +1,5 @@
 #include "state/password_records.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -9,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/directory_reader.h"
 #include "state/state_folder.h"
 
 namespace velmora::state {
@@ -122,18 +122,11 @@ bool LoadRecord(const std::string& file, PasswordRecord* record) {
 }
 
 std::vector<PasswordRecord> LoadRecords(const std::string& folder, const std::string& digest) {
-  std::vector<std::string> names;
-  if (DIR* dir = ::opendir(folder.c_str())) {
-    const std::string prefix = digest.empty() ? std::string() : digest + "-";
-    while (const dirent* entry = ::readdir(dir)) {
-      const std::string name = entry->d_name;
-      // Files being written end in ".new"; "." and ".." are no records.
-      if (name.starts_with(prefix) && name.find('.') == std::string::npos) {
-        names.push_back(name);
-      }
-    }
-    ::closedir(dir);
-  }
+  const std::string prefix = digest.empty() ? std::string() : digest + "-";
+  // Files being written end in ".new".
+  std::vector<std::string> names = FolderNames(folder, [&](std::string_view name) {
+    return name.starts_with(prefix) && name.find('.') == std::string_view::npos;
+  });
   std::sort(names.begin(), names.end());
   std::vector<PasswordRecord> records;
   for (const std::string& name : names) {

@@ -1,6 +1,5 @@
 #include "state/password_verifier.h"
 
-#include <dirent.h>
 #include <sodium.h>
 #include <string.h>
 
@@ -13,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/directory_reader.h"
 #include "platform/secret_memory.h"
 #include "platform/wtf8.h"
 #include "state/password_records.h"
@@ -188,19 +188,16 @@ bool NameCoversPassword(const Crypter& crypter, std::u16string_view cipher_name)
 TreeIdentity IdentifyTree(const Crypter& crypter, const std::string& real_path) {
   TreeIdentity tree;
   tree.real_path = real_path;
-  DIR* dir = ::opendir(real_path.c_str());
-  if (dir == nullptr) return tree;
   std::size_t looked = 0;
-  while (const dirent* entry = ::readdir(dir)) {
-    if (++looked > kMostNamesLooked) break;
-    const std::string_view name = entry->d_name;
-    if (!crypter.IsEncryptedName(Utf16FromWtf8(name))) continue;
+  ReadDirectoryAt(real_path, [&](int, std::string_view name, unsigned char) {
+    if (++looked > kMostNamesLooked) return false;
+    if (!crypter.IsEncryptedName(Utf16FromWtf8(name))) return true;
     unsigned char digest[kNameDigestBytes];
     crypto_generichash(digest, sizeof digest, reinterpret_cast<const unsigned char*>(name.data()),
                        name.size(), nullptr, 0);
     tree.name_digests.push_back(Hex(digest, sizeof digest));
-  }
-  ::closedir(dir);
+    return true;
+  });
   std::sort(tree.name_digests.begin(), tree.name_digests.end());
   tree.name_digests.erase(std::unique(tree.name_digests.begin(), tree.name_digests.end()),
                           tree.name_digests.end());

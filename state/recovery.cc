@@ -1,6 +1,5 @@
 #include "state/recovery.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 #include <set>
 #include <utility>
 
+#include "platform/directory_reader.h"
 #include "platform/file_system.h"
 #include "platform/wtf8.h"
 #include "state/entry_repair.h"
@@ -107,12 +107,11 @@ std::vector<LoadedJournal> LoadJournals(const std::string& folder, const std::st
                                         std::string* tree_above) {
   const std::string boot = CurrentBootId();
   std::vector<LoadedJournal> journals;
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return journals;
-  while (const dirent* item = ::readdir(dir)) {
-    const std::string name = item->d_name;
+  const std::vector<std::string> names = FolderNames(folder, [](std::string_view name) {
+    return name.ends_with(kDoneSuffix) || name.ends_with(".log");
+  });
+  for (const std::string& name : names) {
     const bool done = name.ends_with(kDoneSuffix);
-    if (!done && !name.ends_with(".log")) continue;
     LoadedJournal loaded;
     loaded.path = folder + "/" + name;
     // The header alone tells whose journal it is, and for one marked done
@@ -149,7 +148,6 @@ std::vector<LoadedJournal> LoadJournals(const std::string& folder, const std::st
       *tree_above = tree;
     }
   }
-  ::closedir(dir);
   SortOldestFirst(&journals);
   return journals;
 }

@@ -1,6 +1,5 @@
 #include "state/run_lock.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "platform/descriptor.h"
+#include "platform/directory_reader.h"
 #include "state/state_folder.h"
 
 namespace velmora::state {
@@ -40,14 +40,13 @@ bool Overlap(const std::string& a, const std::string& b) {
 // Looks through the lock files for a live one overlapping |tree|; removes
 // the files of dead runs on the way. The registry must be held.
 bool FindHolder(const std::string& folder, const std::string& tree, std::string* holder) {
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return false;
   std::vector<std::string> names;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name.size() > 5 && name.ends_with(".lock")) names.push_back(name);
+  if (!ReadDirectoryAt(folder, [&](int, std::string_view name, unsigned char) {
+        if (name.size() > 5 && name.ends_with(".lock")) names.emplace_back(name);
+        return true;
+      })) {
+    return false;
   }
-  ::closedir(dir);
   for (const std::string& name : names) {
     const std::string path = folder + "/" + name;
     OwnedFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
