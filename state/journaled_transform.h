@@ -30,9 +30,10 @@ enum class TransformOutcome {
 // Bytes one thread reads, transforms and writes at a time (a group); a
 // group's digests are durable before any byte of it is written. A large
 // file's groups are shared by as many threads as there are cores, each with
-// kSlotsPerThread buffers of a group: while the oldest is written, the
-// others wait for the journal's flush, so a slow flush rarely holds a
-// thread up. Memory: threads x kSlotsPerThread x kGroupBytes at most.
+// kSlotsPerThread buffers of a group: a group is written as soon as its
+// flush is done, and a thread waits for one only when all its buffers are
+// waiting, so a slow flush rarely holds a thread up. Memory: threads x
+// kSlotsPerThread x kGroupBytes at most.
 constexpr int64_t kGroupBytes = 1048576;
 constexpr int kSlotsPerThread = 4;
 
