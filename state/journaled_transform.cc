@@ -45,11 +45,16 @@ int ThreadsFor(int64_t groups) {
   return static_cast<int>(std::min({groups, cores, static_cast<int64_t>(kMaxTransformThreads)}));
 }
 
+int SlotsPerThread(int threads) {
+  return static_cast<int>(
+      std::clamp<int64_t>(kBytesInFlight / (threads * kGroupBytes), 2, kMaxSlotsPerThread));
+}
+
 // The range cut into groups; thread t takes groups t, t + threads, ... A
 // byte's key depends only on its position, so the groups are independent.
-// Each thread has kSlotsPerThread buffers: it writes a group once the
-// journal has flushed its digests, and waits for that flush only when it
-// needs the buffer again, so a slow flush rarely holds it up. The first
+// Each thread has slots_ buffers: it writes a group once the journal has
+// flushed its digests, and waits for that flush only when it needs the
+// buffer again, so a slow flush rarely holds it up. The first
 // failure stops every thread after the step it is on; the caller then puts
 // back whatever was written, in any group.
 class Transform {
@@ -65,6 +70,7 @@ class Transform {
         group_bytes_(std::min(end, kGroupBytes)),
         groups_((end + group_bytes_ - 1) / group_bytes_),
         threads_(ThreadsFor(groups_)),
+        slots_(SlotsPerThread(threads_)),
         workers_(static_cast<std::size_t>(threads_)),
         written_(static_cast<std::size_t>(groups_), 0),
         bytes_done_(bytes_done) {}
@@ -95,7 +101,7 @@ class Transform {
     uint64_t ticket = 0;
   };
   struct Worker {
-    Slot slots[kSlotsPerThread];
+    Slot slots[kMaxSlotsPerThread];
   };
   // A group whose write failed part-way: its first |attempted| bytes may
   // be in either state; |slot| holds their old state.
@@ -120,18 +126,18 @@ class Transform {
     Worker& worker = workers_[static_cast<std::size_t>(t)];
     std::vector<uint64_t> digests;
     // This thread's groups are t, t + threads_, ...; the j-th of them goes
-    // to slot j % kSlotsPerThread. Groups are written in that order, each
+    // to slot j % slots_. Groups are written in that order, each
     // as soon as its digests are durable (while its bytes are likely still
     // in the core's cache), and at the latest when its slot is needed
     // again: then it waits for the flush.
     int64_t next_write = 0;
     int64_t j = 0;
     for (; t + j * threads_ < groups_ && !Stopped(); ++j) {
-      while (next_write < j && (j - next_write == kSlotsPerThread ||
-                                Flushed(worker.slots[next_write % kSlotsPerThread]))) {
-        if (!Write(t, worker.slots[next_write++ % kSlotsPerThread])) return;
+      while (next_write < j &&
+             (j - next_write == slots_ || Flushed(worker.slots[next_write % slots_]))) {
+        if (!Write(t, worker.slots[next_write++ % slots_])) return;
       }
-      Slot& slot = worker.slots[j % kSlotsPerThread];
+      Slot& slot = worker.slots[j % slots_];
       slot.group = t + j * threads_;
       slot.offset = slot.group * group_bytes_;
       slot.count = std::min(group_bytes_, end_ - slot.offset);
@@ -149,15 +155,14 @@ class Transform {
       }
     }
     while (next_write < j && !Stopped()) {
-      if (!Write(t, worker.slots[next_write++ % kSlotsPerThread])) return;
+      if (!Write(t, worker.slots[next_write++ % slots_])) return;
     }
   }
 
   // Every slot's buffer, in one piece: a large file's in huge pages, so
   // that filling them the first time costs few page faults.
   void AllocateSlots() {
-    const int64_t per_thread =
-        std::min<int64_t>(kSlotsPerThread, (groups_ + threads_ - 1) / threads_);
+    const int64_t per_thread = std::min<int64_t>(slots_, (groups_ + threads_ - 1) / threads_);
     const auto bytes = static_cast<std::size_t>(threads_ * per_thread * group_bytes_);
     uint8_t* memory = nullptr;
     if (bytes >= static_cast<std::size_t>(kGroupBytes)) {
@@ -280,6 +285,7 @@ class Transform {
   const int64_t group_bytes_;
   const int64_t groups_;
   const int threads_;
+  const int slots_;  // buffers per thread
   std::vector<Worker> workers_;
   std::optional<LargeBuffer> large_memory_;
   std::unique_ptr<uint8_t[]> small_memory_;
