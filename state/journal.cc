@@ -115,20 +115,26 @@ void Journal::FlushLoop() {
     lock.lock();
     if (!ok) failed_ = true;
     durable_up_to_.store(ticket, std::memory_order_release);
+    // Told without the lock, so that a woken thread need not wait for it.
+    lock.unlock();
     flushed_.notify_all();
+    lock.lock();
   }
 }
 
 uint64_t Journal::CommitAsync() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  // End frames alone wait for the next intention (or the end of the run):
-  // a lost End only costs the next run a look at that entry.
-  // A commit still in flight may carry an intention of the caller's: wait
-  // for it too.
-  if (!needs_sync_ && pending_.size() < kPendingEndBytes) return requested_;
-  const uint64_t ticket = ++requested_;
-  if (!flusher_.joinable()) flusher_ = std::thread([this] { FlushLoop(); });
-  flush_wanted_.notify_one();
+  uint64_t ticket = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // End frames alone wait for the next intention (or the end of the
+    // run): a lost End only costs the next run a look at that entry.
+    // A commit still in flight may carry an intention of the caller's:
+    // wait for it too.
+    if (!needs_sync_ && pending_.size() < kPendingEndBytes) return requested_;
+    ticket = ++requested_;
+    if (!flusher_.joinable()) flusher_ = std::thread([this] { FlushLoop(); });
+  }
+  flush_wanted_.notify_one();  // without the lock, as in FlushLoop()
   return ticket;
 }
 
