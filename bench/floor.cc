@@ -9,12 +9,19 @@
 //     there) and rewrites the bytes of every regular file in place.
 //
 // Run each twice for the figure of an encrypt + decrypt.
+//
+//   velmora_floor fsync DIR COUNT
+//     appends 2 KiB to a new file in DIR and fdatasyncs it, COUNT times,
+//     and prints the median and the slowest latency: what one flush of
+//     the journal costs on that disk at least.
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -61,11 +68,9 @@ bool RewriteBytes(const std::string& path, std::vector<uint8_t>& buffer) {
   struct stat st {};
   ::fstat(fd, &st);
   buffer.resize(static_cast<std::size_t>(st.st_size));
-  bool ok = ::pread(fd, buffer.data(), buffer.size(), 0) ==
-            static_cast<ssize_t>(buffer.size());
+  bool ok = ::pread(fd, buffer.data(), buffer.size(), 0) == static_cast<ssize_t>(buffer.size());
   for (uint8_t& b : buffer) b = static_cast<uint8_t>(b + 1);
-  ok = ok && ::pwrite(fd, buffer.data(), buffer.size(), 0) ==
-                 static_cast<ssize_t>(buffer.size());
+  ok = ok && ::pwrite(fd, buffer.data(), buffer.size(), 0) == static_cast<ssize_t>(buffer.size());
   ::close(fd);
   return ok;
 }
@@ -98,6 +103,34 @@ bool Walk(const std::string& dir, std::vector<uint8_t>& buffer) {
   return ok;
 }
 
+double Seconds() {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+int SyncLatency(const std::string& dir, int count) {
+  const std::string path = dir + "/velmora-floor-fsync.bin";
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600);
+  if (fd < 0 || count <= 0) return 1;
+  std::vector<char> frame(2048, 'j');
+  std::vector<double> took;
+  for (int i = 0; i < count; ++i) {
+    const double start = Seconds();
+    if (::write(fd, frame.data(), frame.size()) != static_cast<ssize_t>(frame.size()) ||
+        ::fdatasync(fd) != 0) {
+      return 1;
+    }
+    took.push_back(Seconds() - start);
+  }
+  ::close(fd);
+  ::unlink(path.c_str());
+  std::sort(took.begin(), took.end());
+  std::printf("fdatasync of a 2 KiB append, %d times: median %.2f ms, slowest %.2f ms\n", count,
+              took[took.size() / 2] * 1e3, took.back() * 1e3);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -109,8 +142,12 @@ int main(int argc, char** argv) {
     std::vector<uint8_t> buffer;
     return Walk(argv[2], buffer) ? 0 : 1;
   }
+  if (argc == 4 && std::strcmp(argv[1], "fsync") == 0) {
+    return SyncLatency(argv[2], std::atoi(argv[3]));
+  }
   std::fprintf(stderr,
                "usage: velmora_floor file PATH PASSWORD_UNITS [--decrypt]\n"
-               "       velmora_floor tree DIR\n");
+               "       velmora_floor tree DIR\n"
+               "       velmora_floor fsync DIR COUNT\n");
   return 2;
 }

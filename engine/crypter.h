@@ -82,6 +82,11 @@ struct NameConversion {
   int32_t range_bytes() const { return RangeBytes(range_class); }
 };
 
+// The vectors the content cipher runs on: the widest the processor has,
+// or one named by a test or a benchmark. Every width gives the same bytes.
+enum class CipherWidth { kWidest, kBaseline, kAvx2, kAvx512 };
+bool CipherWidthSupported(CipherWidth width);
+
 constexpr char16_t kMarker = 0x00BF;  // INVERTED QUESTION MARK
 
 class Crypter {
@@ -134,9 +139,9 @@ class Crypter {
   // Enciphers or deciphers, as |direction| says, |count| bytes in place;
   // |offset| is the file position of buffer[0], anywhere in the file (the
   // buffer may span chunks); |size| the file size. Safe from several
-  // threads at once.
+  // threads at once. |width|, when supported, names the vectors it runs on.
   void TransformBuffer(Direction direction, uint8_t* buffer, int32_t count, int32_t offset,
-                       int32_t size) const;
+                       int32_t size, CipherWidth width = CipherWidth::kWidest) const;
 
  private:
   bool HasMarker(std::u16string_view name) const;

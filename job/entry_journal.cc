@@ -75,9 +75,11 @@ void IntentBatch::Record(const JobHost& host, const Folder& folder,
     if (!conversion.ok()) continue;
     const std::u16string& source = conversion.source;
     FileStatus status{};
+    // A file with links elsewhere is left to the entry's own checks; a
+    // folder's links are its own subfolders.
     if (!folder.Status(source, &status) || !SameMount(status, host.tree_status_) ||
-        status.links > 1) {
-      continue;  // left to the entry's own checks
+        (status.is_regular && status.links > 1)) {
+      continue;
     }
     EntryIntent intent{MakeEntryRecord(host, folder, conversion, status),
                        status,

@@ -44,7 +44,10 @@ bool RepairedToRequestedState(const JobHost& host, const Folder& folder, NameErr
 std::optional<EntryOutcome> CheckEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
                                        const std::u16string& directory, const std::u16string& name,
                                        const std::u16string& source, FileStatus* status) {
-  if (!intents.PreparedStatus(name, status) && !folder.Status(source, status)) {
+  // A folder is looked at again: its recorded status may predate renames
+  // inside it, and the intention is taken only when it is still the same.
+  const bool prepared = intents.PreparedStatus(name, status) && !status->is_directory;
+  if (!prepared && !folder.Status(source, status)) {
     const EntryResult result = AskAboutFailure(host, text::kSourceGone + Detail(directory, source));
     return EntryOutcome{result == EntryResult::kDone ? EntryStep::kRetry : EntryStep::kFinished,
                         result};

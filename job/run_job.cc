@@ -241,8 +241,26 @@ bool MixedTreeAccepted(JobHost& host) {
   return true;
 }
 
+// An encryption's verifier, hashed on a helper from when the password is
+// known, beside the repair, the journal's start and the walk; not at all
+// when a name of the tree will check the whole password.
+struct VerifierAhead {
+  std::optional<HelperThread> helper;
+  state::PendingVerifier verifier;
+
+  void Start(JobHost& host) {
+    const std::u16string& plain = host.job_.scan_longest_plain_name;
+    const NameConversion cipher = host.crypter_.ConvertName(plain, Direction::kEncrypt);
+    if (!plain.empty() && cipher.ok() && state::NameCoversPassword(host.crypter_, cipher.target)) {
+      return;
+    }
+    helper.emplace();
+    helper->Start([this, &host] { verifier.Prepare(host.crypter_); });
+  }
+};
+
 // Steps before the walk; false when the run ends there.
-bool PrepareRun(JobHost& host, const RunRequest& request) {
+bool PrepareRun(JobHost& host, const RunRequest& request, VerifierAhead& ahead) {
   JobState& job = host.job_;
   Crypter& crypter = host.crypter_;
   if (!TakeTarget(host, request)) return false;
@@ -275,6 +293,7 @@ bool PrepareRun(JobHost& host, const RunRequest& request) {
   }
   crypter.SetPassword(password);
   WipeString(&password);
+  if (job.mode == 0) ahead.Start(host);
   if (job.mode == 1 && !PasswordHolds(host)) return false;
   if (!RepairInterruptedRun(host, repair)) return false;
   if (!MixedTreeAccepted(host)) return false;
@@ -289,13 +308,6 @@ bool PrepareRun(JobHost& host, const RunRequest& request) {
   return true;
 }
 
-// True when |plain|, once enciphered, checks every unit of the password.
-bool NameWillCoverPassword(const Crypter& crypter, const std::u16string& plain) {
-  if (plain.empty()) return false;
-  const NameConversion cipher = crypter.ConvertName(plain, Direction::kEncrypt);
-  return cipher.ok() && state::NameCoversPassword(crypter, cipher.target);
-}
-
 // Binds the tree to its password's record. The tree is enciphered either
 // way; without the record its next decryption cannot check the password,
 // which the person is told now rather than then.
@@ -306,32 +318,23 @@ void RecordPassword(JobHost& host, const state::PendingVerifier& verifier) {
        Format(text::kPasswordNotRecorded, {StateFolderText()}), Icon::kWarning);
 }
 
-// Walks the tree, recording an encryption's password beside the walk.
-void Walk(JobHost& host, const RunRequest& request, const std::u16string& target) {
+// Walks the tree; an encryption's password is recorded after it.
+void Walk(JobHost& host, const RunRequest& request, const std::u16string& target,
+          VerifierAhead& ahead) {
   JobState& job = host.job_;
   job.done = 0;
   job.bytes_done = 0;
   job.found = 0;
   job.already_enciphered = 0;
   job.wrong_password = 0;
-  // An encryption records the password's verifier; the slow hash runs
-  // beside the walk. A tree that will hold a name checking the whole
-  // password needs none, and the hash's time and memory are saved.
-  std::optional<HelperThread> helper;
-  state::PendingVerifier verifier;
-  if (job.mode == 0 && !request.exit_pass &&
-      !NameWillCoverPassword(host.crypter_, job.scan_longest_plain_name)) {
-    helper.emplace();
-    helper->Start([&verifier, &host] { verifier.Prepare(host.crypter_); });
-  }
   if (job.mode == 0) {
     EncryptWalk(host, target);
   } else {
     DecryptWalk(host, target);
   }
-  if (helper) helper->Wait();
+  if (ahead.helper) ahead.helper->Wait();
   if (job.mode == 0 && !request.exit_pass && host.journal_->begun() > 0) {
-    RecordPassword(host, verifier);
+    RecordPassword(host, ahead.verifier);
   }
 }
 
@@ -360,11 +363,12 @@ void RunJob(JobHost& host, const RunRequest& request, RunQuestions& questions,
   host.progress_ = &progress;
   for (int32_t& flag : job.dont_show_again) flag = 0;
   host.repaired_inodes_.clear();
-  if (!PrepareRun(host, request)) return;
+  VerifierAhead ahead;  // waited for on every way out
+  if (!PrepareRun(host, request, ahead)) return;
 
   job.running = 1;
   progress.WalkStarted();
-  Walk(host, request, request.target);
+  Walk(host, request, request.target, ahead);
   progress.WalkEnded();
   job.running = 0;
 

@@ -48,7 +48,7 @@ Journal::~Journal() {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
   }
-  changed_.notify_all();
+  flush_wanted_.notify_one();
   if (flusher_.joinable()) flusher_.join();
   // What is left (End frames) needs no flush.
   const bool written = !failed_ && WriteOut(pending_, false);
@@ -102,7 +102,7 @@ bool Journal::WriteOut(const std::string& bytes, bool sync) {
 void Journal::FlushLoop() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    changed_.wait(lock, [this] { return stopping_ || requested_ > durable_up_to_; });
+    flush_wanted_.wait(lock, [this] { return stopping_ || requested_ > durable_up_to_; });
     if (requested_ == durable_up_to_) return;  // stopping, nothing asked
     const uint64_t ticket = requested_;
     std::string bytes;
@@ -114,27 +114,33 @@ void Journal::FlushLoop() {
     ok = ok && WriteOut(bytes, sync);
     lock.lock();
     if (!ok) failed_ = true;
-    durable_up_to_ = ticket;
-    changed_.notify_all();
+    durable_up_to_.store(ticket, std::memory_order_release);
+    // Told without the lock, so that a woken thread need not wait for it.
+    lock.unlock();
+    flushed_.notify_all();
+    lock.lock();
   }
 }
 
 uint64_t Journal::CommitAsync() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  // End frames alone wait for the next intention (or the end of the run):
-  // a lost End only costs the next run a look at that entry.
-  // A commit still in flight may carry an intention of the caller's: wait
-  // for it too.
-  if (!needs_sync_ && pending_.size() < kPendingEndBytes) return requested_;
-  const uint64_t ticket = ++requested_;
-  if (!flusher_.joinable()) flusher_ = std::thread([this] { FlushLoop(); });
-  changed_.notify_all();
+  uint64_t ticket = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // End frames alone wait for the next intention (or the end of the
+    // run): a lost End only costs the next run a look at that entry.
+    // A commit still in flight may carry an intention of the caller's:
+    // wait for it too.
+    if (!needs_sync_ && pending_.size() < kPendingEndBytes) return requested_;
+    ticket = ++requested_;
+    if (!flusher_.joinable()) flusher_ = std::thread([this] { FlushLoop(); });
+  }
+  flush_wanted_.notify_one();  // without the lock, as in FlushLoop()
   return ticket;
 }
 
 bool Journal::WaitDurable(uint64_t ticket) {
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [&] { return durable_up_to_ >= ticket; });
+  flushed_.wait(lock, [&] { return durable_up_to_ >= ticket; });
   return !failed_;
 }
 

@@ -61,6 +61,11 @@ class Journal {
   // is durable (false when the journal could not be written).
   uint64_t CommitAsync();
   bool WaitDurable(uint64_t ticket);
+  // True once WaitDurable(|ticket|) would return at once: the caller can
+  // act on its intentions now, or do other work first.
+  bool Flushed(uint64_t ticket) const {
+    return durable_up_to_.load(std::memory_order_acquire) >= ticket;
+  }
 
   const std::string& path() const { return path_; }
   // Entries begun so far: the run has changed the tree when not 0.
@@ -81,13 +86,17 @@ class Journal {
   // Shared with the flushing thread and other recording threads.
   std::mutex mutex_;
   std::set<uint64_t> open_;  // begun, not ended
-  std::condition_variable changed_;
+  // Apart, so that a commit wakes only the flusher and a flush only the
+  // threads waiting for one.
+  std::condition_variable flush_wanted_;
+  std::condition_variable flushed_;
   std::string pending_;
   bool needs_sync_ = false;
   bool failed_ = false;
   bool stopping_ = false;
-  uint64_t requested_ = 0;      // tickets handed out
-  uint64_t durable_up_to_ = 0;  // tickets done
+  uint64_t requested_ = 0;  // tickets handed out
+  // Tickets done; written under mutex_, read without it by Flushed().
+  std::atomic<uint64_t> durable_up_to_{0};
   std::thread flusher_;
 };
 

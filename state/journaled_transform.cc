@@ -9,6 +9,7 @@
 
 #include "platform/helper_thread.h"
 #include "platform/in_place_file.h"
+#include "platform/large_buffer.h"
 #include "state/page_digest.h"
 
 namespace velmora::state {
@@ -44,13 +45,18 @@ int ThreadsFor(int64_t groups) {
   return static_cast<int>(std::min({groups, cores, static_cast<int64_t>(kMaxTransformThreads)}));
 }
 
+int SlotsPerThread(int threads) {
+  return static_cast<int>(
+      std::clamp<int64_t>(kBytesInFlight / (threads * kGroupBytes), 2, kMaxSlotsPerThread));
+}
+
 // The range cut into groups; thread t takes groups t, t + threads, ... A
 // byte's key depends only on its position, so the groups are independent.
-// Each thread has kSlotsPerThread buffers: it writes its oldest group
-// only when it needs the buffer again, so the journal has had the time to
-// prepare the groups since to flush that group's digests. The first failure
-// stops every thread after the step it is on; the caller then puts back
-// whatever was written, in any group.
+// Each thread has slots_ buffers: it writes a group once the journal has
+// flushed its digests, and waits for that flush only when it needs the
+// buffer again, so a slow flush rarely holds it up. The first
+// failure stops every thread after the step it is on; the caller then puts
+// back whatever was written, in any group.
 class Transform {
  public:
   Transform(const Crypter& crypter, Journal& journal, const EntryRecord& record, InPlaceFile& file,
@@ -64,12 +70,14 @@ class Transform {
         group_bytes_(std::min(end, kGroupBytes)),
         groups_((end + group_bytes_ - 1) / group_bytes_),
         threads_(ThreadsFor(groups_)),
+        slots_(SlotsPerThread(threads_)),
         workers_(static_cast<std::size_t>(threads_)),
         written_(static_cast<std::size_t>(groups_), 0),
         bytes_done_(bytes_done) {}
 
   TransformOutcome Run(const std::vector<uint64_t>& durable,
                        const std::vector<uint8_t>& read_ahead) {
+    AllocateSlots();
     {
       std::vector<std::unique_ptr<HelperThread>> helpers;
       for (int t = 1; t < threads_; ++t) {
@@ -86,14 +94,14 @@ class Transform {
 
  private:
   struct Slot {
-    std::unique_ptr<uint8_t[]> bytes;
+    uint8_t* bytes = nullptr;
     int64_t group = 0;
     int64_t offset = 0;
     int64_t count = 0;
     uint64_t ticket = 0;
   };
   struct Worker {
-    Slot slots[kSlotsPerThread];
+    Slot slots[kMaxSlotsPerThread];
   };
   // A group whose write failed part-way: its first |attempted| bytes may
   // be in either state; |slot| holds their old state.
@@ -118,19 +126,18 @@ class Transform {
     Worker& worker = workers_[static_cast<std::size_t>(t)];
     std::vector<uint64_t> digests;
     // This thread's groups are t, t + threads_, ...; the j-th of them goes
-    // to slot j % kSlotsPerThread and is written once the slot is needed
-    // again, by when its digests have long been flushed.
+    // to slot j % slots_. Groups are written in that order, each
+    // as soon as its digests are durable (while its bytes are likely still
+    // in the core's cache), and at the latest when its slot is needed
+    // again: then it waits for the flush.
     int64_t next_write = 0;
     int64_t j = 0;
     for (; t + j * threads_ < groups_ && !Stopped(); ++j) {
-      if (j - next_write == kSlotsPerThread &&
-          !Write(t, worker.slots[next_write++ % kSlotsPerThread])) {
-        return;
+      while (next_write < j &&
+             (j - next_write == slots_ || Flushed(worker.slots[next_write % slots_]))) {
+        if (!Write(t, worker.slots[next_write++ % slots_])) return;
       }
-      Slot& slot = worker.slots[j % kSlotsPerThread];
-      if (!slot.bytes) {
-        slot.bytes.reset(new uint8_t[static_cast<std::size_t>(group_bytes_)]);
-      }
+      Slot& slot = worker.slots[j % slots_];
       slot.group = t + j * threads_;
       slot.offset = slot.group * group_bytes_;
       slot.count = std::min(group_bytes_, end_ - slot.offset);
@@ -148,9 +155,31 @@ class Transform {
       }
     }
     while (next_write < j && !Stopped()) {
-      if (!Write(t, worker.slots[next_write++ % kSlotsPerThread])) return;
+      if (!Write(t, worker.slots[next_write++ % slots_])) return;
     }
   }
+
+  // Every slot's buffer, in one piece: a large file's in huge pages, so
+  // that filling them the first time costs few page faults.
+  void AllocateSlots() {
+    const int64_t per_thread = std::min<int64_t>(slots_, (groups_ + threads_ - 1) / threads_);
+    const auto bytes = static_cast<std::size_t>(threads_ * per_thread * group_bytes_);
+    uint8_t* memory = nullptr;
+    if (bytes >= static_cast<std::size_t>(kGroupBytes)) {
+      memory = large_memory_.emplace(bytes).data();
+    } else {
+      small_memory_.reset(new uint8_t[bytes]);
+      memory = small_memory_.get();
+    }
+    for (int t = 0; t < threads_; ++t) {
+      for (int64_t s = 0; s < per_thread; ++s) {
+        workers_[static_cast<std::size_t>(t)].slots[s].bytes =
+            memory + (t * per_thread + s) * group_bytes_;
+      }
+    }
+  }
+
+  bool Flushed(const Slot& slot) const { return slot.ticket == 0 || journal_.Flushed(slot.ticket); }
 
   // Reads |slot|'s group and transforms it, or takes it transformed from
   // what was read ahead; appends its pages' digests (of the enciphered
@@ -158,7 +187,7 @@ class Transform {
   bool Prepare(Slot& slot, const std::vector<uint64_t>& durable,
                const std::vector<uint8_t>& read_ahead, std::vector<uint64_t>* digests) {
     if (slot.offset == 0 && static_cast<int64_t>(read_ahead.size()) == slot.count) {
-      std::copy(read_ahead.begin(), read_ahead.end(), slot.bytes.get());
+      std::copy(read_ahead.begin(), read_ahead.end(), slot.bytes);
       // Recorded when the bytes were transformed ahead.
       const auto pages = static_cast<std::size_t>(PageCount(slot.count));
       assert(durable.size() >= pages);
@@ -167,7 +196,7 @@ class Transform {
       return true;
     }
     for (int64_t from = 0; from < slot.count; from += kStepBytes) {
-      uint8_t* bytes = slot.bytes.get() + from;
+      uint8_t* bytes = slot.bytes + from;
       const int64_t count = std::min(kStepBytes, slot.count - from);
       const int64_t offset = slot.offset + from;
       if (file_.ReadAt(bytes, count, offset) != count) return false;
@@ -186,9 +215,9 @@ class Transform {
     int64_t& written = written_[static_cast<std::size_t>(slot.group)];
     for (int64_t at = 0; at < slot.count; at += kChunkBytes) {
       const int64_t piece = std::min<int64_t>(kChunkBytes, slot.count - at);
-      if (!file_.WriteAt(slot.bytes.get() + at, piece, slot.offset + at)) {
+      if (!file_.WriteAt(slot.bytes + at, piece, slot.offset + at)) {
         // The group's bytes back in their old state, for the put back.
-        Apply(Opposite(record_.operation), slot.bytes.get(), at + piece, slot.offset);
+        Apply(Opposite(record_.operation), slot.bytes, at + piece, slot.offset);
         {
           std::lock_guard<std::mutex> lock(mutex_);
           torn_.push_back({&slot, at + piece});
@@ -217,7 +246,7 @@ class Transform {
                                                           : TransformOutcome::kUntouched;
     }
     for (const Torn& torn : torn_) {
-      if (!file_.WriteAt(torn.slot->bytes.get(), torn.attempted, torn.slot->offset)) {
+      if (!file_.WriteAt(torn.slot->bytes, torn.attempted, torn.slot->offset)) {
         return TransformOutcome::kLeftForRepair;
       }
       written_[static_cast<std::size_t>(torn.slot->group)] = 0;
@@ -256,7 +285,10 @@ class Transform {
   const int64_t group_bytes_;
   const int64_t groups_;
   const int threads_;
+  const int slots_;  // buffers per thread
   std::vector<Worker> workers_;
+  std::optional<LargeBuffer> large_memory_;
+  std::unique_ptr<uint8_t[]> small_memory_;
   // Bytes of each group written so far; each entry is written only by the
   // thread that owns the group, and read once the threads are done.
   std::vector<int64_t> written_;

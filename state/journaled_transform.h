@@ -30,11 +30,14 @@ enum class TransformOutcome {
 // Bytes one thread reads, transforms and writes at a time (a group); a
 // group's digests are durable before any byte of it is written. A large
 // file's groups are shared by as many threads as there are cores, each with
-// kSlotsPerThread buffers of a group: while the oldest is written, the
-// others wait for the journal's flush, so a slow flush rarely holds a
-// thread up. Memory: threads x kSlotsPerThread x kGroupBytes at most.
+// buffers of a group: a group is written as soon as its flush is done, and
+// a thread waits for one only when all its buffers are waiting. Between
+// them the threads hold kBytesInFlight (at least 2 and at most
+// kMaxSlotsPerThread buffers each): at 2 GB/s, enough to go on working
+// through flushes of 4 ms.
 constexpr int64_t kGroupBytes = 1048576;
-constexpr int kSlotsPerThread = 4;
+constexpr int64_t kBytesInFlight = int64_t{16} << 20;
+constexpr int kMaxSlotsPerThread = 8;
 
 // The most threads one file is transformed on.
 constexpr int kMaxTransformThreads = 8;

@@ -217,5 +217,35 @@ TEST_F(JournalOrderTest, EveryChangeFollowsTheFlushOfItsRecordWithoutSync) {
   RunEveryPass();
 }
 
+// A folder's own intention is recorded ahead with its list, like a file's:
+// a tree of many small folders takes about one flush per folder (its
+// files' batch), not a second one for the folder's rename.
+TEST_F(JournalOrderTest, FoldersAreRecordedAheadWithTheirList) {
+  constexpr int kFolders = 12;
+  Empty();
+  for (int f = 0; f < kFolders; ++f) {
+    const std::string folder = "f" + std::to_string(f) + "/";
+    Make({folder});
+    for (int i = 0; i < 3; ++i) {
+      WriteFile(Path(folder + "x" + std::to_string(i)), RandomContents(200 + i, f * 10 + i));
+    }
+  }
+  const TreeSnapshot plain = Snapshot(h_.root());
+  {
+    OrderWatch watch;
+    h_.Encrypt(kPassword);
+    ASSERT_EQ(h_.dialog().last_run_outcome_, RunOutcome::kAllDone) << Dump(w());
+    EXPECT_EQ(watch.unordered(), 0) << ::testing::PrintToString(watch.problems());
+    EXPECT_LE(watch.syncs(), kFolders + 4);
+  }
+  {
+    OrderWatch watch;
+    h_.Decrypt(kPassword);
+    EXPECT_EQ(watch.unordered(), 0) << ::testing::PrintToString(watch.problems());
+    EXPECT_LE(watch.syncs(), kFolders + 4);
+  }
+  EXPECT_EQ(Snapshot(h_.root()), plain);
+}
+
 }  // namespace
 }  // namespace velmora::testing
