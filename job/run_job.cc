@@ -245,8 +245,8 @@ bool MixedTreeAccepted(JobHost& host) {
 // known, beside the repair, the journal's start and the walk; not at all
 // when a name of the tree will check the whole password.
 struct VerifierAhead {
-  std::optional<HelperThread> helper;
   state::PendingVerifier verifier;
+  std::optional<HelperThread> helper;  // last: ends before |verifier| goes
 
   void Start(JobHost& host) {
     const std::u16string& plain = host.job_.scan_longest_plain_name;
