@@ -24,7 +24,7 @@ EntryResult ContentPipeline::TakeBack(bool quiet) {
   // Nothing else to do meanwhile: the walk takes entries from the back
   // while the worker goes on from the front.
   for (auto entry = pending_.rbegin(); entry != pending_.rend(); ++entry) Transform(*entry);
-  worker_->Wait();
+  worker_.Wait();
   EntryResult outcome = quiet ? EntryResult::kAbortRun : EntryResult::kDone;
   for (Pending& entry : pending_) {
     const EntryOutcome finished = FinishContents(host_, folder_, entry.file, entry.result, false,
@@ -43,11 +43,10 @@ EntryResult ContentPipeline::TakeBack(bool quiet) {
 
 void ContentPipeline::StartPending() {
   if (started_ == pending_.size()) return;
-  if (!worker_) worker_ = std::make_unique<HelperThread>();
   // The entries themselves, not the queue, which grows meanwhile.
   std::vector<Pending*> entries;
   for (; started_ < pending_.size(); ++started_) entries.push_back(&pending_[started_]);
-  worker_->Start([this, entries = std::move(entries)] {
+  worker_.Start([this, entries = std::move(entries)] {
     for (Pending* entry : entries) Transform(*entry);
   });
 }

@@ -27,10 +27,10 @@ namespace velmora {
 
 class ContentPipeline {
  public:
-  // Entries of |folder|; a retry takes what |intents| recorded ahead for
-  // its entry.
-  ContentPipeline(JobHost& host, IntentBatch& intents, const Folder& folder)
-      : host_(host), intents_(intents), folder_(folder) {}
+  // Entries of |folder|, transformed on |worker| and on the caller's
+  // thread; a retry takes what |intents| recorded ahead for its entry.
+  ContentPipeline(JobHost& host, IntentBatch& intents, const Folder& folder, HelperThread& worker)
+      : host_(host), intents_(intents), folder_(folder), worker_(worker) {}
   ~ContentPipeline();
   ContentPipeline(const ContentPipeline&) = delete;
   ContentPipeline& operator=(const ContentPipeline&) = delete;
@@ -76,7 +76,7 @@ class ContentPipeline {
   const Folder& folder_;
   std::deque<Pending> pending_;  // references stay valid as it grows
   std::size_t started_ = 0;      // entries of pending_ handed to the worker
-  std::unique_ptr<HelperThread> worker_;
+  HelperThread& worker_;         // shared: it runs this pipeline's jobs only until Finish()
 };
 
 }  // namespace velmora

@@ -187,7 +187,7 @@ EntryResult ProcessEntryList(JobHost& host, WalkAhead& ahead, const Folder& fold
   JobState& job = host.job_;
   EntryResult outcome = EntryResult::kDone;
   IntentBatch& intents = ahead.intents();
-  ContentPipeline pipeline(host, intents, folder);
+  ContentPipeline pipeline(host, intents, folder, ahead.content_worker());
   for (std::size_t index = 0; index < entries.size(); ++index) {
     // A stop request ends the run between entries, never inside one; the
     // exit pass always runs to its end.

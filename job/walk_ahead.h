@@ -72,6 +72,9 @@ class WalkAhead {
                   const FolderListing& entries, std::size_t index);
   // The intentions of the current batch.
   IntentBatch& intents() { return intents_; }
+  // The thread that transforms the contents of small files beside the
+  // walk, one for the whole walk.
+  HelperThread& content_worker() { return content_worker_; }
   // The list is through: the intentions not taken are ended, and the next
   // list is started on, unless |stopped| (the run ends: whatever was
   // prepared for a next list is ended too).
@@ -119,6 +122,7 @@ class WalkAhead {
   // flush overlaps this one's work.
   IntentBatch intents_;
   IntentBatch next_intents_;
+  HelperThread content_worker_;
   HelperThread helper_;  // last: its thread ends first
 };
 
