@@ -23,6 +23,24 @@ bool SameEntry(const state::EntryRecord& a, const state::EntryRecord& b) {
          a.source == b.source && a.target == b.target;
 }
 
+// Reads the status of the entry |source| of |folder|. A file its listing
+// calls regular is opened first (opening cannot disturb such a file) and
+// its status read from the open file, left in |*file| for its transform:
+// one lookup by name instead of two. Anything else, or a file that will
+// not open for update, is looked up by name.
+bool StatusAhead(const Folder& folder, const std::u16string& source, bool listed_regular,
+                 FileStatus* status, std::shared_ptr<InPlaceFile>* file) {
+  if (listed_regular) {
+    auto opened = std::make_shared<InPlaceFile>(folder, source, InPlaceFile::kReadWriteAhead);
+    if (opened->IsOpen()) {
+      *status = opened->StatusAtOpen();
+      *file = std::move(opened);
+      return true;
+    }
+  }
+  return folder.Status(source, status);
+}
+
 }  // namespace
 
 state::EntryRecord MakeEntryRecord(const JobHost& host, const Folder& folder,
@@ -50,35 +68,37 @@ state::EntryRecord MakeEntryRecord(const JobHost& host, const Folder& folder,
   return r;
 }
 
-void IntentBatch::Prepare(JobHost& host, const Folder& folder, std::vector<std::u16string> names,
+void IntentBatch::Prepare(JobHost& host, const Folder& folder, std::vector<BatchEntry> entries,
                           const Crypter& crypter, HelperThread* helper) {
   WaitRecorded();
   durable_ = false;
   conversions_.clear();
   folder.RealPath();  // read once here: the helper only reads it
   if (helper == nullptr) {
-    Record(host, folder, names, crypter);
+    Record(host, folder, entries, crypter);
     return;
   }
   recording_on_ = helper;
-  helper->Start([this, &host, &folder, &crypter, names = std::move(names)] {
-    Record(host, folder, names, crypter);
+  helper->Start([this, &host, &folder, &crypter, entries = std::move(entries)] {
+    Record(host, folder, entries, crypter);
   });
 }
 
 void IntentBatch::Record(const JobHost& host, const Folder& folder,
-                         const std::vector<std::u16string>& names, const Crypter& crypter) {
+                         const std::vector<BatchEntry>& entries, const Crypter& crypter) {
   int64_t kept = 0;
-  for (const std::u16string& name : names) {
+  for (const BatchEntry& entry : entries) {
+    const std::u16string& name = entry.name;
     const NameConversion& conversion = conversions_[name] =
         crypter.ConvertName(name, static_cast<Direction>(host.job_.mode));
     if (!conversion.ok()) continue;
     const std::u16string& source = conversion.source;
     FileStatus status{};
+    std::shared_ptr<InPlaceFile> file;
     // A file with links elsewhere is left to the entry's own checks; a
     // folder's links are its own subfolders.
-    if (!folder.Status(source, &status) || !SameMount(status, host.tree_status_) ||
-        (status.is_regular && status.links > 1)) {
+    if (!StatusAhead(folder, source, entry.listed_regular, &status, &file) ||
+        !SameMount(status, host.tree_status_) || (status.is_regular && status.links > 1)) {
       continue;
     }
     EntryIntent intent{MakeEntryRecord(host, folder, conversion, status),
@@ -93,7 +113,9 @@ void IntentBatch::Record(const JobHost& host, const Folder& folder,
     // Files the owner may not write keep their mode until their turn.
     if (status.is_regular && end > 0 && end <= kPrepareContentsUpTo &&
         (status.mode & 0600) == 0600) {
-      auto file = std::make_shared<InPlaceFile>(folder, source, InPlaceFile::kReadWriteAhead);
+      if (file == nullptr) {
+        file = std::make_shared<InPlaceFile>(folder, source, InPlaceFile::kReadWriteAhead);
+      }
       std::vector<uint8_t>& bytes = intent.contents.bytes;
       bytes.resize(static_cast<std::size_t>(end));
       if (file->IsOpen() && file->Size() == status.size &&

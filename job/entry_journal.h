@@ -45,18 +45,25 @@ struct EntryIntent {
 state::EntryRecord MakeEntryRecord(const JobHost& host, const Folder& folder,
                                    const NameConversion& names, const FileStatus& status);
 
+// An entry of a batch: its name, and whether its folder's listing said it
+// is a regular file.
+struct BatchEntry {
+  std::u16string name;
+  bool listed_regular = false;
+};
+
 // The intentions of one batch of entries of one folder, each known by its
 // name in that folder.
 class IntentBatch {
  public:
-  // Records the intentions of the entries |names| (not yet processed) of
+  // Records the intentions of the entries |entries| (not yet processed) of
   // |folder|, and starts making them durable with one flush, on the
   // journal's thread. Entries whose name does not convert with |crypter|
   // (one with the run's keys) get no intention: nothing will be done to
   // them but ask about their refusal. With |helper|, all of it is done there while the caller
   // goes on; |folder| and |crypter| must then outlive the batch's next
   // WaitRecorded(), WaitDurable() or Clear().
-  void Prepare(JobHost& host, const Folder& folder, std::vector<std::u16string> names,
+  void Prepare(JobHost& host, const Folder& folder, std::vector<BatchEntry> entries,
                const Crypter& crypter, HelperThread* helper = nullptr);
 
   // Waits until the prepared intentions are durable. Where the flush
@@ -92,7 +99,7 @@ class IntentBatch {
 
  private:
   // The part of Prepare() that may run on a helper.
-  void Record(const JobHost& host, const Folder& folder, const std::vector<std::u16string>& names,
+  void Record(const JobHost& host, const Folder& folder, const std::vector<BatchEntry>& entries,
               const Crypter& crypter);
   std::unordered_map<std::u16string, EntryIntent> prepared_;  // by name
   // Every name of the batch, converted once, refusals included.

@@ -10,13 +10,13 @@ namespace velmora {
 bool FolderListing::Read(const Folder& folder) {
   *this = FolderListing();
   bool fits = true;
-  const bool read = folder.List([&](std::u16string_view name, bool is_directory) {
+  const bool read = folder.List([&](std::u16string_view name, Folder::ListedKind kind) {
     if (name == kProbeFolderName) return;  // never the user's
     if (name.size() > UINT8_MAX) {
       fits = false;  // more than a Linux name can hold: not a real entry
       return;
     }
-    Append(name, is_directory);
+    Append(name, kind);
   });
   if (!read || !fits) {
     const int error = read ? ENAMETOOLONG : errno;
@@ -27,7 +27,7 @@ bool FolderListing::Read(const Folder& folder) {
   return true;
 }
 
-void FolderListing::Append(std::u16string_view name, bool is_directory) {
+void FolderListing::Append(std::u16string_view name, Folder::ListedKind kind) {
   if (count_ % kSlotsPerBlock == 0) {
     slots_.push_back(std::make_unique_for_overwrite<Slot[]>(kSlotsPerBlock));
   }
@@ -38,7 +38,9 @@ void FolderListing::Append(std::u16string_view name, bool is_directory) {
   std::copy(name.begin(), name.end(), names_.back().get() + units_used_);
   SlotAt(count_) = {static_cast<uint32_t>(names_.size() - 1), static_cast<uint16_t>(units_used_),
                     static_cast<uint8_t>(name.size()),
-                    static_cast<uint8_t>(is_directory ? kDirectory : 0)};
+                    static_cast<uint8_t>(kind == Folder::ListedKind::kDirectory     ? kDirectory
+                                         : kind == Folder::ListedKind::kRegularFile ? kRegularFile
+                                                                                    : 0)};
   units_used_ += name.size();
   ++count_;
 }

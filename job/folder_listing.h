@@ -24,13 +24,17 @@ class FolderListing {
   std::size_t size() const { return count_; }
   std::u16string_view Name(std::size_t index) const;
   bool IsDirectory(std::size_t index) const { return (SlotAt(index).flags & kDirectory) != 0; }
+  // Listed as a regular file: worth opening ahead, to be checked once open.
+  bool IsListedRegular(std::size_t index) const {
+    return (SlotAt(index).flags & kRegularFile) != 0;
+  }
 
   // An entry the walk decided to leave alone: not processed.
   void LeaveAlone(std::size_t index) { SlotAt(index).flags |= kLeftAlone; }
   bool LeftAlone(std::size_t index) const { return (SlotAt(index).flags & kLeftAlone) != 0; }
 
  private:
-  enum : uint8_t { kDirectory = 1, kLeftAlone = 2 };
+  enum : uint8_t { kDirectory = 1, kLeftAlone = 2, kRegularFile = 4 };
   static constexpr std::size_t kSlotsPerBlock = 8192;
   static constexpr std::size_t kUnitsPerBlock = 32768;  // a name never spans two
 
@@ -41,7 +45,7 @@ class FolderListing {
     uint8_t flags;
   };
 
-  void Append(std::u16string_view name, bool is_directory);
+  void Append(std::u16string_view name, Folder::ListedKind kind);
   Slot& SlotAt(std::size_t index) const {
     return slots_[index / kSlotsPerBlock][index % kSlotsPerBlock];
   }

@@ -14,14 +14,13 @@ namespace {
 void PrepareBatch(JobHost& host, const Folder& folder, const FolderListing& entries,
                   std::size_t first, IntentBatch& batch, const Crypter& names,
                   HelperThread* helper) {
-  std::vector<std::u16string> names_in_batch;
+  std::vector<BatchEntry> in_batch;
   const std::size_t end = std::min(entries.size(), first + kBatchEntries);
   for (std::size_t next = first; next < end; ++next) {
-    if (!entries.LeftAlone(next)) names_in_batch.emplace_back(entries.Name(next));
+    if (entries.LeftAlone(next)) continue;
+    in_batch.push_back({std::u16string(entries.Name(next)), entries.IsListedRegular(next)});
   }
-  if (!names_in_batch.empty()) {
-    batch.Prepare(host, folder, std::move(names_in_batch), names, helper);
-  }
+  if (!in_batch.empty()) batch.Prepare(host, folder, std::move(in_batch), names, helper);
 }
 
 bool HasFolders(const FolderListing& entries) {

@@ -104,7 +104,7 @@ Folder Folder::OpenChild(const std::u16string& name) const {
 }
 
 bool Folder::List(
-    const std::function<void(std::u16string_view name, bool is_directory)>& each) const {
+    const std::function<void(std::u16string_view name, ListedKind kind)>& each) const {
   if (fd_ < 0) {
     errno = EBADF;
     return false;
@@ -122,9 +122,12 @@ bool Folder::List(
             failed = errno != ENOENT;  // else removed since it was listed
             return !failed;
           }
-          type = S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
+          type = IFTODT(st.st_mode);
         }
-        each(Utf16FromWtf8(name), type == DT_DIR);
+        const ListedKind kind = type == DT_DIR   ? ListedKind::kDirectory
+                                : type == DT_REG ? ListedKind::kRegularFile
+                                                 : ListedKind::kOther;
+        each(Utf16FromWtf8(name), kind);
         return true;
       });
   return read && !failed;

@@ -11,6 +11,7 @@
 #ifndef VELMORA_PLATFORM_FOLDER_H_
 #define VELMORA_PLATFORM_FOLDER_H_
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -39,12 +40,15 @@ class Folder {
   bool IsOpen() const { return fd_ >= 0; }
   int Descriptor() const { return fd_; }
 
-  // Hands each entry but "." and ".." to |each| with whether it is a real
-  // folder (never a link to one), in the file system's order. False with
-  // errno set when the folder cannot be read, or its entries cannot be
-  // looked up (a folder that may be read but not searched); entries handed
-  // over before then are to be discarded.
-  bool List(const std::function<void(std::u16string_view name, bool is_directory)>& each) const;
+  // What a listing says an entry is (a link is never followed). It may be
+  // out of date by the time the entry is used.
+  enum class ListedKind : uint8_t { kDirectory, kRegularFile, kOther };
+
+  // Hands each entry but "." and ".." to |each| with its kind, in the file
+  // system's order. False with errno set when the folder cannot be read, or
+  // its entries cannot be looked up (a folder that may be read but not
+  // searched); entries handed over before then are to be discarded.
+  bool List(const std::function<void(std::u16string_view name, ListedKind kind)>& each) const;
 
   // Hands each entry but "." and ".." to |each| with its status (a link is
   // not followed), in the file system's order, for a reader that counts or

@@ -49,15 +49,15 @@ void InPlaceFile::Open(int folder_fd, const std::string& path, Access access) {
     open_error_ = errno;
     return;
   }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  // With the mount, so that this status may stand for the entry's own.
+  if (!StatusAt(fd, "", &status_at_open_) || !status_at_open_.is_regular) {
     ::close(fd);
+    status_at_open_ = FileStatus{};
     open_error_ = EINVAL;
     return;
   }
   fd_ = fd;
-  size_ = static_cast<int64_t>(st.st_size);
-  FileStatusFromStat(st, &status_at_open_);
+  size_ = status_at_open_.size;
 }
 
 bool InPlaceFile::Status(FileStatus* status) const {

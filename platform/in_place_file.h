@@ -38,7 +38,8 @@ class InPlaceFile {
 
   // The status of the open file now; false when it cannot be read.
   bool Status(FileStatus* status) const;
-  // The status as the open found it.
+  // The status as the open found it, its mount included: what a status
+  // read by name would have said of the entry.
   const FileStatus& StatusAtOpen() const { return status_at_open_; }
 
   // Puts back both times of |status| on the open file, and with
