@@ -6,6 +6,7 @@
 #include "job/messages.h"
 #include "platform/file_system.h"
 #include "platform/folder.h"
+#include "platform/helper_thread.h"
 #include "platform/name_probe.h"
 #include "platform/u16_format.h"
 
@@ -81,6 +82,47 @@ bool CountEntry(JobHost& host, const std::u16string& directory, const std::u16st
   return false;
 }
 
+// Entries below |pattern| ("dir/*"), at every depth, or -1 when the scan
+// stopped or refused a file. |base| is the count before this directory.
+// Reports to host.progress_ and host.questions_; |statuses| reads half of
+// them.
+int32_t ScanTree(JobHost& host, const std::u16string& pattern, int32_t generation, int32_t base,
+                 HelperThread& statuses) {
+  JobState& job = host.job_;
+  const std::u16string directory = FolderOf(pattern);
+  host.progress_->ScanFolder(directory);
+
+  // Counted as they are read; only the subfolders' names are kept, to be
+  // entered once this folder is closed (one open folder at a time).
+  std::vector<std::u16string> folders;
+  int32_t found = 0;
+  // Before each entry and after the last: false when this scan is over.
+  const auto pump = [&] {
+    if (job.scan_generation != generation) return false;
+    // A front end may handle its waiting events here: they may stop this
+    // scan, or run a whole newer one.
+    host.progress_->ScanCounted(base + found);
+    return job.scan_generation == generation;
+  };
+  bool stopped = false;
+  OpenScanned(pattern).ListStatuses(
+      [&](std::u16string_view name, const FileStatus& status) {
+        if (name == kProbeFolderName) return true;  // never the user's
+        stopped = !pump() || !CountEntry(host, directory, std::u16string(name), status, &folders);
+        if (!stopped) ++found;
+        return !stopped;
+      },
+      &statuses);
+  if (stopped || !pump()) return -1;
+  for (const std::u16string& folder : folders) {
+    const int32_t below =
+        ScanTree(host, directory + u"/" + folder + u"/*", generation, base + found, statuses);
+    if (below == -1) return -1;
+    found += below;
+  }
+  return job.scan_generation != generation ? -1 : found;
+}
+
 }  // namespace
 
 void OnStartScan(JobHost& host, RunQuestions& questions, RunProgress& progress) {
@@ -101,45 +143,12 @@ void OnStartScan(JobHost& host, RunQuestions& questions, RunProgress& progress) 
   host.tree_status_ = FileStatus{};
   Folder::Open(job.scan_dir).Status(&host.tree_status_);
   progress.ScanStarted();
-  const int32_t found = ScanTree(host, job.scan_dir + u"/*", generation, 0);
+  HelperThread statuses;
+  const int32_t found = ScanTree(host, job.scan_dir + u"/*", generation, 0, statuses);
   if (found == -1) return;
   job.scan_total = found;
   host.last_scan_outcome_ = ScanOutcome::kCompleted;
   progress.ScanCompleted(found);
-}
-
-int32_t ScanTree(JobHost& host, const std::u16string& pattern, int32_t generation, int32_t base) {
-  JobState& job = host.job_;
-  const std::u16string directory = FolderOf(pattern);
-  host.progress_->ScanFolder(directory);
-
-  // Counted as they are read; only the subfolders' names are kept, to be
-  // entered once this folder is closed (one open folder at a time).
-  std::vector<std::u16string> folders;
-  int32_t found = 0;
-  // Before each entry and after the last: false when this scan is over.
-  const auto pump = [&] {
-    if (job.scan_generation != generation) return false;
-    // A front end may handle its waiting events here: they may stop this
-    // scan, or run a whole newer one.
-    host.progress_->ScanCounted(base + found);
-    return job.scan_generation == generation;
-  };
-  bool stopped = false;
-  OpenScanned(pattern).ListStatuses([&](std::u16string_view name, const FileStatus& status) {
-    if (name == kProbeFolderName) return true;  // never the user's
-    stopped = !pump() || !CountEntry(host, directory, std::u16string(name), status, &folders);
-    if (!stopped) ++found;
-    return !stopped;
-  });
-  if (stopped || !pump()) return -1;
-  for (const std::u16string& folder : folders) {
-    const int32_t below =
-        ScanTree(host, directory + u"/" + folder + u"/*", generation, base + found);
-    if (below == -1) return -1;
-    found += below;
-  }
-  return job.scan_generation != generation ? -1 : found;
 }
 
 }  // namespace velmora

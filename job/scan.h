@@ -27,11 +27,6 @@ constexpr int64_t kAbsoluteSizeLimit = 4294967295;
 // which file it refuses.
 void OnStartScan(JobHost& host, RunQuestions& questions, RunProgress& progress);
 
-// Entries below |pattern| ("dir/*"), at every depth, or -1 when the scan
-// stopped or refused a file. |base| is the count before this directory.
-// Reports to host.progress_ and host.questions_.
-int32_t ScanTree(JobHost& host, const std::u16string& pattern, int32_t generation, int32_t base);
-
 }  // namespace velmora
 
 #endif  // VELMORA_JOB_SCAN_H_

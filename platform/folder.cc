@@ -7,7 +7,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <span>
 #include <utility>
+#include <vector>
 
 #include "platform/directory_reader.h"
 #include "platform/fault_injection.h"
@@ -64,6 +66,30 @@ FileStatus StatusFromListing(unsigned char type) {
   status.is_regular = S_ISREG(mode);
   status.is_symlink = S_ISLNK(mode);
   return status;
+}
+
+// An entry as a listing gave it, with its status once read.
+struct Listed {
+  std::string name;
+  unsigned char type = DT_UNKNOWN;
+  FileStatus status{};
+  bool gone = false;  // removed since it was listed
+};
+
+// Entries read a chunk at a time when two threads read their statuses:
+// enough to share, few enough to keep in memory whatever the folder.
+constexpr std::size_t kChunk = 512;
+// Below this a chunk's statuses are not worth waking another thread.
+constexpr std::size_t kSplitFrom = 32;
+
+// Reads the status of each of |entries| of the folder |folder_fd|; where it
+// cannot be read, only the listing's kind.
+void ReadStatuses(int folder_fd, std::span<Listed> entries) {
+  for (Listed& entry : entries) {
+    if (StatusAt(folder_fd, entry.name.c_str(), &entry.status)) continue;
+    entry.gone = errno == ENOENT;
+    entry.status = StatusFromListing(entry.type);
+  }
 }
 
 }  // namespace
@@ -134,17 +160,41 @@ bool Folder::List(
 }
 
 void Folder::ListStatuses(
-    const std::function<bool(std::u16string_view name, const FileStatus& status)>& each) const {
+    const std::function<bool(std::u16string_view name, const FileStatus& status)>& each,
+    HelperThread* helper) const {
   if (fd_ < 0) return;
-  // The end and a read error end it alike.
-  ReadDirectory(fd_, [&](int listing_fd, std::string_view name, unsigned char type) {
-    FileStatus status{};
-    if (!StatusAt(listing_fd, std::string(name).c_str(), &status)) {
-      if (errno == ENOENT) return true;  // removed since it was listed
-      status = StatusFromListing(type);
+  if (helper == nullptr) {
+    // The end and a read error end it alike.
+    ReadDirectory(fd_, [&](int, std::string_view name, unsigned char type) {
+      Listed entry{std::string(name), type};
+      ReadStatuses(fd_, std::span(&entry, 1));
+      return entry.gone || each(Utf16FromWtf8(entry.name), entry.status);
+    });
+    return;
+  }
+  std::vector<Listed> chunk;
+  // Hands the chunk over in order; false once |each| is done.
+  const auto hand_over = [&] {
+    const std::size_t half = chunk.size() >= kSplitFrom ? chunk.size() / 2 : 0;
+    const std::span<Listed> entries(chunk);
+    if (half > 0) helper->Start([this, entries, half] { ReadStatuses(fd_, entries.first(half)); });
+    ReadStatuses(fd_, entries.subspan(half));
+    if (half > 0) helper->Wait();
+    bool more = true;
+    for (std::size_t i = 0; more && i < chunk.size(); ++i) {
+      more = chunk[i].gone || each(Utf16FromWtf8(chunk[i].name), chunk[i].status);
     }
-    return each(Utf16FromWtf8(name), status);
+    chunk.clear();
+    return more;
+  };
+  bool more = true;
+  ReadDirectory(fd_, [&](int, std::string_view name, unsigned char type) {
+    chunk.push_back({std::string(name), type});
+    if (chunk.size() < kChunk) return true;
+    more = hand_over();
+    return more;
   });
+  if (more) hand_over();
 }
 
 bool Folder::MayList() const { return fd_ >= 0 && ::faccessat(fd_, ".", X_OK, AT_EACCESS) == 0; }

@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "platform/file_system.h"
+#include "platform/helper_thread.h"
 
 namespace velmora {
 
@@ -58,8 +59,12 @@ class Folder {
   // not look emptier than it is; an entry removed since it was listed is
   // left out. Ends when |each| returns false, at the last entry, or at a
   // read that fails; the entries handed over are real in every case.
+  // With |helper|, entries are read a chunk at a time and half of each
+  // chunk's statuses are read there: |each| still runs on the caller's
+  // thread, in order, but may see a status up to a chunk later.
   void ListStatuses(
-      const std::function<bool(std::u16string_view name, const FileStatus& status)>& each) const;
+      const std::function<bool(std::u16string_view name, const FileStatus& status)>& each,
+      HelperThread* helper = nullptr) const;
 
   // Whether the folder's entries may be looked up and opened (search
   // permission), judged without reading it.

@@ -1,15 +1,14 @@
 // The file layer on a real directory: what a folder's listing reports, what
 // status keeps, and that renames never replace what is there.
 
-#include "platform/fault_injection.h"
 #include "platform/file_system.h"
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -17,7 +16,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/fault_injection.h"
 #include "platform/folder.h"
+#include "platform/helper_thread.h"
 #include "platform/name_probe.h"
 #include "platform/wtf8.h"
 #include "tests/support/temp_dir.h"
@@ -34,9 +35,7 @@ using testing::WriteFile;
 class FileSystemTest : public ::testing::Test {
  protected:
   std::string Raw(const std::string& name) const { return dir_.path() + "/" + name; }
-  std::u16string Path(const std::string& name) const {
-    return Utf16FromWtf8(Raw(name));
-  }
+  std::u16string Path(const std::string& name) const { return Utf16FromWtf8(Raw(name)); }
 
   // Kind letter and size of every entry of the folder at |path|, keyed by
   // its name's bytes.
@@ -49,9 +48,9 @@ class FileSystemTest : public ::testing::Test {
                         : status.is_symlink ? 'l'
                         : status.is_regular ? 'f'
                                             : 'o';
-      EXPECT_TRUE(entries.emplace(Wtf8FromUtf16(std::u16string(name)),
-                                  std::make_pair(kind, status.size))
-                      .second);
+      EXPECT_TRUE(
+          entries.emplace(Wtf8FromUtf16(std::u16string(name)), std::make_pair(kind, status.size))
+              .second);
       return true;
     });
     return entries;
@@ -73,10 +72,13 @@ TEST_F(FileSystemTest, ListingReportsEachEntryOnceWithoutFollowingLinks) {
 
   const auto entries = List(Utf16FromWtf8(dir_.path()));
   const std::map<std::string, std::pair<char, int64_t>> expected = {
-      {"file", {'f', 5}},       {"sub", {'d', entries.at("sub").second}},
+      {"file", {'f', 5}},
+      {"sub", {'d', entries.at("sub").second}},
       {"link", {'l', entries.at("link").second}},
-      {"fifo", {'o', 0}},       {"cr\rname", {'f', 0}},
-      {"lf\nname", {'f', 0}},   {"\x83\x65\x83\x58\x83\x67", {'f', 4}},
+      {"fifo", {'o', 0}},
+      {"cr\rname", {'f', 0}},
+      {"lf\nname", {'f', 0}},
+      {"\x83\x65\x83\x58\x83\x67", {'f', 4}},
       {"huge", {'f', int64_t{1} << 32}},
   };
   EXPECT_EQ(entries, expected);
@@ -97,6 +99,32 @@ TEST_F(FileSystemTest, ListingStopsWhenAskedTo) {
     return false;
   });
   EXPECT_EQ(handed, 1);
+}
+
+// Read a chunk at a time on two threads, a large folder is still handed
+// over whole, once per entry, in listing order, and stops where asked.
+TEST_F(FileSystemTest, ListingWithAHelperHandsOverWhatAListingWithoutDoes) {
+  for (int i = 0; i < 1100; ++i) WriteFile(Raw("f" + std::to_string(i)), std::string(i % 7, 'x'));
+  MakeDirectory(Raw("sub"));
+  const Folder folder = Folder::Open(Utf16FromWtf8(dir_.path()));
+  using Seen = std::vector<std::pair<std::u16string, int64_t>>;
+  const auto list = [&](HelperThread* helper, std::size_t stop_after) {
+    Seen seen;
+    folder.ListStatuses(
+        [&](std::u16string_view name, const FileStatus& status) {
+          seen.emplace_back(name, status.is_directory ? -1 : status.size);
+          return seen.size() < stop_after;
+        },
+        helper);
+    return seen;
+  };
+  HelperThread helper;
+  const Seen alone = list(nullptr, SIZE_MAX);
+  ASSERT_EQ(alone.size(), 1101u);
+  EXPECT_EQ(list(&helper, SIZE_MAX), alone);
+  for (const std::size_t stop : {std::size_t{1}, std::size_t{512}, std::size_t{513}}) {
+    EXPECT_EQ(list(&helper, stop), Seen(alone.begin(), alone.begin() + stop)) << stop;
+  }
 }
 
 TEST_F(FileSystemTest, StatusKeepsModeAndNanosecondTimes) {
