@@ -59,13 +59,13 @@ Journal::~Journal() {
   }
 }
 
-uint64_t Journal::Begin(EntryRecord record) {
+uint64_t Journal::Begin(const EntryRecord& record) {
   std::lock_guard<std::mutex> lock(mutex_);
-  record.id = next_id_++;
-  open_.insert(record.id);
-  EncodeBegin(record, &pending_);
+  const uint64_t id = next_id_++;
+  open_.insert(id);
+  EncodeBegin(record, id, &pending_);
   needs_sync_ = true;
-  return record.id;
+  return id;
 }
 
 void Journal::Pages(uint64_t id, uint64_t first_page, const uint64_t* digests, std::size_t count) {

@@ -44,7 +44,7 @@ class Journal {
   Journal& operator=(const Journal&) = delete;
 
   // Records an entry about to change and returns the id given to it.
-  uint64_t Begin(EntryRecord record);
+  uint64_t Begin(const EntryRecord& record);
   // Records the digests of an entry's pages before they are written.
   void Pages(uint64_t id, uint64_t first_page, const uint64_t* digests, std::size_t count);
   // The entry is consistent again (done, or put back).

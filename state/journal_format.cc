@@ -13,27 +13,29 @@
 namespace velmora::state {
 namespace {
 
+// Appends little-endian fields to a frame being written.
 class Writer {
  public:
-  void U8(uint8_t v) { bytes_.push_back(static_cast<char>(v)); }
-  void U32(uint32_t v) {
-    for (int i = 0; i < 4; ++i) U8(static_cast<uint8_t>(v >> (8 * i)));
-  }
-  void U64(uint64_t v) {
-    for (int i = 0; i < 8; ++i) U8(static_cast<uint8_t>(v >> (8 * i)));
-  }
+  explicit Writer(std::string* out) : out_(out) {}
+  void U8(uint8_t v) { out_->push_back(static_cast<char>(v)); }
+  void U32(uint32_t v) { Little(v, 4); }
+  void U64(uint64_t v) { Little(v, 8); }
   void Bytes(const std::string& s) {
     U32(static_cast<uint32_t>(s.size()));
-    bytes_ += s;
+    out_->append(s);
   }
   void Time(const timespec& t) {
     U64(static_cast<uint64_t>(t.tv_sec));
     U32(static_cast<uint32_t>(t.tv_nsec));
   }
-  const std::string& bytes() const { return bytes_; }
 
  private:
-  std::string bytes_;
+  void Little(uint64_t v, int bytes) {
+    char b[8];
+    for (int i = 0; i < bytes; ++i) b[i] = static_cast<char>(v >> (8 * i));
+    out_->append(b, static_cast<std::size_t>(bytes));
+  }
+  std::string* out_;
 };
 
 class Reader {
@@ -87,59 +89,67 @@ uint32_t Check(const char* bytes, std::size_t length) {
   return static_cast<uint32_t>(XXH3_64bits(bytes, length));
 }
 
-void Frame(FrameType type, const Writer& payload, std::string* out) {
-  std::string body(1, static_cast<char>(type));
-  body += payload.bytes();
-  Writer head;
-  head.U32(static_cast<uint32_t>(payload.bytes().size()));
-  head.U32(Check(body.data(), body.size()));
-  *out += head.bytes();
-  *out += body;
+// Appends a frame of |type| whose payload |fill| writes, straight into
+// |out|: its length and check are filled in once the payload is there.
+template <typename Fill>
+void Frame(FrameType type, std::string* out, const Fill& fill) {
+  const std::size_t head = out->size();
+  out->append(8, '\0');
+  const std::size_t body = out->size();
+  out->push_back(static_cast<char>(type));
+  Writer payload(out);
+  fill(payload);
+  const uint32_t length = static_cast<uint32_t>(out->size() - body - 1);
+  const uint32_t check = Check(out->data() + body, out->size() - body);
+  for (int i = 0; i < 4; ++i) {
+    (*out)[head + i] = static_cast<char>(length >> (8 * i));
+    (*out)[head + 4 + i] = static_cast<char>(check >> (8 * i));
+  }
 }
 
 }  // namespace
 
 void EncodeHeader(const JournalHeader& header, std::string* out) {
-  Writer w;
-  w.U32(1);  // format version
-  w.Bytes(header.boot_id);
-  w.Bytes(header.tree);
-  Frame(FrameType::kHeader, w, out);
+  Frame(FrameType::kHeader, out, [&](Writer& w) {
+    w.U32(1);  // format version
+    w.Bytes(header.boot_id);
+    w.Bytes(header.tree);
+  });
 }
 
-void EncodeBegin(const EntryRecord& r, std::string* out) {
-  Writer w;
-  w.U64(r.id);
-  w.U8(static_cast<uint8_t>(r.operation));
-  w.U8(static_cast<uint8_t>(r.kind));
-  w.U32(static_cast<uint32_t>(r.range_bytes));
-  w.U32(static_cast<uint32_t>(r.cipher_size));
-  w.U64(static_cast<uint64_t>(r.size));
-  w.U32(r.mode);
-  w.Time(r.access_time);
-  w.Time(r.modify_time);
-  w.U64(r.device);
-  w.U64(r.inode);
-  w.Bytes(r.folder);
-  w.Bytes(r.source);
-  w.Bytes(r.target);
-  Frame(FrameType::kBegin, w, out);
+void EncodeBegin(const EntryRecord& r, std::string* out) { EncodeBegin(r, r.id, out); }
+
+void EncodeBegin(const EntryRecord& r, uint64_t id, std::string* out) {
+  Frame(FrameType::kBegin, out, [&](Writer& w) {
+    w.U64(id);
+    w.U8(static_cast<uint8_t>(r.operation));
+    w.U8(static_cast<uint8_t>(r.kind));
+    w.U32(static_cast<uint32_t>(r.range_bytes));
+    w.U32(static_cast<uint32_t>(r.cipher_size));
+    w.U64(static_cast<uint64_t>(r.size));
+    w.U32(r.mode);
+    w.Time(r.access_time);
+    w.Time(r.modify_time);
+    w.U64(r.device);
+    w.U64(r.inode);
+    w.Bytes(r.folder);
+    w.Bytes(r.source);
+    w.Bytes(r.target);
+  });
 }
 
 void EncodePages(uint64_t id, uint64_t first_page, const uint64_t* digests, std::size_t count,
                  std::string* out) {
-  Writer w;
-  w.U64(id);
-  w.U64(first_page);
-  w.U32(static_cast<uint32_t>(count));
-  for (std::size_t i = 0; i < count; ++i) w.U64(digests[i]);
-  Frame(FrameType::kPages, w, out);
+  Frame(FrameType::kPages, out, [&](Writer& w) {
+    w.U64(id);
+    w.U64(first_page);
+    w.U32(static_cast<uint32_t>(count));
+    for (std::size_t i = 0; i < count; ++i) w.U64(digests[i]);
+  });
 }
 
 void EncodeEnd(uint64_t id, std::string* out) {
-  Writer w;
-  w.U64(id);
-  Frame(FrameType::kEnd, w, out);
+  Frame(FrameType::kEnd, out, [&](Writer& w) { w.U64(id); });
 }
 
 namespace {

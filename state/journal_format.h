@@ -63,6 +63,8 @@ struct JournalHeader {
 // Appends one encoded frame to |out|.
 void EncodeHeader(const JournalHeader& header, std::string* out);
 void EncodeBegin(const EntryRecord& record, std::string* out);
+// The same with |id| for record.id.
+void EncodeBegin(const EntryRecord& record, uint64_t id, std::string* out);
 void EncodePages(uint64_t id, uint64_t first_page, const uint64_t* digests, std::size_t count,
                  std::string* out);
 void EncodeEnd(uint64_t id, std::string* out);
