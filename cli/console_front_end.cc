@@ -121,7 +121,7 @@ void ConsoleFrontEnd::ScanCompleted(int32_t entries) {
 
 void ConsoleFrontEnd::ShowScan(const std::u16string& current) {
   scan_current_ = current;
-  if (job_ != nullptr && scanning_) progress_.Show(Figures());
+  if (job_ != nullptr && scanning_ && progress_.enabled()) progress_.Show(Figures());
 }
 
 void ConsoleFrontEnd::WalkStarted() {
@@ -131,13 +131,13 @@ void ConsoleFrontEnd::WalkStarted() {
 
 // The figures come from the job, which the walk keeps up to date.
 void ConsoleFrontEnd::EntryStarted(int32_t, int32_t, const std::u16string&) {
-  if (walking_) progress_.Show(Figures());
+  if (walking_ && progress_.enabled()) progress_.Show(Figures());
 }
 
 // The line's figures are the job's: a file's progress only redraws it.
 void ConsoleFrontEnd::ContentsProgressed(const std::u16string&, const std::u16string&,
                                          const std::u16string&, int64_t, int32_t) {
-  if (walking_ && job_ != nullptr) progress_.Show(Figures());
+  if (walking_ && job_ != nullptr && progress_.enabled()) progress_.Show(Figures());
 }
 
 void ConsoleFrontEnd::WalkEnded() {

@@ -59,6 +59,8 @@ class ProgressLine {
   // Draws on |fd| only when |enabled| and the terminal is not dumb;
   // otherwise every call does nothing.
   ProgressLine(int fd, bool enabled);
+  // Whether anything is drawn: when not, figures need not be gathered.
+  bool enabled() const { return enabled_; }
   ~ProgressLine();
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
