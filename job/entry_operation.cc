@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "job/content_pipeline.h"
 #include "job/entry_contents.h"
@@ -171,8 +172,8 @@ bool HandOverEntry(JobHost& host, IntentBatch& intents, const Folder& folder,
                                      intent.record.cipher_size);
   RenamedFile file{name,
                    directory,
-                   intent.source,
-                   intent.target,
+                   std::move(intent.source),
+                   std::move(intent.target),
                    intent.record.id,
                    intent.status,
                    intent.record.range_bytes};
