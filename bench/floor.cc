@@ -4,9 +4,13 @@
 //   velmora_floor file PATH PASSWORD_UNITS
 //     one pass of pread / cipher / pwrite over the whole file in 2 MiB
 //     pieces, encrypting; a second call with --decrypt undoes it.
-//   velmora_floor tree DIR
+//   velmora_floor tree DIR [--checked]
 //     renames every entry below DIR (appending '~', or dropping it when
-//     there) and rewrites the bytes of every regular file in place.
+//     there) and rewrites the bytes of every regular file in place. With
+//     --checked it makes the kernel calls a careful run makes besides: a
+//     first pass that reads every entry's status (sizes and links known
+//     before anything changes), the file's status looked at again before
+//     the write and by its new name after it, and both times put back.
 //
 // Run each twice for the figure of an encrypt + decrypt.
 //
@@ -61,8 +65,11 @@ int TransformFile(const char* path, int password_units, bool decrypt) {
   return 0;
 }
 
-// Rewrites each byte of the file at |path| in place (adds one).
-bool RewriteBytes(const std::string& path, std::vector<uint8_t>& buffer) {
+// Rewrites each byte of the file at |path| in place (adds one), and with
+// |checked| looks again before and after (at |renamed|, its name by
+// then) and puts its times back.
+bool RewriteBytes(const std::string& path, const std::string& renamed, std::vector<uint8_t>& buffer,
+                  bool checked) {
   const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return false;
   struct stat st {};
@@ -70,7 +77,19 @@ bool RewriteBytes(const std::string& path, std::vector<uint8_t>& buffer) {
   buffer.resize(static_cast<std::size_t>(st.st_size));
   bool ok = ::pread(fd, buffer.data(), buffer.size(), 0) == static_cast<ssize_t>(buffer.size());
   for (uint8_t& b : buffer) b = static_cast<uint8_t>(b + 1);
+  if (checked) {
+    ok = ok && ::rename(path.c_str(), renamed.c_str()) == 0;
+    struct stat now {};
+    ok = ok && ::fstat(fd, &now) == 0 && now.st_size == st.st_size;
+  }
   ok = ok && ::pwrite(fd, buffer.data(), buffer.size(), 0) == static_cast<ssize_t>(buffer.size());
+  if (checked) {
+    struct stat named {};
+    ok = ok && ::fstatat(AT_FDCWD, renamed.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+         named.st_ino == st.st_ino;
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    ok = ok && ::futimens(fd, times) == 0;
+  }
   ::close(fd);
   return ok;
 }
@@ -80,8 +99,25 @@ std::string Toggled(const std::string& name) {
   return name + "~";
 }
 
+// The status of every entry below |dir|, as a scan before the run reads it.
+void StatusPass(const std::string& dir) {
+  DIR* stream = ::opendir(dir.c_str());
+  if (stream == nullptr) return;
+  std::vector<std::string> folders;
+  while (dirent* entry = ::readdir(stream)) {
+    if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+    struct stat st {};
+    if (::fstatat(::dirfd(stream), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISDIR(st.st_mode)) {
+      folders.push_back(dir + "/" + entry->d_name);
+    }
+  }
+  ::closedir(stream);
+  for (const std::string& folder : folders) StatusPass(folder);
+}
+
 // Depth first: the contents of a folder, then the folder's own name.
-bool Walk(const std::string& dir, std::vector<uint8_t>& buffer) {
+bool Walk(const std::string& dir, std::vector<uint8_t>& buffer, bool checked) {
   DIR* stream = ::opendir(dir.c_str());
   if (stream == nullptr) return false;
   std::vector<std::pair<std::string, bool>> names;
@@ -93,12 +129,14 @@ bool Walk(const std::string& dir, std::vector<uint8_t>& buffer) {
   bool ok = true;
   for (const auto& [name, is_dir] : names) {
     const std::string path = dir + "/" + name;
+    const std::string renamed = dir + "/" + Toggled(name);
     if (is_dir) {
-      ok = Walk(path, buffer) && ok;
+      ok = Walk(path, buffer, checked) && ok;
     } else {
-      ok = RewriteBytes(path, buffer) && ok;
+      ok = RewriteBytes(path, renamed, buffer, checked) && ok;
+      if (checked) continue;  // renamed already
     }
-    ok = ::rename(path.c_str(), (dir + "/" + Toggled(name)).c_str()) == 0 && ok;
+    ok = ::rename(path.c_str(), renamed.c_str()) == 0 && ok;
   }
   return ok;
 }
@@ -138,16 +176,18 @@ int main(int argc, char** argv) {
     const bool decrypt = argc >= 5 && std::strcmp(argv[4], "--decrypt") == 0;
     return TransformFile(argv[2], std::atoi(argv[3]), decrypt);
   }
-  if (argc == 3 && std::strcmp(argv[1], "tree") == 0) {
+  if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "tree") == 0) {
+    const bool checked = argc == 4 && std::strcmp(argv[3], "--checked") == 0;
+    if (checked) StatusPass(argv[2]);
     std::vector<uint8_t> buffer;
-    return Walk(argv[2], buffer) ? 0 : 1;
+    return Walk(argv[2], buffer, checked) ? 0 : 1;
   }
   if (argc == 4 && std::strcmp(argv[1], "fsync") == 0) {
     return SyncLatency(argv[2], std::atoi(argv[3]));
   }
   std::fprintf(stderr,
                "usage: velmora_floor file PATH PASSWORD_UNITS [--decrypt]\n"
-               "       velmora_floor tree DIR\n"
+               "       velmora_floor tree DIR [--checked]\n"
                "       velmora_floor fsync DIR COUNT\n");
   return 2;
 }
