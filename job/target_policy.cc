@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "platform/file_system.h"
+
 namespace velmora {
 namespace {
 
@@ -14,11 +16,6 @@ constexpr char kSystemFolders[][8] = {"/bin",  "/boot", "/dev",  "/etc", "/lib",
 // These hold other folders; only those may be targets.
 constexpr char kTopFolders[][10] = {"/home", "/media", "/mnt", "/opt",
                                     "/srv",  "/tmp",   "/var", "/var/tmp"};
-
-bool IsSameOrBelow(std::string_view path, std::string_view folder) {
-  return path == folder ||
-         (path.starts_with(folder) && path.size() > folder.size() && path[folder.size()] == '/');
-}
 
 }  // namespace
 

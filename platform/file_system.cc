@@ -149,4 +149,9 @@ std::u16string GetCurrentDirectoryPath() {
   }
 }
 
+bool IsSameOrBelow(std::string_view inner, std::string_view outer) {
+  if (outer.empty() || !inner.starts_with(outer)) return false;
+  return inner.size() == outer.size() || outer == "/" || inner[outer.size()] == '/';
+}
+
 }  // namespace velmora

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <string_view>
 
 struct stat;
 
@@ -102,6 +103,11 @@ FsResult RenameAtNoReplaceUnobserved(int folder_fd, const char* from, const char
 
 // The working directory, or an empty string when it cannot be read.
 std::u16string GetCurrentDirectoryPath();
+
+// True when the path |inner| is |outer| or lies below it, whole components
+// compared ("/srv/a" is below "/srv", "/srv2" is not; every absolute path
+// is below "/"). False for an empty |outer|.
+bool IsSameOrBelow(std::string_view inner, std::string_view outer);
 
 }  // namespace velmora
 

@@ -5,6 +5,8 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/file_system.h"
+
 namespace velmora {
 namespace {
 
@@ -35,11 +37,6 @@ std::vector<std::string_view> Fields(std::string_view line) {
     at = stop + 1;
   }
   return fields;
-}
-
-bool IsPrefixFolder(std::string_view folder, std::string_view path) {
-  if (folder == "/") return path.starts_with('/');
-  return path.starts_with(folder) && (path.size() == folder.size() || path[folder.size()] == '/');
 }
 
 }  // namespace
@@ -73,7 +70,7 @@ std::optional<MountEntry> FindMount(std::string_view mountinfo, uint64_t mount_i
     at = end + 1;
     if (!mount) continue;
     if (mount_id != 0 && mount->id == mount_id) return mount;
-    if (IsPrefixFolder(mount->mount_point, real_path) &&
+    if (IsSameOrBelow(real_path, mount->mount_point) &&
         (!by_path || mount->mount_point.size() >= by_path->mount_point.size())) {
       by_path = std::move(mount);
     }

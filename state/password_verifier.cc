@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/directory_reader.h"
+#include "platform/file_system.h"
 #include "platform/secret_memory.h"
 #include "platform/wtf8.h"
 #include "state/password_records.h"

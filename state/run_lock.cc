@@ -9,6 +9,7 @@
 
 #include "platform/descriptor.h"
 #include "platform/directory_reader.h"
+#include "platform/file_system.h"
 #include "state/state_folder.h"
 
 namespace velmora::state {

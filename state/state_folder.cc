@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/file_system.h"
+
 namespace velmora::state {
 namespace {
 
@@ -54,12 +56,6 @@ std::string RealPath(const std::string& path) {
   std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
                                                        &std::free);
   return resolved ? std::string(resolved.get()) : std::string();
-}
-
-bool IsSameOrBelow(const std::string& inner, const std::string& outer) {
-  if (outer.empty() || inner.size() < outer.size()) return false;
-  if (inner.compare(0, outer.size(), outer) != 0) return false;
-  return inner.size() == outer.size() || outer == "/" || inner[outer.size()] == '/';
 }
 
 StateFolderPlace PlaceOfStateFolder(const std::string& target) {

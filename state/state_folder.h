@@ -26,9 +26,6 @@ std::string EnsureStateSubfolder(const char* sub);
 // be resolved.
 std::string RealPath(const std::string& path);
 
-// True when |inner| is |outer| or lies below it. Both are real paths.
-bool IsSameOrBelow(const std::string& inner, const std::string& outer);
-
 // Where the folder at the real path |target| lies against the state folder.
 // A run may touch neither the state folder's own files (its journal, locks,
 // records) nor anything that holds them: nothing under the state folder is
